@@ -1,0 +1,15 @@
+#!/usr/bin/env bash
+# Installs what building and testing Veldrin needs on Debian, when it is missing.
+set -euo pipefail
+packages=(cmake g++ make qt6-base-dev qt6-webengine-dev libgl-dev clang libclang-rt-14-dev python3)
+missing=()
+for p in "${packages[@]}"; do
+  dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  echo "Installing: ${missing[*]}"
+  sudo_cmd=()
+  [ "$(id -u)" -eq 0 ] || sudo_cmd=(sudo)
+  "${sudo_cmd[@]}" apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi

@@ -1,0 +1,149 @@
+#include "platform/FileIO.h"
+#include "platform/WinPath.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+
+namespace fileio {
+
+namespace {
+
+// 0x80..0x9F of Windows-1252. The five holes map to the C1 controls of the same value, as
+// Windows' own conversion does, so every byte survives a round trip.
+const char16_t kHigh[32] = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
+    0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
+};
+
+char encodeChar(char16_t c)
+{
+    if (c < 0x80 || (c >= 0xA0 && c <= 0xFF))
+        return static_cast<char>(c);
+    for (int i = 0; i < 32; ++i) {
+        if (kHigh[i] == c)
+            return static_cast<char>(0x80 + i);
+    }
+    return '?';
+}
+
+} // namespace
+
+QString decode1252(const QByteArray &bytes)
+{
+    QString out(bytes.size(), Qt::Uninitialized);
+    QChar *dst = out.data();
+    for (const char b : bytes) {
+        const auto u = static_cast<unsigned char>(b);
+        *dst++ = QChar(u >= 0x80 && u < 0xA0 ? kHigh[u - 0x80] : char16_t(u));
+    }
+    return out;
+}
+
+QByteArray encode1252(const QString &text)
+{
+    QByteArray out(text.size(), Qt::Uninitialized);
+    char *dst = out.data();
+    for (const QChar c : text)
+        *dst++ = encodeChar(c.unicode());
+    return out;
+}
+
+QString normalizeLineBreaks(const QString &text)
+{
+    if (!text.contains(QLatin1Char('\r')) && !text.contains(QLatin1Char('\n')))
+        return text;
+    QString out;
+    out.reserve(text.size() + text.size() / 16);
+    const int n = text.size();
+    for (int i = 0; i < n; ++i) {
+        const QChar c = text.at(i);
+        if (c == QLatin1Char('\r')) {
+            out += QLatin1String("\r\n");
+            if (i + 1 < n && text.at(i + 1) == QLatin1Char('\n'))
+                ++i;
+        } else if (c == QLatin1Char('\n')) {
+            out += QLatin1String("\r\n");
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
+bool isText(const QByteArray &bytes)
+{
+    for (const char b : bytes) {
+        const auto u = static_cast<unsigned char>(b);
+        if (u < 0x20 && u != 0x09 && u != 0x0A && u != 0x0B && u != 0x0C && u != 0x0D && u != 0x1A)
+            return false;
+    }
+    return true;
+}
+
+std::optional<QByteArray> readBytes(const QString &windowsPath, QString *error)
+{
+    if (windowsPath.isEmpty()) {
+        if (error)
+            *error = QStringLiteral("no file name");
+        return std::nullopt;
+    }
+    QFile file(winpath::toHost(windowsPath));
+    if (QFileInfo(file.fileName()).isDir() || !file.open(QIODevice::ReadOnly)) {
+        if (error)
+            *error = QFileInfo(file.fileName()).isDir() ? QStringLiteral("it is a folder") : file.errorString();
+        return std::nullopt;
+    }
+    return file.readAll();
+}
+
+std::optional<QString> loadText(const QString &windowsPath, QString *error)
+{
+    const auto bytes = readBytes(windowsPath, error);
+    if (!bytes)
+        return std::nullopt;
+    return normalizeLineBreaks(decode1252(*bytes));
+}
+
+bool writeBytes(const QString &windowsPath, const QByteArray &bytes, QString *error)
+{
+    if (windowsPath.isEmpty() || windowsPath.endsWith(QLatin1Char('\\')) || windowsPath.endsWith(QLatin1Char('/'))) {
+        if (error)
+            *error = QStringLiteral("no file name");
+        return false;
+    }
+    const QString host = winpath::toHost(windowsPath);
+    if (QFileInfo(host).isDir()) {
+        if (error)
+            *error = QStringLiteral("it is a folder");
+        return false;
+    }
+    if (!QFileInfo(QFileInfo(host).absolutePath()).isDir()) {
+        if (error)
+            *error = QStringLiteral("the folder does not exist");
+        return false;
+    }
+    QSaveFile file(host);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
+        if (error)
+            *error = file.errorString();
+        return false;
+    }
+    return true;
+}
+
+bool writeText(const QString &windowsPath, const QString &text, QString *error)
+{
+    QByteArray bytes = encode1252(text);
+    bytes.append("\r\n", 2);
+    return writeBytes(windowsPath, bytes, error);
+}
+
+bool exists(const QString &windowsPath)
+{
+    return !windowsPath.isEmpty() && QFileInfo::exists(winpath::toHost(windowsPath));
+}
+
+} // namespace fileio

@@ -1,0 +1,170 @@
+#include "shell/Desk.h"
+
+#include "installer/frmInstall.h"
+#include "managers/frmExtra.h"
+#include "managers/frmMap.h"
+#include "managers/frmTattoo.h"
+#include "platform/Launcher.h"
+#include "platform/Prompts.h"
+#include "readme/frmReadme.h"
+#include "shell/frmAbout.h"
+#include "shell/frmMDI.h"
+#include "shell/frmOptions.h"
+#include "web/frmBrowser.h"
+#include "web/frmUpdate.h"
+
+#include <QMdiArea>
+#include <QMdiSubWindow>
+
+Desk::Desk(Modual1 &state, Prompts &prompts, QObject *parent) : QObject(parent), m_state(state), m_prompts(prompts) {}
+
+Desk::~Desk()
+{
+    // Top-level windows are not owned by the frame; take them down with the desk.
+    for (QWidget *w : {static_cast<QWidget *>(m_options.data()), static_cast<QWidget *>(m_install.data()),
+                       static_cast<QWidget *>(m_update.data()), static_cast<QWidget *>(m_about.data())})
+        delete w;
+    delete m_mdi.data();
+}
+
+frmMDI *Desk::openMdi() const { return m_mdi; }
+frmMap *Desk::map() const { return m_map; }
+frmExtra *Desk::extra() const { return m_extra; }
+frmTattoo *Desk::tattoo() const { return m_tattoo; }
+frmReadme *Desk::readme() const { return m_readme; }
+frmBrowser *Desk::browser() const { return m_browser; }
+frmOptions *Desk::options() const { return m_options; }
+frmInstall *Desk::install() const { return m_install; }
+frmUpdate *Desk::update() const { return m_update; }
+frmAbout *Desk::about() const { return m_about; }
+
+frmMDI *Desk::mdi()
+{
+    if (!m_mdi) {
+        m_mdi = new frmMDI(*this);
+        m_mdi->setAttribute(Qt::WA_DeleteOnClose);
+    }
+    return m_mdi;
+}
+
+void Desk::startUp()
+{
+    frmMDI *frame = mdi();
+    frame->MDIForm_Load();
+    frame->show();
+    showMap();
+}
+
+template <class W> W *Desk::showChild(QPointer<W> &slot)
+{
+    frmMDI *frame = mdi();
+    if (!frame->isVisible())
+        frame->show();
+    if (!slot) {
+        W *window = new W(*this);
+        slot = window;
+        QMdiSubWindow *sub = frame->mdiArea()->addSubWindow(window);
+        sub->setAttribute(Qt::WA_DeleteOnClose);
+        sub->setWindowTitle(window->windowTitle());
+        sub->setWindowIcon(frame->windowIcon());
+        sub->adjustSize();
+        sub->show();
+    }
+    if (auto *sub = qobject_cast<QMdiSubWindow *>(slot->parentWidget())) {
+        sub->showNormal();
+        frame->mdiArea()->setActiveSubWindow(sub);
+        sub->raise();
+    }
+    return slot;
+}
+
+template <class W> W *Desk::showTopLevel(QPointer<W> &slot)
+{
+    if (!slot) {
+        slot = new W(*this);
+        slot->setAttribute(Qt::WA_DeleteOnClose);
+    }
+    slot->show();
+    slot->raise();
+    slot->activateWindow();
+    return slot;
+}
+
+frmMap *Desk::showMap() { return showChild(m_map); }
+frmExtra *Desk::showExtra() { return showChild(m_extra); }
+frmTattoo *Desk::showTattoo() { return showChild(m_tattoo); }
+frmReadme *Desk::showReadme() { return showChild(m_readme); }
+frmBrowser *Desk::showBrowser() { return showChild(m_browser); }
+frmOptions *Desk::showOptions() { return showTopLevel(m_options); }
+frmInstall *Desk::showInstall() { return showTopLevel(m_install); }
+frmUpdate *Desk::showUpdate() { return showTopLevel(m_update); }
+frmAbout *Desk::showAbout() { return showTopLevel(m_about); }
+
+void Desk::showOptionsModal()
+{
+    if (!m_options) {
+        m_options = new frmOptions(*this);
+        m_options->setAttribute(Qt::WA_DeleteOnClose);
+    }
+    m_options->setWindowModality(Qt::ApplicationModal);
+    m_options->exec();
+}
+
+void Desk::showAboutModal()
+{
+    if (!m_about) {
+        m_about = new frmAbout(*this);
+        m_about->setAttribute(Qt::WA_DeleteOnClose);
+    }
+    m_about->setWindowModality(Qt::ApplicationModal);
+    m_about->exec();
+}
+
+void Desk::ShowWebPage(const QString &address)
+{
+    m_state.BrowserAddress = address;
+    showBrowser();
+}
+
+void Desk::ShowUpdatePage() { showUpdate(); }
+
+void Desk::startProgram(const QString &windowsPath)
+{
+    const QString error = launcher::start(windowsPath);
+    if (!error.isEmpty())
+        m_prompts.message(QStringLiteral("Veldrin could not start \"%1\": %2.").arg(windowsPath, error));
+}
+
+void Desk::LaunchGame() { startProgram(m_state.settings.GameFolder + QLatin1String("\\runblack.exe")); }
+
+void Desk::LaunchEditor(const QString &editorPath)
+{
+    if (editorPath.isEmpty()) {
+        showOptions();
+        return;
+    }
+    startProgram(editorPath);
+}
+
+void Desk::OpenHelpContents() { startProgram(m_state.settings.ProgramFolder + QLatin1String("\\Help\\Help.exe")); }
+
+void Desk::LaunchSteadwright()
+{
+    startProgram(m_state.settings.ProgramFolder + QLatin1String("\\Steadwright\\Steadwright.exe"));
+}
+
+void Desk::closeWindow(QWidget *window)
+{
+    if (!window)
+        return;
+    if (auto *sub = qobject_cast<QMdiSubWindow *>(window->parentWidget()))
+        sub->close();
+    else
+        window->close();
+}
+
+void Desk::setProgressText(const QString &text)
+{
+    if (m_mdi)
+        m_mdi->setProgressText(text);
+}

@@ -1,0 +1,49 @@
+#pragma once
+#include <QMainWindow>
+#include <QPointer>
+
+class Desk;
+class QLabel;
+class QMdiArea;
+class QMdiSubWindow;
+class QMenuBar;
+class QStackedWidget;
+
+// The frame: menu bar, status bar and the area that hosts the content windows. A content
+// window with a menu bar of its own hands it to the frame, which shows it in place of the
+// frame's menu while that window is the active one.
+class frmMDI : public QMainWindow
+{
+    Q_OBJECT
+public:
+    explicit frmMDI(Desk &desk, QWidget *parent = nullptr);
+    ~frmMDI() override;
+
+    QMdiArea *mdiArea() const { return m_area; }
+
+    // The load step: splash (which reads the settings), status text, browser address.
+    void MDIForm_Load();
+
+    // The child's menu bar replaces the frame's while the child is active. The child keeps
+    // owning its actions; the frame owns the bar and drops it when the child goes away.
+    void adoptMenuBar(QWidget *child, QMenuBar *bar);
+
+    // The menu bar on show now (the frame's own or the active child's).
+    QMenuBar *currentMenuBar() const;
+    QMenuBar *frameMenuBar() const { return m_frameMenu; }
+
+    void setProgressText(const QString &text);
+
+private slots:
+    void updateMenuBar();
+
+private:
+    void buildMenus();
+
+    Desk &m_desk;
+    QMdiArea *m_area = nullptr;
+    QStackedWidget *m_menus = nullptr;
+    QMenuBar *m_frameMenu = nullptr;
+    QLabel *m_welcome = nullptr;
+    QLabel *m_progress = nullptr;
+};

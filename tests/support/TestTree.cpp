@@ -1,0 +1,55 @@
+#include "support/TestTree.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+TestTree::TestTree() : m_hadPrefix(qEnvironmentVariableIsSet("WINEPREFIX")), m_oldCwd(QDir::currentPath())
+{
+    m_oldPrefix = qgetenv("WINEPREFIX");
+    QDir().mkpath(driveC());
+    qputenv("WINEPREFIX", m_dir.path().toLocal8Bit());
+}
+
+TestTree::~TestTree()
+{
+    QDir::setCurrent(m_oldCwd);
+    if (m_hadPrefix)
+        qputenv("WINEPREFIX", m_oldPrefix);
+    else
+        qunsetenv("WINEPREFIX");
+}
+
+QString TestTree::win(const QString &relative)
+{
+    QString r = relative;
+    r.replace(QLatin1Char('/'), QLatin1Char('\\'));
+    return QLatin1String("C:\\") + r;
+}
+
+void TestTree::mkdir(const QString &relative) const { QDir().mkpath(host(relative)); }
+
+void TestTree::write(const QString &relative, const QByteArray &bytes) const
+{
+    QDir().mkpath(QFileInfo(host(relative)).absolutePath());
+    QFile f(host(relative));
+    if (f.open(QIODevice::WriteOnly))
+        f.write(bytes);
+}
+
+QByteArray TestTree::read(const QString &relative) const
+{
+    QFile f(host(relative));
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+bool TestTree::exists(const QString &relative) const { return QFileInfo::exists(host(relative)); }
+
+void TestTree::makeGameAndProgramFolders() const
+{
+    for (const char *d : {"Games/Black & White/Scripts/Playgrounds", "Games/Black & White/Data/Landscape",
+                          "Games/Black & White/Data/CreatureMesh", "Games/Black & White/Profiles",
+                          "Veldrin/Backup/tattoos", "Veldrin/Backup/Landscape", "Veldrin/Backup/Skin",
+                          "Veldrin/Backup/brx"})
+        mkdir(QString::fromLatin1(d));
+}

@@ -1,0 +1,38 @@
+#pragma once
+// A throw-away Wine-style prefix for one test: WINEPREFIX points at it, drive C: is its
+// drive_c, and the current directory is restored afterwards.
+#include <QByteArray>
+#include <QString>
+#include <QTemporaryDir>
+
+class TestTree
+{
+public:
+    TestTree();
+    ~TestTree();
+
+    bool isValid() const { return m_dir.isValid(); }
+    QString prefix() const { return m_dir.path(); }
+    QString driveC() const { return m_dir.path() + QLatin1String("/drive_c"); }
+
+    // Host path of a path under drive_c, given with forward slashes ("Games/BW/runblack.exe").
+    QString host(const QString &relative) const { return driveC() + QLatin1Char('/') + relative; }
+    // The same place as a Windows path ("C:\Games\BW\runblack.exe").
+    static QString win(const QString &relative);
+
+    void mkdir(const QString &relative) const;
+    void write(const QString &relative, const QByteArray &bytes) const;
+    QByteArray read(const QString &relative) const;
+    bool exists(const QString &relative) const;
+
+    // The usual game and program folders with their subfolders; returns nothing.
+    void makeGameAndProgramFolders() const;
+    static QString gameFolder() { return QStringLiteral("C:\\Games\\Black & White\\"); }
+    static QString programFolder() { return QStringLiteral("C:\\Veldrin\\"); }
+
+private:
+    QTemporaryDir m_dir;
+    QByteArray m_oldPrefix;
+    bool m_hadPrefix;
+    QString m_oldCwd;
+};
