@@ -11,6 +11,19 @@ namespace launcher {
 
 namespace {
 
+// A native program (ELF, or a script with "#!") marked executable runs as it is, whatever its
+// name: the sample setup's stand-ins are scripts named like the game's programs.
+bool isNativeProgram(const QFileInfo &info)
+{
+    if (!info.isExecutable())
+        return false;
+    QFile file(info.filePath());
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray head = file.read(4);
+    return head == "\x7f" "ELF" || head.startsWith("#!");
+}
+
 bool looksLikeWindowsProgram(const QString &host)
 {
     const QString suffix = QFileInfo(host).suffix().toLower();
@@ -46,6 +59,8 @@ QStringList commandFor(const QString &windowsPath, QString *error)
 #ifdef Q_OS_WIN
     return {host};
 #else
+    if (isNativeProgram(info))
+        return {host};
     if (looksLikeWindowsProgram(host)) {
         const QString wine = wineProgram();
         if (wine.isEmpty())
