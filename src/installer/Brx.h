@@ -120,6 +120,13 @@ QString backupPathFor(const QString &programFolder, const QString &title);
 
 // ---- Installing ---------------------------------------------------------------------------
 
+// A package file's text as installing reads it: its bytes with line breaks made CR LF. A file
+// that cannot be read counts as empty text (error tells why).
+QByteArray loadPackage(const QString &windowsPath, QString *error = nullptr);
+
+// The question asked before a package writes outside the game and program folders.
+QString outsideQuestion(const QStringList &outside);
+
 // The file system door of an install. Tests hand in one that fails on purpose.
 class Writer
 {
