@@ -364,8 +364,6 @@ void frmInstall::InstallChosenFile()
         };
         const Settings &settings = m_desk.settings();
         installbytype::InstallGameFile(rtbFile, settings.GameFolder, settings.ProgramFolder, type.subfolder, steps);
-        lblNote->setText(installbytype::kNoteDone);
-        setProgress(100.0f);
         step() = 5;
         m_finishedByInstall = true;
         break;
@@ -388,14 +386,8 @@ void frmInstall::InstallPackage()
     options.progressStart = m_progress;
     options.onProgress = [this](float value) { setProgress(value); };
     options.state = &m_desk.state().installer;
-    // Packages carry the full paths of the machine they were built on; anything that lands
-    // outside the game and program folders is the user's call.
-    options.confirmOutside = [this](const QStringList &outside) {
-        return m_desk.prompts().question(
-            QStringLiteral("This package installs files outside the game and Veldrin folders:\n\n%1\n\n"
-                           "Install them anyway?")
-                .arg(outside.join(QLatin1Char('\n'))));
-    };
+    // Without a confirmOutside of our own, paths outside the game and program folders are put
+    // to the user as a question before anything is written.
     brx::installPackageFile(dio1.FileName, options, m_desk.prompts(), &rtbBrx);
 }
 
