@@ -46,7 +46,6 @@ private slots:
         QTest::newRow("one-char title") << "I" << "Bo" << "---  by Bo ---";
         QTest::newRow("one-char name") << "Isle" << "B" << "--- Isle ---";
         QTest::newRow("neither") << "" << "" << "---  ---";
-        QTest::newRow("both short") << "I" << "B" << "---  ---";
         QTest::newRow("two chars each") << "Is" << "Bo" << "--- Is by Bo ---";
     }
     void titleLineSkipsFieldsOfOneCharacter()
@@ -69,10 +68,7 @@ private slots:
         QTest::newRow("Map") << "Map" << true;
         QTest::newRow("lower case") << "map" << false;
         QTest::newRow("leading blank") << " Map" << false;
-        QTest::newRow("trailing blank") << "Map " << false;
-        QTest::newRow("Landscape") << "Landscape" << false;
         QTest::newRow("Tatoos") << "Tatoos" << false;
-        QTest::newRow("Mod") << "Mod" << false;
         QTest::newRow("initial text") << "Specify File Type" << false;
     }
     void onlyTheExactTypeMapGetsTheHint()
@@ -95,15 +91,6 @@ private slots:
                  lines({QStringLiteral("---  ---"), QString(), QStringLiteral("--- Installation instructions ---"),
                         QString(), QString(), QStringLiteral("--- Description ---"), QStringLiteral("A green skin"),
                         QString()}));
-    }
-
-    void contactEndsTheText()
-    {
-        ReadmeFields f;
-        f.contact = QStringLiteral("bo@isle.test");
-        const QString text = ComposeReadme(f);
-        QVERIFY(text.endsWith(lines({QString(), QStringLiteral("--- If you need to contact me then mail "),
-                                     QStringLiteral("bo@isle.test"), QStringLiteral(" ---")})));
     }
 
     void everySectionInItsOrder()

@@ -234,19 +234,6 @@ private slots:
         QCOMPARE(tree.read(QStringLiteral("out/first.txt")), QByteArray("\r\n"));
         QCOMPARE(prompts->messages(), QStringList());
     }
-
-    void unwritableTargetIsLeftAloneSilently()
-    {
-        TestTree tree;
-        click("cmdShow");
-        const QString before = window->previewText();
-        prompts->answerHostPath(tree.host(QStringLiteral("no such folder/readme.txt")));
-        click("cmdSave");
-        QVERIFY(!tree.exists(QStringLiteral("no such folder")));
-        QCOMPARE(prompts->messages(), QStringList());
-        QCOMPARE(window->previewText(), before);
-        QVERIFY(state->ReadmePreviewShown);
-    }
 };
 
 QTEST_MAIN(test_frmReadme)
