@@ -1,10 +1,12 @@
 #include "installer/Brx.h"
 #include "installer/frmInstall.h"
 #include "shell/Desk.h"
+#include "shell/frmMDI.h"
 #include "support/ScriptedPrompts.h"
 #include "support/TestTree.h"
 
 #include <QApplication>
+#include <QMdiArea>
 #include <QDir>
 #include <QFile>
 #include <QGroupBox>
@@ -99,6 +101,10 @@ private slots:
 
     void cleanup()
     {
+        // Children first: the frame's own teardown is not what these tests are about.
+        if (frmMDI *frame = desk->openMdi())
+            frame->mdiArea()->closeAllSubWindows();
+        settle();
         desk.reset();
         settle();
         for (QWidget *top : QApplication::topLevelWidgets())

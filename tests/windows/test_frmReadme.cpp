@@ -8,6 +8,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QMdiArea>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QMdiSubWindow>
@@ -58,6 +59,10 @@ private slots:
 
     void cleanup()
     {
+        // Children first: the frame's own teardown is not what these tests are about.
+        if (frmMDI *frame = desk->openMdi())
+            frame->mdiArea()->closeAllSubWindows();
+        settle();
         desk.reset();
         settle();
         for (QWidget *w : QApplication::topLevelWidgets())
