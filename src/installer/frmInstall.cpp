@@ -121,6 +121,8 @@ frmInstall::frmInstall(Desk &desk, QWidget *parent)
     lblPath = new QLabel(QStringLiteral("No file selected"), Frame1);
     named(lblPath, "lblPath");
     lblPath->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    // A long path must not widen the wizard; the full path stays readable in the tooltip.
+    lblPath->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     cmdInstall = new QPushButton(QStringLiteral("..."), Frame1);
     named(cmdInstall, "cmdInstall");
     cmdInstall->setFixedWidth(32);
@@ -301,6 +303,7 @@ void frmInstall::cmdInstall_Click()
         if (!dio1.showOpen())
             return;
         lblPath->setText(dio1.FileName);
+        lblPath->setToolTip(dio1.FileName);
         rtbFile = installbytype::loadChosenFile(dio1.FileName);
         ShowFileType();
         break;
@@ -323,6 +326,7 @@ void frmInstall::cmdInstall_Click()
             return;
         step() = 4;
         lblPath->setText(dio1.FileName);
+        lblPath->setToolTip(dio1.FileName);
         cmdNext->setEnabled(true);
         break;
     default:

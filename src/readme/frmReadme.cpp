@@ -35,18 +35,23 @@ const Place kPlaces[] = {
     {"cmdExit", 9240, 1320, 1335, 375},   {"txt1", 0, 0, kPreviewStartWidth, kDesignHeight},
 };
 
+// Labels stand left of their field; the right edge is where their field begins, so a wider
+// font than the design's cannot push a label under its field.
 struct LabelPlace
 {
     const char *text;
     int left;
     int top;
+    int right;
 };
 
 const LabelPlace kLabels[] = {
-    {"Specify Type of File", 240, 240}, {"Title", 4080, 360},           {"Your Name", 720, 720},
-    {"Web Site Address", 4680, 720},    {"Description", 840, 1200},     {"Other Comments", 480, 3600},
-    {"Thanks to..", 840, 4560},         {"Contact mail address", 240, 5520},
+    {"Specify Type of File", 240, 240, 1800}, {"Title", 4080, 360, 5160},
+    {"Your Name", 720, 720, 1800},            {"Web Site Address", 4680, 720, 6120},
+    {"Description", 840, 1200, 1800},         {"Other Comments", 480, 3600, 1800},
+    {"Thanks to..", 840, 4560, 1800},         {"Contact mail address", 240, 5520, 1800},
 };
+constexpr int kLabelGap = 60;
 
 QRect pixels(const Place &p)
 {
@@ -71,10 +76,21 @@ frmReadme::frmReadme(Desk &desk, QWidget *parent) : QWidget(parent), m_desk(desk
     setObjectName(QStringLiteral("frmReadme"));
     setWindowTitle(QStringLiteral("Veldrin - Readme Creator"));
 
+    // The layout was drawn for an 8-point face; keep that so the labels fit their places.
+    QFont small = font();
+    small.setPointSize(8);
+    setFont(small);
     for (const LabelPlace &l : kLabels) {
         auto *label = new QLabel(QLatin1String(l.text), this);
-        label->adjustSize();
-        label->setGeometry(twipsToPixels(l.left), twipsToPixels(l.top), label->width(), twipsToPixels(kLabelHeight));
+        label->setAlignment(Qt::AlignRight | Qt::AlignTop);
+        label->setGeometry(twipsToPixels(l.left), twipsToPixels(l.top), twipsToPixels(l.right - kLabelGap - l.left),
+                           twipsToPixels(kLabelHeight));
+        // Faces wider than the design's would clip a long label: shrink that label until it fits.
+        QFont face = label->font();
+        while (label->sizeHint().width() > label->width() && face.pointSizeF() > 6.0) {
+            face.setPointSizeF(face.pointSizeF() - 0.5);
+            label->setFont(face);
+        }
     }
 
     cmbType = placed<QComboBox>(this, "cmbType");
