@@ -15,3 +15,20 @@ cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DVELDRIN_WERROR=ON -DVELDRIN_
 cmake --build build-asan -j"$jobs"
 ASAN_OPTIONS=detect_leaks=0:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
   ctest --test-dir build-asan --output-on-failure -j"$jobs"
+
+# Fuzz the package reader and writer, the settings-file line reader and the path mapping for
+# about a minute each, in a clang build of their own. Each run works on a copy of its seed
+# corpus; a crash leaves its input in build-fuzz/crashes/ and fails the run.
+CC=clang CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELDRIN_WERROR=ON \
+  -DVELDRIN_FUZZ=ON -DVELDRIN_TESTS=OFF -DVELDRIN_BENCH=OFF
+cmake --build build-fuzz -j"$jobs" --target fuzz_all
+mkdir -p build-fuzz/crashes
+for target in brx_reader brx_roundtrip options_lines winpath; do
+  work=$(mktemp -d)
+  cp fuzz/corpus/"$target"/* "$work"/
+  dict=()
+  case "$target" in brx_*) dict=(-dict=fuzz/brx.dict) ;; esac
+  build-fuzz/fuzz/fuzz_"$target" -max_total_time=60 -rss_limit_mb=2048 -print_final_stats=0 \
+    -artifact_prefix=build-fuzz/crashes/"$target"- "${dict[@]}" "$work"
+  rm -rf "$work"
+done

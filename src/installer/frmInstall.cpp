@@ -1,11 +1,427 @@
 #include "installer/frmInstall.h"
 
+#include "installer/Brx.h"
 #include "shell/Desk.h"
+#include "shell/Hosts.h"
 
-frmInstall::frmInstall(Desk &desk, QWidget *parent) : QWidget(parent, Qt::Window), m_desk(desk)
+#include <QButtonGroup>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLinearGradient>
+#include <QPainter>
+#include <QPainterPath>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QVBoxLayout>
+
+namespace {
+
+const QString kBrxFilter = QStringLiteral("Bracken's Installation Files (*.brx)|*.brx");
+
+// One row per page: what the frame says and which controls are on, off, shown or hidden.
+struct Page
+{
+    int step;
+    const char *caption;
+    bool back, next, install, path;
+    const char *pathText; // nullptr: the path label keeps its text
+    bool options;
+    const char *note;     // nullptr: the note is hidden
+    bool type, progress, list;
+};
+
+const Page kPages[] = {
+    {0, "Choose an Option", false, true, false, false, nullptr, true, nullptr, false, false, false},
+    {1, "Choose a file to install", true, true, true, true, nullptr, false,
+     "NOTE:You can only install mods if they are inside a brx file!...... All files are backed up before they are "
+     "overwritten/saved!",
+     true, true, false},
+    {2, "Choose files", true, false, true, true, nullptr, false,
+     "Choose the files you would like to add and then choose the directory where the file should be installed", false,
+     false, true},
+    {3, "Choose directory name", true, false, true, true, "No Directory Chosen!", false,
+     "Choose a directory and name to save the file to and then click next", false, false, false},
+    {6, "Saving Files2", true, true, false, true, "Files saved!", false,
+     "Compiling Files. NOTE: This file will be saved in your specified file and backed up!", false, true, false},
+};
+
+// The tall picture at the wizard's left edge: an evening sky over the hills of the game.
+QPixmap sidePicture()
+{
+    QPixmap pixmap(100, 400);
+    QPainter p(&pixmap);
+    p.setRenderHint(QPainter::Antialiasing);
+    QLinearGradient sky(0, 0, 0, 400);
+    sky.setColorAt(0.0, QColor(18, 24, 64));
+    sky.setColorAt(0.55, QColor(120, 70, 110));
+    sky.setColorAt(0.8, QColor(236, 160, 70));
+    p.fillRect(pixmap.rect(), sky);
+
+    p.setPen(Qt::NoPen);
+    p.setBrush(QColor(255, 244, 214));
+    p.drawEllipse(QPointF(68, 250), 14, 14);
+
+    QPainterPath far;
+    far.moveTo(0, 300);
+    far.cubicTo(25, 270, 55, 280, 100, 292);
+    far.lineTo(100, 400);
+    far.lineTo(0, 400);
+    p.setBrush(QColor(52, 80, 60));
+    p.drawPath(far);
+    QPainterPath near;
+    near.moveTo(0, 340);
+    near.cubicTo(40, 315, 70, 345, 100, 330);
+    near.lineTo(100, 400);
+    near.lineTo(0, 400);
+    p.setBrush(QColor(26, 48, 32));
+    p.drawPath(near);
+
+    p.setPen(QColor(255, 255, 255, 220));
+    QFont font = p.font();
+    font.setPixelSize(22);
+    font.setBold(true);
+    p.setFont(font);
+    p.save();
+    p.translate(40, 230);
+    p.rotate(-90);
+    p.drawText(0, 0, QStringLiteral("Veldrin"));
+    p.restore();
+    font.setPixelSize(12);
+    font.setBold(false);
+    p.setFont(font);
+    p.translate(62, 230);
+    p.rotate(-90);
+    p.drawText(0, 0, QStringLiteral("Installer"));
+    return pixmap;
+}
+
+} // namespace
+
+frmInstall::frmInstall(Desk &desk, QWidget *parent)
+    : QWidget(parent, Qt::Window), m_desk(desk), dio1(desk.prompts()), dio2(desk.prompts())
 {
     setObjectName(QStringLiteral("frmInstall"));
     setWindowTitle(QStringLiteral("Veldrin - Installer"));
+
+    auto named = [](QWidget *w, const char *name) {
+        w->setObjectName(QLatin1String(name));
+        return w;
+    };
+
+    Image1 = new QLabel(this);
+    named(Image1, "Image1");
+    Image1->setPixmap(sidePicture());
+    Image1->setFixedSize(100, 400);
+
+    Frame1 = new QGroupBox(this);
+    named(Frame1, "Frame1");
+    lblPath = new QLabel(QStringLiteral("No file selected"), Frame1);
+    named(lblPath, "lblPath");
+    lblPath->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    // A long path must not widen the wizard; the full path stays readable in the tooltip.
+    lblPath->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    cmdInstall = new QPushButton(QStringLiteral("..."), Frame1);
+    named(cmdInstall, "cmdInstall");
+    cmdInstall->setFixedWidth(32);
+
+    op1 = new QRadioButton(QStringLiteral("Install a Black and White file"), Frame1);
+    op2 = new QRadioButton(QStringLiteral("Create a Black a Veldrin installation File"), Frame1);
+    op3 = new QRadioButton(QStringLiteral("Check for Veldrin Updates"), Frame1);
+    op4 = new QRadioButton(QStringLiteral("Browse the Web for Black and White files. "), Frame1);
+    auto *options = new QButtonGroup(this);
+    int id = 1;
+    for (QRadioButton *op : {op1, op2, op3, op4}) {
+        op->setObjectName(QStringLiteral("op%1").arg(id));
+        options->addButton(op, id++);
+    }
+
+    rtbFileNames = new QPlainTextEdit(Frame1);
+    named(rtbFileNames, "rtbFileNames");
+    rtbFileNames->setReadOnly(true);
+    rtbFileNames->setLineWrapMode(QPlainTextEdit::NoWrap);
+    lblType = new QLabel(QStringLiteral("No file type set"), Frame1);
+    named(lblType, "lblType");
+    lblNote = new QLabel(Frame1);
+    named(lblNote, "lblNote");
+    lblNote->setWordWrap(true);
+    prg1 = new QProgressBar(Frame1);
+    named(prg1, "prg1");
+    prg1->setRange(0, 100);
+    prg1->setValue(0);
+
+    cmdBack = new QPushButton(QStringLiteral("<< Back"), this);
+    named(cmdBack, "cmdBack");
+    cmdNext = new QPushButton(QStringLiteral("Next >>"), this);
+    named(cmdNext, "cmdNext");
+    cmdCancel = new QPushButton(QStringLiteral("Cancel"), this);
+    named(cmdCancel, "cmdCancel");
+
+    auto *pathRow = new QHBoxLayout;
+    pathRow->addWidget(lblPath, 1);
+    pathRow->addWidget(cmdInstall);
+    auto *frameLayout = new QVBoxLayout(Frame1);
+    frameLayout->addLayout(pathRow);
+    for (QRadioButton *op : {op1, op2, op3, op4})
+        frameLayout->addWidget(op);
+    frameLayout->addWidget(rtbFileNames, 1);
+    frameLayout->addStretch();
+    frameLayout->addWidget(lblType);
+    frameLayout->addWidget(lblNote);
+    frameLayout->addWidget(prg1);
+
+    auto *buttons = new QHBoxLayout;
+    buttons->addStretch();
+    buttons->addWidget(cmdBack);
+    buttons->addWidget(cmdNext);
+    buttons->addWidget(cmdCancel);
+    auto *right = new QVBoxLayout;
+    right->addWidget(Frame1, 1);
+    right->addLayout(buttons);
+    auto *outer = new QHBoxLayout(this);
+    outer->addWidget(Image1, 0, Qt::AlignTop);
+    outer->addLayout(right, 1);
+    Frame1->setMinimumWidth(380);
+
+    connect(cmdNext, &QPushButton::clicked, this, &frmInstall::cmdNext_Click);
+    connect(cmdBack, &QPushButton::clicked, this, &frmInstall::cmdBack_Click);
+    connect(cmdInstall, &QPushButton::clicked, this, &frmInstall::cmdInstall_Click);
+    connect(cmdCancel, &QPushButton::clicked, this, &frmInstall::cmdCancel_Click);
+
+    Form_Load();
 }
 
 frmInstall::~frmInstall() = default;
+
+qint16 &frmInstall::step() { return m_desk.state().installer.WizardStep; }
+
+void frmInstall::Form_Load()
+{
+    step() = 0;
+    ShowStep();
+}
+
+void frmInstall::ShowStep()
+{
+    if (step() == 5) {
+        Desk::closeWindow(this);
+        return;
+    }
+    for (const Page &page : kPages) {
+        if (page.step != step())
+            continue;
+        Frame1->setTitle(QLatin1String(page.caption));
+        cmdBack->setEnabled(page.back);
+        // Once a file has been added the package can go on, also after coming back to the page.
+        cmdNext->setEnabled(page.next || (page.step == 2 && !m_fileNames.isEmpty()));
+        cmdInstall->setVisible(page.install);
+        lblPath->setVisible(page.path);
+        if (page.pathText)
+            lblPath->setText(QLatin1String(page.pathText));
+        for (QRadioButton *op : {op1, op2, op3, op4})
+            op->setVisible(page.options);
+        lblNote->setVisible(page.note != nullptr);
+        if (page.note)
+            lblNote->setText(QLatin1String(page.note));
+        lblType->setVisible(page.type);
+        prg1->setVisible(page.progress);
+        rtbFileNames->setVisible(page.list);
+        if (page.step == 6)
+            SavePackage();
+        return;
+    }
+    // Step 4 has no page of its own: the destination page stays as it is.
+}
+
+void frmInstall::cmdNext_Click()
+{
+    switch (step()) {
+    case 0:
+        if (op1->isChecked()) {
+            step() = 1;
+            ShowStep();
+        } else if (op2->isChecked()) {
+            step() = 2;
+            ShowStep();
+        } else if (op3->isChecked()) {
+            m_desk.ShowWebPage(hosts::maker() + QLatin1String("/manager/update"));
+            Desk::closeWindow(this);
+        } else if (op4->isChecked()) {
+            m_desk.ShowWebPage(hosts::partner() + QLatin1String("/fernlow"));
+            Desk::closeWindow(this);
+        }
+        break;
+    case 1:
+        InstallChosenFile();
+        break;
+    case 2:
+        step() = 3;
+        ShowStep();
+        break;
+    case 4:
+        step() = 6;
+        ShowStep();
+        break;
+    case 5:
+        ShowStep();
+        break;
+    default:
+        break;
+    }
+}
+
+void frmInstall::cmdBack_Click()
+{
+    switch (step()) {
+    case 1:
+    case 2:
+        step() = 0;
+        break;
+    case 3:
+        step() = 2;
+        break;
+    case 4:
+        step() = 3;
+        break;
+    case 5:
+        // After an install the way back is the install page: the save step would write the
+        // package buffer over the file that was just installed.
+        step() = m_finishedByInstall ? 1 : 4;
+        break;
+    default:
+        return;
+    }
+    ShowStep();
+}
+
+void frmInstall::cmdInstall_Click()
+{
+    switch (step()) {
+    case 1:
+        if (!dio1.showOpen())
+            return;
+        lblPath->setText(dio1.FileName);
+        lblPath->setToolTip(dio1.FileName);
+        rtbFile = installbytype::loadChosenFile(dio1.FileName);
+        ShowFileType();
+        break;
+    case 2: {
+        const QString previous = dio1.FileName;
+        if (!dio1.showOpen())
+            return;
+        if (!dio2.showSave()) {
+            // Half an answer adds nothing: the next add starts from the old choice.
+            dio1.FileName = previous;
+            return;
+        }
+        cmdNext->setEnabled(true);
+        AddFileToPackage();
+        break;
+    }
+    case 3:
+        dio1.Filter = kBrxFilter;
+        if (!dio1.showSave())
+            return;
+        step() = 4;
+        lblPath->setText(dio1.FileName);
+        lblPath->setToolTip(dio1.FileName);
+        cmdNext->setEnabled(true);
+        break;
+    default:
+        break;
+    }
+}
+
+void frmInstall::cmdCancel_Click() { Desk::closeWindow(this); }
+
+void frmInstall::AddFileToPackage()
+{
+    // dio2 already holds where the file goes: the "..." handler asked for it, so that a
+    // cancelled question leaves the package as it was.
+    const QString name = installbytype::BareFileNameOf(dio1.FileName);
+    m_fileNames += name + QLatin1String("\r\n");
+    rtbFileNames->setPlainText(m_fileNames);
+    m_desk.state().installer.AddedFileName = name;
+    // A file that cannot be read adds no entry; its name stays listed, as the user picked it.
+    brx::appendFile(rtbBrx, dio2.FileName, m_desk.state().installer.AddedFileName, dio1.FileName);
+}
+
+void frmInstall::ShowFileType() { lblType->setText(installbytype::typeForPath(dio1.FileName).caption); }
+
+void frmInstall::InstallChosenFile()
+{
+    const installbytype::FileType &type = installbytype::typeForPath(dio1.FileName);
+    switch (type.route) {
+    case installbytype::Route::Package:
+        InstallPackage();
+        break;
+    case installbytype::Route::GameFile: {
+        InstallerState &installer = m_desk.state().installer;
+        installer.ChosenFileName = installbytype::BareFileNameOf(dio1.FileName);
+        installbytype::GameFileSteps steps;
+        steps.note = [this](const QString &text) { lblNote->setText(text); };
+        steps.progress = [this](int value) {
+            prg1->setMaximum(100);
+            setProgress(float(value));
+        };
+        const Settings &settings = m_desk.settings();
+        installbytype::InstallGameFile(rtbFile, settings.GameFolder, settings.ProgramFolder, type.subfolder, steps);
+        step() = 5;
+        m_finishedByInstall = true;
+        break;
+    }
+    case installbytype::Route::Tattoo:
+        RedirectTattoo();
+        break;
+    case installbytype::Route::Invalid:
+        m_desk.prompts().message(installbytype::kInvalidTypeMessage);
+        break;
+    }
+}
+
+void frmInstall::InstallPackage()
+{
+    prg1->setMaximum(100);
+    brx::InstallOptions options;
+    options.programFolder = m_desk.settings().ProgramFolder;
+    options.gameFolder = m_desk.settings().GameFolder;
+    options.progressStart = m_progress;
+    options.onProgress = [this](float value) { setProgress(value); };
+    options.state = &m_desk.state().installer;
+    // Without a confirmOutside of our own, paths outside the game and program folders are put
+    // to the user as a question before anything is written.
+    brx::installPackageFile(dio1.FileName, options, m_desk.prompts(), &rtbBrx);
+}
+
+void frmInstall::RedirectTattoo()
+{
+    m_desk.prompts().message(installbytype::kTattooMessage);
+    m_desk.showTattoo();
+}
+
+void frmInstall::SavePackage()
+{
+    InstallerState &installer = m_desk.state().installer;
+    const QString destination = dio1.FileName;
+    installer.ChosenFileName = installbytype::BareFileNameOf(destination);
+    lblNote->setText(QStringLiteral("Saving file to directory"));
+    brx::savePackage(rtbBrx, destination);
+    prg1->setMaximum(100);
+    setProgress(50.0f);
+    lblNote->setText(QStringLiteral("Backing up file"));
+    const QString backup = brx::backupPathFor(m_desk.settings().ProgramFolder, installer.ChosenFileName);
+    if (!backup.isEmpty())
+        brx::savePackage(rtbBrx, backup);
+    setProgress(100.0f);
+    lblNote->setText(QStringLiteral("Your file was saved and Backed up!"));
+    step() = 5;
+    m_finishedByInstall = false;
+}
+
+void frmInstall::setProgress(float value)
+{
+    m_progress = qBound(0.0f, value, 100.0f);
+    prg1->setValue(qRound(m_progress));
+}

@@ -1,0 +1,297 @@
+#include "installer/Brx.h"
+
+#include "platform/FileIO.h"
+#include "platform/WinPath.h"
+
+#include <QDir>
+#include <cstring>
+
+namespace brx {
+
+namespace {
+
+constexpr qsizetype kBase64Line = 76;
+
+qsizetype markerLength(const char *marker) { return qsizetype(std::strlen(marker)); }
+
+// 1-based "find M from P": the position of the first M starting at or after P, 0 for none.
+qsizetype find(const QByteArray &text, const char *marker, qsizetype from)
+{
+    if (from < 1)
+        from = 1;
+    if (from > text.size())
+        return 0;
+    return text.indexOf(marker, from - 1) + 1;
+}
+
+QString describe(const char *marker) { return QString::fromLatin1(marker); }
+
+QByteArray withoutBreaks(const QByteArray &content)
+{
+    QByteArray out;
+    out.reserve(content.size());
+    for (const char c : content) {
+        if (c != '\r' && c != '\n')
+            out.append(c);
+    }
+    return out;
+}
+
+std::optional<QByteArray> decodeBase64(const QByteArray &content)
+{
+    const auto decoded =
+        QByteArray::fromBase64Encoding(withoutBreaks(content), QByteArray::AbortOnBase64DecodingErrors);
+    if (!decoded)
+        return std::nullopt;
+    return decoded.decoded;
+}
+
+bool hasBinaryMark(const QString &title) { return title.endsWith(QLatin1String(kBinaryMark)); }
+
+} // namespace
+
+// ---- Writing ------------------------------------------------------------------------------
+
+void appendEntry(QByteArray &package, const QString &installPath, const QString &title, const QByteArray &content)
+{
+    package.append(kBegin).append("\r\n");
+    package.append(kInstall).append(fileio::encode1252(installPath)).append(kInstallEnd).append("\r\n");
+    package.append(kTitle).append(fileio::encode1252(title)).append(kTitleEnd).append("\r\n");
+    package.append(content).append("\r\n");
+    package.append(kEnd).append("\r\n");
+}
+
+void appendEntry(QString &package, const QString &installPath, const QString &title, const QString &content)
+{
+    QByteArray entry;
+    appendEntry(entry, installPath, title, fileio::encode1252(content));
+    package += fileio::decode1252(entry);
+}
+
+void appendBinaryEntry(QByteArray &package, const QString &installPath, const QString &title, const QByteArray &bytes)
+{
+    const QByteArray encoded = bytes.toBase64();
+    QByteArray lines;
+    lines.reserve(encoded.size() + (encoded.size() / kBase64Line + 1) * 2);
+    for (qsizetype at = 0; at < encoded.size(); at += kBase64Line) {
+        if (at > 0)
+            lines.append("\r\n");
+        lines.append(encoded.constData() + at, qMin(kBase64Line, encoded.size() - at));
+    }
+    appendEntry(package, installPath, title + QLatin1String(kBinaryMark), lines);
+}
+
+void appendBinaryEntry(QString &package, const QString &installPath, const QString &title, const QByteArray &bytes)
+{
+    QByteArray entry;
+    appendBinaryEntry(entry, installPath, title, bytes);
+    package += fileio::decode1252(entry);
+}
+
+bool appendFile(QByteArray &package, const QString &installPath, const QString &title, const QString &sourcePath,
+                QString *error)
+{
+    // A '|' in the title would make a text entry read back as a binary one.
+    if (title.contains(QLatin1Char('|'))) {
+        if (error)
+            *error = QStringLiteral("its name holds '|', which a package title cannot carry");
+        return false;
+    }
+    const auto bytes = fileio::readBytes(sourcePath, error);
+    if (!bytes)
+        return false;
+    if (fileio::isText(*bytes))
+        appendEntry(package, installPath, title, normalizeBreaks(*bytes));
+    else
+        appendBinaryEntry(package, installPath, title, *bytes);
+    return true;
+}
+
+bool appendFile(QString &package, const QString &installPath, const QString &title, const QString &sourcePath,
+                QString *error)
+{
+    QByteArray entry;
+    if (!appendFile(entry, installPath, title, sourcePath, error))
+        return false;
+    package += fileio::decode1252(entry);
+    return true;
+}
+
+bool savePackage(const QByteArray &package, const QString &destination, QString *error)
+{
+    QByteArray bytes;
+    bytes.reserve(package.size() + 2);
+    bytes.append(package).append("\r\n");
+    return fileio::writeBytes(destination, bytes, error);
+}
+
+bool savePackage(const QString &package, const QString &destination, QString *error)
+{
+    return fileio::writeText(destination, package, error);
+}
+
+// ---- Reading ------------------------------------------------------------------------------
+
+int countEntries(const QByteArray &package)
+{
+    const qsizetype length = package.size();
+    int count = 0;
+    qsizetype pos = 1;
+    while (pos < length) {
+        const qsizetype i = find(package, kBegin, pos);
+        if (i < 1)
+            break;
+        ++count;
+        pos = i + 1;
+    }
+    return count;
+}
+
+int countEntries(const QString &package) { return countEntries(fileio::encode1252(package)); }
+
+std::optional<double> progressStep(int entries)
+{
+    if (entries == 0)
+        return std::nullopt;
+    return 100.0 / (2.0 * entries);
+}
+
+float advance(float value, double step)
+{
+    const float sum = static_cast<float>(static_cast<double>(value) + step);
+    return sum > 100.0f ? 100.0f : sum;
+}
+
+QByteArray normalizeBreaks(const QByteArray &bytes)
+{
+    // Most packages are already CR LF throughout; check that cheaply before copying anything.
+    const char *data = bytes.constData();
+    const qsizetype size = bytes.size();
+    qsizetype pairs = 0;
+    bool clean = true;
+    for (const char *at = data; at < data + size;) {
+        const void *hit = std::memchr(at, '\n', size_t(data + size - at));
+        if (!hit)
+            break;
+        const char *lf = static_cast<const char *>(hit);
+        if (lf == data || lf[-1] != '\r') {
+            clean = false;
+            break;
+        }
+        ++pairs;
+        at = lf + 1;
+    }
+    if (clean && bytes.count('\r') == pairs)
+        return bytes;
+
+    QByteArray out;
+    out.reserve(size + size / 16);
+    for (qsizetype i = 0; i < size; ++i) {
+        const char c = data[i];
+        if (c == '\r') {
+            out.append("\r\n");
+            if (i + 1 < size && data[i + 1] == '\n')
+                ++i;
+        } else if (c == '\n') {
+            out.append("\r\n");
+        } else {
+            out.append(c);
+        }
+    }
+    return out;
+}
+
+QString Entry::fileName() const
+{
+    return binary ? title.left(title.size() - markerLength(kBinaryMark)) : title;
+}
+
+QByteArray Entry::installBytes() const
+{
+    if (binary)
+        return decodeBase64(content).value_or(QByteArray());
+    QByteArray bytes;
+    bytes.reserve(content.size() + 2);
+    bytes.append(content).append("\r\n");
+    return bytes;
+}
+
+ReadResult readEntries(const QByteArray &text)
+{
+    ReadResult result;
+    result.count = countEntries(text);
+    result.entries.reserve(result.count);
+    qsizetype cursor = 1;
+    for (int k = 1; k <= result.count; ++k) {
+        auto fail = [&](const QString &reason) {
+            result.error = ReadError{k, reason};
+            return result;
+        };
+        auto missing = [&](const char *marker, qsizetype from) {
+            return fail(QStringLiteral("no %1 at or after position %2").arg(describe(marker)).arg(from));
+        };
+
+        const qsizetype installAt = find(text, kInstall, cursor);
+        if (!installAt)
+            return missing(kInstall, cursor);
+        const qsizetype a = installAt + markerLength(kInstall);
+        const qsizetype b = find(text, kInstallEnd, a);
+        if (!b)
+            return missing(kInstallEnd, a);
+        const qsizetype titleAt = find(text, kTitle, b);
+        if (!titleAt)
+            return missing(kTitle, b);
+        const qsizetype t1 = titleAt + markerLength(kTitle);
+        const qsizetype t2 = find(text, kTitleEnd, b);
+        if (!t2)
+            return missing(kTitleEnd, b);
+        if (t2 < t1)
+            return fail(QStringLiteral("%1 at position %2 comes before the title starts at %3")
+                            .arg(describe(kTitleEnd)).arg(t2).arg(t1));
+        const qsizetype e = find(text, kEnd, cursor);
+        if (!e)
+            return missing(kEnd, cursor);
+        const qsizetype s = t2 + markerLength(kTitleEnd);
+        if (e < s)
+            return fail(QStringLiteral("%1 at position %2 comes before the content starts at %3")
+                            .arg(describe(kEnd)).arg(e).arg(s));
+
+        Entry entry;
+        entry.installPath = fileio::decode1252(text.mid(a - 1, b - a));
+        entry.title = fileio::decode1252(text.mid(t1 - 1, t2 - t1));
+        entry.content = text.mid(s - 1, e - s);
+        entry.binary = hasBinaryMark(entry.title);
+        if (entry.binary && !decodeBase64(entry.content))
+            return fail(QStringLiteral("its content is not valid base64"));
+        result.entries.append(std::move(entry));
+        cursor = e + markerLength(kEnd);
+    }
+    return result;
+}
+
+ReadResult readEntries(const QString &package) { return readEntries(fileio::encode1252(package)); }
+
+QString backupPathFor(const QString &programFolder, const QString &title)
+{
+    QString name = hasBinaryMark(title) ? title.left(title.size() - markerLength(kBinaryMark)) : title;
+    const qsizetype cut = qMax(name.lastIndexOf(QLatin1Char('\\')), name.lastIndexOf(QLatin1Char('/')));
+    name = name.mid(cut + 1);
+    if (name.isEmpty() || name == QLatin1String(".") || name == QLatin1String(".."))
+        return {};
+    return programFolder + QLatin1String("Backup\\brx\\") + name;
+}
+
+bool isInside(const QString &windowsPath, const QString &folder)
+{
+    if (folder.isEmpty() || windowsPath.isEmpty())
+        return false;
+    const QString path = QDir::cleanPath(winpath::toHost(windowsPath));
+    QString root = QDir::cleanPath(winpath::toHost(folder));
+    if (path.compare(root, Qt::CaseInsensitive) == 0)
+        return false; // the folder itself is no file inside it
+    if (!root.endsWith(QLatin1Char('/')))
+        root += QLatin1Char('/');
+    return path.startsWith(root, Qt::CaseInsensitive);
+}
+
+} // namespace brx

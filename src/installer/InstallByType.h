@@ -1,0 +1,74 @@
+#pragma once
+// A single chosen file is routed by its extension: packages to the package installer, maps,
+// landscapes and meshes into their folder of the game after the file they replace is backed
+// up, bitmaps to the tattoo manager, anything else refused.
+#include <QByteArray>
+#include <QString>
+#include <functional>
+
+namespace installbytype {
+
+// Text after the last "." of the whole path (folders included); the whole path without one.
+QString FileExtensionOf(const QString &path);
+// Text after the last backslash; the whole path without one.
+QString BareFileNameOf(const QString &path);
+
+enum class Route { Package, GameFile, Tattoo, Invalid };
+
+struct FileType
+{
+    QString extension;  // empty for the catch-all row
+    QString caption;    // lblType's text
+    Route route;
+    QString subfolder;  // for Route::GameFile, relative to GameFolder
+};
+
+// The row for an extension, compared exactly and case-sensitively; the last row for any other.
+const FileType &typeForExtension(const QString &extension);
+inline const FileType &typeForPath(const QString &path) { return typeForExtension(FileExtensionOf(path)); }
+
+inline const QString kInvalidTypeMessage =
+    QStringLiteral("please select a valid filetype or create a '.brx' to inmstall these files automatically");
+inline const QString kTattooMessage = QStringLiteral(
+    "To install tattoos you must use the tatto manager..Follow the instructions at the bottom of the screen to "
+    "install and manage them");
+inline const QString kNoteBackingUp = QStringLiteral("Backing up file");
+inline const QString kNoteInstalling = QStringLiteral("Installing Script");
+inline const QString kNoteDone = QStringLiteral("Your file was backed and then installed to the correct directory.");
+
+// The chosen file as read when it was chosen: text as a text buffer holds it, or, for a file
+// that is not text, its bytes.
+struct ChosenFile
+{
+    QString path;        // Windows path, as the dialog gave it
+    bool readable = false;
+    bool binary = false;
+    QString text;        // CR LF line breaks
+    QByteArray bytes;    // only for a binary file
+};
+ChosenFile loadChosenFile(const QString &windowsPath);
+
+struct GameFileResult
+{
+    QString target;          // GameFolder + subfolder + bare name
+    QString backup;          // ProgramFolder + bare name + ".bak"; empty when nothing was replaced
+    bool backedUp = false;
+    bool installed = false;
+    QString backupError;     // why the backup failed, if it did
+    QString installError;    // why the install failed, if it did
+};
+
+struct GameFileSteps
+{
+    std::function<void(const QString &)> note;   // lblNote
+    std::function<void(int)> progress;           // prg1's value, maximum 100
+};
+
+// Backs up the file about to be replaced (when there is one) as ProgramFolder + name + ".bak",
+// then writes the chosen file into GameFolder + subfolder. Text goes through as text + CR LF;
+// a file that is not text, new or old, is copied byte for byte. Each step is skipped on
+// failure and the next one runs.
+GameFileResult InstallGameFile(const ChosenFile &chosen, const QString &gameFolder, const QString &programFolder,
+                               const QString &subfolder, const GameFileSteps &steps = {});
+
+} // namespace installbytype
