@@ -9,6 +9,7 @@
 #include "shell/Twips.h"
 #include "shell/frmMDI.h"
 
+#include <QEvent>
 #include <QLabel>
 #include <QMdiSubWindow>
 #include <QMenu>
@@ -183,10 +184,24 @@ void frmMap::Form_Resize()
     ln1->setGeometry(0, twipsToPixels(l.lineY) - 1, twipsToPixels(l.lineRight), 3);
 }
 
-void frmMap::resizeEvent(QResizeEvent *event)
+bool frmMap::event(QEvent *event)
 {
-    QWidget::resizeEvent(event);
-    Form_Resize();
+    // The layout follows the outer window, which in the frame is the sub-window around this
+    // one; it also changes size while this widget is hidden (minimised), so watch it directly.
+    if (event->type() == QEvent::ParentAboutToChange && parentWidget())
+        parentWidget()->removeEventFilter(this);
+    else if (event->type() == QEvent::ParentChange && parentWidget())
+        parentWidget()->installEventFilter(this);
+    else if (event->type() == QEvent::Resize)
+        Form_Resize();
+    return QWidget::event(event);
+}
+
+bool frmMap::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == parentWidget() && event->type() == QEvent::Resize)
+        Form_Resize();
+    return QWidget::eventFilter(watched, event);
 }
 
 void frmMap::cmdTown_Click() { m_desk.LaunchSteadwright(); }

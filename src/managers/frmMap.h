@@ -47,7 +47,8 @@ public:
     void mnuAbout_Click();
 
 protected:
-    void resizeEvent(QResizeEvent *event) override;
+    bool event(QEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void buildMenuBar();
