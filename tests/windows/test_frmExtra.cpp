@@ -6,6 +6,7 @@
 #include "support/TestTree.h"
 
 #include <QApplication>
+#include <QMdiArea>
 #include <QDir>
 #include <QLabel>
 #include <QPlainTextEdit>
@@ -87,6 +88,13 @@ private slots:
     {
         QCOMPARE(prompts->pendingAnswers(), 0);
         QVERIFY(prompts->messages().isEmpty());
+        // Close the content windows, then the frame, before the desk goes, so that no window
+        // goes away in the middle of the frame's own teardown.
+        if (frmMDI *frame = desk->openMdi()) {
+            frame->mdiArea()->closeAllSubWindows();
+            QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+            frame->close();
+        }
         desk.reset();
         flushDeletes();
         for (QWidget *w : QApplication::topLevelWidgets())

@@ -8,6 +8,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QMdiArea>
 #include <QElapsedTimer>
 #include <QFrame>
 #include <QLabel>
@@ -62,6 +63,13 @@ private slots:
     void cleanup()
     {
         QCOMPARE(prompts->pendingAnswers(), 0);
+        // Close the content windows, then the frame, before the desk goes, so that no window
+        // goes away in the middle of the frame's own teardown.
+        if (frmMDI *frame = desk->openMdi()) {
+            frame->mdiArea()->closeAllSubWindows();
+            QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+            frame->close();
+        }
         desk.reset();
         flushDeletes();
         for (QWidget *w : QApplication::topLevelWidgets())

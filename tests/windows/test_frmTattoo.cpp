@@ -9,6 +9,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QMdiArea>
 #include <QBuffer>
 #include <QDir>
 #include <QFile>
@@ -95,6 +96,13 @@ private slots:
     void cleanup()
     {
         QCOMPARE(prompts->pendingAnswers(), 0);
+        // Close the content windows, then the frame, before the desk goes, so that no window
+        // goes away in the middle of the frame's own teardown.
+        if (frmMDI *frame = desk->openMdi()) {
+            frame->mdiArea()->closeAllSubWindows();
+            QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+            frame->close();
+        }
         desk.reset();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         for (QWidget *w : QApplication::topLevelWidgets())
