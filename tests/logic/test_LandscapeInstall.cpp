@@ -61,12 +61,6 @@ private slots:
         QVERIFY(result.backupText.isEmpty());
         QCOMPARE(tree.read(kBackupRel), old);
         QCOMPARE(tree.read(kTargetRel), fresh);
-
-        // A text file replacing a binary one: the backup is still the binary's exact bytes.
-        tree.write(kTargetRel, old);
-        gamefile::installWithBackup(textSource(QStringLiteral("plain")), kTarget, kBackup);
-        QCOMPARE(tree.read(kBackupRel), old);
-        QCOMPARE(tree.read(kTargetRel), QByteArray("plain\r\n"));
     }
 
     void nothingInstalledLeavesTheOldBackupAlone_data()
@@ -106,36 +100,6 @@ private slots:
         QVERIFY(result.installed);
         QCOMPARE(tree.read(kTargetRel), QByteArray("new\r\n"));
         QVERIFY(!tree.exists(QStringLiteral("Veldrin/Backup/Landscape"))); // never created
-    }
-
-    void aFolderInPlaceOfANameWritesNothing()
-    {
-        // With no file name yet, both paths name folders.
-        TestTree tree;
-        tree.makeGameAndProgramFolders();
-        QList<gamefile::Step> steps;
-        const auto result = gamefile::installWithBackup(
-            textSource(QStringLiteral("x")), QStringLiteral("C:\\Games\\Black & White\\Data\\Landscape\\"),
-            QStringLiteral("C:\\Veldrin\\Backup\\Landscape\\"), [&steps](gamefile::Step s) { steps << s; });
-        QCOMPARE(result.backup, gamefile::Backup::NothingInstalled);
-        QVERIFY(!result.installed);
-        QVERIFY(!steps.contains(gamefile::Step::Installed));
-        QVERIFY(QDir(tree.host(QStringLiteral("Games/Black & White/Data/Landscape"))).isEmpty());
-        QVERIFY(QDir(tree.host(QStringLiteral("Veldrin/Backup/Landscape"))).isEmpty());
-    }
-
-    void loadTellsTextFromBinary()
-    {
-        TestTree tree;
-        tree.write(QStringLiteral("in/a.lnd"), "one\rtwo\nthree");
-        tree.write(QStringLiteral("in/b.lnd"), QByteArray("B\0N", 3));
-        const auto text = gamefile::load(TestTree::win(QStringLiteral("in/a.lnd")));
-        QVERIFY(text && !text->binary);
-        QCOMPARE(text->text, QStringLiteral("one\r\ntwo\r\nthree"));
-        const auto binary = gamefile::load(TestTree::win(QStringLiteral("in/b.lnd")));
-        QVERIFY(binary && binary->binary);
-        QCOMPARE(binary->bytes, QByteArray("B\0N", 3));
-        QVERIFY(!gamefile::load(TestTree::win(QStringLiteral("in/missing.lnd"))));
     }
 
     void binaryShownSafely()

@@ -1,35 +1,28 @@
+#include "DeskFixture.h"
 #include "managers/WindowParts.h"
 #include "managers/frmTattoo.h"
-#include "shell/Desk.h"
 #include "shell/Hosts.h"
-#include "shell/Twips.h"
-#include "shell/frmMDI.h"
-#include "support/ScriptedPrompts.h"
-#include "support/TestTree.h"
 
 #include <QAction>
-#include <QApplication>
-#include <QMdiArea>
 #include <QBuffer>
 #include <QDir>
 #include <QFile>
 #include <QLabel>
-#include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QTest>
 #include <QTimer>
-#include <memory>
 
 namespace {
 
 const QString kProfile1 = QStringLiteral("Games/Black & White/Profiles/Player1/");
 const QString kProfile2 = QStringLiteral("Games/Black & White/Profiles/Player2/");
 const QString kTattoos = QStringLiteral("Veldrin/Backup/tattoos/");
+const QRgb kRed = qRgb(255, 0, 0);
+const QRgb kBlue = qRgb(0, 0, 255);
 
 QRgb colourOf(int n, int set) { return QColor::fromHsv((n * 22 + set * 7) % 360, 200, 100 + set * 60).rgb(); }
 
-// A small bitmap of one colour; sizes vary so that scaling is exercised.
+// A bitmap of one colour; sizes vary so that scaling into the boxes is exercised.
 QByteArray bmp(QRgb colour, QSize size = QSize(32, 32))
 {
     QImage image(size, QImage::Format_RGB32);
@@ -49,250 +42,192 @@ class test_frmTattoo : public QObject
 {
     Q_OBJECT
 
-    std::unique_ptr<TestTree> tree;
-    std::unique_ptr<Modual1> state;
-    std::unique_ptr<ScriptedPrompts> prompts;
-    std::unique_ptr<Desk> desk;
+    std::unique_ptr<DeskFixture> f;
     frmTattoo *win = nullptr;
 
     template <class T> T *child(const QString &name) { return win->findChild<T *>(name); }
     void click(const QString &name) { child<QPushButton>(name)->click(); }
     PictureBox *box(int n) { return child<PictureBox>(QStringLiteral("tat%1").arg(n)); }
-    QRgb shown(PictureBox *b) { return b->picture().isNull() ? QRgb(0) : b->picture().pixel(0, 0); }
+    static QRgb shown(PictureBox *b) { return b->picture().isNull() ? QRgb(0) : b->picture().pixel(0, 0); }
     QString viewed() { return child<QPlainTextEdit>(QStringLiteral("rtbTat"))->toPlainText(); }
+    QString directory() { return child<QLabel>(QStringLiteral("lblDirectory"))->text(); }
+    QStringList backups() { return QDir(f->tree.host(kTattoos)).entryList(QDir::Files); }
 
-    // A profile folder with helpstats.dat and the given slots' pictures in colour set `set`.
+    // A profile folder with helpstats.dat and pictures for slots 1..count in colour set `set`.
     void makeProfile(const QString &folder, int count, int set)
     {
-        tree->write(folder + QStringLiteral("helpstats.dat"), QByteArray("HS\0\x01stats", 9));
+        f->tree.write(folder + QStringLiteral("helpstats.dat"), QByteArray("HS\0\x01stats", 9));
         for (int n = 1; n <= count; ++n)
-            tree->write(folder + symbol(n), bmp(colourOf(n, set)));
+            f->tree.write(folder + symbol(n), bmp(colourOf(n, set)));
     }
     void loadProfile(const QString &folder)
     {
-        prompts->answerHostPath(tree->host(folder + QStringLiteral("helpstats.dat")));
+        f->prompts.answerHostPath(f->tree.host(folder + QStringLiteral("helpstats.dat")));
         click(QStringLiteral("cmdLoadTat1"));
     }
     void pick(int n, const QString &file)
     {
-        prompts->answerHostPath(tree->host(file));
+        f->prompts.answerHostPath(f->tree.host(file));
         click(QStringLiteral("cmd%1").arg(n));
     }
-    QStringList backups() { return QDir(tree->host(kTattoos)).entryList(QDir::Files); }
 
 private slots:
     void init()
     {
-        tree = std::make_unique<TestTree>();
-        tree->makeGameAndProgramFolders();
-        state = std::make_unique<Modual1>();
-        state->settings.GameFolder = TestTree::gameFolder();
-        state->settings.ProgramFolder = TestTree::programFolder();
-        prompts = std::make_unique<ScriptedPrompts>();
-        desk = std::make_unique<Desk>(*state, *prompts);
-        win = desk->showTattoo();
+        f = std::make_unique<DeskFixture>();
+        win = f->desk->showTattoo();
+        f->tree.write(QStringLiteral("pics/red.bmp"), bmp(kRed, QSize(200, 50)));
+        f->tree.write(QStringLiteral("pics/blue.bmp"), bmp(kBlue, QSize(8, 8)));
     }
-
     void cleanup()
     {
-        QCOMPARE(prompts->pendingAnswers(), 0);
-        // Close the content windows, then the frame, before the desk goes, so that no window
-        // goes away in the middle of the frame's own teardown.
-        if (frmMDI *frame = desk->openMdi()) {
-            frame->mdiArea()->closeAllSubWindows();
-            QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-            frame->close();
-        }
-        desk.reset();
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        for (QWidget *w : QApplication::topLevelWidgets())
-            QVERIFY2(!w->isVisible(), qPrintable(w->objectName()));
-        prompts.reset();
-        state.reset();
-        tree.reset();
-    }
-
-    void gridAndNames()
-    {
-        QCOMPARE(win->windowTitle(), QStringLiteral("Veldrin - Tattoos"));
-        QCOMPARE(box(1)->geometry(), QRect(8, 8, 64, 64));
-        QCOMPARE(box(4)->geometry().topLeft(), QPoint(twipsToPixels(120 + 3 * 1440), 8));
-        QCOMPARE(box(16)->geometry().topLeft(), QPoint(twipsToPixels(4440), twipsToPixels(3360)));
-        QCOMPARE(child<QPushButton>(QStringLiteral("cmd16"))->geometry(), QRect(368, 272, 17, 17));
-        QCOMPARE(child<QPushButton>(QStringLiteral("cmd16"))->text(), QStringLiteral("..."));
-        QCOMPARE(child<QPushButton>(QStringLiteral("cmdTatoo"))->text(), QStringLiteral("Load Tatoo >>"));
-        QVERIFY(child<QLabel>(QStringLiteral("Label2"))->text().contains(QStringLiteral("clicking Load Tatooand the graphic will apper")));
-        QCOMPARE(desk->mdi()->currentMenuBar()->actions().size(), 5);
-        QCOMPARE(child<QAction>(QStringLiteral("frmOpen"))->text(), QStringLiteral("Open Tatoo"));
-        QVERIFY(!child<QAction>(QStringLiteral("mnuInstall"))->isEnabled());
-        QVERIFY(!child<QAction>(QStringLiteral("mnuMod"))->isEnabled());
-        QVERIFY(child<QAction>(QStringLiteral("mnuTatHelp"))->isEnabled());
+        f->tearDown();
+        f.reset();
     }
 
     void profileFillsTheSlotsInOrder()
     {
         makeProfile(kProfile1, 16, 0);
         loadProfile(kProfile1);
-        QCOMPARE(prompts->shown.last().initialPath, TestTree::gameFolder() + QStringLiteral("Profiles\\x"));
-        QCOMPARE(prompts->shown.last().text, QStringLiteral("Veldrin (helpstats.dat)|helpstats.dat"));
+        QCOMPARE(f->prompts.shown.last().initialPath, TestTree::gameFolder() + QStringLiteral("Profiles\\x"));
+        QCOMPARE(f->prompts.shown.last().text, QStringLiteral("Veldrin (helpstats.dat)|helpstats.dat"));
         for (int n = 1; n <= 16; ++n)
             QCOMPARE(shown(box(n)), colourOf(n, 0));
-        // helpstats.dat shown with its control bytes visible, and left unchanged.
+        // helpstats.dat is shown with its control bytes made visible, and left unchanged.
         QCOMPARE(viewed(), QString::fromUtf8("HS\u2400\u2401stats"));
-        QCOMPARE(tree->read(kProfile1 + QStringLiteral("helpstats.dat")), QByteArray("HS\0\x01stats", 9));
-        QCOMPARE(child<QLabel>(QStringLiteral("lblDirectory"))->text(), TestTree::win(kProfile1));
+        QCOMPARE(f->tree.read(kProfile1 + QStringLiteral("helpstats.dat")), QByteArray("HS\0\x01stats", 9));
+        QCOMPARE(directory(), TestTree::win(kProfile1));
 
         // A second profile with nine pictures and a damaged tenth: the rest keep the first's.
         makeProfile(kProfile2, 9, 1);
-        tree->write(kProfile2 + symbol(10), QByteArray("BM\x36\0\0\0garbage that is no bitmap", 31));
+        f->tree.write(kProfile2 + symbol(10), QByteArray("BM\x36\0\0\0garbage that is no bitmap", 31));
         loadProfile(kProfile2);
-        for (int n = 1; n <= 9; ++n)
-            QCOMPARE(shown(box(n)), colourOf(n, 1));
-        for (int n = 10; n <= 16; ++n)
-            QCOMPARE(shown(box(n)), colourOf(n, 0));
-        QCOMPARE(child<QLabel>(QStringLiteral("lblDirectory"))->text(), TestTree::win(kProfile2));
+        for (int n = 1; n <= 16; ++n)
+            QCOMPARE(shown(box(n)), colourOf(n, n <= 9 ? 1 : 0));
+        QCOMPARE(directory(), TestTree::win(kProfile2));
         QVERIFY(backups().isEmpty());
     }
 
     void pickWithoutAProfile()
     {
-        tree->write(QStringLiteral("pics/red.bmp"), bmp(qRgb(255, 0, 0), QSize(200, 50)));
-        tree->write(QStringLiteral("pics/blue.bmp"), bmp(qRgb(0, 0, 255), QSize(8, 8)));
         pick(7, QStringLiteral("pics/red.bmp"));
-        QCOMPARE(prompts->shown.last().text, QStringLiteral("Tattoos (*.bmp)|*.bmp"));
-        QCOMPARE(shown(box(7)), QColor(Qt::red).rgb());
+        QCOMPARE(f->prompts.shown.last().text, QStringLiteral("Tattoos (*.bmp)|*.bmp"));
+        QCOMPARE(shown(box(7)), kRed);
         QVERIFY(viewed().startsWith(QStringLiteral("BM")));
-        QCOMPARE(tree->read(kTattoos + symbol(7)), tree->read(QStringLiteral("pics/red.bmp")));
-        QCOMPARE(backups(), QStringList{symbol(7)});
+        QCOMPARE(f->tree.read(kTattoos + symbol(7)), f->tree.read(QStringLiteral("pics/red.bmp")));
 
-        // Twice: the slot's backup is replaced whole, and only that slot's.
+        // Again: the slot's backup is replaced whole, and only that slot's.
         pick(7, QStringLiteral("pics/blue.bmp"));
         pick(2, QStringLiteral("pics/red.bmp"));
-        QCOMPARE(tree->read(kTattoos + symbol(7)), tree->read(QStringLiteral("pics/blue.bmp")));
-        QCOMPARE(tree->read(kTattoos + symbol(2)), tree->read(QStringLiteral("pics/red.bmp")));
-        QCOMPARE(backups().size(), 2);
-        QCOMPARE(shown(box(7)), QColor(Qt::blue).rgb());
+        QCOMPARE(f->tree.read(kTattoos + symbol(7)), f->tree.read(QStringLiteral("pics/blue.bmp")));
+        QCOMPARE(backups(), QStringList({symbol(2), symbol(7)}));
+        QCOMPARE(shown(box(7)), kBlue);
         QVERIFY(box(1)->picture().isNull());
-        QVERIFY(QDir(tree->host(QStringLiteral("Games/Black & White/Profiles"))).isEmpty());
-        QVERIFY(prompts->messages().isEmpty());
+        QVERIFY(QDir(f->tree.host(QStringLiteral("Games/Black & White/Profiles"))).isEmpty());
+        QVERIFY(f->prompts.messages().isEmpty());
     }
 
     void pickIntoALoadedProfile()
     {
         makeProfile(kProfile1, 16, 0);
-        QFile::remove(tree->host(kProfile1 + symbol(3)));
+        QFile::remove(f->tree.host(kProfile1 + symbol(3)));
         loadProfile(kProfile1);
         QMap<int, QByteArray> before;
         for (int n = 1; n <= 16; ++n)
-            before[n] = tree->read(kProfile1 + symbol(n));
+            before[n] = f->tree.read(kProfile1 + symbol(n));
+        const QByteArray red = f->tree.read(QStringLiteral("pics/red.bmp"));
 
-        const QByteArray fresh = bmp(qRgb(0, 255, 0), QSize(40, 30));
-        tree->write(QStringLiteral("pics/green.bmp"), fresh);
-        pick(7, QStringLiteral("pics/green.bmp"));
-        QCOMPARE(tree->read(kTattoos + QStringLiteral("Player1-symbol7.bmp")), before[7]);
-        QCOMPARE(tree->read(kProfile1 + symbol(7)), fresh);
-        QCOMPARE(tree->read(kTattoos + symbol(7)), fresh);
+        pick(7, QStringLiteral("pics/red.bmp"));
+        QCOMPARE(f->tree.read(kTattoos + QStringLiteral("Player1-symbol7.bmp")), before[7]);
+        QCOMPARE(f->tree.read(kProfile1 + symbol(7)), red);
+        QCOMPARE(f->tree.read(kTattoos + symbol(7)), red);
         for (int n = 1; n <= 16; ++n) {
             if (n != 7)
-                QCOMPARE(tree->read(kProfile1 + symbol(n)), before[n]);
+                QCOMPARE(f->tree.read(kProfile1 + symbol(n)), before[n]);
         }
 
         // A slot the profile had no picture for gets one, with nothing to keep.
-        pick(3, QStringLiteral("pics/green.bmp"));
-        QCOMPARE(tree->read(kProfile1 + symbol(3)), fresh);
-        QVERIFY(!tree->exists(kTattoos + QStringLiteral("Player1-symbol3.bmp")));
-        QVERIFY(prompts->messages().isEmpty());
+        pick(3, QStringLiteral("pics/red.bmp"));
+        QCOMPARE(f->tree.read(kProfile1 + symbol(3)), red);
+        QVERIFY(!f->tree.exists(kTattoos + QStringLiteral("Player1-symbol3.bmp")));
+        QVERIFY(f->prompts.messages().isEmpty());
 
         // A file that is no picture still leaves its copy, but never reaches the profile.
-        tree->write(QStringLiteral("pics/fake.bmp"), QByteArray("BM\0\0not really", 14));
+        f->tree.write(QStringLiteral("pics/fake.bmp"), QByteArray("BM\0\0not really", 14));
         pick(5, QStringLiteral("pics/fake.bmp"));
         QCOMPARE(shown(box(5)), colourOf(5, 0));
-        QCOMPARE(tree->read(kTattoos + symbol(5)), QByteArray("BM\0\0not really", 14));
-        QCOMPARE(tree->read(kProfile1 + symbol(5)), before[5]);
-        QCOMPARE(prompts->messages().size(), 1);
-        QVERIFY(prompts->messages().first().contains(symbol(5)));
+        QCOMPARE(f->tree.read(kTattoos + symbol(5)), QByteArray("BM\0\0not really", 14));
+        QCOMPARE(f->tree.read(kProfile1 + symbol(5)), before[5]);
+        QCOMPARE(f->prompts.messages().size(), 1);
     }
 
     void noBackupFolder()
     {
-        QDir(tree->host(kTattoos)).removeRecursively();
-        tree->write(QStringLiteral("pics/red.bmp"), bmp(qRgb(255, 0, 0)));
+        QDir(f->tree.host(kTattoos)).removeRecursively();
         pick(4, QStringLiteral("pics/red.bmp"));
-        QCOMPARE(shown(box(4)), QColor(Qt::red).rgb());
+        QCOMPARE(shown(box(4)), kRed);
         QVERIFY(!viewed().isEmpty());
-        QVERIFY(!tree->exists(kTattoos));
-        QVERIFY(prompts->messages().isEmpty());
+        QVERIFY(!f->tree.exists(kTattoos));
+        QVERIFY(f->prompts.messages().isEmpty());
 
         // With a profile, its picture cannot be kept safe, so it is not replaced; the user hears why.
         makeProfile(kProfile1, 16, 0);
         loadProfile(kProfile1);
-        const QByteArray old = tree->read(kProfile1 + symbol(4));
+        const QByteArray old = f->tree.read(kProfile1 + symbol(4));
         pick(4, QStringLiteral("pics/red.bmp"));
-        QCOMPARE(tree->read(kProfile1 + symbol(4)), old);
-        QVERIFY(!tree->exists(kTattoos));
-        QCOMPARE(prompts->messages().size(), 1);
-        QVERIFY(prompts->messages().first().contains(QStringLiteral("left as it was")));
+        QCOMPARE(f->tree.read(kProfile1 + symbol(4)), old);
+        QVERIFY(!f->tree.exists(kTattoos));
+        QCOMPARE(f->prompts.messages().size(), 1);
+        QVERIFY(f->prompts.messages().first().contains(QStringLiteral("left as it was")));
     }
 
-    void previewTouchesNothing()
+    void previewAndCancelsTouchNothing()
     {
-        tree->write(QStringLiteral("pics/red.bmp"), bmp(qRgb(255, 0, 0)));
-        prompts->answerHostPath(tree->host(QStringLiteral("pics/red.bmp")));
+        f->prompts.answerHostPath(f->tree.host(QStringLiteral("pics/red.bmp")));
         click(QStringLiteral("cmdTatoo"));
-        QCOMPARE(prompts->shown.last().text, QStringLiteral("Tattoos (*.bmp)|*.bmp"));
-        QCOMPARE(shown(child<PictureBox>(QStringLiteral("picTest"))), QColor(Qt::red).rgb());
-
-        // "Open Tatoo" is the same preview.
-        tree->write(QStringLiteral("pics/blue.bmp"), bmp(qRgb(0, 0, 255)));
-        prompts->answerHostPath(tree->host(QStringLiteral("pics/blue.bmp")));
-        child<QAction>(QStringLiteral("frmOpen"))->trigger();
-        QCOMPARE(shown(child<PictureBox>(QStringLiteral("picTest"))), QColor(Qt::blue).rgb());
-
+        QCOMPARE(shown(child<PictureBox>(QStringLiteral("picTest"))), kRed);
+        f->prompts.answerHostPath(f->tree.host(QStringLiteral("pics/blue.bmp")));
+        child<QAction>(QStringLiteral("frmOpen"))->trigger(); // "Open Tatoo" is the same preview
+        QCOMPARE(shown(child<PictureBox>(QStringLiteral("picTest"))), kBlue);
         for (int n = 1; n <= 16; ++n)
             QVERIFY(box(n)->picture().isNull());
         QVERIFY(viewed().isEmpty());
-        QVERIFY(backups().isEmpty());
-    }
 
-    void cancelsDoNothing()
-    {
-        makeProfile(kProfile1, 16, 0);
-        loadProfile(kProfile1);
-        prompts->answerCancel();
+        f->prompts.answerCancel();
         click(QStringLiteral("cmd1"));
-        prompts->answerCancel();
+        f->prompts.answerCancel();
         click(QStringLiteral("cmdLoadTat1"));
-        prompts->answerCancel();
+        f->prompts.answerCancel();
         click(QStringLiteral("cmdTatoo"));
-        QCOMPARE(shown(box(1)), colourOf(1, 0));
-        QVERIFY(child<PictureBox>(QStringLiteral("picTest"))->picture().isNull());
-        QCOMPARE(child<QLabel>(QStringLiteral("lblDirectory"))->text(), TestTree::win(kProfile1));
+        QVERIFY(box(1)->picture().isNull());
+        QCOMPARE(shown(child<PictureBox>(QStringLiteral("picTest"))), kBlue);
+        QVERIFY(directory().isEmpty());
         QVERIFY(backups().isEmpty());
     }
 
     void menuEntries()
     {
+        QVERIFY(!child<QAction>(QStringLiteral("mnuInstall"))->isEnabled());
+        QVERIFY(!child<QAction>(QStringLiteral("mnuMod"))->isEnabled());
         child<QAction>(QStringLiteral("mnuTatHelp"))->trigger();
-        QCOMPARE(state->BrowserAddress, hosts::maker() + QStringLiteral("/manager/help.htm"));
-        click(QStringLiteral("cmdFindTat"));
-        QCOMPARE(state->BrowserAddress, hosts::partner() + QStringLiteral("/fernlow/tats.html"));
+        QCOMPARE(f->state.BrowserAddress, hosts::maker() + QStringLiteral("/manager/help.htm"));
         child<QAction>(QStringLiteral("mnuSkin"))->trigger();
-        QVERIFY(desk->extra());
+        QVERIFY(f->desk->extra());
 
         // About holds the user until it is closed.
-        bool wasModal = false;
-        QTimer::singleShot(0, this, [&wasModal] {
-            if (QWidget *modal = QApplication::activeModalWidget()) {
-                wasModal = modal->objectName() == QLatin1String("frmAbout") || modal->inherits("frmAbout");
-                modal->close();
+        QString modal;
+        QTimer::singleShot(0, this, [&modal] {
+            if (QWidget *w = QApplication::activeModalWidget()) {
+                modal = QString::fromLatin1(w->metaObject()->className());
+                w->close();
             }
         });
         child<QAction>(QStringLiteral("mnuAbout"))->trigger();
-        QVERIFY(wasModal);
+        QCOMPARE(modal, QStringLiteral("frmAbout"));
 
         child<QAction>(QStringLiteral("mnuExit"))->trigger();
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        QVERIFY(!desk->tattoo());
+        DeskFixture::flushDeletes();
+        QVERIFY(!f->desk->tattoo());
     }
 };
 
