@@ -97,6 +97,15 @@ private slots:
         QCOMPARE(directory(), TestTree::win(kIsland));
         QCOMPARE(f->tree.read(kIsland), QByteArray("original"));
 
+        // Stray control bytes and NULs in a map survive a load and a save unchanged.
+        const QByteArray odd("a\0b\x01c\x1a\td\xa0\x81\r\n", 12);
+        f->tree.write(QStringLiteral("maps/Odd.txt"), odd);
+        load(QStringLiteral("maps/Odd.txt"));
+        f->prompts.answerHostPath(f->tree.host(QStringLiteral("maps/Odd2.txt")));
+        click("cmdSave");
+        QCOMPARE(f->tree.read(QStringLiteral("maps/Odd2.txt")), odd + "\r\n");
+        view()->setPlainText(QStringLiteral("unsaved edits"));
+
         // A file that cannot be read leaves the text, but the path and name still follow the choice.
         load(QStringLiteral("maps/Gone.txt"));
         QCOMPARE(view()->toPlainText(), QStringLiteral("unsaved edits"));
