@@ -18,6 +18,13 @@ void placeAt(QWidget *widget, const Place &place)
                         twipsToPixels(place.height));
 }
 
+void useDesignFont(QWidget *window)
+{
+    QFont font = window->font();
+    font.setPixelSize(11);
+    window->setFont(font);
+}
+
 QPushButton *makeButton(QWidget *parent, const Place &place, const char *caption)
 {
     auto *button = new QPushButton(QString::fromLatin1(caption), parent);

@@ -12,6 +12,9 @@ struct Place;
 
 void placeAt(QWidget *widget, const Place &place);
 
+// The twips layouts were drawn for an 8-point system font; a larger one would clip captions.
+void useDesignFont(QWidget *window);
+
 // A button named and placed from its table row.
 QPushButton *makeButton(QWidget *parent, const Place &place, const char *caption);
 

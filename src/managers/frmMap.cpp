@@ -92,6 +92,7 @@ frmMap::frmMap(Desk &desk, QWidget *parent) : QWidget(parent), m_desk(desk), dio
 {
     setObjectName(QStringLiteral("frmMap"));
     setWindowTitle(QStringLiteral("Veldrin Beta 1 - Maps"));
+    useDesignFont(this);
 
     rtbMap = new QPlainTextEdit(this);
     rtbMap->setObjectName(QLatin1String(kView.name));

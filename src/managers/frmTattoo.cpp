@@ -102,6 +102,7 @@ frmTattoo::frmTattoo(Desk &desk, QWidget *parent) : QWidget(parent), m_desk(desk
 {
     setObjectName(QStringLiteral("frmTattoo"));
     setWindowTitle(QStringLiteral("Veldrin - Tattoos"));
+    useDesignFont(this);
 
     for (int n = 1; n <= tattoo::kSlotCount; ++n) {
         tat[n] = makePictureBox(this, QStringLiteral("tat%1").arg(n), tattoo::slotBox(n));
@@ -123,7 +124,8 @@ frmTattoo::frmTattoo(Desk &desk, QWidget *parent) : QWidget(parent), m_desk(desk
     for (const LabelRow &row : kLabels) {
         auto *label = new QLabel(QString::fromLatin1(row.caption), this);
         label->setObjectName(QLatin1String(row.place.name));
-        label->setWordWrap(true);
+        // Only the two instruction texts are long enough to need more than one line.
+        label->setWordWrap(row.place.height > 400);
         placeAt(label, row.place);
         if (label->objectName() == QLatin1String("lblDirectory"))
             lblDirectory = label;
