@@ -1,11 +1,165 @@
 #include "managers/frmExtra.h"
 
+#include "managers/GameFileInstall.h"
+#include "managers/WindowParts.h"
+#include "platform/WinPath.h"
 #include "shell/Desk.h"
+#include "shell/Hosts.h"
+#include "shell/Twips.h"
 
-frmExtra::frmExtra(Desk &desk, QWidget *parent) : QWidget(parent), m_desk(desk)
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QPushButton>
+
+namespace {
+
+constexpr int kDesignWidth = 11400;
+constexpr int kDesignHeight = 6945;
+
+struct ButtonRow
+{
+    Place place;
+    const char *caption;
+    void (frmExtra::*handler)();
+};
+
+const ButtonRow kButtons[] = {
+    {{"cmdLoadSkin", 120, 120, 1335, 375}, "Load Skin", &frmExtra::LoadSkin},
+    {{"cmdInstallSkin", 1440, 120, 1455, 375}, "Install Skin", &frmExtra::InstallSkin},
+    {{"cmdEditSkin", 2880, 120, 1335, 375}, "Edit Skins With", &frmExtra::cmdEditSkin_Click},
+    {{"cmdCreateReadme", 4200, 120, 1335, 375}, "Create Readme", &frmExtra::cmdCreateReadme_Click},
+    {{"cmdFindSkin", 5520, 120, 1335, 375}, "Find Skins", &frmExtra::cmdFindSkin_Click},
+    {{"cmdClose", 10080, 120, 1215, 375}, "Close", &frmExtra::cmdClose_Click},
+    {{"cmdLoadLand", 120, 480, 1335, 375}, "Load Landscape", &frmExtra::LoadLandscape},
+    {{"cmdInstallLand", 1440, 480, 1455, 375}, "Install Landscape", &frmExtra::InstallLandscape},
+    {{"cmdEditLand", 2880, 480, 1335, 375}, "Edit Lands With", &frmExtra::cmdEditLand_Click},
+    {{"cmdTest", 4200, 480, 1335, 375}, "Test", &frmExtra::cmdTest_Click},
+    {{"cmdGetHelp", 5520, 480, 1335, 375}, "Get Help", &frmExtra::cmdGetHelp_Click},
+    {{"cmdSubmit", 6840, 480, 1335, 375}, "Submit File", &frmExtra::cmdSubmit_Click},
+};
+
+const Place kLabel1{"Label1", 120, 960, 8055, 255};
+const Place kRtbLand{"rtbLand", 0, 1200, 11295, 2535};
+const Place kLabel2{"Label2", 120, 3840, 8415, 255};
+const Place kRtbSkin{"rtbSkin", 0, 4200, 11295, 2655};
+const Place kRtbBack{"rtbBack", 8640, 120, 1095, 495};
+
+QPlainTextEdit *makeView(QWidget *parent, const Place &place)
+{
+    auto *view = new QPlainTextEdit(parent);
+    view->setObjectName(QLatin1String(place.name));
+    view->setLineWrapMode(QPlainTextEdit::NoWrap);
+    placeAt(view, place);
+    return view;
+}
+
+QLabel *makeLabel(QWidget *parent, const Place &place, const char *caption)
+{
+    auto *label = new QLabel(QString::fromLatin1(caption), parent);
+    label->setObjectName(QLatin1String(place.name));
+    placeAt(label, place);
+    return label;
+}
+
+} // namespace
+
+frmExtra::frmExtra(Desk &desk, QWidget *parent) : QWidget(parent), m_desk(desk), dio1(desk.prompts())
 {
     setObjectName(QStringLiteral("frmExtra"));
     setWindowTitle(QStringLiteral("Veldrin - Skin / Landscape Mode"));
+    useDesignFont(this);
+
+    for (const ButtonRow &row : kButtons)
+        connect(makeButton(this, row.place, row.caption), &QPushButton::clicked, this, row.handler);
+
+    makeLabel(this, kLabel1, "BELOW: This is the current landscape (lnd) file you are viewing...");
+    m_land.view = makeView(this, kRtbLand);
+    makeLabel(this, kLabel2, "BELOW: This is the current Skin (l3d) file you are viewing");
+    m_skin.view = makeView(this, kRtbSkin);
+    rtbBack = makeView(this, kRtbBack);
+    rtbBack->hide();
+
+    m_land.fileName = &desk.state().LandFileName;
+    m_land.filter = "Lionhead Land Files (*.lnd)|*.lnd";
+    m_land.gameFolder = "Data\\Landscape\\";
+    m_land.backupFolder = "Backup\\Landscape\\";
+
+    m_skin.fileName = &desk.state().SkinFileName;
+    m_skin.filter = "Lionhead Skin Files (*.l3d)|*.l3d";
+    m_skin.gameFolder = "Data\\CreatureMesh\\";
+    m_skin.backupFolder = "Backup\\Skin\\";
 }
 
 frmExtra::~frmExtra() = default;
+
+QSize frmExtra::sizeHint() const { return {twipsToPixels(kDesignWidth), twipsToPixels(kDesignHeight)}; }
+
+void frmExtra::LoadLandscape() { load(m_land); }
+void frmExtra::InstallLandscape() { install(m_land); }
+void frmExtra::LoadSkin() { load(m_skin); }
+void frmExtra::InstallSkin() { install(m_skin); }
+
+void frmExtra::load(Half &half)
+{
+    dio1.Filter = QLatin1String(half.filter);
+    if (!dio1.showOpen())
+        return;
+    auto loaded = gamefile::load(dio1.FileName);
+    if (!loaded)
+        return;
+    const QString name = winpath::bareFileName(dio1.FileName);
+    half.binary = loaded->binary;
+    if (half.binary) {
+        // Keep the bytes as loaded: the install must carry them unchanged, and a text view
+        // cannot hold them without altering them.
+        half.bytes = std::move(loaded->bytes);
+        setViewText(half.view, gamefile::binarySummary(name, half.bytes.size()));
+    } else {
+        half.bytes.clear();
+        setViewText(half.view, loaded->text);
+    }
+    half.view->setReadOnly(half.binary);
+    *half.fileName = name;
+}
+
+void frmExtra::install(Half &half)
+{
+    const QString &name = *half.fileName;
+    if (name.isEmpty())
+        return;
+    const Settings &s = m_desk.settings();
+    gamefile::Source source;
+    source.binary = half.binary;
+    if (half.binary)
+        source.bytes = half.bytes;
+    else
+        source.text = viewText(half.view);
+
+    const auto progress = [this](gamefile::Step step) {
+        switch (step) {
+        case gamefile::Step::InstalledFileRead:
+            m_desk.setProgressText(QStringLiteral("Backing up file"));
+            break;
+        case gamefile::Step::BackupDone:
+            m_desk.setProgressText(QStringLiteral("Installing Script"));
+            break;
+        case gamefile::Step::Installed:
+            m_desk.setProgressText(QStringLiteral("Your file was backed and then installed to the correct directory."));
+            break;
+        }
+    };
+    const gamefile::Result result =
+        gamefile::installWithBackup(source, s.GameFolder + QLatin1String(half.gameFolder) + name,
+                                    s.ProgramFolder + QLatin1String(half.backupFolder) + name, progress);
+    if (!result.backupText.isEmpty())
+        setViewText(rtbBack, result.backupText);
+}
+
+void frmExtra::cmdEditSkin_Click() { m_desk.LaunchEditor(m_desk.settings().SkinEditorPath); }
+void frmExtra::cmdEditLand_Click() { m_desk.LaunchEditor(m_desk.settings().LandscapeEditorPath); }
+void frmExtra::cmdCreateReadme_Click() { m_desk.showReadme(); }
+void frmExtra::cmdFindSkin_Click() { m_desk.ShowWebPage(hosts::partner() + QLatin1String("/fernlow/skins.html")); }
+void frmExtra::cmdClose_Click() { Desk::closeWindow(this); }
+void frmExtra::cmdTest_Click() { m_desk.LaunchGame(); }
+void frmExtra::cmdGetHelp_Click() { m_desk.ShowWebPage(hosts::maker() + QLatin1String("/manager/help.htm")); }
+void frmExtra::cmdSubmit_Click() { m_desk.ShowWebPage(hosts::maker() + QLatin1String("/manager/submit.htm")); }
