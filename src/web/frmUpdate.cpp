@@ -1,11 +1,67 @@
 #include "web/frmUpdate.h"
 
 #include "shell/Desk.h"
+#include "shell/Hosts.h"
+#include "shell/Twips.h"
+#include "web/WebPane.h"
+#include "web/WebPaneLoader.h"
+
+#include <QLabel>
+#include <QPushButton>
+
+namespace {
+
+constexpr int kClientWidth = 5760;
+constexpr int kClientHeight = 3645;
+// The update page is named after the version it is for.
+const char *const kUpdatePath = "/manager/update/update0.90.htm";
+
+const Place kInfo = {"lblInfo", 0, 0, 5655, 615};
+const Place kWeb = {"web1", 0, 720, 5655, 2415};
+const Place kCheck = {"lblCheck", 0, 3360, 0, 0};
+const Place kClose = {"cmdClose", 4320, 3240, 1335, 375};
+
+void place(QWidget *control, const Place &where)
+{
+    control->setObjectName(QLatin1String(where.name));
+    if (where.width > 0)
+        control->setGeometry(twipsToPixels(where.left), twipsToPixels(where.top), twipsToPixels(where.width),
+                             twipsToPixels(where.height));
+    else {
+        control->adjustSize();
+        control->move(twipsToPixels(where.left), twipsToPixels(where.top));
+    }
+}
+
+} // namespace
 
 frmUpdate::frmUpdate(Desk &desk, QWidget *parent) : QWidget(parent, Qt::Window), m_desk(desk)
 {
     setObjectName(QStringLiteral("frmUpdate"));
     setWindowTitle(QStringLiteral("Veldrin - Updates"));
+
+    auto *info = new QLabel(QStringLiteral("You can use This Update feature to check if this program has been updated "
+                                           "if it has then you can download the new version or stick with the current "
+                                           "one."),
+                            this);
+    info->setWordWrap(true);
+    info->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    place(info, kInfo);
+    m_web1 = webpane::create(this);
+    place(m_web1, kWeb);
+    auto *check = new QLabel(QStringLiteral("Checking for Updates"), this);
+    place(check, kCheck);
+    auto *close = new QPushButton(QStringLiteral("Close"), this);
+    place(close, kClose);
+    connect(close, &QPushButton::clicked, this, &frmUpdate::cmdClose_Click);
+
+    // The controls sit at fixed places, so the window keeps the size they were laid out for.
+    setFixedSize(twipsToPixels(kClientWidth), twipsToPixels(kClientHeight));
+    Form_Load();
 }
 
 frmUpdate::~frmUpdate() = default;
+
+void frmUpdate::Form_Load() { m_web1->go(QUrl(QLatin1String("http://") + hosts::maker() + QLatin1String(kUpdatePath))); }
+
+void frmUpdate::cmdClose_Click() { Desk::closeWindow(this); }
