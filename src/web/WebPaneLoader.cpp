@@ -80,11 +80,13 @@ private:
 
 QStringList pluginCandidates()
 {
-    const QString file = QStringLiteral(VELDRIN_WEBVIEW_FILE);
-    QStringList candidates;
+    // A plugin named in the environment is the only one tried, so that a broken or
+    // missing one shows as such instead of being papered over by another copy.
     const QString fromEnv = qEnvironmentVariable("VELDRIN_WEBVIEW_PLUGIN");
     if (!fromEnv.isEmpty())
-        candidates << fromEnv;
+        return {fromEnv};
+    const QString file = QStringLiteral(VELDRIN_WEBVIEW_FILE);
+    QStringList candidates;
     candidates << QDir(QCoreApplication::applicationDirPath()).filePath(file);
     candidates << QDir(QStringLiteral(VELDRIN_WEBVIEW_BUILD_DIR)).filePath(file);
     return candidates;
