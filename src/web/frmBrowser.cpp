@@ -3,6 +3,7 @@
 #include "shell/Desk.h"
 #include "shell/Hosts.h"
 #include "shell/Twips.h"
+#include "web/Placing.h"
 #include "web/BrowserLayout.h"
 #include "web/WebPane.h"
 #include "web/WebPaneLoader.h"
@@ -30,18 +31,6 @@ const Place kWeb = {"web1", 0, 720, 9975, 5415};
 
 const QSize kPictureSize(52, 35);
 
-void place(QWidget *control, const Place &where)
-{
-    control->setObjectName(QLatin1String(where.name));
-    if (where.width > 0)
-        control->setGeometry(twipsToPixels(where.left), twipsToPixels(where.top), twipsToPixels(where.width),
-                             twipsToPixels(where.height));
-    else {
-        control->adjustSize();
-        control->move(twipsToPixels(where.left), twipsToPixels(where.top));
-    }
-}
-
 // The button artwork: the style's own arrow, stop and reload pictures, centred on a
 // picture of the size the buttons were drawn for.
 QIcon picture(QStyle *style, QStyle::StandardPixmap which)
@@ -61,7 +50,7 @@ QPushButton *pictureButton(QWidget *parent, const Place &where, QStyle::Standard
     button->setIcon(picture(parent->style(), which));
     button->setIconSize(kPictureSize);
     button->setToolTip(tip);
-    place(button, where);
+    placeControl(button, where);
     return button;
 }
 
@@ -77,15 +66,15 @@ frmBrowser::frmBrowser(Desk &desk, QWidget *parent) : QWidget(parent), m_desk(de
     m_cmdStop = pictureButton(this, kStop, QStyle::SP_BrowserStop, QStringLiteral("Stop"));
     m_cmdRefresh = pictureButton(this, kRefresh, QStyle::SP_BrowserReload, QStringLiteral("Refresh"));
     m_lblAddress = new QLabel(QStringLiteral("Address Bar"), this);
-    place(m_lblAddress, kAddress);
+    placeControl(m_lblAddress, kAddress);
     m_txtNav = new QLineEdit(this);
-    place(m_txtNav, kNav);
+    placeControl(m_txtNav, kNav);
     m_cmdGo = new QPushButton(QStringLiteral("Go"), this);
-    place(m_cmdGo, kGo);
+    placeControl(m_cmdGo, kGo);
     // Enter in the address field is deliberately left unconnected: only Go navigates.
     m_cmdGo->setAutoDefault(false);
     m_web1 = webpane::create(this);
-    place(m_web1, kWeb);
+    placeControl(m_web1, kWeb);
 
     connect(m_cmdBack, &QPushButton::clicked, this, &frmBrowser::cmdBack_Click);
     connect(m_cmdForward, &QPushButton::clicked, this, &frmBrowser::cmdForward_Click);

@@ -3,6 +3,7 @@
 #include "shell/Desk.h"
 #include "shell/Hosts.h"
 #include "shell/Twips.h"
+#include "web/Placing.h"
 #include "web/WebPane.h"
 #include "web/WebPaneLoader.h"
 
@@ -21,21 +22,10 @@ const Place kWeb = {"web1", 0, 720, 5655, 2415};
 const Place kCheck = {"lblCheck", 0, 3360, 0, 0};
 const Place kClose = {"cmdClose", 4320, 3240, 1335, 375};
 
-void place(QWidget *control, const Place &where)
-{
-    control->setObjectName(QLatin1String(where.name));
-    if (where.width > 0)
-        control->setGeometry(twipsToPixels(where.left), twipsToPixels(where.top), twipsToPixels(where.width),
-                             twipsToPixels(where.height));
-    else {
-        control->adjustSize();
-        control->move(twipsToPixels(where.left), twipsToPixels(where.top));
-    }
-}
-
 } // namespace
 
-frmUpdate::frmUpdate(Desk &desk, QWidget *parent) : QWidget(parent, Qt::Window), m_desk(desk)
+// The window needs nothing from the desk: it only shows one page.
+frmUpdate::frmUpdate(Desk &, QWidget *parent) : QWidget(parent, Qt::Window)
 {
     setObjectName(QStringLiteral("frmUpdate"));
     setWindowTitle(QStringLiteral("Veldrin - Updates"));
@@ -46,13 +36,13 @@ frmUpdate::frmUpdate(Desk &desk, QWidget *parent) : QWidget(parent, Qt::Window),
                             this);
     info->setWordWrap(true);
     info->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    place(info, kInfo);
+    placeControl(info, kInfo);
     m_web1 = webpane::create(this);
-    place(m_web1, kWeb);
+    placeControl(m_web1, kWeb);
     auto *check = new QLabel(QStringLiteral("Checking for Updates"), this);
-    place(check, kCheck);
+    placeControl(check, kCheck);
     auto *close = new QPushButton(QStringLiteral("Close"), this);
-    place(close, kClose);
+    placeControl(close, kClose);
     connect(close, &QPushButton::clicked, this, &frmUpdate::cmdClose_Click);
 
     // The controls sit at fixed places, so the window keeps the size they were laid out for.

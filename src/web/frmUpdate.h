@@ -18,6 +18,5 @@ private:
     void Form_Load();
     void cmdClose_Click();
 
-    Desk &m_desk;
     WebPane *m_web1 = nullptr;
 };

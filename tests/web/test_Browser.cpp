@@ -1,6 +1,7 @@
 // The browser and update windows with the real web engine, against a local web server.
 #include "shell/Desk.h"
 #include "shell/Hosts.h"
+#include "shell/frmMDI.h"
 #include "shell/Twips.h"
 #include "support/ScriptedPrompts.h"
 #include "web/WebPane.h"
@@ -8,6 +9,7 @@
 #include "web/frmUpdate.h"
 
 #include <QApplication>
+#include <QMdiArea>
 #include <QFile>
 #include <QLineEdit>
 #include <QMdiSubWindow>
@@ -104,6 +106,11 @@ private slots:
     void cleanup()
     {
         QVERIFY(!m_prompts->unscripted);
+        // Children first, as a user closes them; then the frame goes with the desk.
+        if (frmMDI *frame = m_desk->openMdi()) {
+            frame->mdiArea()->closeAllSubWindows();
+            QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        }
         m_desk.reset();
         const QWidgetList leftOver = QApplication::topLevelWidgets();
         for (QWidget *w : leftOver)

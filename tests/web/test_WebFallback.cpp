@@ -1,6 +1,7 @@
 // Without the web engine plugin the browser still works for the program's own pages.
 #include "shell/Desk.h"
 #include "shell/Hosts.h"
+#include "shell/frmMDI.h"
 #include "support/ScriptedPrompts.h"
 #include "web/WebPane.h"
 #include "web/WebPaneLoader.h"
@@ -8,6 +9,7 @@
 #include "web/frmUpdate.h"
 
 #include <QApplication>
+#include <QMdiArea>
 #include <QFile>
 #include <QLabel>
 #include <QPushButton>
@@ -37,6 +39,11 @@ private slots:
     void cleanup()
     {
         QVERIFY(!m_prompts->unscripted);
+        // Children first, as a user closes them; then the frame goes with the desk.
+        if (frmMDI *frame = m_desk->openMdi()) {
+            frame->mdiArea()->closeAllSubWindows();
+            QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        }
         m_desk.reset();
         const QWidgetList leftOver = QApplication::topLevelWidgets();
         for (QWidget *w : leftOver)
