@@ -64,4 +64,14 @@ QString pageFor(const QUrl &address, const QString &makerHost)
 
 QUrl resourceUrl(const QString &page) { return QUrl(QLatin1String("qrc:/veldrin-site") + page); }
 
+QUrl localAddress(const QUrl &address, const QString &makerHost)
+{
+    const QString page = pageFor(address, makerHost);
+    if (page.isEmpty())
+        return QUrl();
+    QUrl local = resourceUrl(page);
+    local.setFragment(address.fragment());
+    return local;
+}
+
 } // namespace bundled

@@ -16,4 +16,8 @@ QString pageFor(const QUrl &address, const QString &makerHost);
 // The address of a bundled page inside the program's resources.
 QUrl resourceUrl(const QString &page);
 
+// Where a web address is to be loaded from: the bundled copy for the maker's pages (the
+// place in the page kept), or an empty address when the network should answer it.
+QUrl localAddress(const QUrl &address, const QString &makerHost);
+
 } // namespace bundled

@@ -52,9 +52,9 @@ public:
             m_view->setSource(address);
             return;
         }
-        const QString page = bundled::pageFor(address, m_makerHost);
-        if (!page.isEmpty()) {
-            m_view->setSource(bundled::resourceUrl(page));
+        const QUrl local = bundled::localAddress(address, m_makerHost);
+        if (!local.isEmpty()) {
+            m_view->setSource(local);
             return;
         }
         m_view->setHtml(QStringLiteral("<html><head><title>Web view unavailable</title></head><body>"

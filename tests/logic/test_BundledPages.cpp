@@ -60,6 +60,15 @@ private slots:
         QCOMPARE(bundled::pageFor(QUrl(QStringLiteral("http://127.0.0.1:8123/")), QString()), QString());
     }
 
+    void localAddressKeepsThePlaceInThePage()
+    {
+        const QUrl local =
+            bundled::localAddress(QUrl(QStringLiteral("http://www.brackenway.example/manager/help.htm#brx")), kMaker);
+        QCOMPARE(local.fragment(), QStringLiteral("brx"));
+        QCOMPARE(local.adjusted(QUrl::RemoveFragment), bundled::resourceUrl(QStringLiteral("/manager/help.htm")));
+        QVERIFY(bundled::localAddress(QUrl(QStringLiteral("http://www.fernlow.example/fernlow")), kMaker).isEmpty());
+    }
+
     // Every page an address can lead to is really in the bundle.
     void everyAnswerIsBundled()
     {

@@ -5,6 +5,7 @@
 #include "shell/Twips.h"
 #include "support/ScriptedPrompts.h"
 #include "web/WebPane.h"
+#include "web/WebPaneLoader.h"
 #include "web/frmBrowser.h"
 #include "web/frmUpdate.h"
 
@@ -91,8 +92,11 @@ private slots:
         qputenv("VELDRIN_PARTNER_HOST", m_server.host().toLatin1());
         qputenv("VELDRIN_FORUMS_URL", (QLatin1String("http://") + m_server.host() + QLatin1String("/forums")).toLatin1());
         qunsetenv("VELDRIN_MAKER_HOST");
-        // The engine is only brought in by the first window that shows pages.
+        // The engine is only brought in when a window first needs it.
         QVERIFY(!webEngineInProcess());
+        if (!webpane::engineAvailable())
+            QSKIP("This build has no web engine plugin.");
+        QVERIFY(webEngineInProcess());
     }
 
     void init()
@@ -123,7 +127,6 @@ private slots:
         m_desk->ShowWebPage(address);
         frmBrowser *browser = m_desk->browser();
         QVERIFY(browser);
-        QVERIFY(webEngineInProcess());
         QTRY_COMPARE_WITH_TIMEOUT(browser->web1()->title(), QStringLiteral("Served /fernlow"), kLoadTimeout);
         QCOMPARE(m_server.timesAsked(QStringLiteral("/fernlow")), 1);
         QCOMPARE(nav(browser)->text(), address);
@@ -258,6 +261,7 @@ private slots:
         QTest::addColumn<QString>("title");
         QTest::newRow("home") << "" << "Brackenway - Veldrin";
         QTest::newRow("help") << "/manager/help.htm" << "Veldrin Help";
+        QTest::newRow("place in the help") << "/manager/help.htm#brx" << "Veldrin Help";
         QTest::newRow("update folder") << "/manager/update" << "Veldrin Updates - 0.90 Beta 1";
         QTest::newRow("unknown") << "/manager/old.htm" << "Brackenway - Page not found";
     }

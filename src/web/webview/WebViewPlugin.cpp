@@ -27,11 +27,14 @@ public:
     // The address to load for a requested one.
     QUrl mapped(const QUrl &address) const
     {
-        const QString page = bundled::pageFor(address, m_makerHost);
-        return page.isEmpty() ? address : bundled::resourceUrl(page);
+        const QUrl local = bundled::localAddress(address, m_makerHost);
+        return local.isEmpty() ? address : local;
     }
 
 protected:
+    // Links that ask for a new window open here: the program has one browser window.
+    QWebEnginePage *createWindow(WebWindowType) override { return this; }
+
     bool acceptNavigationRequest(const QUrl &address, NavigationType type, bool isMainFrame) override
     {
         if (!isMainFrame)
