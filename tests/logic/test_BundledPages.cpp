@@ -19,10 +19,6 @@ private slots:
         QTest::newRow("home, host only") << "http://www.brackenway.example" << "/index.htm";
         QTest::newRow("home, slash") << "http://www.brackenway.example/" << "/index.htm";
         QTest::newRow("help") << "http://www.brackenway.example/manager/help.htm" << "/manager/help.htm";
-        QTest::newRow("submit") << "http://www.brackenway.example/manager/submit.htm" << "/manager/submit.htm";
-        QTest::newRow("bug report") << "http://www.brackenway.example/manager/bugreport.htm"
-                                    << "/manager/bugreport.htm";
-        QTest::newRow("comments") << "http://www.brackenway.example/manager/comments.htm" << "/manager/comments.htm";
         QTest::newRow("update page") << "http://www.brackenway.example/manager/update/update0.90.htm"
                                      << "/manager/update/update0.90.htm";
         QTest::newRow("update folder") << "http://www.brackenway.example/manager/update"
