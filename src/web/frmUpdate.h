@@ -2,7 +2,9 @@
 #include <QWidget>
 
 class Desk;
+class WebPane;
 
+// A small stand-alone window that shows the maker's update page for this version.
 class frmUpdate : public QWidget
 {
     Q_OBJECT
@@ -10,6 +12,11 @@ public:
     explicit frmUpdate(Desk &desk, QWidget *parent = nullptr);
     ~frmUpdate() override;
 
+    WebPane *web1() const { return m_web1; }
+
 private:
-    Desk &m_desk;
+    void Form_Load();
+    void cmdClose_Click();
+
+    WebPane *m_web1 = nullptr;
 };

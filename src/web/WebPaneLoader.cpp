@@ -1,0 +1,135 @@
+#include "web/WebPaneLoader.h"
+
+#include "shell/Hosts.h"
+#include "web/BundledPages.h"
+#include "web/WebPane.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QLabel>
+#include <QPluginLoader>
+#include <QTextBrowser>
+#include <QVBoxLayout>
+
+#include <unistd.h>
+
+// The bundled pages are linked into the program as well, for the plain page area. The
+// resource initialiser has to be called from the global namespace.
+static void initBundledSite() { Q_INIT_RESOURCE(site); }
+
+namespace webpane {
+
+namespace {
+
+// Without the web engine: the bundled pages still show (they are plain HTML), anything
+// else gets a page saying why it cannot be shown.
+class TextPane : public WebPane
+{
+public:
+    TextPane(const QString &makerHost, QWidget *parent) : WebPane(parent), m_makerHost(makerHost)
+    {
+        initBundledSite();
+        auto *layout = new QVBoxLayout(this);
+        layout->setContentsMargins(0, 0, 0, 0);
+        layout->setSpacing(0);
+        auto *notice = new QLabel(QStringLiteral("The web view is unavailable: only Veldrin's own pages can be shown."),
+                                  this);
+        notice->setObjectName(QStringLiteral("lblUnavailable"));
+        notice->setWordWrap(true);
+        m_view = new QTextBrowser(this);
+        m_view->setOpenLinks(false);
+        layout->addWidget(notice);
+        layout->addWidget(m_view, 1);
+        QObject::connect(m_view, &QTextBrowser::anchorClicked, this,
+                         [this](const QUrl &link) { go(m_view->source().resolved(link)); });
+    }
+
+    void go(const QUrl &address) override
+    {
+        m_address = address;
+        if (address.scheme() == QLatin1String("qrc")) {
+            m_view->setSource(address);
+            return;
+        }
+        const QUrl local = bundled::localAddress(address, m_makerHost);
+        if (!local.isEmpty()) {
+            m_view->setSource(local);
+            return;
+        }
+        m_view->setHtml(QStringLiteral("<html><head><title>Web view unavailable</title></head><body>"
+                                       "<h2>This page cannot be shown</h2>"
+                                       "<p>The web view is unavailable on this computer, so <b>%1</b> cannot be "
+                                       "opened here. Open it in your own web browser instead.</p></body></html>")
+                            .arg(address.toString().toHtmlEscaped()));
+    }
+    void back() override { m_view->backward(); }
+    void forward() override { m_view->forward(); }
+    void stop() override {}
+    void reload() override { m_view->reload(); }
+    bool canGoBack() const override { return m_view->isBackwardAvailable(); }
+    bool canGoForward() const override { return m_view->isForwardAvailable(); }
+    QUrl url() const override { return m_view->source().isEmpty() ? m_address : m_view->source(); }
+    QString title() const override { return m_view->documentTitle(); }
+
+private:
+    QString m_makerHost;
+    QTextBrowser *m_view = nullptr;
+    QUrl m_address;
+};
+
+QStringList pluginCandidates()
+{
+    // A plugin named in the environment is the only one tried, so that a broken or
+    // missing one shows as such instead of being papered over by another copy.
+    const QString fromEnv = qEnvironmentVariable("VELDRIN_WEBVIEW_PLUGIN");
+    if (!fromEnv.isEmpty())
+        return {fromEnv};
+    const QString file = QStringLiteral(VELDRIN_WEBVIEW_FILE);
+    QStringList candidates;
+    candidates << QDir(QCoreApplication::applicationDirPath()).filePath(file);
+    candidates << QDir(QStringLiteral(VELDRIN_WEBVIEW_BUILD_DIR)).filePath(file);
+    return candidates;
+}
+
+WebPaneFactory *loadFactory()
+{
+    static bool tried = false;
+    static WebPaneFactory *factory = nullptr;
+    if (tried)
+        return factory;
+    tried = true;
+
+    // The engine's sandbox refuses to start as root; better an unsandboxed page than none.
+    if (geteuid() == 0 && !qEnvironmentVariableIsSet("QTWEBENGINE_DISABLE_SANDBOX"))
+        qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
+
+    for (const QString &candidate : pluginCandidates()) {
+        if (!QFileInfo(candidate).isFile())
+            continue;
+        // The loader stays alive (and the plugin loaded) for the rest of the run: panes
+        // made from it may exist until the very end.
+        auto *loader = new QPluginLoader(candidate, QCoreApplication::instance());
+        if (auto *found = qobject_cast<WebPaneFactory *>(loader->instance())) {
+            factory = found;
+            break;
+        }
+        delete loader;
+    }
+    return factory;
+}
+
+} // namespace
+
+WebPane *create(QWidget *parent)
+{
+    if (WebPaneFactory *factory = loadFactory()) {
+        if (WebPane *pane = factory->createPane(hosts::maker(), parent))
+            return pane;
+    }
+    return new TextPane(hosts::maker(), parent);
+}
+
+bool engineAvailable() { return loadFactory() != nullptr; }
+
+} // namespace webpane

@@ -1,0 +1,14 @@
+#pragma once
+class QWidget;
+class WebPane;
+
+namespace webpane {
+
+// A page area for a window: the web engine's when its plugin can be loaded, otherwise a
+// plain one that still shows the bundled pages. Never null.
+WebPane *create(QWidget *parent);
+
+// Whether create() gives the web engine's page area. Loads the plugin on first call.
+bool engineAvailable();
+
+} // namespace webpane
