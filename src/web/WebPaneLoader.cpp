@@ -100,6 +100,12 @@ WebPaneFactory *loadFactory()
         return factory;
     tried = true;
 
+    // The engine shares GL contexts with the program's windows; without that attribute set
+    // before the application object was made it crashes on first use, so a program that did
+    // not ask for it gets the plain pane.
+    if (!QCoreApplication::testAttribute(Qt::AA_ShareOpenGLContexts))
+        return nullptr;
+
     // The engine's sandbox refuses to start as root; better an unsandboxed page than none.
     if (geteuid() == 0 && !qEnvironmentVariableIsSet("QTWEBENGINE_DISABLE_SANDBOX"))
         qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
