@@ -94,6 +94,7 @@ frmAbout::frmAbout(Desk &desk, QWidget *parent) : QDialog(parent), m_desk(desk)
     terms->setObjectName(QLatin1String(kText1.name));
     terms->setGeometry(rectOf(kText1));
     terms->setReadOnly(true);
+    terms->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     terms->setPlainText(termsText());
 
     QPalette link = palette();

@@ -11,6 +11,8 @@
 
 #include <QAction>
 #include <QCloseEvent>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QMenu>
 
 #include <QLabel>
@@ -48,6 +50,11 @@ frmMDI::frmMDI(Desk &desk, QWidget *parent) : QMainWindow(parent), m_desk(desk)
     setStatusBar(status);
 
     buildMenus();
+    // Room for the map window at its design size, without outgrowing a small screen.
+    QSize size(1024, 720);
+    if (const QScreen *screen = QGuiApplication::primaryScreen())
+        size = size.boundedTo(screen->availableSize() * 0.9);
+    resize(size);
     connect(m_area, &QMdiArea::subWindowActivated, this, &frmMDI::updateMenuBar);
 }
 

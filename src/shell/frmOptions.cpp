@@ -11,12 +11,12 @@
 
 namespace {
 
-const Place kClient = {"frmOptions", 0, 0, 6840, 3480};
-const Place kTabs = {"SSTab1", 120, 120, 6600, 2640};
+const Place kClient = {"frmOptions", 0, 0, 9600, 3480};
+const Place kTabs = {"SSTab1", 120, 120, 9360, 2640};
 const Place kButtons[] = {
-    {"cmdCancel", 3000, 2940, 1095, 375},
-    {"cmdApply", 4260, 2940, 1095, 375},
-    {"cmdOK", 5520, 2940, 1095, 375},
+    {"cmdCancel", 5760, 2940, 1095, 375},
+    {"cmdApply", 7020, 2940, 1095, 375},
+    {"cmdOK", 8280, 2940, 1095, 375},
 };
 
 // One setting on its tab: caption label, text field and browse button, at one of two rows.
@@ -44,9 +44,9 @@ const Row kRows[] = {
 };
 
 // Places on a tab page, per row: label, field, browse button.
-const Place kLabelAt = {"label", 120, 240, 6200, 255};
-const Place kFieldAt = {"field", 120, 540, 5700, 315};
-const Place kButtonAt = {"button", 5880, 540, 435, 315};
+const Place kLabelAt = {"label", 120, 240, 8760, 255};
+const Place kFieldAt = {"field", 120, 540, 8460, 315};
+const Place kButtonAt = {"button", 8640, 540, 435, 315};
 constexpr int kRowPitch = 900;
 
 QRect rectOf(const Place &p, int dy = 0)
