@@ -58,7 +58,15 @@ frmMDI::frmMDI(Desk &desk, QWidget *parent) : QMainWindow(parent), m_desk(desk)
     connect(m_area, &QMdiArea::subWindowActivated, this, &frmMDI::updateMenuBar);
 }
 
-frmMDI::~frmMDI() = default;
+frmMDI::~frmMDI()
+{
+    // Take the children down while the frame is still whole: their going updates the menu
+    // bar, which must not happen from QWidget's destructor once this part is gone.
+    disconnect(m_area, nullptr, this, nullptr);
+    const QList<QMdiSubWindow *> children = m_area->subWindowList();
+    for (QMdiSubWindow *child : children)
+        delete child;
+}
 
 void frmMDI::adoptMenuBar(QWidget *child, QMenuBar *bar)
 {
