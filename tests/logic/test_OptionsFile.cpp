@@ -124,23 +124,6 @@ private slots:
         QVERIFY(optionsfile::WriteOptionsFile(fields));
         QVERIFY(tree.exists(QStringLiteral("options.txt")));
     }
-
-    void browseCutsCountCharacters()
-    {
-        using optionsfile::cutTail;
-        const auto *game = optionsfile::browseRuleFor(QStringLiteral("Command1"));
-        const auto *program = optionsfile::browseRuleFor(QStringLiteral("Command3"));
-        QVERIFY(game && program);
-        QCOMPARE(cutTail(QStringLiteral("C:\\Games\\BW\\runblack.exe"), game->cut), QStringLiteral("C:\\Games\\BW\\"));
-        QCOMPARE(cutTail(QStringLiteral("C:\\V\\Veldrin.exe"), program->cut), QStringLiteral("C:\\V\\"));
-        // Another name is cut by the same count, and a short one leaves nothing.
-        QCOMPARE(cutTail(QStringLiteral("C:\\Games\\BW\\game.exe"), game->cut), QStringLiteral("C:\\Games"));
-        QCOMPARE(cutTail(QStringLiteral("runblack.exe"), game->cut), QString());
-        QCOMPARE(cutTail(QString(), program->cut), QString());
-        QCOMPARE(cutTail(QStringLiteral("C:\\e.exe"), optionsfile::browseRuleFor(QStringLiteral("Command6"))->cut),
-                 QStringLiteral("C:\\e.exe"));
-        QVERIFY(!optionsfile::browseRuleFor(QStringLiteral("Command7")));
-    }
 };
 
 QTEST_GUILESS_MAIN(test_OptionsFile)

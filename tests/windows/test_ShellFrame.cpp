@@ -37,10 +37,16 @@ class test_ShellFrame : public QObject
 {
     Q_OBJECT
 
-    TestTree *m_tree = nullptr;
-    ScriptedPrompts *m_prompts = nullptr;
-    Modual1 *m_state = nullptr;
+    struct Rig
+    {
+        TestTree tree;
+        ScriptedPrompts prompts;
+        Modual1 state;
+        Desk desk{state, prompts};
+    };
+    std::unique_ptr<Rig> m;
     Desk *m_desk = nullptr;
+    Modual1 *m_state = nullptr;
 
     void trigger(const char *name)
     {
@@ -60,19 +66,15 @@ private slots:
 
     void init()
     {
-        m_tree = new TestTree;
-        m_prompts = new ScriptedPrompts;
-        m_state = new Modual1;
-        m_desk = new Desk(*m_state, *m_prompts);
+        m = std::make_unique<Rig>();
+        m_desk = &m->desk;
+        m_state = &m->state;
         m_desk->mdi()->show();
     }
 
     void cleanup()
     {
-        delete m_desk;
-        delete m_state;
-        delete m_prompts;
-        delete m_tree;
+        m.reset();
         for (QWidget *w : QApplication::topLevelWidgets())
             QVERIFY2(!w->isVisible(), qPrintable(w->objectName()));
     }
