@@ -2,6 +2,7 @@
 
 #include "shell/Desk.h"
 #include "shell/Hosts.h"
+#include "shell/Placement.h"
 #include "shell/Twips.h"
 
 #include <QDesktopServices>
@@ -64,6 +65,7 @@ frmAbout::frmAbout(Desk &desk, QWidget *parent) : QDialog(parent), m_desk(desk)
     setObjectName(QStringLiteral("frmAbout"));
     setWindowTitle(QStringLiteral("About Veldrin"));
     setFixedSize(twipsToPixels(kClient.width), twipsToPixels(kClient.height));
+    centerOnScreen(this);
     setAutoFillBackground(true);
     QPalette white = palette();
     white.setColor(QPalette::Window, Qt::white);

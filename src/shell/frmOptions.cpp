@@ -2,6 +2,7 @@
 
 #include "shell/Desk.h"
 #include "shell/OptionsFile.h"
+#include "shell/Placement.h"
 #include "shell/Twips.h"
 
 #include <QLabel>
@@ -61,6 +62,7 @@ frmOptions::frmOptions(Desk &desk, QWidget *parent) : QDialog(parent), dio1(desk
     setObjectName(QStringLiteral("frmOptions"));
     setWindowTitle(QStringLiteral("Veldrin - Options"));
     setFixedSize(twipsToPixels(kClient.width), twipsToPixels(kClient.height));
+    centerOnScreen(this);
 
     m_tabs = new QTabWidget(this);
     m_tabs->setObjectName(QLatin1String(kTabs.name));

@@ -3,6 +3,7 @@
 #include "shell/Artwork.h"
 #include "shell/Desk.h"
 #include "shell/OptionsFile.h"
+#include "shell/Placement.h"
 #include "shell/Twips.h"
 
 #include <QEvent>
@@ -23,6 +24,7 @@ frmSplash::frmSplash(Desk &desk, QWidget *parent)
     setObjectName(QStringLiteral("frmSplash"));
     setWindowTitle(QString());
     setFixedSize(twipsToPixels(kClient.width), twipsToPixels(kClient.height));
+    centerOnScreen(this);
     setAutoFillBackground(true);
     QPalette black = palette();
     black.setColor(QPalette::Window, Qt::black);
