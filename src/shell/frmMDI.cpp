@@ -1,24 +1,23 @@
 #include "shell/frmMDI.h"
 
+#include "installer/frmInstall.h"
 #include "shell/Artwork.h"
 #include "shell/Desk.h"
 #include "shell/Hosts.h"
 #include "shell/frmAbout.h"
 #include "shell/frmOptions.h"
 #include "shell/frmSplash.h"
-#include "installer/frmInstall.h"
 #include "web/frmUpdate.h"
 
 #include <QAction>
 #include <QCloseEvent>
 #include <QGuiApplication>
-#include <QScreen>
-#include <QMenu>
-
 #include <QLabel>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QMenu>
 #include <QMenuBar>
+#include <QScreen>
 #include <QStackedWidget>
 #include <QStatusBar>
 
