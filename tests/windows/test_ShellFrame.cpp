@@ -205,5 +205,12 @@ private slots:
     }
 };
 
-QTEST_MAIN(test_ShellFrame)
+// The browser window may bring in the web view, which needs shared GL contexts from the start.
+int main(int argc, char **argv)
+{
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    QApplication app(argc, argv);
+    test_ShellFrame test;
+    return QTest::qExec(&test, argc, argv);
+}
 #include "test_ShellFrame.moc"
