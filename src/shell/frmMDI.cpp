@@ -1,11 +1,23 @@
 #include "shell/frmMDI.h"
 
+#include "installer/frmInstall.h"
+#include "shell/Artwork.h"
 #include "shell/Desk.h"
+#include "shell/Hosts.h"
+#include "shell/frmAbout.h"
+#include "shell/frmOptions.h"
+#include "shell/frmSplash.h"
+#include "web/frmUpdate.h"
 
+#include <QAction>
+#include <QCloseEvent>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QMenu>
 #include <QMenuBar>
+#include <QScreen>
 #include <QStackedWidget>
 #include <QStatusBar>
 
@@ -13,6 +25,7 @@ frmMDI::frmMDI(Desk &desk, QWidget *parent) : QMainWindow(parent), m_desk(desk)
 {
     setObjectName(QStringLiteral("frmMDI"));
     setWindowTitle(QStringLiteral("Veldrin Beta 1 - Welcome"));
+    setWindowIcon(artwork::programIcon());
 
     m_area = new QMdiArea(this);
     m_area->setObjectName(QStringLiteral("MDIClient"));
@@ -36,10 +49,23 @@ frmMDI::frmMDI(Desk &desk, QWidget *parent) : QMainWindow(parent), m_desk(desk)
     setStatusBar(status);
 
     buildMenus();
+    // Room for the map window at its design size, without outgrowing a small screen.
+    QSize size(1024, 720);
+    if (const QScreen *screen = QGuiApplication::primaryScreen())
+        size = size.boundedTo(screen->availableSize() * 0.9);
+    resize(size);
     connect(m_area, &QMdiArea::subWindowActivated, this, &frmMDI::updateMenuBar);
 }
 
-frmMDI::~frmMDI() = default;
+frmMDI::~frmMDI()
+{
+    // Take the children down while the frame is still whole: their going updates the menu
+    // bar, which must not happen from QWidget's destructor once this part is gone.
+    disconnect(m_area, nullptr, this, nullptr);
+    const QList<QMdiSubWindow *> children = m_area->subWindowList();
+    for (QMdiSubWindow *child : children)
+        delete child;
+}
 
 void frmMDI::adoptMenuBar(QWidget *child, QMenuBar *bar)
 {
@@ -77,9 +103,88 @@ void frmMDI::setProgressText(const QString &text) { m_progress->setText(text); }
 
 void frmMDI::MDIForm_Load()
 {
-    // Filled in with the splash and the status text.
+    {
+        frmSplash splash(m_desk);
+        splash.Form_Load();
+        // When the close timer fired while a first-run Options dialog was open, the splash
+        // is already over and start-up goes straight on.
+        splash.showUntilClosed();
+    }
+    m_welcome->setText(QStringLiteral(" Welcome to Veldrin "));
+    m_desk.state().BrowserAddress = hosts::maker();
+}
+
+void frmMDI::closeEvent(QCloseEvent *event)
+{
+    // The frame going means the program going: children first, then the stand-alone windows,
+    // so that nothing is left open to keep the program alive.
+    m_area->closeAllSubWindows();
+    for (QWidget *w : {static_cast<QWidget *>(m_desk.options()), static_cast<QWidget *>(m_desk.install()),
+                       static_cast<QWidget *>(m_desk.update()), static_cast<QWidget *>(m_desk.about())}) {
+        if (w)
+            w->close();
+    }
+    event->accept();
 }
 
 void frmMDI::buildMenus()
 {
+    struct Item
+    {
+        const char *name;
+        const char *caption;
+        void (frmMDI::*action)();
+    };
+    auto addMenu = [this](const char *name, const char *caption, std::initializer_list<Item> items) {
+        auto *menu = new QMenu(QString::fromLatin1(caption), m_frameMenu);
+        menu->setObjectName(QLatin1String(name));
+        menu->menuAction()->setObjectName(QLatin1String(name));
+        for (const Item &item : items) {
+            auto *action = new QAction(QString::fromLatin1(item.caption), menu);
+            action->setObjectName(QLatin1String(item.name));
+            const auto handler = item.action;
+            connect(action, &QAction::triggered, this, [this, handler] { (this->*handler)(); });
+            menu->addAction(action);
+        }
+        m_frameMenu->addMenu(menu);
+    };
+    addMenu("mnuFile", "File",
+            {{"mnuBrackenway", "Visit Brackenway", &frmMDI::mnuBrackenway_Click},
+             {"mnuFernlow", "Visit Fernlow", &frmMDI::mnuFernlow_Click},
+             {"mnuExit", "Exit", &frmMDI::mnuExit_Click}});
+    addMenu("mnuManage", "Manage",
+            {{"mnuMap", "Map", &frmMDI::mnuMap_Click},
+             {"mnuLandscape", "Landscape", &frmMDI::mnuLandscape_Click},
+             {"mnuSkin", "Skin", &frmMDI::mnuSkin_Click},
+             {"mnuTattoo", "Tatoo", &frmMDI::mnuTattoo_Click}});
+    addMenu("mnuTools", "Tools",
+            {{"mnuReadme", "Readme Creator", &frmMDI::mnuReadme_Click},
+             {"mnuBrowser", "Web Browser", &frmMDI::mnuBrowser_Click},
+             {"mnuInstall", "Installer", &frmMDI::mnuInstall_Click},
+             {"mnuOptions", "Options", &frmMDI::mnuOptions_Click}});
+    addMenu("mnuHelp", "Help",
+            {{"mnuContents", "Contents", &frmMDI::mnuContents_Click},
+             {"mnuUpdates", "Updates", &frmMDI::mnuUpdates_Click},
+             {"mnuBugReport", "Bug Report", &frmMDI::mnuBugReport_Click},
+             {"mnuComments", "Comment and Suggestions", &frmMDI::mnuComments_Click},
+             {"mnuOfficialForums", "Discuss in Forums", &frmMDI::mnuOfficialForums_Click},
+             {"mnuAbout", "About", &frmMDI::mnuAbout_Click}});
 }
+
+void frmMDI::mnuBrackenway_Click() { m_desk.ShowWebPage(hosts::maker()); }
+void frmMDI::mnuFernlow_Click() { m_desk.ShowWebPage(hosts::partner() + QLatin1String("/fernlow")); }
+void frmMDI::mnuExit_Click() { close(); }
+void frmMDI::mnuMap_Click() { m_desk.showMap(); }
+void frmMDI::mnuLandscape_Click() { m_desk.showExtra(); }
+void frmMDI::mnuSkin_Click() { m_desk.showExtra(); }
+void frmMDI::mnuTattoo_Click() { m_desk.showTattoo(); }
+void frmMDI::mnuReadme_Click() { m_desk.showReadme(); }
+void frmMDI::mnuBrowser_Click() { m_desk.showBrowser(); }
+void frmMDI::mnuInstall_Click() { m_desk.showInstall(); }
+void frmMDI::mnuOptions_Click() { m_desk.showOptions(); }
+void frmMDI::mnuContents_Click() { m_desk.OpenHelpContents(); }
+void frmMDI::mnuUpdates_Click() { m_desk.ShowUpdatePage(); }
+void frmMDI::mnuBugReport_Click() { m_desk.ShowWebPage(hosts::maker() + QLatin1String("/manager/bugreport.htm")); }
+void frmMDI::mnuComments_Click() { m_desk.ShowWebPage(hosts::maker() + QLatin1String("/manager/comments.htm")); }
+void frmMDI::mnuOfficialForums_Click() { m_desk.ShowWebPage(hosts::forums()); }
+void frmMDI::mnuAbout_Click() { m_desk.showAbout(); }

@@ -34,11 +34,31 @@ public:
 
     void setProgressText(const QString &text);
 
+protected:
+    void closeEvent(QCloseEvent *event) override;
+
 private slots:
     void updateMenuBar();
 
 private:
     void buildMenus();
+    void mnuBrackenway_Click();
+    void mnuFernlow_Click();
+    void mnuExit_Click();
+    void mnuMap_Click();
+    void mnuLandscape_Click();
+    void mnuSkin_Click();
+    void mnuTattoo_Click();
+    void mnuReadme_Click();
+    void mnuBrowser_Click();
+    void mnuInstall_Click();
+    void mnuOptions_Click();
+    void mnuContents_Click();
+    void mnuUpdates_Click();
+    void mnuBugReport_Click();
+    void mnuComments_Click();
+    void mnuOfficialForums_Click();
+    void mnuAbout_Click();
 
     Desk &m_desk;
     QMdiArea *m_area = nullptr;

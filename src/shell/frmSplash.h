@@ -2,7 +2,13 @@
 #include <QDialog>
 
 class Desk;
+class QEventLoop;
+class QLabel;
+class QTimer;
 
+// The splash: a picture and three bars that grow at three speeds until the close timer fires
+// or the picture is clicked. Its load step reads the settings, which on a first run opens the
+// Options dialog before the splash is ever seen.
 class frmSplash : public QDialog
 {
     Q_OBJECT
@@ -10,6 +16,45 @@ public:
     explicit frmSplash(Desk &desk, QWidget *parent = nullptr);
     ~frmSplash() override;
 
+    // One animated line, in twips; only the right-hand end moves.
+    struct Bar
+    {
+        int x1;
+        qint64 x2;
+        int y;
+        int grey; // red, green and blue alike
+        int step; // twips added to x2 on every tick
+    };
+    // ln1, ln2, ln3 for n = 1, 2, 3.
+    const Bar &bar(int n) const { return m_bars[n - 1]; }
+
+    void Form_Load();
+    // True once the splash has closed, or was told to close before it could be shown.
+    bool isUnloaded() const { return m_unloaded; }
+    // Shows the splash modally unless it has already been closed.
+    void showUntilClosed();
+
+    QTimer *tmrMove() const { return m_tmrMove; }
+    QTimer *tmrEnd() const { return m_tmrEnd; }
+
+    static int closeDelayMs();
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+    void done(int result) override;
+
 private:
+    void tmrMove_Timer();
+    void tmrEnd_Timer();
+    void Image1_Click();
+    void unload();
+
     Desk &m_desk;
+    QLabel *m_image = nullptr;
+    QTimer *m_tmrMove = nullptr;
+    QTimer *m_tmrEnd = nullptr;
+    Bar m_bars[3];
+    QEventLoop *m_loop = nullptr;
+    bool m_unloaded = false;
 };

@@ -1,0 +1,154 @@
+#include "shell/Artwork.h"
+
+#include <QFont>
+#include <QLinearGradient>
+#include <QPainter>
+#include <QPainterPath>
+#include <QRadialGradient>
+
+namespace artwork {
+
+namespace {
+
+void drawIsland(QPainter &p, qreal cx, qreal sea)
+{
+    QPainterPath land;
+    land.moveTo(cx - 95, sea);
+    land.cubicTo(cx - 60, sea - 22, cx - 25, sea - 34, cx + 5, sea - 30);
+    land.cubicTo(cx + 40, sea - 26, cx + 70, sea - 14, cx + 100, sea);
+    land.closeSubpath();
+    p.setPen(Qt::NoPen);
+    p.setBrush(QColor(18, 22, 30));
+    p.drawPath(land);
+
+    // A temple on the hill: the believers' side of the island.
+    p.setBrush(QColor(232, 214, 160));
+    const qreal tx = cx - 8, ty = sea - 44;
+    p.drawRect(QRectF(tx - 12, ty + 4, 24, 10));
+    QPainterPath roof;
+    roof.moveTo(tx - 15, ty + 5);
+    roof.lineTo(tx, ty - 5);
+    roof.lineTo(tx + 15, ty + 5);
+    roof.closeSubpath();
+    p.drawPath(roof);
+    p.setBrush(QColor(18, 22, 30));
+    for (int i = -1; i <= 1; ++i)
+        p.drawRect(QRectF(tx + i * 7 - 1.5, ty + 7, 3, 7));
+
+    // A palm leaning over the water.
+    p.setPen(QPen(QColor(18, 22, 30), 2.2, Qt::SolidLine, Qt::RoundCap));
+    QPainterPath trunk;
+    trunk.moveTo(cx + 55, sea - 12);
+    trunk.quadTo(cx + 60, sea - 30, cx + 72, sea - 42);
+    p.setBrush(Qt::NoBrush);
+    p.drawPath(trunk);
+    for (int i = 0; i < 5; ++i) {
+        QPainterPath leaf;
+        leaf.moveTo(cx + 72, sea - 42);
+        const qreal dx = -22 + i * 11;
+        leaf.quadTo(cx + 72 + dx * 0.5, sea - 54, cx + 72 + dx, sea - 42 + qAbs(dx) * 0.25);
+        p.drawPath(leaf);
+    }
+}
+
+} // namespace
+
+QPixmap splashPicture()
+{
+    QPixmap pixmap(400, 125);
+    QPainter p(&pixmap);
+    p.setRenderHint(QPainter::Antialiasing);
+
+    QLinearGradient sky(0, 0, 0, 125);
+    sky.setColorAt(0.0, QColor(8, 10, 32));
+    sky.setColorAt(0.55, QColor(52, 34, 84));
+    sky.setColorAt(0.8, QColor(196, 104, 62));
+    sky.setColorAt(1.0, QColor(236, 170, 90));
+    p.fillRect(pixmap.rect(), sky);
+
+    // Stars from a fixed sequence, so the picture is the same on every start.
+    quint32 seed = 20010323u;
+    p.setPen(Qt::NoPen);
+    for (int i = 0; i < 70; ++i) {
+        seed = seed * 1103515245u + 12345u;
+        const int x = int((seed >> 8) % 400);
+        seed = seed * 1103515245u + 12345u;
+        const int y = int((seed >> 8) % 60);
+        p.setBrush(QColor(255, 255, 255, 90 + int(seed % 150)));
+        p.drawEllipse(QPointF(x, y), 0.8, 0.8);
+    }
+
+    QRadialGradient glow(QPointF(330, 30), 26);
+    glow.setColorAt(0.0, QColor(255, 250, 225, 255));
+    glow.setColorAt(0.45, QColor(255, 245, 205, 220));
+    glow.setColorAt(1.0, QColor(255, 240, 200, 0));
+    p.setBrush(glow);
+    p.drawEllipse(QPointF(330, 30), 26, 26);
+
+    const qreal sea = 104;
+    QLinearGradient water(0, sea, 0, 125);
+    water.setColorAt(0.0, QColor(40, 52, 92));
+    water.setColorAt(1.0, QColor(12, 16, 36));
+    p.fillRect(QRectF(0, sea, 400, 125 - sea), water);
+    p.setPen(QPen(QColor(255, 210, 150, 110), 1));
+    for (int i = 0; i < 6; ++i)
+        p.drawLine(QPointF(250 + i * 6, sea + 3 + i * 3), QPointF(300 - i * 4, sea + 3 + i * 3));
+    drawIsland(p, 305, sea);
+
+    QFont title(QStringLiteral("Serif"));
+    title.setPixelSize(46);
+    title.setBold(true);
+    p.setFont(title);
+    const QRectF titleBox(22, 12, 260, 56);
+    p.setPen(QColor(0, 0, 0, 150));
+    p.drawText(titleBox.translated(2, 2), Qt::AlignLeft | Qt::AlignVCenter, QStringLiteral("Veldrin"));
+    QLinearGradient gold(0, 14, 0, 66);
+    gold.setColorAt(0.0, QColor(255, 236, 160));
+    gold.setColorAt(1.0, QColor(214, 150, 40));
+    p.setPen(QPen(QBrush(gold), 1));
+    p.drawText(titleBox, Qt::AlignLeft | Qt::AlignVCenter, QStringLiteral("Veldrin"));
+
+    QFont sub(QStringLiteral("Sans"));
+    sub.setPixelSize(13);
+    p.setFont(sub);
+    p.setPen(QColor(236, 228, 246));
+    p.drawText(QRectF(24, 66, 260, 18), Qt::AlignLeft | Qt::AlignVCenter,
+               QStringLiteral("Add-on manager for Black & White"));
+    sub.setPixelSize(10);
+    p.setFont(sub);
+    p.setPen(QColor(236, 228, 246, 170));
+    p.drawText(QRectF(24, 84, 260, 14), Qt::AlignLeft | Qt::AlignVCenter,
+               QStringLiteral("Maps \u00b7 Landscapes \u00b7 Skins \u00b7 Tattoos \u00b7 Beta 1"));
+    return pixmap;
+}
+
+QIcon programIcon()
+{
+    QIcon icon;
+    for (int size : {16, 32, 64}) {
+        QPixmap pixmap(size, size);
+        pixmap.fill(Qt::transparent);
+        QPainter p(&pixmap);
+        p.setRenderHint(QPainter::Antialiasing);
+        const qreal s = size;
+        const QRectF disc(s * 0.04, s * 0.04, s * 0.92, s * 0.92);
+        // Good and evil: a disc of light and dark halves, the way a god's choices split.
+        p.setPen(QPen(QColor(40, 30, 10), s / 32.0));
+        p.setBrush(QColor(246, 236, 206));
+        p.drawEllipse(disc);
+        p.setPen(Qt::NoPen);
+        p.setBrush(QColor(26, 22, 34));
+        p.drawPie(disc, 90 * 16, 180 * 16);
+        QFont f(QStringLiteral("Serif"));
+        f.setPixelSize(int(s * 0.62));
+        f.setBold(true);
+        p.setFont(f);
+        p.setPen(QColor(214, 150, 40));
+        p.drawText(QRectF(0, 0, s, s), Qt::AlignCenter, QStringLiteral("V"));
+        p.end();
+        icon.addPixmap(pixmap);
+    }
+    return icon;
+}
+
+} // namespace artwork
