@@ -1,9 +1,9 @@
 #include "installer/Brx.h"
 
+#include "installer/HostPaths.h"
 #include "platform/FileIO.h"
 #include "platform/WinPath.h"
 
-#include <QDir>
 #include <cstring>
 
 namespace brx {
@@ -88,8 +88,8 @@ void appendBinaryEntry(QString &package, const QString &installPath, const QStri
     package += fileio::decode1252(entry);
 }
 
-bool appendFile(QByteArray &package, const QString &installPath, const QString &title, const QString &sourcePath,
-                QString *error)
+bool appendFileContent(QByteArray &package, const QString &installPath, const QString &title, const QByteArray &bytes,
+                       QString *error)
 {
     // A '|' in the title would make a text entry read back as a binary one.
     if (title.contains(QLatin1Char('|'))) {
@@ -97,14 +97,20 @@ bool appendFile(QByteArray &package, const QString &installPath, const QString &
             *error = QStringLiteral("its name holds '|', which a package title cannot carry");
         return false;
     }
-    const auto bytes = fileio::readBytes(sourcePath, error);
-    if (!bytes)
-        return false;
-    if (fileio::isText(*bytes))
-        appendEntry(package, installPath, title, normalizeBreaks(*bytes));
+    if (fileio::isText(bytes))
+        appendEntry(package, installPath, title, normalizeBreaks(bytes));
     else
-        appendBinaryEntry(package, installPath, title, *bytes);
+        appendBinaryEntry(package, installPath, title, bytes);
     return true;
+}
+
+bool appendFile(QByteArray &package, const QString &installPath, const QString &title, const QString &sourcePath,
+                QString *error)
+{
+    if (title.contains(QLatin1Char('|')))
+        return appendFileContent(package, installPath, title, {}, error);
+    const auto bytes = fileio::readBytes(sourcePath, error);
+    return bytes && appendFileContent(package, installPath, title, *bytes, error);
 }
 
 bool appendFile(QString &package, const QString &installPath, const QString &title, const QString &sourcePath,
@@ -119,10 +125,12 @@ bool appendFile(QString &package, const QString &installPath, const QString &tit
 
 bool savePackage(const QByteArray &package, const QString &destination, QString *error)
 {
-    QByteArray bytes;
-    bytes.reserve(package.size() + 2);
-    bytes.append(package).append("\r\n");
-    return fileio::writeBytes(destination, bytes, error);
+    if (destination.isEmpty() || destination.endsWith(QLatin1Char('\\')) || destination.endsWith(QLatin1Char('/'))) {
+        if (error)
+            *error = QStringLiteral("no file name");
+        return false;
+    }
+    return writeHostFile(winpath::toHost(destination), package, QByteArrayLiteral("\r\n"), error);
 }
 
 bool savePackage(const QString &package, const QString &destination, QString *error)
@@ -279,19 +287,6 @@ QString backupPathFor(const QString &programFolder, const QString &title)
     if (name.isEmpty() || name == QLatin1String(".") || name == QLatin1String(".."))
         return {};
     return programFolder + QLatin1String("Backup\\brx\\") + name;
-}
-
-bool isInside(const QString &windowsPath, const QString &folder)
-{
-    if (folder.isEmpty() || windowsPath.isEmpty())
-        return false;
-    const QString path = QDir::cleanPath(winpath::toHost(windowsPath));
-    QString root = QDir::cleanPath(winpath::toHost(folder));
-    if (path.compare(root, Qt::CaseInsensitive) == 0)
-        return false; // the folder itself is no file inside it
-    if (!root.endsWith(QLatin1Char('/')))
-        root += QLatin1Char('/');
-    return path.startsWith(root, Qt::CaseInsensitive);
 }
 
 } // namespace brx

@@ -55,6 +55,11 @@ bool appendFile(QByteArray &package, const QString &installPath, const QString &
 bool appendFile(QString &package, const QString &installPath, const QString &title, const QString &sourcePath,
                 QString *error = nullptr);
 
+// The same for a file's bytes already read: text or binary form by its content. False, with
+// nothing appended, when the title holds '|'.
+bool appendFileContent(QByteArray &package, const QString &installPath, const QString &title, const QByteArray &bytes,
+                       QString *error = nullptr);
+
 // Writes the package followed by one CR LF (what saving from the wizard writes).
 bool savePackage(const QByteArray &package, const QString &destination, QString *error = nullptr);
 bool savePackage(const QString &package, const QString &destination, QString *error = nullptr);

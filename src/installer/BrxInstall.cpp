@@ -2,6 +2,7 @@
 // paths outside the player's folders, then write in file order while a journal keeps the old
 // bytes of every file touched so a failure can put the game back exactly as it was.
 #include "installer/Brx.h"
+#include "installer/HostPaths.h"
 
 #include "platform/FileIO.h"
 #include "platform/Prompts.h"
@@ -10,6 +11,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QSet>
 #include <QTemporaryDir>
 #include <memory>
@@ -46,13 +48,13 @@ namespace {
 class Journal
 {
 public:
-    explicit Journal(Writer &writer) : m_writer(writer) {}
+    Journal(Writer &writer, HostPaths &paths) : m_writer(writer), m_paths(paths) {}
 
     // Records the file's state before its first write. False when an existing file cannot be
     // read: writing over it could then not be undone.
     bool keep(const QString &windowsPath, QString *error)
     {
-        const QString key = QDir::cleanPath(winpath::toHost(windowsPath));
+        const QString key = QDir::cleanPath(m_paths.toHost(windowsPath));
         if (m_seen.contains(key))
             return true;
         Record record;
@@ -137,24 +139,101 @@ private:
     }
 
     Writer &m_writer;
+    HostPaths &m_paths;
     QSet<QString> m_seen;
     QList<Record> m_records;
     qint64 m_inMemory = 0;
     std::unique_ptr<QTemporaryDir> m_spill;
 };
 
-QStringList outsidePaths(const QList<Entry> &entries, const InstallOptions &options)
+// The real file system, with every path mapped through one cache for the whole install.
+class HostWriter : public Writer
 {
+public:
+    explicit HostWriter(HostPaths &paths) : m_paths(paths) {}
+
+    bool write(const QString &windowsPath, const QByteArray &bytes, QString *error) override
+    {
+        if (windowsPath.isEmpty() || windowsPath.endsWith(QLatin1Char('\\')) || windowsPath.endsWith(QLatin1Char('/'))) {
+            if (error)
+                *error = QStringLiteral("no file name");
+            return false;
+        }
+        const QString host = m_paths.toHost(windowsPath);
+        if (!writeHostFile(host, bytes, {}, error))
+            return false;
+        m_paths.created(host);
+        return true;
+    }
+
+    std::optional<QByteArray> read(const QString &windowsPath, QString *error) override
+    {
+        const QString host = m_paths.toHost(windowsPath);
+        QFile file(host);
+        const bool folder = QFileInfo(host).isDir();
+        if (folder || !file.open(QIODevice::ReadOnly)) {
+            if (error)
+                *error = folder ? QStringLiteral("it is a folder") : file.errorString();
+            return std::nullopt;
+        }
+        return file.readAll();
+    }
+
+    bool exists(const QString &windowsPath) override
+    {
+        return !windowsPath.isEmpty() && QFileInfo::exists(m_paths.toHost(windowsPath));
+    }
+
+    bool remove(const QString &windowsPath, QString *error) override
+    {
+        QFile file(m_paths.toHost(windowsPath));
+        if (file.remove())
+            return true;
+        if (error)
+            *error = file.errorString();
+        return false;
+    }
+
+private:
+    HostPaths &m_paths;
+};
+
+QString cleanHostFolder(const QString &windowsFolder)
+{
+    if (windowsFolder.isEmpty())
+        return {};
+    QString root = QDir::cleanPath(winpath::toHost(windowsFolder));
+    return root.endsWith(QLatin1Char('/')) ? root : root + QLatin1Char('/');
+}
+
+bool insideFolder(const QString &hostPath, const QString &hostFolder)
+{
+    return !hostFolder.isEmpty() && hostPath.size() > hostFolder.size()
+        && hostPath.startsWith(hostFolder, Qt::CaseInsensitive);
+}
+
+QStringList outsidePaths(const QList<Entry> &entries, const InstallOptions &options, HostPaths &paths)
+{
+    const QString game = cleanHostFolder(options.gameFolder);
+    const QString program = cleanHostFolder(options.programFolder);
     QStringList outside;
+    QSet<QString> seen;
     for (const Entry &entry : entries) {
-        if (!isInside(entry.installPath, options.gameFolder) && !isInside(entry.installPath, options.programFolder)
-            && !outside.contains(entry.installPath))
+        const QString host = entry.installPath.isEmpty() ? QString() : QDir::cleanPath(paths.toHost(entry.installPath));
+        if (!insideFolder(host, game) && !insideFolder(host, program) && !seen.contains(entry.installPath)) {
+            seen.insert(entry.installPath);
             outside << entry.installPath;
+        }
     }
     return outside;
 }
 
 } // namespace
+
+bool isInside(const QString &windowsPath, const QString &folder)
+{
+    return !windowsPath.isEmpty() && insideFolder(QDir::cleanPath(winpath::toHost(windowsPath)), cleanHostFolder(folder));
+}
 
 QByteArray loadPackage(const QString &windowsPath, QString *error)
 {
@@ -195,7 +274,8 @@ InstallResult installPackage(const QByteArray &package, const InstallOptions &op
         return result;
     }
 
-    result.outside = outsidePaths(read.entries, options);
+    HostPaths paths;
+    result.outside = outsidePaths(read.entries, options, paths);
     if (options.dryRun) {
         int k = 0;
         for (const Entry &entry : read.entries) {
@@ -214,9 +294,9 @@ InstallResult installPackage(const QByteArray &package, const InstallOptions &op
         return result;
     }
 
-    Writer fallback;
+    HostWriter fallback(paths);
     Writer &writer = options.writer ? *options.writer : fallback;
-    Journal journal(writer);
+    Journal journal(writer, paths);
     auto moveBar = [&] {
         result.progress = advance(result.progress, *step);
         if (options.onProgress)

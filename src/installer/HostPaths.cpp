@@ -1,0 +1,168 @@
+#include "installer/HostPaths.h"
+
+#include "platform/WinPath.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+
+#ifndef Q_OS_WIN
+#include <atomic>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+namespace brx {
+
+void HostPaths::list(Folder &folder)
+{
+    folder.listed = true;
+    const QDir dir(folder.host);
+    if (!dir.exists())
+        return;
+    // The same listing, in the same order, as the path mapping's own search, so that the first
+    // case-insensitive match is the same file.
+    const QStringList entries = dir.entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+    for (const QString &entry : entries) {
+        const QString key = entry.toCaseFolded();
+        if (!folder.byFolded.contains(key))
+            folder.byFolded.insert(key, entry);
+    }
+}
+
+HostPaths::Folder &HostPaths::folderOf(const QString &windowsFolder)
+{
+    auto it = m_folders.find(windowsFolder);
+    if (it != m_folders.end())
+        return *it;
+    Folder folder;
+    folder.host = winpath::toHost(windowsFolder);
+    while (folder.host.size() > 1 && folder.host.endsWith(QLatin1Char('/')))
+        folder.host.chop(1);
+    m_hostFolders.insert(folder.host, windowsFolder);
+    return *m_folders.insert(windowsFolder, folder);
+}
+
+QString HostPaths::toHost(const QString &windowsPath)
+{
+    const qsizetype cut = qMax(windowsPath.lastIndexOf(QLatin1Char('\\')), windowsPath.lastIndexOf(QLatin1Char('/')));
+    const QString name = cut < 0 ? QString() : windowsPath.mid(cut + 1);
+    // Paths without a folder part, and names the mapping treats specially, take the long way.
+    if (cut < 0 || name.isEmpty() || name == QLatin1String(".") || name == QLatin1String(".."))
+        return winpath::toHost(windowsPath);
+    Folder &folder = folderOf(windowsPath.left(cut + 1));
+    const QString joined = folder.host.endsWith(QLatin1Char('/')) ? folder.host + name : folder.host + QLatin1Char('/') + name;
+    if (QFileInfo::exists(joined))
+        return joined;
+    if (!folder.listed)
+        list(folder);
+    const auto match = folder.byFolded.constFind(name.toCaseFolded());
+    if (match == folder.byFolded.constEnd())
+        return joined;
+    return folder.host.endsWith(QLatin1Char('/')) ? folder.host + *match : folder.host + QLatin1Char('/') + *match;
+}
+
+void HostPaths::created(const QString &hostPath)
+{
+    const QFileInfo info(hostPath);
+    const auto key = m_hostFolders.constFind(info.path());
+    if (key == m_hostFolders.constEnd())
+        return;
+    Folder &folder = m_folders[*key];
+    if (!folder.listed)
+        return; // listed afresh when first needed
+    const QString folded = info.fileName().toCaseFolded();
+    if (!folder.byFolded.contains(folded))
+        folder.byFolded.insert(folded, info.fileName());
+}
+
+namespace {
+
+bool fail(QString *error, const QString &why)
+{
+    if (error)
+        *error = why;
+    return false;
+}
+
+#ifndef Q_OS_WIN
+bool writeAll(int fd, const char *data, qsizetype size)
+{
+    while (size > 0) {
+        const ssize_t n = ::write(fd, data, size_t(size));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        data += n;
+        size -= n;
+    }
+    return true;
+}
+
+bool writeParts(int fd, const QByteArray &bytes, const QByteArray &tail)
+{
+    return writeAll(fd, bytes.constData(), bytes.size()) && writeAll(fd, tail.constData(), tail.size());
+}
+#endif
+
+} // namespace
+
+bool writeHostFile(const QString &hostPath, const QByteArray &bytes, const QByteArray &tail, QString *error)
+{
+    const QFileInfo info(hostPath);
+    if (hostPath.isEmpty() || hostPath.endsWith(QLatin1Char('/')))
+        return fail(error, QStringLiteral("no file name"));
+    if (info.isDir())
+        return fail(error, QStringLiteral("it is a folder"));
+    if (!QFileInfo(info.absolutePath()).isDir())
+        return fail(error, QStringLiteral("the folder does not exist"));
+#ifdef Q_OS_WIN
+    QSaveFile file(hostPath);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || file.write(tail) != tail.size()
+        || !file.commit())
+        return fail(error, file.errorString());
+    return true;
+#else
+    const QByteArray target = QFile::encodeName(hostPath);
+    // A new file is written in place; one that fails half way is removed again.
+    int fd = ::open(target.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd >= 0) {
+        const bool ok = writeParts(fd, bytes, tail);
+        const int saved = errno;
+        if (::close(fd) != 0 || !ok) {
+            ::unlink(target.constData());
+            return fail(error, QString::fromLocal8Bit(std::strerror(ok ? errno : saved)));
+        }
+        return true;
+    }
+    if (errno != EEXIST)
+        return fail(error, QString::fromLocal8Bit(std::strerror(errno)));
+
+    // An existing file is replaced by renaming a complete new copy over it.
+    struct stat old {};
+    if (::stat(target.constData(), &old) != 0)
+        return fail(error, QString::fromLocal8Bit(std::strerror(errno)));
+    static std::atomic<unsigned> counter{0};
+    const QByteArray temp = QFile::encodeName(info.absolutePath() + QLatin1String("/.") + info.fileName()
+                                              + QStringLiteral(".veldrin-%1-%2").arg(::getpid()).arg(counter++));
+    fd = ::open(temp.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (fd < 0)
+        return fail(error, QString::fromLocal8Bit(std::strerror(errno)));
+    const bool ok = writeParts(fd, bytes, tail) && ::fchmod(fd, old.st_mode & 07777) == 0;
+    const int saved = errno;
+    if (::close(fd) != 0 || !ok || ::rename(temp.constData(), target.constData()) != 0) {
+        const int why = ok ? errno : saved;
+        ::unlink(temp.constData());
+        return fail(error, QString::fromLocal8Bit(std::strerror(why)));
+    }
+    return true;
+#endif
+}
+
+} // namespace brx

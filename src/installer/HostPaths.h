@@ -1,0 +1,42 @@
+#pragma once
+// Maps many Windows paths in a few folders to host paths quickly, with exactly the result of
+// winpath::toHost. Mapping a file that does not exist yet makes toHost list its folder to look
+// for another spelling; an install creating thousands of files in one folder would list that
+// folder thousands of times. Here each folder is mapped and listed once, and the files the
+// install creates are added to the listing as they appear.
+#include <QByteArray>
+#include <QHash>
+#include <QString>
+
+namespace brx {
+
+class HostPaths
+{
+public:
+    QString toHost(const QString &windowsPath);
+    // Tells the cache that the file now exists under this host path.
+    void created(const QString &hostPath);
+
+private:
+    struct Folder
+    {
+        QString host;                     // no trailing slash, except for "/"
+        bool listed = false;
+        QHash<QString, QString> byFolded; // case-folded name -> name on disk, first in listing order
+    };
+    Folder &folderOf(const QString &windowsFolder);
+    static void list(Folder &folder);
+
+    QHash<QString, Folder> m_folders;     // by the Windows folder, trailing separator included
+    QHash<QString, QString> m_hostFolders; // host folder -> its Windows key, for created()
+};
+
+// Creates or replaces a host file with bytes followed by tail, under the rules every write of
+// the program keeps: no folder is created, a folder in the way is refused, and a replaced file
+// changes in one step (a new copy renamed over it, keeping its permissions). Unlike QSaveFile it
+// does not flush each file to disk: a package writes thousands of files, and a flush per file
+// made installs many times slower than copying them, while a package is only all or nothing
+// while the program runs anyway.
+bool writeHostFile(const QString &hostPath, const QByteArray &bytes, const QByteArray &tail, QString *error);
+
+} // namespace brx
