@@ -138,6 +138,62 @@ bool savePackage(const QString &package, const QString &destination, QString *er
     return fileio::writeText(destination, package, error);
 }
 
+struct PackageFile::Private
+{
+    QString destination;
+    HostFileStream file;
+    bool opened = false;
+    QString openError;
+    QByteArray pending;
+};
+
+namespace {
+// Entries are gathered and written in pieces of about this size: few system calls, little memory.
+constexpr qsizetype kFlushBytes = 1 << 20;
+} // namespace
+
+PackageFile::PackageFile(const QString &windowsPath) : d(std::make_unique<Private>())
+{
+    d->destination = windowsPath;
+    if (windowsPath.isEmpty() || windowsPath.endsWith(QLatin1Char('\\')) || windowsPath.endsWith(QLatin1Char('/')))
+        d->openError = QStringLiteral("no file name");
+    else
+        d->opened = d->file.open(winpath::toHost(windowsPath), &d->openError);
+}
+
+PackageFile::~PackageFile() = default;
+
+bool PackageFile::add(const QString &installPath, const QString &title, const QByteArray &bytes, QString *error)
+{
+    if (!d->opened) {
+        if (error)
+            *error = QStringLiteral("%1 cannot be written (%2)").arg(d->destination, d->openError);
+        return false;
+    }
+    if (!appendFileContent(d->pending, installPath, title, bytes, error))
+        return false;
+    if (d->pending.size() < kFlushBytes)
+        return true;
+    const bool ok = d->file.append(d->pending, error);
+    d->pending.clear();
+    d->opened = ok;
+    if (!ok)
+        d->openError = error ? *error : QString();
+    return ok;
+}
+
+bool PackageFile::save(QString *error)
+{
+    if (!d->opened) {
+        if (error)
+            *error = d->openError;
+        return false;
+    }
+    d->pending.append("\r\n");
+    d->opened = false;
+    return d->file.append(d->pending, error) && d->file.commit(error);
+}
+
 // ---- Reading ------------------------------------------------------------------------------
 
 int countEntries(const QByteArray &package)
@@ -224,7 +280,11 @@ QByteArray Entry::installBytes() const
     return bytes;
 }
 
-ReadResult readEntries(const QByteArray &text)
+qint64 Entry::installSize() const { return binary ? installBytes().size() : content.size() + 2; }
+
+ReadResult readEntries(const QByteArray &text) { return readEntries(text, false); }
+
+ReadResult readEntries(const QByteArray &text, bool sharing)
 {
     ReadResult result;
     result.count = countEntries(text);
@@ -267,7 +327,7 @@ ReadResult readEntries(const QByteArray &text)
         Entry entry;
         entry.installPath = fileio::decode1252(text.mid(a - 1, b - a));
         entry.title = fileio::decode1252(text.mid(t1 - 1, t2 - t1));
-        entry.content = text.mid(s - 1, e - s);
+        entry.content = sharing ? QByteArray::fromRawData(text.constData() + s - 1, e - s) : text.mid(s - 1, e - s);
         entry.binary = hasBinaryMark(entry.title);
         if (entry.binary && !decodeBase64(entry.content))
             return fail(QStringLiteral("its content is not valid base64"));

@@ -18,9 +18,9 @@
 
 namespace brx {
 
-bool Writer::write(const QString &windowsPath, const QByteArray &bytes, QString *error)
+bool Writer::write(const QString &windowsPath, const QByteArray &bytes, const QByteArray &tail, QString *error)
 {
-    return fileio::writeBytes(windowsPath, bytes, error);
+    return fileio::writeBytes(windowsPath, tail.isEmpty() ? bytes : bytes + tail, error);
 }
 
 std::optional<QByteArray> Writer::read(const QString &windowsPath, QString *error)
@@ -87,7 +87,7 @@ public:
                 ok = !m_writer.exists(it->path) || m_writer.remove(it->path, &why);
             } else {
                 const auto old = unstash(*it, &why);
-                ok = old && m_writer.write(it->path, *old, &why);
+                ok = old && m_writer.write(it->path, *old, {}, &why);
             }
             if (!ok)
                 failures << QStringLiteral("%1 (%2)").arg(it->path, why);
@@ -152,7 +152,7 @@ class HostWriter : public Writer
 public:
     explicit HostWriter(HostPaths &paths) : m_paths(paths) {}
 
-    bool write(const QString &windowsPath, const QByteArray &bytes, QString *error) override
+    bool write(const QString &windowsPath, const QByteArray &bytes, const QByteArray &tail, QString *error) override
     {
         if (windowsPath.isEmpty() || windowsPath.endsWith(QLatin1Char('\\')) || windowsPath.endsWith(QLatin1Char('/'))) {
             if (error)
@@ -160,7 +160,7 @@ public:
             return false;
         }
         const QString host = m_paths.toHost(windowsPath);
-        if (!writeHostFile(host, bytes, {}, error))
+        if (!writeHostFile(host, bytes, tail, error))
             return false;
         m_paths.created(host);
         return true;
@@ -252,7 +252,9 @@ InstallResult installPackage(const QByteArray &package, const InstallOptions &op
 {
     InstallResult result;
     result.progress = options.progressStart;
-    const ReadResult read = readEntries(package);
+    // The entries point into the package, which outlives them here: a big package is not
+    // copied once more.
+    const ReadResult read = readEntries(package, true);
     result.count = read.count;
     const std::optional<double> step = progressStep(read.count);
     if (options.state) {
@@ -280,7 +282,7 @@ InstallResult installPackage(const QByteArray &package, const InstallOptions &op
         int k = 0;
         for (const Entry &entry : read.entries) {
             ++k;
-            const qint64 size = entry.installBytes().size();
+            const qint64 size = entry.installSize();
             result.writes.append({PlannedWrite::EntryFile, k, entry.installPath, size});
             const QString backup = backupPathFor(options.programFolder, entry.title);
             if (!backup.isEmpty())
@@ -310,9 +312,12 @@ InstallResult installPackage(const QByteArray &package, const InstallOptions &op
             options.state->EntryInstallPath = entry.installPath;
             options.state->EntryTitle = entry.title;
         }
-        const QByteArray bytes = entry.installBytes();
+        // A text entry is written as its content and the closing CR LF, without joining them.
+        const QByteArray bytes = entry.binary ? entry.installBytes() : entry.content;
+        const QByteArray tail = entry.binary ? QByteArray() : QByteArrayLiteral("\r\n");
+        const qint64 size = bytes.size() + tail.size();
         QString why;
-        if (!journal.keep(entry.installPath, &why) || !writer.write(entry.installPath, bytes, &why)) {
+        if (!journal.keep(entry.installPath, &why) || !writer.write(entry.installPath, bytes, tail, &why)) {
             result.outcome = InstallResult::WriteFailed;
             result.failedPath = entry.installPath;
             result.failure = why;
@@ -327,15 +332,15 @@ InstallResult installPackage(const QByteArray &package, const InstallOptions &op
                                       .arg(result.rollbackFailures.join(QLatin1String("; ")));
             return result;
         }
-        result.writes.append({PlannedWrite::EntryFile, k, entry.installPath, bytes.size()});
+        result.writes.append({PlannedWrite::EntryFile, k, entry.installPath, size});
         if (options.state)
             ++options.state->EntriesInstalled;
         moveBar();
 
         const QString backup = backupPathFor(options.programFolder, entry.title);
         if (!backup.isEmpty()) {
-            if (journal.keep(backup, &why) && writer.write(backup, bytes, &why))
-                result.writes.append({PlannedWrite::Backup, k, backup, bytes.size()});
+            if (journal.keep(backup, &why) && writer.write(backup, bytes, tail, &why))
+                result.writes.append({PlannedWrite::Backup, k, backup, size});
             else
                 result.backupFailures << QStringLiteral("%1: %2").arg(backup, why);
         }

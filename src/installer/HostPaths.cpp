@@ -105,16 +105,13 @@ bool writeAll(int fd, const char *data, qsizetype size)
     return true;
 }
 
-bool writeParts(int fd, const QByteArray &bytes, const QByteArray &tail)
-{
-    return writeAll(fd, bytes.constData(), bytes.size()) && writeAll(fd, tail.constData(), tail.size());
-}
 #endif
 
 } // namespace
 
-bool writeHostFile(const QString &hostPath, const QByteArray &bytes, const QByteArray &tail, QString *error)
+bool HostFileStream::open(const QString &hostPath, QString *error)
 {
+    abort();
     const QFileInfo info(hostPath);
     if (hostPath.isEmpty() || hostPath.endsWith(QLatin1Char('/')))
         return fail(error, QStringLiteral("no file name"));
@@ -123,46 +120,106 @@ bool writeHostFile(const QString &hostPath, const QByteArray &bytes, const QByte
     if (!QFileInfo(info.absolutePath()).isDir())
         return fail(error, QStringLiteral("the folder does not exist"));
 #ifdef Q_OS_WIN
-    QSaveFile file(hostPath);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || file.write(tail) != tail.size()
-        || !file.commit())
-        return fail(error, file.errorString());
+    m_file = new QSaveFile(hostPath);
+    if (!m_file->open(QIODevice::WriteOnly)) {
+        const QString why = m_file->errorString();
+        abort();
+        return fail(error, why);
+    }
     return true;
 #else
-    const QByteArray target = QFile::encodeName(hostPath);
-    // A new file is written in place; one that fails half way is removed again.
-    int fd = ::open(target.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd >= 0) {
-        const bool ok = writeParts(fd, bytes, tail);
-        const int saved = errno;
-        if (::close(fd) != 0 || !ok) {
-            ::unlink(target.constData());
-            return fail(error, QString::fromLocal8Bit(std::strerror(ok ? errno : saved)));
-        }
+    m_target = QFile::encodeName(hostPath);
+    // A new file is written in place, and removed again if it cannot be finished.
+    m_fd = ::open(m_target.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (m_fd >= 0)
         return true;
-    }
     if (errno != EEXIST)
         return fail(error, QString::fromLocal8Bit(std::strerror(errno)));
 
     // An existing file is replaced by renaming a complete new copy over it.
     struct stat old {};
-    if (::stat(target.constData(), &old) != 0)
+    if (::stat(m_target.constData(), &old) != 0)
         return fail(error, QString::fromLocal8Bit(std::strerror(errno)));
     static std::atomic<unsigned> counter{0};
-    const QByteArray temp = QFile::encodeName(info.absolutePath() + QLatin1String("/.") + info.fileName()
-                                              + QStringLiteral(".veldrin-%1-%2").arg(::getpid()).arg(counter++));
-    fd = ::open(temp.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-    if (fd < 0)
-        return fail(error, QString::fromLocal8Bit(std::strerror(errno)));
-    const bool ok = writeParts(fd, bytes, tail) && ::fchmod(fd, old.st_mode & 07777) == 0;
-    const int saved = errno;
-    if (::close(fd) != 0 || !ok || ::rename(temp.constData(), target.constData()) != 0) {
-        const int why = ok ? errno : saved;
-        ::unlink(temp.constData());
+    m_temp = QFile::encodeName(info.absolutePath() + QLatin1String("/.") + info.fileName()
+                               + QStringLiteral(".veldrin-%1-%2").arg(::getpid()).arg(counter++));
+    m_fd = ::open(m_temp.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (m_fd < 0) {
+        const int why = errno;
+        m_temp.clear();
+        return fail(error, QString::fromLocal8Bit(std::strerror(why)));
+    }
+    if (::fchmod(m_fd, old.st_mode & 07777) != 0) {
+        const int why = errno;
+        abort();
         return fail(error, QString::fromLocal8Bit(std::strerror(why)));
     }
     return true;
 #endif
+}
+
+bool HostFileStream::append(const QByteArray &bytes, QString *error)
+{
+#ifdef Q_OS_WIN
+    if (m_file && m_file->write(bytes) == bytes.size())
+        return true;
+    return fail(error, m_file ? m_file->errorString() : QStringLiteral("not open"));
+#else
+    if (m_fd >= 0 && writeAll(m_fd, bytes.constData(), bytes.size()))
+        return true;
+    const int why = m_fd >= 0 ? errno : EBADF;
+    abort();
+    return fail(error, QString::fromLocal8Bit(std::strerror(why)));
+#endif
+}
+
+bool HostFileStream::commit(QString *error)
+{
+#ifdef Q_OS_WIN
+    const bool ok = m_file && m_file->commit();
+    const QString why = m_file ? m_file->errorString() : QStringLiteral("not open");
+    delete m_file;
+    m_file = nullptr;
+    return ok || fail(error, why);
+#else
+    if (m_fd < 0)
+        return fail(error, QString::fromLocal8Bit(std::strerror(EBADF)));
+    const int fd = m_fd;
+    m_fd = -1;
+    if (::close(fd) != 0 || (!m_temp.isEmpty() && ::rename(m_temp.constData(), m_target.constData()) != 0)) {
+        const int why = errno;
+        m_fd = -1;
+        ::unlink(m_temp.isEmpty() ? m_target.constData() : m_temp.constData());
+        m_temp.clear();
+        m_target.clear();
+        return fail(error, QString::fromLocal8Bit(std::strerror(why)));
+    }
+    m_temp.clear();
+    m_target.clear();
+    return true;
+#endif
+}
+
+void HostFileStream::abort()
+{
+#ifdef Q_OS_WIN
+    delete m_file; // an uncommitted QSaveFile leaves the old file as it was
+    m_file = nullptr;
+#else
+    if (m_fd < 0)
+        return;
+    ::close(m_fd);
+    m_fd = -1;
+    ::unlink(m_temp.isEmpty() ? m_target.constData() : m_temp.constData());
+    m_temp.clear();
+    m_target.clear();
+#endif
+}
+
+bool writeHostFile(const QString &hostPath, const QByteArray &bytes, const QByteArray &tail, QString *error)
+{
+    HostFileStream file;
+    return file.open(hostPath, error) && file.append(bytes, error) && file.append(tail, error) && file.commit(error);
 }
 
 } // namespace brx

@@ -37,6 +37,34 @@ private:
 // does not flush each file to disk: a package writes thousands of files, and a flush per file
 // made installs many times slower than copying them, while a package is only all or nothing
 // while the program runs anyway.
+// Reads the package's entries with contents that point into the package instead of copying
+// it; they are valid only while the package is.
+struct ReadResult;
+ReadResult readEntries(const QByteArray &package, bool sharing);
+
 bool writeHostFile(const QString &hostPath, const QByteArray &bytes, const QByteArray &tail, QString *error);
+
+// The same, for a file written in pieces. Nothing is left behind unless commit succeeds.
+class HostFileStream
+{
+public:
+    HostFileStream() = default;
+    HostFileStream(const HostFileStream &) = delete;
+    HostFileStream &operator=(const HostFileStream &) = delete;
+    ~HostFileStream() { abort(); }
+
+    bool open(const QString &hostPath, QString *error);
+    bool append(const QByteArray &bytes, QString *error);
+    bool commit(QString *error);
+    void abort();
+
+private:
+    QByteArray m_target;
+    QByteArray m_temp;   // empty when writing a new file in place
+    int m_fd = -1;
+#ifdef Q_OS_WIN
+    class QSaveFile *m_file = nullptr;
+#endif
+};
 
 } // namespace brx

@@ -75,7 +75,7 @@ int list(const QString &package)
     for (const brx::Entry &e : read->entries)
         out(QStringLiteral("%1\t%2\t%3\t%4")
                 .arg(e.installPath, e.title)
-                .arg(e.installBytes().size())
+                .arg(e.installSize())
                 .arg(e.binary ? QStringLiteral("binary") : QStringLiteral("text")));
     return Ok;
 }
@@ -93,21 +93,31 @@ int create(const QString &package, const QStringList &pairs)
 {
     if (pairs.isEmpty())
         return usage(QStringLiteral("create needs at least one SOURCE=INSTALLPATH"));
-    QByteArray built;
+    struct Source { QString path, installPath; };
+    QList<Source> sources;
     for (const QString &pair : pairs) {
         const qsizetype eq = pair.indexOf(QLatin1Char('='));
         if (eq <= 0 || eq == pair.size() - 1)
             return usage(QStringLiteral("%1: expected SOURCE=INSTALLPATH").arg(pair));
-        const QFileInfo source(pair.left(eq));
-        QString why;
-        if (!brx::appendFile(built, pair.mid(eq + 1), source.fileName(), winpath::fromHost(source.absoluteFilePath()),
-                             &why)) {
-            err(QStringLiteral("%1: cannot be added (%2); no package was written").arg(source.filePath(), why));
+        sources.append({pair.left(eq), pair.mid(eq + 1)});
+    }
+    brx::PackageFile built(winpath::fromHost(QFileInfo(package).absoluteFilePath()));
+    for (const Source &source : sources) {
+        QFile file(source.path);
+        const bool folder = QFileInfo(source.path).isDir();
+        QString why = folder ? QStringLiteral("it is a folder") : QString();
+        if (folder || !file.open(QIODevice::ReadOnly)) {
+            err(QStringLiteral("%1: cannot be read (%2); no package was written")
+                    .arg(source.path, folder ? why : file.errorString()));
+            return Refused;
+        }
+        if (!built.add(source.installPath, QFileInfo(source.path).fileName(), file.readAll(), &why)) {
+            err(QStringLiteral("%1: cannot be added (%2); no package was written").arg(source.path, why));
             return Refused;
         }
     }
     QString why;
-    if (!brx::savePackage(built, winpath::fromHost(QFileInfo(package).absoluteFilePath()), &why)) {
+    if (!built.save(&why)) {
         err(QStringLiteral("%1: cannot be written (%2)").arg(package, why));
         return Refused;
     }
