@@ -28,12 +28,13 @@ QString describe(const char *marker) { return QString::fromLatin1(marker); }
 
 QByteArray withoutBreaks(const QByteArray &content)
 {
-    QByteArray out;
-    out.reserve(content.size());
+    QByteArray out(content.size(), Qt::Uninitialized);
+    char *to = out.data();
     for (const char c : content) {
         if (c != '\r' && c != '\n')
-            out.append(c);
+            *to++ = c;
     }
+    out.truncate(to - out.constData());
     return out;
 }
 
@@ -155,6 +156,7 @@ constexpr qsizetype kFlushBytes = 1 << 20;
 PackageFile::PackageFile(const QString &windowsPath) : d(std::make_unique<Private>())
 {
     d->destination = windowsPath;
+    d->pending.reserve(2 * kFlushBytes);
     if (windowsPath.isEmpty() || windowsPath.endsWith(QLatin1Char('\\')) || windowsPath.endsWith(QLatin1Char('/')))
         d->openError = QStringLiteral("no file name");
     else
@@ -175,7 +177,7 @@ bool PackageFile::add(const QString &installPath, const QString &title, const QB
     if (d->pending.size() < kFlushBytes)
         return true;
     const bool ok = d->file.append(d->pending, error);
-    d->pending.clear();
+    d->pending.truncate(0); // keeps its room for the next entries
     d->opened = ok;
     if (!ok)
         d->openError = error ? *error : QString();
@@ -228,24 +230,23 @@ float advance(float value, double step)
 
 QByteArray normalizeBreaks(const QByteArray &bytes)
 {
-    // Most packages are already CR LF throughout; check that cheaply before copying anything.
+    // Most packages are already CR LF throughout; check that cheaply before copying anything:
+    // every LF must follow a CR and every CR must come before an LF.
     const char *data = bytes.constData();
     const qsizetype size = bytes.size();
-    qsizetype pairs = 0;
-    bool clean = true;
-    for (const char *at = data; at < data + size;) {
-        const void *hit = std::memchr(at, '\n', size_t(data + size - at));
-        if (!hit)
-            break;
-        const char *lf = static_cast<const char *>(hit);
-        if (lf == data || lf[-1] != '\r') {
-            clean = false;
-            break;
+    auto everyOne = [&](char c, auto &&fits) {
+        for (const char *at = data; at < data + size;) {
+            const auto *hit = static_cast<const char *>(std::memchr(at, c, size_t(data + size - at)));
+            if (!hit)
+                return true;
+            if (!fits(hit))
+                return false;
+            at = hit + 1;
         }
-        ++pairs;
-        at = lf + 1;
-    }
-    if (clean && bytes.count('\r') == pairs)
+        return true;
+    };
+    if (everyOne('\n', [data](const char *lf) { return lf > data && lf[-1] == '\r'; })
+        && everyOne('\r', [data, size](const char *cr) { return cr + 1 < data + size && cr[1] == '\n'; }))
         return bytes;
 
     QByteArray out;

@@ -12,6 +12,7 @@
 #include <QFileInfo>
 #include <QSaveFile>
 #include <cstdio>
+#include <unistd.h>
 
 namespace {
 
@@ -102,6 +103,7 @@ int create(const QString &package, const QStringList &pairs)
         sources.append({pair.left(eq), pair.mid(eq + 1)});
     }
     brx::PackageFile built(winpath::fromHost(QFileInfo(package).absoluteFilePath()));
+    QByteArray content; // one buffer for every source: no fresh memory per file
     for (const Source &source : sources) {
         QFile file(source.path);
         const bool folder = QFileInfo(source.path).isDir();
@@ -111,7 +113,15 @@ int create(const QString &package, const QStringList &pairs)
                     .arg(source.path, folder ? why : file.errorString()));
             return Refused;
         }
-        if (!built.add(source.installPath, QFileInfo(source.path).fileName(), file.readAll(), &why)) {
+        if (file.isSequential())
+            content = file.readAll();
+        else
+            content.resize(file.size());
+        if (!file.isSequential() && file.read(content.data(), content.size()) != content.size()) {
+            err(QStringLiteral("%1: cannot be read (%2); no package was written").arg(source.path, file.errorString()));
+            return Refused;
+        }
+        if (!built.add(source.installPath, QFileInfo(source.path).fileName(), content, &why)) {
             err(QStringLiteral("%1: cannot be added (%2); no package was written").arg(source.path, why));
             return Refused;
         }
@@ -174,15 +184,18 @@ int install(const QString &package, const QCommandLineParser &args)
     const bool yes = args.isSet(QStringLiteral("yes"));
     options.confirmOutside = [yes](const QStringList &) { return yes; };
     const bool big = bytes->size() >= kProgressBytes || brx::countEntries(*bytes) >= kProgressEntries;
+    // A terminal sees one line counting up; a log gets a line every tenth of the way.
+    const bool terminal = ::isatty(STDERR_FILENO);
     int shown = -1;
     if (big && !options.dryRun)
-        options.onProgress = [&shown](float value) {
-            if (int(value) != shown) {
-                shown = int(value);
-                std::fprintf(stderr, "\rinstalling %3d%%", shown);
-                if (shown >= 100)
-                    std::fputc('\n', stderr);
-            }
+        options.onProgress = [&shown, terminal](float value) {
+            const int now = terminal ? int(value) : int(value) / 10 * 10;
+            if (now == shown)
+                return;
+            shown = now;
+            std::fprintf(stderr, terminal ? "\rinstalling %3d%%" : "installing %3d%%\n", shown);
+            if (terminal && shown >= 100)
+                std::fputc('\n', stderr);
         };
 
     const brx::InstallResult result = brx::installPackage(*bytes, options);
@@ -200,7 +213,7 @@ int install(const QString &package, const QCommandLineParser &args)
                 .arg(package, result.outside.join(QLatin1String(", "))));
         return Refused;
     case brx::InstallResult::WriteFailed:
-        if (shown >= 0 && shown < 100)
+        if (terminal && shown >= 0 && shown < 100)
             std::fputc('\n', stderr);
         err(QStringLiteral("%1: %2").arg(package, result.message));
         return Refused;
