@@ -37,15 +37,16 @@ void HostPaths::list(Folder &folder)
 
 HostPaths::Folder &HostPaths::folderOf(const QString &windowsFolder)
 {
-    auto it = m_folders.find(windowsFolder);
-    if (it != m_folders.end())
-        return *it;
-    Folder folder;
-    folder.host = winpath::toHost(windowsFolder);
-    while (folder.host.size() > 1 && folder.host.endsWith(QLatin1Char('/')))
-        folder.host.chop(1);
-    m_hostFolders.insert(folder.host, windowsFolder);
-    return *m_folders.insert(windowsFolder, folder);
+    auto known = m_hostOf.constFind(windowsFolder);
+    if (known == m_hostOf.constEnd()) {
+        QString host = winpath::toHost(windowsFolder);
+        while (host.size() > 1 && host.endsWith(QLatin1Char('/')))
+            host.chop(1);
+        known = m_hostOf.insert(windowsFolder, host);
+    }
+    Folder &folder = m_folders[*known];
+    folder.host = *known;
+    return folder;
 }
 
 QString HostPaths::toHost(const QString &windowsPath)
@@ -70,15 +71,12 @@ QString HostPaths::toHost(const QString &windowsPath)
 void HostPaths::created(const QString &hostPath)
 {
     const QFileInfo info(hostPath);
-    const auto key = m_hostFolders.constFind(info.path());
-    if (key == m_hostFolders.constEnd())
-        return;
-    Folder &folder = m_folders[*key];
-    if (!folder.listed)
+    const auto folder = m_folders.find(info.path());
+    if (folder == m_folders.end() || !folder->listed)
         return; // listed afresh when first needed
     const QString folded = info.fileName().toCaseFolded();
-    if (!folder.byFolded.contains(folded))
-        folder.byFolded.insert(folded, info.fileName());
+    if (!folder->byFolded.contains(folded))
+        folder->byFolded.insert(folded, info.fileName());
 }
 
 namespace {

@@ -27,8 +27,8 @@ private:
     Folder &folderOf(const QString &windowsFolder);
     static void list(Folder &folder);
 
-    QHash<QString, Folder> m_folders;     // by the Windows folder, trailing separator included
-    QHash<QString, QString> m_hostFolders; // host folder -> its Windows key, for created()
+    QHash<QString, QString> m_hostOf;     // Windows folder, trailing separator included -> host folder
+    QHash<QString, Folder> m_folders;     // by host folder: every spelling shares one listing
 };
 
 // Creates or replaces a host file with bytes followed by tail, under the rules every write of

@@ -1,7 +1,9 @@
 // Installing packages into a throw-away game tree: what is written where and in which order,
 // what the bar shows, what the player is asked or told, and that a failure leaves nothing behind.
 #include "installer/Brx.h"
+#include "installer/HostPaths.h"
 #include "platform/FileIO.h"
+#include "platform/WinPath.h"
 #include "shell/Modual1.h"
 #include "support/ScriptedPrompts.h"
 #include "support/TestTree.h"
@@ -358,6 +360,29 @@ private slots:
         brx::PackageFile nowhere(TestTree::win(QStringLiteral("missing/p.brx")));
         QVERIFY(!nowhere.add(QStringLiteral("C:\\c.txt"), QStringLiteral("c.txt"), "c", &error));
         QVERIFY(error.contains(QStringLiteral("folder")));
+    }
+
+    void cachedMappingAgreesWithThePathMapping()
+    {
+        TestTree tree;
+        tree.makeGameAndProgramFolders();
+        tree.write(kGame + QStringLiteral("Data/Landscape/Hill.LND"), "x");
+        tree.write(kGame + QStringLiteral("Data/Landscape/hill.lnd.bak"), "x");
+        brx::HostPaths paths;
+        const QStringList probes{
+            winGame(QStringLiteral("Data\\Landscape\\hill.lnd")), winGame(QStringLiteral("data\\LANDSCAPE\\HILL.lnd")),
+            winGame(QStringLiteral("Data\\Landscape\\new.lnd")), winGame(QStringLiteral("Data/Landscape/Hill.LND.BAK")),
+            winGame(QStringLiteral("Data\\Landscape\\..\\..\\x.txt")), winGame(QStringLiteral("Data\\Landscape\\.")),
+            winGame(QStringLiteral("Data\\Landscape\\")), QStringLiteral("C:\\Nowhere\\a.txt"), QStringLiteral("plain.txt")};
+        for (int round = 0; round < 2; ++round) {
+            for (const QString &probe : probes)
+                QCOMPARE(paths.toHost(probe), winpath::toHost(probe));
+            // A file created under another spelling is found by the next lookup, as on disk.
+            const QString created = winpath::toHost(winGame(QStringLiteral("Data\\Landscape\\new.lnd")));
+            tree.write(kGame + QStringLiteral("Data/Landscape/new.lnd"), "y");
+            paths.created(created);
+            QCOMPARE(paths.toHost(winGame(QStringLiteral("Data\\Landscape\\NEW.LND"))), created);
+        }
     }
 
     void sameTitleTwiceKeepsTheSecondBackup()
