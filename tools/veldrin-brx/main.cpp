@@ -12,6 +12,7 @@
 #include <QFileInfo>
 #include <QSaveFile>
 #include <cstdio>
+#include <memory>
 #include <unistd.h>
 
 namespace {
@@ -31,15 +32,30 @@ int usage(const QString &why)
     return Usage;
 }
 
-std::optional<QByteArray> readPackage(const QString &hostPath)
+// A package file mapped into memory rather than copied: a big package is then read straight
+// from the file cache. The bytes stay valid as long as this lives.
+struct Loaded
 {
-    QFile file(hostPath);
+    std::unique_ptr<QFile> file;
+    QByteArray bytes;
+};
+
+std::optional<Loaded> readPackage(const QString &hostPath)
+{
+    Loaded loaded;
+    loaded.file = std::make_unique<QFile>(hostPath);
+    QFile &file = *loaded.file;
     if (QFileInfo(hostPath).isDir() || !file.open(QIODevice::ReadOnly)) {
         err(QStringLiteral("%1: cannot be read (%2)")
                 .arg(hostPath, QFileInfo(hostPath).isDir() ? QStringLiteral("it is a folder") : file.errorString()));
         return std::nullopt;
     }
-    return brx::normalizeBreaks(file.readAll());
+    const qint64 size = file.size();
+    const uchar *mapped = !file.isSequential() && size > 0 ? file.map(0, size, QFileDevice::MapPrivateOption) : nullptr;
+    const QByteArray raw = mapped ? QByteArray::fromRawData(reinterpret_cast<const char *>(mapped), qsizetype(size))
+                                  : file.readAll();
+    loaded.bytes = brx::normalizeBreaks(raw);
+    return loaded;
 }
 
 // Reads the whole package; says what is wrong with it in one line when it cannot be used.
@@ -48,7 +64,7 @@ std::optional<brx::ReadResult> readWhole(const QString &hostPath)
     const auto package = readPackage(hostPath);
     if (!package)
         return std::nullopt;
-    brx::ReadResult read = brx::readEntries(*package);
+    brx::ReadResult read = brx::readEntries(package->bytes);
     if (!read.valid()) {
         err(QStringLiteral("%1: %2").arg(hostPath, brx::kNotValidMessage));
         return std::nullopt;
@@ -172,9 +188,10 @@ int install(const QString &package, const QCommandLineParser &args)
         err(QStringLiteral("%1: is not a folder").arg(programHost));
         return Refused;
     }
-    const auto bytes = readPackage(package);
-    if (!bytes)
+    const auto loaded = readPackage(package);
+    if (!loaded)
         return Refused;
+    const QByteArray *bytes = &loaded->bytes;
 
     brx::InstallOptions options;
     options.programFolder = folderAsWindows(programHost);
