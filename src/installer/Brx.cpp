@@ -1,9 +1,9 @@
 #include "installer/Brx.h"
 
+#include "installer/HostPaths.h"
 #include "platform/FileIO.h"
 #include "platform/WinPath.h"
 
-#include <QDir>
 #include <cstring>
 
 namespace brx {
@@ -15,25 +15,37 @@ constexpr qsizetype kBase64Line = 76;
 qsizetype markerLength(const char *marker) { return qsizetype(std::strlen(marker)); }
 
 // 1-based "find M from P": the position of the first M starting at or after P, 0 for none.
+// Every marker starts with '#', which content rarely holds, so jumping from '#' to '#' with
+// memchr scans a big package at memory speed.
 qsizetype find(const QByteArray &text, const char *marker, qsizetype from)
 {
     if (from < 1)
         from = 1;
-    if (from > text.size())
-        return 0;
-    return text.indexOf(marker, from - 1) + 1;
+    const qsizetype length = markerLength(marker);
+    const char *const begin = text.constData();
+    const char *const last = begin + text.size() - length; // the last place a match can start
+    for (const char *at = begin + from - 1; at <= last;) {
+        const auto *hash = static_cast<const char *>(std::memchr(at, '#', size_t(last - at + 1)));
+        if (!hash)
+            return 0;
+        if (std::memcmp(hash, marker, size_t(length)) == 0)
+            return hash - begin + 1;
+        at = hash + 1;
+    }
+    return 0;
 }
 
 QString describe(const char *marker) { return QString::fromLatin1(marker); }
 
 QByteArray withoutBreaks(const QByteArray &content)
 {
-    QByteArray out;
-    out.reserve(content.size());
+    QByteArray out(content.size(), Qt::Uninitialized);
+    char *to = out.data();
     for (const char c : content) {
         if (c != '\r' && c != '\n')
-            out.append(c);
+            *to++ = c;
     }
+    out.truncate(to - out.constData());
     return out;
 }
 
@@ -88,8 +100,8 @@ void appendBinaryEntry(QString &package, const QString &installPath, const QStri
     package += fileio::decode1252(entry);
 }
 
-bool appendFile(QByteArray &package, const QString &installPath, const QString &title, const QString &sourcePath,
-                QString *error)
+bool appendFileContent(QByteArray &package, const QString &installPath, const QString &title, const QByteArray &bytes,
+                       QString *error)
 {
     // A '|' in the title would make a text entry read back as a binary one.
     if (title.contains(QLatin1Char('|'))) {
@@ -97,14 +109,20 @@ bool appendFile(QByteArray &package, const QString &installPath, const QString &
             *error = QStringLiteral("its name holds '|', which a package title cannot carry");
         return false;
     }
-    const auto bytes = fileio::readBytes(sourcePath, error);
-    if (!bytes)
-        return false;
-    if (fileio::isText(*bytes))
-        appendEntry(package, installPath, title, normalizeBreaks(*bytes));
+    if (fileio::isText(bytes))
+        appendEntry(package, installPath, title, normalizeBreaks(bytes));
     else
-        appendBinaryEntry(package, installPath, title, *bytes);
+        appendBinaryEntry(package, installPath, title, bytes);
     return true;
+}
+
+bool appendFile(QByteArray &package, const QString &installPath, const QString &title, const QString &sourcePath,
+                QString *error)
+{
+    if (title.contains(QLatin1Char('|')))
+        return appendFileContent(package, installPath, title, {}, error);
+    const auto bytes = fileio::readBytes(sourcePath, error);
+    return bytes && appendFileContent(package, installPath, title, *bytes, error);
 }
 
 bool appendFile(QString &package, const QString &installPath, const QString &title, const QString &sourcePath,
@@ -119,15 +137,74 @@ bool appendFile(QString &package, const QString &installPath, const QString &tit
 
 bool savePackage(const QByteArray &package, const QString &destination, QString *error)
 {
-    QByteArray bytes;
-    bytes.reserve(package.size() + 2);
-    bytes.append(package).append("\r\n");
-    return fileio::writeBytes(destination, bytes, error);
+    if (destination.isEmpty() || destination.endsWith(QLatin1Char('\\')) || destination.endsWith(QLatin1Char('/'))) {
+        if (error)
+            *error = QStringLiteral("no file name");
+        return false;
+    }
+    return writeHostFile(winpath::toHost(destination), package, QByteArrayLiteral("\r\n"), error);
 }
 
 bool savePackage(const QString &package, const QString &destination, QString *error)
 {
     return fileio::writeText(destination, package, error);
+}
+
+struct PackageFile::Private
+{
+    QString destination;
+    HostFileStream file;
+    bool opened = false;
+    QString openError;
+    QByteArray pending;
+};
+
+namespace {
+// Entries are gathered and written in pieces of about this size: few system calls, little memory.
+constexpr qsizetype kFlushBytes = 1 << 20;
+} // namespace
+
+PackageFile::PackageFile(const QString &windowsPath) : d(std::make_unique<Private>())
+{
+    d->destination = windowsPath;
+    d->pending.reserve(2 * kFlushBytes);
+    if (windowsPath.isEmpty() || windowsPath.endsWith(QLatin1Char('\\')) || windowsPath.endsWith(QLatin1Char('/')))
+        d->openError = QStringLiteral("no file name");
+    else
+        d->opened = d->file.open(winpath::toHost(windowsPath), &d->openError);
+}
+
+PackageFile::~PackageFile() = default;
+
+bool PackageFile::add(const QString &installPath, const QString &title, const QByteArray &bytes, QString *error)
+{
+    if (!d->opened) {
+        if (error)
+            *error = QStringLiteral("%1 cannot be written (%2)").arg(d->destination, d->openError);
+        return false;
+    }
+    if (!appendFileContent(d->pending, installPath, title, bytes, error))
+        return false;
+    if (d->pending.size() < kFlushBytes)
+        return true;
+    const bool ok = d->file.append(d->pending, error);
+    d->pending.truncate(0); // keeps its room for the next entries
+    d->opened = ok;
+    if (!ok)
+        d->openError = error ? *error : QString();
+    return ok;
+}
+
+bool PackageFile::save(QString *error)
+{
+    if (!d->opened) {
+        if (error)
+            *error = d->openError;
+        return false;
+    }
+    d->pending.append("\r\n");
+    d->opened = false;
+    return d->file.append(d->pending, error) && d->file.commit(error);
 }
 
 // ---- Reading ------------------------------------------------------------------------------
@@ -164,30 +241,27 @@ float advance(float value, double step)
 
 QByteArray normalizeBreaks(const QByteArray &bytes)
 {
-    // Most packages are already CR LF throughout; check that cheaply before copying anything.
-    const char *data = bytes.constData();
+    // Most packages are already CR LF throughout; check that cheaply before copying anything:
+    // every LF must follow a CR and every CR must come before an LF. The check runs without
+    // branches over blocks, so the compiler can vectorise it.
+    const auto *data = reinterpret_cast<const unsigned char *>(bytes.constData());
     const qsizetype size = bytes.size();
-    qsizetype pairs = 0;
-    bool clean = true;
-    for (const char *at = data; at < data + size;) {
-        const void *hit = std::memchr(at, '\n', size_t(data + size - at));
-        if (!hit)
-            break;
-        const char *lf = static_cast<const char *>(hit);
-        if (lf == data || lf[-1] != '\r') {
-            clean = false;
-            break;
-        }
-        ++pairs;
-        at = lf + 1;
+    bool clean = size == 0 || (data[0] != '\n' && data[size - 1] != '\r');
+    constexpr qsizetype kBlock = 4096;
+    for (qsizetype start = 1; clean && start < size; start += kBlock) {
+        const qsizetype end = qMin(size, start + kBlock);
+        unsigned mismatch = 0;
+        for (qsizetype i = start; i < end; ++i)
+            mismatch |= unsigned(data[i] == '\n') ^ unsigned(data[i - 1] == '\r');
+        clean = mismatch == 0;
     }
-    if (clean && bytes.count('\r') == pairs)
+    if (clean)
         return bytes;
 
     QByteArray out;
     out.reserve(size + size / 16);
     for (qsizetype i = 0; i < size; ++i) {
-        const char c = data[i];
+        const char c = char(data[i]);
         if (c == '\r') {
             out.append("\r\n");
             if (i + 1 < size && data[i + 1] == '\n')
@@ -216,7 +290,11 @@ QByteArray Entry::installBytes() const
     return bytes;
 }
 
-ReadResult readEntries(const QByteArray &text)
+qint64 Entry::installSize() const { return binary ? installBytes().size() : content.size() + 2; }
+
+ReadResult readEntries(const QByteArray &text) { return readEntries(text, false); }
+
+ReadResult readEntries(const QByteArray &text, bool sharing)
 {
     ReadResult result;
     result.count = countEntries(text);
@@ -259,7 +337,7 @@ ReadResult readEntries(const QByteArray &text)
         Entry entry;
         entry.installPath = fileio::decode1252(text.mid(a - 1, b - a));
         entry.title = fileio::decode1252(text.mid(t1 - 1, t2 - t1));
-        entry.content = text.mid(s - 1, e - s);
+        entry.content = sharing ? QByteArray::fromRawData(text.constData() + s - 1, e - s) : text.mid(s - 1, e - s);
         entry.binary = hasBinaryMark(entry.title);
         if (entry.binary && !decodeBase64(entry.content))
             return fail(QStringLiteral("its content is not valid base64"));
@@ -279,19 +357,6 @@ QString backupPathFor(const QString &programFolder, const QString &title)
     if (name.isEmpty() || name == QLatin1String(".") || name == QLatin1String(".."))
         return {};
     return programFolder + QLatin1String("Backup\\brx\\") + name;
-}
-
-bool isInside(const QString &windowsPath, const QString &folder)
-{
-    if (folder.isEmpty() || windowsPath.isEmpty())
-        return false;
-    const QString path = QDir::cleanPath(winpath::toHost(windowsPath));
-    QString root = QDir::cleanPath(winpath::toHost(folder));
-    if (path.compare(root, Qt::CaseInsensitive) == 0)
-        return false; // the folder itself is no file inside it
-    if (!root.endsWith(QLatin1Char('/')))
-        root += QLatin1Char('/');
-    return path.startsWith(root, Qt::CaseInsensitive);
 }
 
 } // namespace brx

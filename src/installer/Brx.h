@@ -13,6 +13,7 @@
 #include <QString>
 #include <QStringList>
 #include <functional>
+#include <memory>
 #include <optional>
 
 class Prompts;
@@ -55,9 +56,33 @@ bool appendFile(QByteArray &package, const QString &installPath, const QString &
 bool appendFile(QString &package, const QString &installPath, const QString &title, const QString &sourcePath,
                 QString *error = nullptr);
 
+// The same for a file's bytes already read: text or binary form by its content. False, with
+// nothing appended, when the title holds '|'.
+bool appendFileContent(QByteArray &package, const QString &installPath, const QString &title, const QByteArray &bytes,
+                       QString *error = nullptr);
+
 // Writes the package followed by one CR LF (what saving from the wizard writes).
 bool savePackage(const QByteArray &package, const QString &destination, QString *error = nullptr);
 bool savePackage(const QString &package, const QString &destination, QString *error = nullptr);
+
+// Builds a package straight into its file, one entry at a time, so that a package of any size
+// needs only one file in memory. Writes exactly what appendFileContent and savePackage write.
+// The file appears only when save succeeds; a package not saved leaves nothing behind.
+class PackageFile
+{
+public:
+    explicit PackageFile(const QString &windowsPath);
+    ~PackageFile();
+    PackageFile(const PackageFile &) = delete;
+    PackageFile &operator=(const PackageFile &) = delete;
+
+    bool add(const QString &installPath, const QString &title, const QByteArray &bytes, QString *error = nullptr);
+    bool save(QString *error = nullptr);
+
+private:
+    struct Private;
+    std::unique_ptr<Private> d;
+};
 
 // ---- Reading ------------------------------------------------------------------------------
 
@@ -88,6 +113,7 @@ struct Entry
     // What installing the entry writes: the content + CR LF, or for a binary entry the
     // original bytes. Empty for a binary entry whose base64 is broken (readEntries reports it).
     QByteArray installBytes() const;
+    qint64 installSize() const;
 };
 
 struct ReadError
@@ -132,7 +158,8 @@ class Writer
 {
 public:
     virtual ~Writer() = default;
-    virtual bool write(const QString &windowsPath, const QByteArray &bytes, QString *error);
+    // Creates or replaces the file with bytes followed by tail.
+    virtual bool write(const QString &windowsPath, const QByteArray &bytes, const QByteArray &tail, QString *error);
     virtual std::optional<QByteArray> read(const QString &windowsPath, QString *error);
     virtual bool exists(const QString &windowsPath);
     virtual bool remove(const QString &windowsPath, QString *error);

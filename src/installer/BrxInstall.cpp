@@ -2,6 +2,7 @@
 // paths outside the player's folders, then write in file order while a journal keeps the old
 // bytes of every file touched so a failure can put the game back exactly as it was.
 #include "installer/Brx.h"
+#include "installer/HostPaths.h"
 
 #include "platform/FileIO.h"
 #include "platform/Prompts.h"
@@ -10,15 +11,16 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QSet>
 #include <QTemporaryDir>
 #include <memory>
 
 namespace brx {
 
-bool Writer::write(const QString &windowsPath, const QByteArray &bytes, QString *error)
+bool Writer::write(const QString &windowsPath, const QByteArray &bytes, const QByteArray &tail, QString *error)
 {
-    return fileio::writeBytes(windowsPath, bytes, error);
+    return fileio::writeBytes(windowsPath, tail.isEmpty() ? bytes : bytes + tail, error);
 }
 
 std::optional<QByteArray> Writer::read(const QString &windowsPath, QString *error)
@@ -46,13 +48,13 @@ namespace {
 class Journal
 {
 public:
-    explicit Journal(Writer &writer) : m_writer(writer) {}
+    Journal(Writer &writer, HostPaths &paths) : m_writer(writer), m_paths(paths) {}
 
     // Records the file's state before its first write. False when an existing file cannot be
     // read: writing over it could then not be undone.
     bool keep(const QString &windowsPath, QString *error)
     {
-        const QString key = QDir::cleanPath(winpath::toHost(windowsPath));
+        const QString key = QDir::cleanPath(m_paths.toHost(windowsPath));
         if (m_seen.contains(key))
             return true;
         Record record;
@@ -85,7 +87,7 @@ public:
                 ok = !m_writer.exists(it->path) || m_writer.remove(it->path, &why);
             } else {
                 const auto old = unstash(*it, &why);
-                ok = old && m_writer.write(it->path, *old, &why);
+                ok = old && m_writer.write(it->path, *old, {}, &why);
             }
             if (!ok)
                 failures << QStringLiteral("%1 (%2)").arg(it->path, why);
@@ -137,24 +139,101 @@ private:
     }
 
     Writer &m_writer;
+    HostPaths &m_paths;
     QSet<QString> m_seen;
     QList<Record> m_records;
     qint64 m_inMemory = 0;
     std::unique_ptr<QTemporaryDir> m_spill;
 };
 
-QStringList outsidePaths(const QList<Entry> &entries, const InstallOptions &options)
+// The real file system, with every path mapped through one cache for the whole install.
+class HostWriter : public Writer
 {
+public:
+    explicit HostWriter(HostPaths &paths) : m_paths(paths) {}
+
+    bool write(const QString &windowsPath, const QByteArray &bytes, const QByteArray &tail, QString *error) override
+    {
+        if (windowsPath.isEmpty() || windowsPath.endsWith(QLatin1Char('\\')) || windowsPath.endsWith(QLatin1Char('/'))) {
+            if (error)
+                *error = QStringLiteral("no file name");
+            return false;
+        }
+        const QString host = m_paths.toHost(windowsPath);
+        if (!writeHostFile(host, bytes, tail, error))
+            return false;
+        m_paths.created(host);
+        return true;
+    }
+
+    std::optional<QByteArray> read(const QString &windowsPath, QString *error) override
+    {
+        const QString host = m_paths.toHost(windowsPath);
+        QFile file(host);
+        const bool folder = QFileInfo(host).isDir();
+        if (folder || !file.open(QIODevice::ReadOnly)) {
+            if (error)
+                *error = folder ? QStringLiteral("it is a folder") : file.errorString();
+            return std::nullopt;
+        }
+        return file.readAll();
+    }
+
+    bool exists(const QString &windowsPath) override
+    {
+        return !windowsPath.isEmpty() && QFileInfo::exists(m_paths.toHost(windowsPath));
+    }
+
+    bool remove(const QString &windowsPath, QString *error) override
+    {
+        QFile file(m_paths.toHost(windowsPath));
+        if (file.remove())
+            return true;
+        if (error)
+            *error = file.errorString();
+        return false;
+    }
+
+private:
+    HostPaths &m_paths;
+};
+
+QString cleanHostFolder(const QString &windowsFolder)
+{
+    if (windowsFolder.isEmpty())
+        return {};
+    QString root = QDir::cleanPath(winpath::toHost(windowsFolder));
+    return root.endsWith(QLatin1Char('/')) ? root : root + QLatin1Char('/');
+}
+
+bool insideFolder(const QString &hostPath, const QString &hostFolder)
+{
+    return !hostFolder.isEmpty() && hostPath.size() > hostFolder.size()
+        && hostPath.startsWith(hostFolder, Qt::CaseInsensitive);
+}
+
+QStringList outsidePaths(const QList<Entry> &entries, const InstallOptions &options, HostPaths &paths)
+{
+    const QString game = cleanHostFolder(options.gameFolder);
+    const QString program = cleanHostFolder(options.programFolder);
     QStringList outside;
+    QSet<QString> seen;
     for (const Entry &entry : entries) {
-        if (!isInside(entry.installPath, options.gameFolder) && !isInside(entry.installPath, options.programFolder)
-            && !outside.contains(entry.installPath))
+        const QString host = entry.installPath.isEmpty() ? QString() : QDir::cleanPath(paths.toHost(entry.installPath));
+        if (!insideFolder(host, game) && !insideFolder(host, program) && !seen.contains(entry.installPath)) {
+            seen.insert(entry.installPath);
             outside << entry.installPath;
+        }
     }
     return outside;
 }
 
 } // namespace
+
+bool isInside(const QString &windowsPath, const QString &folder)
+{
+    return !windowsPath.isEmpty() && insideFolder(QDir::cleanPath(winpath::toHost(windowsPath)), cleanHostFolder(folder));
+}
 
 QByteArray loadPackage(const QString &windowsPath, QString *error)
 {
@@ -173,7 +252,9 @@ InstallResult installPackage(const QByteArray &package, const InstallOptions &op
 {
     InstallResult result;
     result.progress = options.progressStart;
-    const ReadResult read = readEntries(package);
+    // The entries point into the package, which outlives them here: a big package is not
+    // copied once more.
+    const ReadResult read = readEntries(package, true);
     result.count = read.count;
     const std::optional<double> step = progressStep(read.count);
     if (options.state) {
@@ -195,12 +276,13 @@ InstallResult installPackage(const QByteArray &package, const InstallOptions &op
         return result;
     }
 
-    result.outside = outsidePaths(read.entries, options);
+    HostPaths paths;
+    result.outside = outsidePaths(read.entries, options, paths);
     if (options.dryRun) {
         int k = 0;
         for (const Entry &entry : read.entries) {
             ++k;
-            const qint64 size = entry.installBytes().size();
+            const qint64 size = entry.installSize();
             result.writes.append({PlannedWrite::EntryFile, k, entry.installPath, size});
             const QString backup = backupPathFor(options.programFolder, entry.title);
             if (!backup.isEmpty())
@@ -214,9 +296,9 @@ InstallResult installPackage(const QByteArray &package, const InstallOptions &op
         return result;
     }
 
-    Writer fallback;
+    HostWriter fallback(paths);
     Writer &writer = options.writer ? *options.writer : fallback;
-    Journal journal(writer);
+    Journal journal(writer, paths);
     auto moveBar = [&] {
         result.progress = advance(result.progress, *step);
         if (options.onProgress)
@@ -230,9 +312,12 @@ InstallResult installPackage(const QByteArray &package, const InstallOptions &op
             options.state->EntryInstallPath = entry.installPath;
             options.state->EntryTitle = entry.title;
         }
-        const QByteArray bytes = entry.installBytes();
+        // A text entry is written as its content and the closing CR LF, without joining them.
+        const QByteArray bytes = entry.binary ? entry.installBytes() : entry.content;
+        const QByteArray tail = entry.binary ? QByteArray() : QByteArrayLiteral("\r\n");
+        const qint64 size = bytes.size() + tail.size();
         QString why;
-        if (!journal.keep(entry.installPath, &why) || !writer.write(entry.installPath, bytes, &why)) {
+        if (!journal.keep(entry.installPath, &why) || !writer.write(entry.installPath, bytes, tail, &why)) {
             result.outcome = InstallResult::WriteFailed;
             result.failedPath = entry.installPath;
             result.failure = why;
@@ -247,15 +332,15 @@ InstallResult installPackage(const QByteArray &package, const InstallOptions &op
                                       .arg(result.rollbackFailures.join(QLatin1String("; ")));
             return result;
         }
-        result.writes.append({PlannedWrite::EntryFile, k, entry.installPath, bytes.size()});
+        result.writes.append({PlannedWrite::EntryFile, k, entry.installPath, size});
         if (options.state)
             ++options.state->EntriesInstalled;
         moveBar();
 
         const QString backup = backupPathFor(options.programFolder, entry.title);
         if (!backup.isEmpty()) {
-            if (journal.keep(backup, &why) && writer.write(backup, bytes, &why))
-                result.writes.append({PlannedWrite::Backup, k, backup, bytes.size()});
+            if (journal.keep(backup, &why) && writer.write(backup, bytes, tail, &why))
+                result.writes.append({PlannedWrite::Backup, k, backup, size});
             else
                 result.backupFailures << QStringLiteral("%1: %2").arg(backup, why);
         }

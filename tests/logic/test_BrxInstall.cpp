@@ -1,12 +1,15 @@
 // Installing packages into a throw-away game tree: what is written where and in which order,
 // what the bar shows, what the player is asked or told, and that a failure leaves nothing behind.
 #include "installer/Brx.h"
+#include "installer/HostPaths.h"
 #include "platform/FileIO.h"
+#include "platform/WinPath.h"
 #include "shell/Modual1.h"
 #include "support/ScriptedPrompts.h"
 #include "support/TestTree.h"
 
 #include <QDir>
+#include <QFile>
 #include <QTest>
 
 namespace {
@@ -22,14 +25,14 @@ class FailingWriter : public brx::Writer
 {
 public:
     explicit FailingWriter(int failAt) : m_failAt(failAt) {}
-    bool write(const QString &path, const QByteArray &bytes, QString *error) override
+    bool write(const QString &path, const QByteArray &bytes, const QByteArray &tail, QString *error) override
     {
         if (++m_writes == m_failAt) {
             if (error)
                 *error = QStringLiteral("disk full");
             return false;
         }
-        return brx::Writer::write(path, bytes, error);
+        return brx::Writer::write(path, bytes, tail, error);
     }
 
 private:
@@ -313,6 +316,73 @@ private slots:
         QCOMPARE(tree.read(kGame + QStringLiteral("Data/Landscape/hill.lnd")), land);
         QCOMPARE(tree.read(kBackups + QStringLiteral("hill.lnd")), land);
         QCOMPARE(tree.read(kGame + QStringLiteral("notes.txt")), QByteArray("\r\nline\r\nline\r\n\r\n\r\n"));
+    }
+
+    void streamedPackageMatchesTheBufferAndReplacesSafely()
+    {
+        TestTree tree;
+        QByteArray big;
+        for (int i = 0; big.size() < 3 * 1024 * 1024; ++i)
+            big.append("line " + QByteArray::number(i) + "\n");
+        const QByteArray binary("\0\1\2", 3);
+        QByteArray buffered;
+        QVERIFY(brx::appendFileContent(buffered, QStringLiteral("C:\\a.txt"), QStringLiteral("a.txt"), big));
+        QVERIFY(brx::appendFileContent(buffered, QStringLiteral("C:\\b.lnd"), QStringLiteral("b.lnd"), binary));
+        QVERIFY(brx::savePackage(buffered, TestTree::win(QStringLiteral("buffered.brx"))));
+
+        // An older package of that name keeps its permissions and is replaced only at the end.
+        tree.write(QStringLiteral("streamed.brx"), "old package");
+        QFile::setPermissions(tree.host(QStringLiteral("streamed.brx")), QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup);
+        {
+            brx::PackageFile streamed(TestTree::win(QStringLiteral("streamed.brx")));
+            QVERIFY(streamed.add(QStringLiteral("C:\\a.txt"), QStringLiteral("a.txt"), big));
+            QCOMPARE(tree.read(QStringLiteral("streamed.brx")), QByteArray("old package"));
+            QVERIFY(streamed.add(QStringLiteral("C:\\b.lnd"), QStringLiteral("b.lnd"), binary));
+            QVERIFY(streamed.save());
+        }
+        QCOMPARE(tree.read(QStringLiteral("streamed.brx")), tree.read(QStringLiteral("buffered.brx")));
+        const QFile::Permissions mode = QFile::permissions(tree.host(QStringLiteral("streamed.brx")))
+            & ~(QFile::ReadUser | QFile::WriteUser | QFile::ExeUser);
+        QCOMPARE(mode, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup);
+        QCOMPARE(QDir(tree.host(QString())).entryList(QDir::Files | QDir::Hidden),
+                 (QStringList{QStringLiteral("buffered.brx"), QStringLiteral("streamed.brx")}));
+
+        // Abandoned: the old package stays, a new one never appears.
+        {
+            brx::PackageFile again(TestTree::win(QStringLiteral("streamed.brx")));
+            QVERIFY(again.add(QStringLiteral("C:\\c.txt"), QStringLiteral("c.txt"), big));
+            brx::PackageFile fresh(TestTree::win(QStringLiteral("fresh.brx")));
+            QVERIFY(fresh.add(QStringLiteral("C:\\c.txt"), QStringLiteral("c.txt"), big));
+        }
+        QCOMPARE(tree.read(QStringLiteral("streamed.brx")), tree.read(QStringLiteral("buffered.brx")));
+        QCOMPARE(QDir(tree.host(QString())).entryList(QDir::Files | QDir::Hidden).size(), 2);
+        QString error;
+        brx::PackageFile nowhere(TestTree::win(QStringLiteral("missing/p.brx")));
+        QVERIFY(!nowhere.add(QStringLiteral("C:\\c.txt"), QStringLiteral("c.txt"), "c", &error));
+        QVERIFY(error.contains(QStringLiteral("folder")));
+    }
+
+    void cachedMappingAgreesWithThePathMapping()
+    {
+        TestTree tree;
+        tree.makeGameAndProgramFolders();
+        tree.write(kGame + QStringLiteral("Data/Landscape/Hill.LND"), "x");
+        tree.write(kGame + QStringLiteral("Data/Landscape/hill.lnd.bak"), "x");
+        brx::HostPaths paths;
+        const QStringList probes{
+            winGame(QStringLiteral("Data\\Landscape\\hill.lnd")), winGame(QStringLiteral("data\\LANDSCAPE\\HILL.lnd")),
+            winGame(QStringLiteral("Data\\Landscape\\new.lnd")), winGame(QStringLiteral("Data/Landscape/Hill.LND.BAK")),
+            winGame(QStringLiteral("Data\\Landscape\\..\\..\\x.txt")), winGame(QStringLiteral("Data\\Landscape\\.")),
+            winGame(QStringLiteral("Data\\Landscape\\")), QStringLiteral("C:\\Nowhere\\a.txt"), QStringLiteral("plain.txt")};
+        for (int round = 0; round < 2; ++round) {
+            for (const QString &probe : probes)
+                QCOMPARE(paths.toHost(probe), winpath::toHost(probe));
+            // A file created under another spelling is found by the next lookup, as on disk.
+            const QString created = winpath::toHost(winGame(QStringLiteral("Data\\Landscape\\new.lnd")));
+            tree.write(kGame + QStringLiteral("Data/Landscape/new.lnd"), "y");
+            paths.created(created);
+            QCOMPARE(paths.toHost(winGame(QStringLiteral("Data\\Landscape\\NEW.LND"))), created);
+        }
     }
 
     void sameTitleTwiceKeepsTheSecondBackup()

@@ -12,6 +12,8 @@
 #include <QFileInfo>
 #include <QSaveFile>
 #include <cstdio>
+#include <memory>
+#include <unistd.h>
 
 namespace {
 
@@ -30,15 +32,30 @@ int usage(const QString &why)
     return Usage;
 }
 
-std::optional<QByteArray> readPackage(const QString &hostPath)
+// A package file mapped into memory rather than copied: a big package is then read straight
+// from the file cache. The bytes stay valid as long as this lives.
+struct Loaded
 {
-    QFile file(hostPath);
+    std::unique_ptr<QFile> file;
+    QByteArray bytes;
+};
+
+std::optional<Loaded> readPackage(const QString &hostPath)
+{
+    Loaded loaded;
+    loaded.file = std::make_unique<QFile>(hostPath);
+    QFile &file = *loaded.file;
     if (QFileInfo(hostPath).isDir() || !file.open(QIODevice::ReadOnly)) {
         err(QStringLiteral("%1: cannot be read (%2)")
                 .arg(hostPath, QFileInfo(hostPath).isDir() ? QStringLiteral("it is a folder") : file.errorString()));
         return std::nullopt;
     }
-    return brx::normalizeBreaks(file.readAll());
+    const qint64 size = file.size();
+    const uchar *mapped = !file.isSequential() && size > 0 ? file.map(0, size, QFileDevice::MapPrivateOption) : nullptr;
+    const QByteArray raw = mapped ? QByteArray::fromRawData(reinterpret_cast<const char *>(mapped), qsizetype(size))
+                                  : file.readAll();
+    loaded.bytes = brx::normalizeBreaks(raw);
+    return loaded;
 }
 
 // Reads the whole package; says what is wrong with it in one line when it cannot be used.
@@ -47,7 +64,7 @@ std::optional<brx::ReadResult> readWhole(const QString &hostPath)
     const auto package = readPackage(hostPath);
     if (!package)
         return std::nullopt;
-    brx::ReadResult read = brx::readEntries(*package);
+    brx::ReadResult read = brx::readEntries(package->bytes);
     if (!read.valid()) {
         err(QStringLiteral("%1: %2").arg(hostPath, brx::kNotValidMessage));
         return std::nullopt;
@@ -75,7 +92,7 @@ int list(const QString &package)
     for (const brx::Entry &e : read->entries)
         out(QStringLiteral("%1\t%2\t%3\t%4")
                 .arg(e.installPath, e.title)
-                .arg(e.installBytes().size())
+                .arg(e.installSize())
                 .arg(e.binary ? QStringLiteral("binary") : QStringLiteral("text")));
     return Ok;
 }
@@ -93,21 +110,40 @@ int create(const QString &package, const QStringList &pairs)
 {
     if (pairs.isEmpty())
         return usage(QStringLiteral("create needs at least one SOURCE=INSTALLPATH"));
-    QByteArray built;
+    struct Source { QString path, installPath; };
+    QList<Source> sources;
     for (const QString &pair : pairs) {
         const qsizetype eq = pair.indexOf(QLatin1Char('='));
         if (eq <= 0 || eq == pair.size() - 1)
             return usage(QStringLiteral("%1: expected SOURCE=INSTALLPATH").arg(pair));
-        const QFileInfo source(pair.left(eq));
-        QString why;
-        if (!brx::appendFile(built, pair.mid(eq + 1), source.fileName(), winpath::fromHost(source.absoluteFilePath()),
-                             &why)) {
-            err(QStringLiteral("%1: cannot be added (%2); no package was written").arg(source.filePath(), why));
+        sources.append({pair.left(eq), pair.mid(eq + 1)});
+    }
+    brx::PackageFile built(winpath::fromHost(QFileInfo(package).absoluteFilePath()));
+    QByteArray content; // one buffer for every source: no fresh memory per file
+    for (const Source &source : sources) {
+        QFile file(source.path);
+        const bool folder = QFileInfo(source.path).isDir();
+        QString why = folder ? QStringLiteral("it is a folder") : QString();
+        if (folder || !file.open(QIODevice::ReadOnly)) {
+            err(QStringLiteral("%1: cannot be read (%2); no package was written")
+                    .arg(source.path, folder ? why : file.errorString()));
+            return Refused;
+        }
+        if (file.isSequential())
+            content = file.readAll();
+        else
+            content.resize(file.size());
+        if (!file.isSequential() && file.read(content.data(), content.size()) != content.size()) {
+            err(QStringLiteral("%1: cannot be read (%2); no package was written").arg(source.path, file.errorString()));
+            return Refused;
+        }
+        if (!built.add(source.installPath, QFileInfo(source.path).fileName(), content, &why)) {
+            err(QStringLiteral("%1: cannot be added (%2); no package was written").arg(source.path, why));
             return Refused;
         }
     }
     QString why;
-    if (!brx::savePackage(built, winpath::fromHost(QFileInfo(package).absoluteFilePath()), &why)) {
+    if (!built.save(&why)) {
         err(QStringLiteral("%1: cannot be written (%2)").arg(package, why));
         return Refused;
     }
@@ -152,9 +188,10 @@ int install(const QString &package, const QCommandLineParser &args)
         err(QStringLiteral("%1: is not a folder").arg(programHost));
         return Refused;
     }
-    const auto bytes = readPackage(package);
-    if (!bytes)
+    const auto loaded = readPackage(package);
+    if (!loaded)
         return Refused;
+    const QByteArray *bytes = &loaded->bytes;
 
     brx::InstallOptions options;
     options.programFolder = folderAsWindows(programHost);
@@ -164,15 +201,18 @@ int install(const QString &package, const QCommandLineParser &args)
     const bool yes = args.isSet(QStringLiteral("yes"));
     options.confirmOutside = [yes](const QStringList &) { return yes; };
     const bool big = bytes->size() >= kProgressBytes || brx::countEntries(*bytes) >= kProgressEntries;
+    // A terminal sees one line counting up; a log gets a line every tenth of the way.
+    const bool terminal = ::isatty(STDERR_FILENO);
     int shown = -1;
     if (big && !options.dryRun)
-        options.onProgress = [&shown](float value) {
-            if (int(value) != shown) {
-                shown = int(value);
-                std::fprintf(stderr, "\rinstalling %3d%%", shown);
-                if (shown >= 100)
-                    std::fputc('\n', stderr);
-            }
+        options.onProgress = [&shown, terminal](float value) {
+            const int now = terminal ? int(value) : int(value) / 10 * 10;
+            if (now == shown)
+                return;
+            shown = now;
+            std::fprintf(stderr, terminal ? "\rinstalling %3d%%" : "installing %3d%%\n", shown);
+            if (terminal && shown >= 100)
+                std::fputc('\n', stderr);
         };
 
     const brx::InstallResult result = brx::installPackage(*bytes, options);
@@ -190,7 +230,7 @@ int install(const QString &package, const QCommandLineParser &args)
                 .arg(package, result.outside.join(QLatin1String(", "))));
         return Refused;
     case brx::InstallResult::WriteFailed:
-        if (shown >= 0 && shown < 100)
+        if (terminal && shown >= 0 && shown < 100)
             std::fputc('\n', stderr);
         err(QStringLiteral("%1: %2").arg(package, result.message));
         return Refused;
