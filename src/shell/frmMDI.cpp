@@ -25,7 +25,9 @@ frmMDI::frmMDI(Desk &desk, QWidget *parent) : QMainWindow(parent), m_desk(desk)
 {
     setObjectName(QStringLiteral("frmMDI"));
     setWindowTitle(QStringLiteral("Veldrin Beta 1 - Welcome"));
-    setWindowIcon(artwork::programIcon());
+    // Windows take the program's icon when it has one; drawing it again would be wasted.
+    if (QGuiApplication::windowIcon().isNull())
+        setWindowIcon(artwork::programIcon());
 
     m_area = new QMdiArea(this);
     m_area->setObjectName(QStringLiteral("MDIClient"));
