@@ -3,26 +3,33 @@
 # wall time until the program reports "ready", and peak resident memory, each the median
 # of N runs taken alternately so that both see the same machine load.
 #
-#   bench/startup.sh [build-dir] [runs]        (defaults: build, 15)
+#   bench/startup.sh [build-dir] [runs]        (defaults: build-bench in the source tree, 15)
 #
-# Builds the two programs in build-dir if they are missing (configuring it if needed).
+# Brings the two programs in build-dir up to date first. A build dir that does not exist yet
+# is configured as an optimised build without the tests: start-up measured on a debug build
+# says more about the compiler's settings than about the program.
 # Prints both medians and the ratios Veldrin / baseline; the target is 1.2 or below.
 set -eu
 
 here=$(cd "$(dirname "$0")" && pwd)
 source_dir=$(dirname "$here")
-build=${1:-build}
+build=${1:-$source_dir/build-bench}
 runs=${2:-15}
 
 find_exe() { find "$build" -type f -name "$1" -perm -u+x 2>/dev/null | head -n 1; }
 
+if [ ! -f "$build/CMakeCache.txt" ]; then
+    launcher=
+    command -v ccache >/dev/null 2>&1 && launcher=-DCMAKE_CXX_COMPILER_LAUNCHER=ccache
+    cmake -S "$source_dir" -B "$build" -DCMAKE_BUILD_TYPE=Release -DVELDRIN_TESTS=OFF -DVELDRIN_BENCH=ON \
+        $launcher >/dev/null
+fi
+cmake --build "$build" -j2 --target veldrin veldrin_bare_baseline >/dev/null
 veldrin=$(find_exe veldrin)
 baseline=$(find_exe veldrin_bare_baseline)
 if [ -z "$veldrin" ] || [ -z "$baseline" ]; then
-    [ -f "$build/CMakeCache.txt" ] || cmake -S "$source_dir" -B "$build" -DCMAKE_BUILD_TYPE=Release >/dev/null
-    cmake --build "$build" -j2 --target veldrin veldrin_bare_baseline >/dev/null
-    veldrin=$(find_exe veldrin)
-    baseline=$(find_exe veldrin_bare_baseline)
+    echo "startup.sh: veldrin or veldrin_bare_baseline missing in $build" >&2
+    exit 2
 fi
 veldrin=$(realpath "$veldrin")
 baseline=$(realpath "$baseline")

@@ -1,37 +1,12 @@
 #include "managers/WindowParts.h"
 
 #include "platform/FileIO.h"
-#include "shell/Twips.h"
 
-#include <QAction>
 #include <QBuffer>
 #include <QImageReader>
-#include <QMenu>
 #include <QPainter>
 #include <QPlainTextEdit>
-#include <QPushButton>
 #include <QTextDocument>
-
-void placeAt(QWidget *widget, const Place &place)
-{
-    widget->setGeometry(twipsToPixels(place.left), twipsToPixels(place.top), twipsToPixels(place.width),
-                        twipsToPixels(place.height));
-}
-
-void useDesignFont(QWidget *window)
-{
-    QFont font = window->font();
-    font.setPixelSize(11);
-    window->setFont(font);
-}
-
-QPushButton *makeButton(QWidget *parent, const Place &place, const char *caption)
-{
-    auto *button = new QPushButton(QString::fromLatin1(caption), parent);
-    button->setObjectName(QLatin1String(place.name));
-    placeAt(button, place);
-    return button;
-}
 
 void setViewText(QPlainTextEdit *view, const QString &text)
 {
@@ -51,21 +26,6 @@ QString viewText(const QPlainTextEdit *view)
             c = QLatin1Char('\n');
     }
     return fileio::normalizeLineBreaks(text);
-}
-
-QMenu *makeMenu(QWidget *owner, const char *name, const char *caption)
-{
-    auto *menu = new QMenu(QString::fromLatin1(caption), owner);
-    menu->setObjectName(QLatin1String(name));
-    return menu;
-}
-
-QAction *addEntry(QWidget *owner, QMenu *menu, const char *name, const char *caption)
-{
-    auto *action = new QAction(QString::fromLatin1(caption), owner);
-    action->setObjectName(QLatin1String(name));
-    menu->addAction(action);
-    return action;
 }
 
 PictureBox::PictureBox(QWidget *parent) : QFrame(parent)

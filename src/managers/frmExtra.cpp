@@ -5,7 +5,7 @@
 #include "platform/WinPath.h"
 #include "shell/Desk.h"
 #include "shell/Hosts.h"
-#include "shell/Twips.h"
+#include "shell/Placement.h"
 
 #include <QLabel>
 #include <QPlainTextEdit>
@@ -47,17 +47,15 @@ const Place kRtbBack{"rtbBack", 8640, 120, 1095, 495};
 QPlainTextEdit *makeView(QWidget *parent, const Place &place)
 {
     auto *view = new QPlainTextEdit(parent);
-    view->setObjectName(QLatin1String(place.name));
     view->setLineWrapMode(QPlainTextEdit::NoWrap);
-    placeAt(view, place);
+    placeControl(view, place);
     return view;
 }
 
 QLabel *makeLabel(QWidget *parent, const Place &place, const char *caption)
 {
     auto *label = new QLabel(QString::fromLatin1(caption), parent);
-    label->setObjectName(QLatin1String(place.name));
-    placeAt(label, place);
+    placeControl(label, place);
     return label;
 }
 

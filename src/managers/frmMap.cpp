@@ -6,7 +6,7 @@
 #include "platform/WinPath.h"
 #include "shell/Desk.h"
 #include "shell/Hosts.h"
-#include "shell/Twips.h"
+#include "shell/Placement.h"
 #include "shell/frmMDI.h"
 
 #include <QEvent>
@@ -81,8 +81,7 @@ const MenuRow kMenu[] = {
 QLabel *makeLabel(QWidget *parent, const Place &place, const QString &caption)
 {
     auto *label = new QLabel(caption, parent);
-    label->setObjectName(QLatin1String(place.name));
-    placeAt(label, place);
+    placeControl(label, place);
     return label;
 }
 
@@ -95,10 +94,9 @@ frmMap::frmMap(Desk &desk, QWidget *parent) : QWidget(parent), m_desk(desk), dio
     useDesignFont(this);
 
     rtbMap = new QPlainTextEdit(this);
-    rtbMap->setObjectName(QLatin1String(kView.name));
     // Scripts read best unwrapped, and a long script then lays out only what is on screen.
     rtbMap->setLineWrapMode(QPlainTextEdit::NoWrap);
-    placeAt(rtbMap, kView);
+    placeControl(rtbMap, kView);
 
     for (const ButtonRow &row : kButtons) {
         QPushButton *button = makeButton(this, row.place, row.caption);

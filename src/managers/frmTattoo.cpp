@@ -6,7 +6,7 @@
 #include "platform/FileIO.h"
 #include "shell/Desk.h"
 #include "shell/Hosts.h"
-#include "shell/Twips.h"
+#include "shell/Placement.h"
 #include "shell/frmMDI.h"
 
 #include <QAction>
@@ -117,16 +117,14 @@ frmTattoo::frmTattoo(Desk &desk, QWidget *parent) : QWidget(parent), m_desk(desk
     picTest = makePictureBox(this, QLatin1String(kPicTest.name), kPicTest);
 
     rtbTat = new QPlainTextEdit(this);
-    rtbTat->setObjectName(QLatin1String(kRtbTat.name));
     rtbTat->setReadOnly(true); // it shows what was loaded; nothing reads it back
-    placeAt(rtbTat, kRtbTat);
+    placeControl(rtbTat, kRtbTat);
 
     for (const LabelRow &row : kLabels) {
         auto *label = new QLabel(QString::fromLatin1(row.caption), this);
-        label->setObjectName(QLatin1String(row.place.name));
         // Only the two instruction texts are long enough to need more than one line.
         label->setWordWrap(row.place.height > 400);
-        placeAt(label, row.place);
+        placeControl(label, row.place);
         if (label->objectName() == QLatin1String("lblDirectory"))
             lblDirectory = label;
     }

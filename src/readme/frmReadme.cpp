@@ -3,7 +3,7 @@
 #include "platform/FileIO.h"
 #include "readme/ReadmeText.h"
 #include "shell/Desk.h"
-#include "shell/Twips.h"
+#include "shell/Placement.h"
 #include "shell/frmMDI.h"
 
 #include <QAction>
@@ -53,18 +53,12 @@ const LabelPlace kLabels[] = {
 };
 constexpr int kLabelGap = 60;
 
-QRect pixels(const Place &p)
-{
-    return {twipsToPixels(p.left), twipsToPixels(p.top), twipsToPixels(p.width), twipsToPixels(p.height)};
-}
-
 template <class W> W *placed(QWidget *parent, const char *name)
 {
     auto *w = new W(parent);
-    w->setObjectName(QLatin1String(name));
     for (const Place &p : kPlaces) {
         if (qstrcmp(p.name, name) == 0)
-            w->setGeometry(pixels(p));
+            placeControl(w, p);
     }
     return w;
 }
@@ -76,19 +70,15 @@ frmReadme::frmReadme(Desk &desk, QWidget *parent) : QWidget(parent), m_desk(desk
     setObjectName(QStringLiteral("frmReadme"));
     setWindowTitle(QStringLiteral("Veldrin - Readme Creator"));
 
-    // The layout was drawn for an 8-point face; keep that so the labels fit their places.
-    QFont small = font();
-    small.setPointSize(8);
-    setFont(small);
+    useDesignFont(this);
     for (const LabelPlace &l : kLabels) {
         auto *label = new QLabel(QLatin1String(l.text), this);
         label->setAlignment(Qt::AlignRight | Qt::AlignTop);
-        label->setGeometry(twipsToPixels(l.left), twipsToPixels(l.top), twipsToPixels(l.right - kLabelGap - l.left),
-                           twipsToPixels(kLabelHeight));
+        placeAt(label, {l.text, l.left, l.top, l.right - kLabelGap - l.left, kLabelHeight});
         // Faces wider than the design's would clip a long label: shrink that label until it fits.
         QFont face = label->font();
-        while (label->sizeHint().width() > label->width() && face.pointSizeF() > 6.0) {
-            face.setPointSizeF(face.pointSizeF() - 0.5);
+        while (label->sizeHint().width() > label->width() && face.pixelSize() > 8) {
+            face.setPixelSize(face.pixelSize() - 1);
             label->setFont(face);
         }
     }
@@ -137,13 +127,9 @@ QSize frmReadme::sizeHint() const { return {twipsToPixels(kDesignWidth), twipsTo
 void frmReadme::buildMenu()
 {
     auto *bar = new QMenuBar;
-    auto *mnuGo = new QMenu(QStringLiteral("Go!"), this);
-    mnuGo->setObjectName(QStringLiteral("mnuGo"));
+    QMenu *mnuGo = makeMenu(this, "mnuGo", "Go!");
     auto add = [&](const char *name, const char *text, void (frmReadme::*slot)()) {
-        auto *action = new QAction(QLatin1String(text), this);
-        action->setObjectName(QLatin1String(name));
-        connect(action, &QAction::triggered, this, slot);
-        mnuGo->addAction(action);
+        connect(addEntry(this, mnuGo, name, text), &QAction::triggered, this, slot);
     };
     add("frmShow", "Show File", &frmReadme::frmShow_Click);
     add("frmFields", "Enter Fields", &frmReadme::frmFields_Click);

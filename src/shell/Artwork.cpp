@@ -4,6 +4,7 @@
 #include <QLinearGradient>
 #include <QPainter>
 #include <QPainterPath>
+#include <QPolygonF>
 #include <QRadialGradient>
 
 namespace artwork {
@@ -55,7 +56,7 @@ void drawIsland(QPainter &p, qreal cx, qreal sea)
 
 QPixmap splashPicture()
 {
-    QPixmap pixmap(400, 125);
+    QPixmap pixmap(kSplashPictureSize);
     QPainter p(&pixmap);
     p.setRenderHint(QPainter::Antialiasing);
 
@@ -139,12 +140,16 @@ QIcon programIcon()
         p.setPen(Qt::NoPen);
         p.setBrush(QColor(26, 22, 34));
         p.drawPie(disc, 90 * 16, 180 * 16);
-        QFont f(QStringLiteral("Serif"));
-        f.setPixelSize(int(s * 0.62));
-        f.setBold(true);
-        p.setFont(f);
-        p.setPen(QColor(214, 150, 40));
-        p.drawText(QRectF(0, 0, s, s), Qt::AlignCenter, QStringLiteral("V"));
+        // The V is a shape, not a glyph: a font here would cost a font match for every size
+        // before the first window is up, and would look different wherever the font differs.
+        static const QPointF kV[] = {{0.20, 0.22}, {0.43, 0.22}, {0.43, 0.27}, {0.39, 0.27}, {0.54, 0.64},
+                                     {0.67, 0.27}, {0.63, 0.27}, {0.63, 0.22}, {0.81, 0.22}, {0.81, 0.27},
+                                     {0.76, 0.27}, {0.54, 0.80}, {0.48, 0.80}, {0.26, 0.27}, {0.20, 0.27}};
+        QPolygonF v;
+        for (const QPointF &point : kV)
+            v << point * s;
+        p.setBrush(QColor(214, 150, 40));
+        p.drawPolygon(v);
         p.end();
         icon.addPixmap(pixmap);
     }

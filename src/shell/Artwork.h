@@ -5,7 +5,9 @@
 
 namespace artwork {
 
-// 400 x 125 pixels: title, subtitle and a small island landscape under a night sky.
+inline constexpr QSize kSplashPictureSize(400, 125);
+
+// kSplashPictureSize: title, subtitle and a small island landscape under a night sky.
 QPixmap splashPicture();
 
 QIcon programIcon();

@@ -16,6 +16,32 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 
+namespace {
+
+// The widget that carries a window's close: its frame inside the MDI area, or the window itself.
+const QWidget *closeHolder(const QWidget *window)
+{
+    if (auto *sub = qobject_cast<const QMdiSubWindow *>(window->parentWidget()))
+        return sub;
+    return window;
+}
+
+// A window closed with WA_DeleteOnClose lives on until the event loop gets round to deleting
+// it; handing it out again would show a window that vanishes a moment later. Qt marks the
+// accepted close by hiding the window and taking the attribute off as it schedules the delete.
+// Both are needed: a dialog running exec() has the attribute off too, but is on screen.
+template <class W> W *live(const QPointer<W> &slot)
+{
+    if (!slot)
+        return nullptr;
+    const QWidget *holder = closeHolder(slot);
+    if (holder->isHidden() && !holder->testAttribute(Qt::WA_DeleteOnClose))
+        return nullptr;
+    return slot;
+}
+
+} // namespace
+
 Desk::Desk(Modual1 &state, Prompts &prompts, QObject *parent) : QObject(parent), m_state(state), m_prompts(prompts) {}
 
 Desk::~Desk()
@@ -27,20 +53,20 @@ Desk::~Desk()
     delete m_mdi.data();
 }
 
-frmMDI *Desk::openMdi() const { return m_mdi; }
-frmMap *Desk::map() const { return m_map; }
-frmExtra *Desk::extra() const { return m_extra; }
-frmTattoo *Desk::tattoo() const { return m_tattoo; }
-frmReadme *Desk::readme() const { return m_readme; }
-frmBrowser *Desk::browser() const { return m_browser; }
-frmOptions *Desk::options() const { return m_options; }
-frmInstall *Desk::install() const { return m_install; }
-frmUpdate *Desk::update() const { return m_update; }
-frmAbout *Desk::about() const { return m_about; }
+frmMDI *Desk::openMdi() const { return live(m_mdi); }
+frmMap *Desk::map() const { return live(m_map); }
+frmExtra *Desk::extra() const { return live(m_extra); }
+frmTattoo *Desk::tattoo() const { return live(m_tattoo); }
+frmReadme *Desk::readme() const { return live(m_readme); }
+frmBrowser *Desk::browser() const { return live(m_browser); }
+frmOptions *Desk::options() const { return live(m_options); }
+frmInstall *Desk::install() const { return live(m_install); }
+frmUpdate *Desk::update() const { return live(m_update); }
+frmAbout *Desk::about() const { return live(m_about); }
 
 frmMDI *Desk::mdi()
 {
-    if (!m_mdi) {
+    if (!live(m_mdi)) {
         m_mdi = new frmMDI(*this);
         m_mdi->setAttribute(Qt::WA_DeleteOnClose);
     }
@@ -60,7 +86,7 @@ template <class W> W *Desk::showChild(QPointer<W> &slot)
     frmMDI *frame = mdi();
     if (!frame->isVisible())
         frame->show();
-    if (!slot) {
+    if (!live(slot)) {
         W *window = new W(*this);
         slot = window;
         QMdiSubWindow *sub = frame->mdiArea()->addSubWindow(window);
@@ -80,7 +106,7 @@ template <class W> W *Desk::showChild(QPointer<W> &slot)
 
 template <class W> W *Desk::showTopLevel(QPointer<W> &slot)
 {
-    if (!slot) {
+    if (!live(slot)) {
         slot = new W(*this);
         slot->setAttribute(Qt::WA_DeleteOnClose);
     }
@@ -102,7 +128,7 @@ frmAbout *Desk::showAbout() { return showTopLevel(m_about); }
 
 void Desk::showOptionsModal()
 {
-    if (!m_options) {
+    if (!live(m_options)) {
         m_options = new frmOptions(*this);
         m_options->setAttribute(Qt::WA_DeleteOnClose);
     }
@@ -112,7 +138,7 @@ void Desk::showOptionsModal()
 
 void Desk::showAboutModal()
 {
-    if (!m_about) {
+    if (!live(m_about)) {
         m_about = new frmAbout(*this);
         m_about->setAttribute(Qt::WA_DeleteOnClose);
     }

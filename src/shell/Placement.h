@@ -1,12 +1,37 @@
 #pragma once
-// Windows that the design centres on the screen, rather than over whichever window happens
-// to be active when they open.
-#include <QGuiApplication>
-#include <QScreen>
-#include <QWidget>
+// Where a window's controls go. Layouts are tables of places in twips, as the windows were
+// drawn; these turn a place into pixels, give controls the face the places were drawn for,
+// and put windows that the design centres in the middle of the screen.
+#include "shell/Twips.h"
 
-inline void centerOnScreen(QWidget *window)
-{
-    if (const QScreen *screen = QGuiApplication::primaryScreen())
-        window->move(screen->availableGeometry().center() - window->rect().center());
-}
+#include <QRect>
+
+class QAction;
+class QMenu;
+class QPushButton;
+class QWidget;
+
+// The place in pixels; dy moves it down, for rows repeated at a fixed pitch.
+QRect placeRect(const Place &place, int dy = 0);
+
+// Puts a control at a place, leaving its name alone (for controls named otherwise, such as
+// numbered slots, or rows that share one place).
+void placeAt(QWidget *control, const Place &place, int dy = 0);
+
+// Names a control after its place and puts it there. A place without a size leaves the
+// control at its natural size, as labels that size themselves to their caption were drawn.
+void placeControl(QWidget *control, const Place &place);
+
+// A button named and placed from its table row.
+QPushButton *makeButton(QWidget *parent, const Place &place, const char *caption);
+
+// The places were drawn for an 8-point system face; a larger one would clip captions.
+void useDesignFont(QWidget *window);
+
+// A named menu owned by the window, and a named entry in it.
+QMenu *makeMenu(QWidget *owner, const char *name, const char *caption);
+QAction *addEntry(QWidget *owner, QMenu *menu, const char *name, const char *caption);
+
+// For windows that open in the middle of the screen rather than over whichever window
+// happens to be active.
+void centerOnScreen(QWidget *window);

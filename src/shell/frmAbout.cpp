@@ -3,7 +3,6 @@
 #include "shell/Desk.h"
 #include "shell/Hosts.h"
 #include "shell/Placement.h"
-#include "shell/Twips.h"
 
 #include <QDesktopServices>
 #include <QEvent>
@@ -41,11 +40,6 @@ const Place kFernlow = {"lblFernlow", 240, 4620, 5760, 255};
 const Place kLabel6 = {"Label6", 240, 4920, 5760, 255};
 const Place kClose = {"cmdClose", 4800, 5340, 1215, 375};
 
-QRect rectOf(const Place &p)
-{
-    return QRect(twipsToPixels(p.left), twipsToPixels(p.top), twipsToPixels(p.width), twipsToPixels(p.height));
-}
-
 QString termsText()
 {
     return QStringLiteral(
@@ -74,8 +68,7 @@ frmAbout::frmAbout(Desk &desk, QWidget *parent) : QDialog(parent), m_desk(desk)
 
     auto label = [this](const Place &place, const QString &text) {
         auto *l = new QLabel(text, this);
-        l->setObjectName(QLatin1String(place.name));
-        l->setGeometry(rectOf(place));
+        placeControl(l, place);
         return l;
     };
     QLabel *version = label(kLabel1, QStringLiteral("Veldrin Version 0.90"));
@@ -93,8 +86,7 @@ frmAbout::frmAbout(Desk &desk, QWidget *parent) : QDialog(parent), m_desk(desk)
     label(kLabel4, QStringLiteral("Hosting - Fernlow , Brackenway"));
 
     auto *terms = new QPlainTextEdit(this);
-    terms->setObjectName(QLatin1String(kText1.name));
-    terms->setGeometry(rectOf(kText1));
+    placeControl(terms, kText1);
     terms->setReadOnly(true);
     terms->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     terms->setPlainText(termsText());
@@ -112,9 +104,7 @@ frmAbout::frmAbout(Desk &desk, QWidget *parent) : QDialog(parent), m_desk(desk)
     m_fernlow = linkLabel(kFernlow, hosts::partner() + QLatin1String("/fernlow"));
     m_bug = linkLabel(kLabel6, QStringLiteral("Found a bug? Click me"));
 
-    auto *close = new QPushButton(QStringLiteral("Close"), this);
-    close->setObjectName(QLatin1String(kClose.name));
-    close->setGeometry(rectOf(kClose));
+    QPushButton *close = makeButton(this, kClose, "Close");
     connect(close, &QPushButton::clicked, this, &frmAbout::cmdClose_Click);
 }
 

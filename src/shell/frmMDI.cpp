@@ -25,7 +25,9 @@ frmMDI::frmMDI(Desk &desk, QWidget *parent) : QMainWindow(parent), m_desk(desk)
 {
     setObjectName(QStringLiteral("frmMDI"));
     setWindowTitle(QStringLiteral("Veldrin Beta 1 - Welcome"));
-    setWindowIcon(artwork::programIcon());
+    // Windows take the program's icon when it has one; drawing it again would be wasted.
+    if (QGuiApplication::windowIcon().isNull())
+        setWindowIcon(artwork::programIcon());
 
     m_area = new QMdiArea(this);
     m_area->setObjectName(QStringLiteral("MDIClient"));
@@ -61,8 +63,11 @@ frmMDI::~frmMDI()
 {
     // Take the children down while the frame is still whole: their going updates the menu
     // bar, which must not happen from QWidget's destructor once this part is gone.
+    // A child that was closed but not yet deleted is no longer in the area's list, yet still
+    // ours; look for every one.
     disconnect(m_area, nullptr, this, nullptr);
-    const QList<QMdiSubWindow *> children = m_area->subWindowList();
+    const QList<QMdiSubWindow *> children =
+        m_area->viewport()->findChildren<QMdiSubWindow *>(Qt::FindDirectChildrenOnly);
     for (QMdiSubWindow *child : children)
         delete child;
 }

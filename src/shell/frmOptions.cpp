@@ -3,7 +3,6 @@
 #include "shell/Desk.h"
 #include "shell/OptionsFile.h"
 #include "shell/Placement.h"
-#include "shell/Twips.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -50,11 +49,6 @@ const Place kFieldAt = {"field", 120, 540, 8460, 315};
 const Place kButtonAt = {"button", 8640, 540, 435, 315};
 constexpr int kRowPitch = 900;
 
-QRect rectOf(const Place &p, int dy = 0)
-{
-    return QRect(twipsToPixels(p.left), twipsToPixels(p.top + dy), twipsToPixels(p.width), twipsToPixels(p.height));
-}
-
 } // namespace
 
 frmOptions::frmOptions(Desk &desk, QWidget *parent) : QDialog(parent), dio1(desk.prompts()), m_desk(desk)
@@ -65,8 +59,7 @@ frmOptions::frmOptions(Desk &desk, QWidget *parent) : QDialog(parent), dio1(desk
     centerOnScreen(this);
 
     m_tabs = new QTabWidget(this);
-    m_tabs->setObjectName(QLatin1String(kTabs.name));
-    m_tabs->setGeometry(rectOf(kTabs));
+    placeControl(m_tabs, kTabs);
     for (const char *caption : kTabCaptions) {
         auto *page = new QWidget(m_tabs);
         m_tabs->addTab(page, QString::fromLatin1(caption));
@@ -76,15 +69,15 @@ frmOptions::frmOptions(Desk &desk, QWidget *parent) : QDialog(parent), dio1(desk
         const int dy = row.row * kRowPitch;
         auto *label = new QLabel(QString::fromLatin1(row.caption), page);
         label->setObjectName(QLatin1String(row.label));
-        label->setGeometry(rectOf(kLabelAt, dy));
+        placeAt(label, kLabelAt, dy);
         auto *edit = new QLineEdit(page);
         edit->setObjectName(QLatin1String(row.field));
-        edit->setGeometry(rectOf(kFieldAt, dy));
+        placeAt(edit, kFieldAt, dy);
         label->setBuddy(edit);
         m_edits[row.fileLine] = edit;
         auto *button = new QPushButton(QString::fromLatin1(row.buttonCaption), page);
         button->setObjectName(QLatin1String(row.button));
-        button->setGeometry(rectOf(kButtonAt, dy));
+        placeAt(button, kButtonAt, dy);
         button->setAutoDefault(false);
         const QString name = QLatin1String(row.button);
         connect(button, &QPushButton::clicked, this, [this, name] { browse(name); });
@@ -95,9 +88,7 @@ frmOptions::frmOptions(Desk &desk, QWidget *parent) : QDialog(parent), dio1(desk
     void (frmOptions::*const handlers[])() = {&frmOptions::cmdCancel_Click, &frmOptions::cmdApply_Click,
                                               &frmOptions::cmdOK_Click};
     for (int i = 0; i < 3; ++i) {
-        auto *button = new QPushButton(QString::fromLatin1(captions[i]), this);
-        button->setObjectName(QLatin1String(kButtons[i].name));
-        button->setGeometry(rectOf(kButtons[i]));
+        QPushButton *button = makeButton(this, kButtons[i], captions[i]);
         button->setAutoDefault(false);
         const auto handler = handlers[i];
         connect(button, &QPushButton::clicked, this, [this, handler] { (this->*handler)(); });

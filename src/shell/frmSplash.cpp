@@ -4,7 +4,6 @@
 #include "shell/Desk.h"
 #include "shell/OptionsFile.h"
 #include "shell/Placement.h"
-#include "shell/Twips.h"
 
 #include <QEvent>
 #include <QEventLoop>
@@ -31,10 +30,12 @@ frmSplash::frmSplash(Desk &desk, QWidget *parent)
     setPalette(black);
 
     m_image = new QLabel(this);
-    m_image->setObjectName(QLatin1String(kImage1.name));
-    m_image->setGeometry(twipsToPixels(kImage1.left), twipsToPixels(kImage1.top), twipsToPixels(kImage1.width),
-                         twipsToPixels(kImage1.height));
-    m_image->setPixmap(artwork::splashPicture());
+    placeControl(m_image, kImage1);
+    // The picture itself is drawn when the splash is first painted (see eventFilter): its text
+    // costs a font match per face, which a splash that closes before it is seen should not pay.
+    QPixmap unpainted(artwork::kSplashPictureSize);
+    unpainted.fill(Qt::black);
+    m_image->setPixmap(unpainted);
     m_image->setCursor(Qt::PointingHandCursor);
     m_image->installEventFilter(this);
 
@@ -116,6 +117,10 @@ bool frmSplash::eventFilter(QObject *watched, QEvent *event)
     if (watched == m_image && event->type() == QEvent::MouseButtonPress) {
         Image1_Click();
         return true;
+    }
+    if (watched == m_image && event->type() == QEvent::Paint && !m_pictureDrawn) {
+        m_pictureDrawn = true;
+        m_image->setPixmap(artwork::splashPicture());
     }
     return QDialog::eventFilter(watched, event);
 }

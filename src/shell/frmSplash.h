@@ -57,4 +57,5 @@ private:
     Bar m_bars[3];
     QEventLoop *m_loop = nullptr;
     bool m_unloaded = false;
+    bool m_pictureDrawn = false;
 };

@@ -2,8 +2,7 @@
 
 #include "shell/Desk.h"
 #include "shell/Hosts.h"
-#include "shell/Twips.h"
-#include "web/Placing.h"
+#include "shell/Placement.h"
 #include "web/WebPane.h"
 #include "web/WebPaneLoader.h"
 

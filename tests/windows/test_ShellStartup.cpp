@@ -1,4 +1,5 @@
 #include "managers/frmMap.h"
+#include "shell/Artwork.h"
 #include "shell/Desk.h"
 #include "shell/Hosts.h"
 #include "shell/frmMDI.h"
@@ -161,6 +162,9 @@ private slots:
         clock.restart();
         timed.showUntilClosed();
         QVERIFY(clock.elapsed() >= 140 && timed.isUnloaded());
+        // The picture is drawn once the splash is on screen, not left blank.
+        QCOMPARE(timed.findChild<QLabel *>(QStringLiteral("Image1"))->pixmap().toImage(),
+                 artwork::splashPicture().toImage());
         qputenv("VELDRIN_SPLASH_MS", "soon");
         QCOMPARE(frmSplash::closeDelayMs(), 3000);
     }
