@@ -17,7 +17,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         const QList<QByteArray> f = chunk.split('\x1f');
         if (f.size() != 4 || f[0].isEmpty())
             continue;
-        // Marker text inside a field is not escaped by the format, so such entries prove nothing.
+        // Marker text inside a field is not escaped by the format, so such entries prove nothing;
+        // nor do paths and titles that begin or end with '#', which join the markers around them
+        // into new marker text (the reader then refuses the package as damaged).
+        auto touchesMarker = [](const QByteArray &field) { return field.startsWith('#') || field.endsWith('#'); };
+        if (touchesMarker(f[1]) || touchesMarker(f[2]))
+            continue;
         if (f[1].contains("###") || f[2].contains("###") || f[3].contains("###") || f[2].contains('|')
             || f[1].contains('\r') || f[1].contains('\n') || f[2].contains('\r') || f[2].contains('\n'))
             continue;
