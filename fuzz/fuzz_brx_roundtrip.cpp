@@ -18,12 +18,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         if (f.size() != 4 || f[0].isEmpty())
             continue;
         // Marker text inside a field is not escaped by the format, so such entries prove nothing;
-        // nor do paths and titles that begin or end with '#', which join the markers around them
-        // into new marker text (the reader then refuses the package as damaged).
-        auto touchesMarker = [](const QByteArray &field) { return field.startsWith('#') || field.endsWith('#'); };
-        if (touchesMarker(f[1]) || touchesMarker(f[2]))
-            continue;
+        // nor do paths and titles that join the markers around them into new marker text
+        // ("#Begin_BRX#", "End_BRX"): the reader then refuses the package as damaged.
+        auto makesMarker = [](const QByteArray &field) {
+            const QByteArray framed = "###" + field + "###";
+            for (const char *name : {"Begin_BRX", "Install", "/Install", "Title", "/Title", "End_BRX"}) {
+                if (framed.indexOf("###" + QByteArray(name) + "###") >= 0)
+                    return true;
+            }
+            return false;
+        };
         if (f[1].contains("###") || f[2].contains("###") || f[3].contains("###") || f[2].contains('|')
+            || makesMarker(f[1]) || makesMarker(f[2])
             || f[1].contains('\r') || f[1].contains('\n') || f[2].contains('\r') || f[2].contains('\n'))
             continue;
         const bool binary = f[0].at(0) & 1;
