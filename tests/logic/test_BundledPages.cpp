@@ -19,11 +19,10 @@ private slots:
         QTest::addColumn<QString>("maker");
         QTest::addColumn<QString>("page");
         const QString help = QStringLiteral("/manager/help.htm"), update = QStringLiteral("/manager/update/update0.90.htm");
-        QTest::newRow("home, host only") << onMaker("") << kMaker << "/index.htm";
+        QTest::newRow("home") << onMaker("") << kMaker << "/index.htm";
         QTest::newRow("update folder") << onMaker("/manager/update/") << kMaker << update;
         QTest::newRow("any case, port 80") << "HTTP://WWW.Brackenway.Example:80/Manager/HELP.htm" << kMaker << help;
-        QTest::newRow("https") << "https://www.brackenway.example/manager/help.htm" << kMaker << help;
-        QTest::newRow("query and anchor") << onMaker("/manager/help.htm?x=1#brx") << kMaker << help;
+        QTest::newRow("https, query and anchor") << "https://www.brackenway.example/manager/help.htm?x=1#brx" << kMaker << help;
         QTest::newRow("unknown page") << onMaker("/manager/update/update0.91.htm") << kMaker << "/notfound.htm";
         QTest::newRow("other site") << "http://www.fernlow.example/fernlow" << kMaker << "";
         QTest::newRow("maker's name inside another") << "http://www.brackenway.example.net/" << kMaker << "";

@@ -22,21 +22,26 @@ private slots:
         QCOMPARE(splitLines(QStringLiteral("\r\r\nx\r\n")), QStringList({"", "", "x"}));
     }
 
-    void readsThreeLinesAtStartAndSixInTheDialog()
+    void firstRunThenThreeLinesAtStartAndSixInTheDialog()
     {
         TestTree tree;
         tree.makeGameAndProgramFolders();
-        tree.write(kFile, kTenLines);
         QDir::setCurrent(tree.host(QStringLiteral("Veldrin")));
-        Settings record;
+        Settings record, fields;
+        QVERIFY(!optionsfile::LoadSettings(record));
+        tree.write(kFile, QByteArray());
+        QVERIFY(!optionsfile::LoadSettings(record));
+        ScriptedPrompts prompts;
+        optionsfile::CheckOptionsFile(record, fields, prompts);
+        QCOMPARE(prompts.messages(), QStringList({"Please enter some details so Veldrin can operate functionally"}));
+
+        tree.write(kFile, kTenLines);
         record.LandscapeEditorPath = QStringLiteral("kept");
         QVERIFY(optionsfile::LoadSettings(record));
         QCOMPARE(record.MapEditorPath, QStringLiteral("map.exe"));
         QCOMPARE(record.LandscapeEditorPath, QStringLiteral("kept"));
-
-        Settings fields;
-        ScriptedPrompts prompts;
         optionsfile::CheckOptionsFile(record, fields, prompts);
+        QCOMPARE(prompts.shown.size(), 1);
         const QStringList six = {"G\\", "P\\", "map.exe", "land.exe", "skin.exe", "tattoo.exe"};
         for (int i = 0; i < 6; ++i) {
             QCOMPARE(optionsfile::field(fields, i), six.at(i));
@@ -49,26 +54,9 @@ private slots:
         QCOMPARE(record.GameFolder, QString());
         QCOMPARE(fields.ProgramFolder, QStringLiteral("only two"));
         QCOMPARE(fields.TattooEditorPath, QStringLiteral("tattoo.exe"));
-    }
-
-    void missingOrEmptyFileIsAFirstRun()
-    {
-        TestTree tree;
-        tree.makeGameAndProgramFolders();
-        QDir::setCurrent(tree.host(QStringLiteral("Veldrin")));
-        Settings record;
-        QVERIFY(!optionsfile::LoadSettings(record));
-        tree.write(kFile, QByteArray());
-        QVERIFY(!optionsfile::LoadSettings(record));
         // Only the current directory is looked in.
-        tree.write(kFile, kTenLines);
         QDir::setCurrent(tree.host(QStringLiteral("Games")));
         QVERIFY(!optionsfile::LoadSettings(record));
-
-        ScriptedPrompts prompts;
-        Settings fields;
-        optionsfile::CheckOptionsFile(record, fields, prompts);
-        QCOMPARE(prompts.messages(), QStringList({"Please enter some details so Veldrin can operate functionally"}));
     }
 
     void writesToTheFieldsFolderOnly()
