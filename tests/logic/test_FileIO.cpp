@@ -26,9 +26,8 @@ private slots:
     void textIsToldFromBinary()
     {
         QVERIFY(fileio::isText("plain\ttext\r\n\x0b\x0c\x1a\xff"));
-        QVERIFY(!fileio::isText(QByteArray("a\0b", 3)));
-        QVERIFY(!fileio::isText("a\x01"));
-        QVERIFY(!fileio::isText("\x1b[0m"));
+        for (const QByteArray &binary : {QByteArray("a\0b", 3), QByteArray("a\x01"), QByteArray("\x1b[0m")})
+            QVERIFY(!fileio::isText(binary));
     }
 
     void loadNormalisesLineBreaksAndWriteAddsOne()

@@ -54,15 +54,7 @@ private slots:
         QFETCH(QStringList, in);
         QFETCH(QStringList, lines);
         in.resize(8);
-        ReadmeFields f;
-        f.type = in[0];
-        f.title = in[1];
-        f.name = in[2];
-        f.address = in[3];
-        f.description = in[4];
-        f.comments = in[5];
-        f.thanks = in[6];
-        f.contact = in[7];
+        const ReadmeFields f{in[0], in[1], in[2], in[3], in[4], in[5], in[6], in[7]};
         QCOMPARE(ComposeReadme(f), lines.join(QLatin1String("\r\n")) + QLatin1String("\r\n"));
     }
 };

@@ -10,15 +10,7 @@ class test_WinPath : public QObject
 {
     Q_OBJECT
 private slots:
-    void bareFileName()
-    {
-        QCOMPARE(winpath::bareFileName(QStringLiteral("C:\\a\\b\\island.txt")), QStringLiteral("island.txt"));
-        QCOMPARE(winpath::bareFileName(QStringLiteral("C:\\a\\")), QString());
-        // A forward slash is not a name separator for this rule.
-        QCOMPARE(winpath::bareFileName(QStringLiteral("C:\\a/b.txt")), QStringLiteral("a/b.txt"));
-    }
-
-    void drivesFollowThePrefixAndBack()
+    void drivesAndTheCurrentDirectoryFollowThePrefix()
     {
         TestTree tree;
         QCOMPARE(winpath::driveRoot(QLatin1Char('c')), tree.driveC());
@@ -32,6 +24,16 @@ private slots:
         QCOMPARE(winpath::fromHost(tree.host(QStringLiteral("Games/BW/a.txt"))), QStringLiteral("C:\\Games\\BW\\a.txt"));
         QCOMPARE(winpath::fromHost(tree.driveC()), QStringLiteral("C:\\"));
         QCOMPARE(winpath::fromHost(QStringLiteral("/usr/share")), QStringLiteral("Z:\\usr\\share"));
+
+        // Relative and rooted paths start from C:'s current directory.
+        tree.mkdir(QStringLiteral("Veldrin"));
+        QDir::setCurrent(tree.host(QStringLiteral("Veldrin")));
+        QCOMPARE(winpath::currentDirectoryOfDriveC(), QStringLiteral("C:\\Veldrin"));
+        QCOMPARE(winpath::toHost(QStringLiteral("Backup\\a.brx")), tree.host(QStringLiteral("Veldrin/Backup/a.brx")));
+        QCOMPARE(winpath::toHost(QStringLiteral("\\options.txt")), tree.host(QStringLiteral("options.txt")));
+        // Standing on Z:, C:'s current directory is its root.
+        QDir::setCurrent(QStringLiteral("/"));
+        QCOMPARE(winpath::currentDirectoryOfDriveC(), QStringLiteral("C:\\"));
     }
 
     void componentsMatchWhateverTheirCaseAndSeparators()
@@ -44,23 +46,13 @@ private slots:
         // A new file keeps the case it was given, inside the folders that were found.
         QCOMPARE(winpath::toHost(QStringLiteral("C:\\GAMES\\Black & White\\DATA\\New.lnd")),
                  tree.host(QStringLiteral("games/black & white/data/New.lnd")));
+        // A forward slash is no separator in a bare file name.
+        QCOMPARE(winpath::bareFileName(QStringLiteral("C:\\a\\b\\isle.txt")), QStringLiteral("isle.txt"));
+        QCOMPARE(winpath::bareFileName(QStringLiteral("C:\\a/b.txt")), QStringLiteral("a/b.txt"));
         // An exact match wins over a case-insensitive one.
         tree.write(QStringLiteral("games/a.txt"), "lower");
         tree.write(QStringLiteral("games/A.txt"), "upper");
         QCOMPARE(*fileio::readBytes(QStringLiteral("C:\\games\\A.txt")), QByteArray("upper"));
-    }
-
-    void relativePathsUseTheCurrentDirectoryOfC()
-    {
-        TestTree tree;
-        tree.mkdir(QStringLiteral("Veldrin"));
-        QDir::setCurrent(tree.host(QStringLiteral("Veldrin")));
-        QCOMPARE(winpath::currentDirectoryOfDriveC(), QStringLiteral("C:\\Veldrin"));
-        QCOMPARE(winpath::toHost(QStringLiteral("Backup\\a.brx")), tree.host(QStringLiteral("Veldrin/Backup/a.brx")));
-        QCOMPARE(winpath::toHost(QStringLiteral("\\options.txt")), tree.host(QStringLiteral("options.txt")));
-        // Standing on Z:, C:'s current directory is its root.
-        QDir::setCurrent(QStringLiteral("/"));
-        QCOMPARE(winpath::currentDirectoryOfDriveC(), QStringLiteral("C:\\"));
     }
 
     void withoutAPrefixDriveCIsHomeWineOrTheRoot()
