@@ -1,4 +1,5 @@
 #include "managers/GameFileInstall.h"
+#include "managers/TattooFiles.h"
 #include "support/TestTree.h"
 
 #include <QDir>
@@ -64,6 +65,18 @@ private slots:
         QVERIFY(result.installed);
         QCOMPARE(tree.read(kTargetRel), QByteArray("new\r\n"));
         QVERIFY(!tree.exists(QStringLiteral("Veldrin/Backup/Landscape")));
+    }
+
+    // Tattoo picks into a profile are covered through the window; this is the case it cannot reach.
+    void aMissingTattooProfileIsReportedNotCreated()
+    {
+        TestTree tree;
+        tree.makeGameAndProgramFolders();
+        const auto result = tattoo::installIntoProfile("BM", QStringLiteral("C:\\Games\\Black & White\\Profiles\\Gone\\"),
+                                                       TestTree::programFolder(), 1);
+        QVERIFY(!result.installed);
+        QVERIFY(!result.problem.isEmpty());
+        QVERIFY(!tree.exists(QStringLiteral("Games/Black & White/Profiles/Gone")));
     }
 
     void binaryShownSafely()
