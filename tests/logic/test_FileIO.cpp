@@ -14,7 +14,6 @@ private slots:
         for (int i = 0; i < 256; ++i)
             all.append(char(i));
         const QString text = fileio::decode1252(all);
-        QCOMPARE(text.size(), 256);
         QCOMPARE(fileio::encode1252(text), all);
         // The code page's five holes come back as the C1 controls Windows gives them.
         for (int hole : {0x81, 0x8D, 0x8F, 0x90, 0x9D})

@@ -17,7 +17,6 @@ private slots:
         QCOMPARE(launcher::commandFor(QStringLiteral("C:\\BW\\\\runblack.exe")),
                  QStringList{tree.host(QStringLiteral("BW/runblack.exe"))});
 
-        const QByteArray oldWine = qgetenv("WINE");
         qputenv("WINE", "/opt/wine/bin/wine");
         tree.write(QStringLiteral("BW/game.exe"), "not a header");
         tree.write(QStringLiteral("BW/tool.bin"), "MZ\x90\0");
@@ -25,7 +24,6 @@ private slots:
                  (QStringList{QStringLiteral("/opt/wine/bin/wine"), tree.host(QStringLiteral("BW/game.exe"))}));
         // The header tells a Windows program even under another name.
         QCOMPARE(launcher::commandFor(QStringLiteral("C:\\BW\\tool.bin")).value(0), QStringLiteral("/opt/wine/bin/wine"));
-        qputenv("WINE", oldWine);
     }
 
     void refusalsSayWhy()

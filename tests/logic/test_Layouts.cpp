@@ -7,9 +7,7 @@
 #include <QRect>
 #include <QTest>
 
-namespace {
-QRect rectOf(const Place &p) { return QRect(p.left, p.top, p.width, p.height); }
-} // namespace
+static QRect rectOf(const Place &p) { return QRect(p.left, p.top, p.width, p.height); }
 
 class test_Layouts : public QObject
 {
