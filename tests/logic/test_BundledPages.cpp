@@ -6,7 +6,8 @@
 
 namespace {
 const QString kMaker = QStringLiteral("www.brackenway.example");
-}
+QString onMaker(const char *path) { return QLatin1String("http://www.brackenway.example") + QLatin1String(path); }
+} // namespace
 
 class test_BundledPages : public QObject
 {
@@ -15,69 +16,43 @@ private slots:
     void makerAddressesFindTheirPage_data()
     {
         QTest::addColumn<QString>("address");
+        QTest::addColumn<QString>("maker");
         QTest::addColumn<QString>("page");
-        QTest::newRow("home, host only") << "http://www.brackenway.example" << "/index.htm";
-        QTest::newRow("home, slash") << "http://www.brackenway.example/" << "/index.htm";
-        QTest::newRow("help") << "http://www.brackenway.example/manager/help.htm" << "/manager/help.htm";
-        QTest::newRow("update page") << "http://www.brackenway.example/manager/update/update0.90.htm"
-                                     << "/manager/update/update0.90.htm";
-        QTest::newRow("update folder") << "http://www.brackenway.example/manager/update"
-                                       << "/manager/update/update0.90.htm";
-        QTest::newRow("update folder, slash") << "http://www.brackenway.example/manager/update/"
-                                              << "/manager/update/update0.90.htm";
-        QTest::newRow("any case") << "HTTP://WWW.Brackenway.Example/Manager/HELP.htm" << "/manager/help.htm";
-        QTest::newRow("https") << "https://www.brackenway.example/manager/help.htm" << "/manager/help.htm";
-        QTest::newRow("explicit port 80") << "http://www.brackenway.example:80/manager/help.htm"
-                                          << "/manager/help.htm";
-        QTest::newRow("query and anchor ignored") << "http://www.brackenway.example/manager/help.htm?x=1#brx"
-                                                  << "/manager/help.htm";
-        QTest::newRow("unknown page") << "http://www.brackenway.example/manager/update/update0.91.htm"
-                                      << "/notfound.htm";
-        QTest::newRow("other site") << "http://www.fernlow.example/fernlow" << "";
-        QTest::newRow("maker's name inside another host") << "http://www.brackenway.example.net/manager/help.htm"
-                                                          << "";
-        QTest::newRow("other port") << "http://www.brackenway.example:8080/manager/help.htm" << "";
-        QTest::newRow("not a web address") << "ftp://www.brackenway.example/manager/help.htm" << "";
+        const QString help = QStringLiteral("/manager/help.htm"), update = QStringLiteral("/manager/update/update0.90.htm");
+        QTest::newRow("home") << onMaker("") << kMaker << "/index.htm";
+        QTest::newRow("update folder") << onMaker("/manager/update/") << kMaker << update;
+        QTest::newRow("any case, port 80") << "HTTP://WWW.Brackenway.Example:80/Manager/HELP.htm" << kMaker << help;
+        QTest::newRow("https, query and anchor") << "https://www.brackenway.example/manager/help.htm?x=1#brx" << kMaker << help;
+        QTest::newRow("unknown page") << onMaker("/manager/update/update0.91.htm") << kMaker << "/notfound.htm";
+        QTest::newRow("other site") << "http://www.fernlow.example/fernlow" << kMaker << "";
+        QTest::newRow("maker's name inside another") << "http://www.brackenway.example.net/" << kMaker << "";
+        QTest::newRow("other port") << onMaker(":8080/manager/help.htm") << kMaker << "";
+        QTest::newRow("not a web address") << "ftp://www.brackenway.example/manager/help.htm" << kMaker << "";
+        // Tests point the maker's host at a local server with a port.
+        QTest::newRow("maker with port") << "http://127.0.0.1:8123/manager/help.htm" << "127.0.0.1:8123" << help;
+        QTest::newRow("maker's port missing") << "http://127.0.0.1/manager/help.htm" << "127.0.0.1:8123" << "";
     }
     void makerAddressesFindTheirPage()
     {
         QFETCH(QString, address);
+        QFETCH(QString, maker);
         QFETCH(QString, page);
-        QCOMPARE(bundled::pageFor(QUrl(address), kMaker), page);
+        QCOMPARE(bundled::pageFor(QUrl(address), maker), page);
     }
 
-    // Tests point the maker's host at a local server with a port.
-    void makerHostWithPort()
-    {
-        const QString maker = QStringLiteral("127.0.0.1:8123");
-        QCOMPARE(bundled::pageFor(QUrl(QStringLiteral("http://127.0.0.1:8123/manager/help.htm")), maker),
-                 QStringLiteral("/manager/help.htm"));
-        QCOMPARE(bundled::pageFor(QUrl(QStringLiteral("http://127.0.0.1/manager/help.htm")), maker), QString());
-        QCOMPARE(bundled::pageFor(QUrl(QStringLiteral("http://127.0.0.1:8123/")), QString()), QString());
-    }
-
-    void localAddressKeepsThePlaceInThePage()
-    {
-        const QUrl local =
-            bundled::localAddress(QUrl(QStringLiteral("http://www.brackenway.example/manager/help.htm#brx")), kMaker);
-        QCOMPARE(local.fragment(), QStringLiteral("brx"));
-        QCOMPARE(local.adjusted(QUrl::RemoveFragment), bundled::resourceUrl(QStringLiteral("/manager/help.htm")));
-        QVERIFY(bundled::localAddress(QUrl(QStringLiteral("http://www.fernlow.example/fernlow")), kMaker).isEmpty());
-    }
-
-    // Every page an address can lead to is really in the bundle.
-    void everyAnswerIsBundled()
+    void everyAnswerIsBundledAndKeepsThePlaceInThePage()
     {
         Q_INIT_RESOURCE(site);
-        for (const char *path : {"/", "/manager/help.htm", "/manager/submit.htm", "/manager/bugreport.htm",
+        for (const char *path : {"/", "/manager/help.htm#brx", "/manager/submit.htm", "/manager/bugreport.htm",
                                  "/manager/comments.htm", "/manager/update", "/manager/nothing.htm"}) {
-            const QUrl address(QLatin1String("http://www.brackenway.example") + QLatin1String(path));
-            const QUrl resource = bundled::resourceUrl(bundled::pageFor(address, kMaker));
-            QCOMPARE(resource.scheme(), QStringLiteral("qrc"));
-            QFile page(QLatin1Char(':') + resource.path());
-            QVERIFY2(page.open(QIODevice::ReadOnly), qPrintable(resource.toString()));
+            const QUrl local = bundled::localAddress(QUrl(onMaker(path)), kMaker);
+            QCOMPARE(local.scheme(), QStringLiteral("qrc"));
+            QFile page(QLatin1Char(':') + local.path());
+            QVERIFY2(page.open(QIODevice::ReadOnly), path);
             QVERIFY(page.readAll().contains("<title>"));
         }
+        QCOMPARE(bundled::localAddress(QUrl(onMaker("/manager/help.htm#brx")), kMaker).fragment(), QStringLiteral("brx"));
+        QVERIFY(bundled::localAddress(QUrl(QStringLiteral("http://www.fernlow.example/")), kMaker).isEmpty());
     }
 };
 

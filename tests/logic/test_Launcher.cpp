@@ -8,7 +8,7 @@ class test_Launcher : public QObject
 {
     Q_OBJECT
 private slots:
-    void nativeScriptsRunDirectlyWhateverTheirName()
+    void nativeScriptsRunDirectlyAndWindowsProgramsThroughWine()
     {
         TestTree tree;
         tree.write(QStringLiteral("BW/runblack.exe"), "#!/bin/sh\nexit 0\n");
@@ -16,20 +16,14 @@ private slots:
                               QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         QCOMPARE(launcher::commandFor(QStringLiteral("C:\\BW\\\\runblack.exe")),
                  QStringList{tree.host(QStringLiteral("BW/runblack.exe"))});
-    }
 
-    void windowsProgramsGoThroughWine()
-    {
-        TestTree tree;
-        const QByteArray oldWine = qgetenv("WINE");
         qputenv("WINE", "/opt/wine/bin/wine");
-        tree.write(QStringLiteral("BW/runblack.exe"), "MZ\x90\0");
+        tree.write(QStringLiteral("BW/game.exe"), "not a header");
         tree.write(QStringLiteral("BW/tool.bin"), "MZ\x90\0");
-        QCOMPARE(launcher::commandFor(QStringLiteral("C:\\BW\\runblack.exe")),
-                 (QStringList{QStringLiteral("/opt/wine/bin/wine"), tree.host(QStringLiteral("BW/runblack.exe"))}));
+        QCOMPARE(launcher::commandFor(QStringLiteral("C:\\BW\\game.exe")),
+                 (QStringList{QStringLiteral("/opt/wine/bin/wine"), tree.host(QStringLiteral("BW/game.exe"))}));
         // The header tells a Windows program even under another name.
         QCOMPARE(launcher::commandFor(QStringLiteral("C:\\BW\\tool.bin")).value(0), QStringLiteral("/opt/wine/bin/wine"));
-        qputenv("WINE", oldWine);
     }
 
     void refusalsSayWhy()
@@ -38,16 +32,12 @@ private slots:
         QString error;
         QVERIFY(launcher::commandFor(QStringLiteral("C:\\nowhere\\runblack.exe"), &error).isEmpty());
         QVERIFY(error.contains(QLatin1String("does not exist")));
-        QVERIFY(!launcher::start(QStringLiteral("C:\\nowhere\\runblack.exe")).isEmpty());
-
         tree.write(QStringLiteral("plain.sh"), "#!/bin/sh\n");
-        error.clear();
         QVERIFY(launcher::commandFor(QStringLiteral("C:\\plain.sh"), &error).isEmpty());
         QVERIFY(error.contains(QLatin1String("not executable")));
-
         tree.mkdir(QStringLiteral("folder"));
-        QVERIFY(!launcher::start(QStringLiteral("C:\\folder")).isEmpty());
-        QVERIFY(!launcher::start(QString()).isEmpty());
+        for (const QString &path : {QStringLiteral("C:\\folder"), QString()})
+            QVERIFY(!launcher::start(path).isEmpty());
     }
 };
 

@@ -7,15 +7,7 @@
 
 namespace {
 const QByteArray kTenLines = "G\\\r\nP\\\r\nmap.exe\r\nland.exe\r\nskin.exe\r\ntattoo.exe\r\n7\r\n8\r\n9\r\n10\r\n";
-
-// A tree whose program folder holds the given options file and is the current directory.
-void startIn(TestTree &tree, const QByteArray &options)
-{
-    tree.makeGameAndProgramFolders();
-    if (!options.isNull())
-        tree.write(QStringLiteral("Veldrin/options.txt"), options);
-    QDir::setCurrent(tree.host(QStringLiteral("Veldrin")));
-}
+const QString kFile = QStringLiteral("Veldrin/options.txt");
 } // namespace
 
 class test_OptionsFile : public QObject
@@ -27,80 +19,50 @@ private slots:
         using optionsfile::splitLines;
         QCOMPARE(splitLines(QStringLiteral("a\rb\r\nc\nd")), QStringList({"a", "b", "c", "d"}));
         // The break after the last line starts no further line; an empty line in between counts.
-        QCOMPARE(splitLines(QStringLiteral("a\r\n\r\n")), QStringList({"a", ""}));
-        QCOMPARE(splitLines(QStringLiteral("\r\r\nx")), QStringList({"", "", "x"}));
-        QCOMPARE(splitLines(QString()), QStringList());
+        QCOMPARE(splitLines(QStringLiteral("\r\r\nx\r\n")), QStringList({"", "", "x"}));
     }
 
-    void startUpReadsOnlyTheFirstThreeLines()
+    void firstRunThenThreeLinesAtStartAndSixInTheDialog()
     {
         TestTree tree;
-        startIn(tree, kTenLines);
-        Settings record;
-        record.LandscapeEditorPath = QStringLiteral("kept");
-        QVERIFY(optionsfile::LoadSettings(record));
-        QCOMPARE(record.GameFolder, QStringLiteral("G\\"));
-        QCOMPARE(record.ProgramFolder, QStringLiteral("P\\"));
-        QCOMPARE(record.MapEditorPath, QStringLiteral("map.exe"));
-        QCOMPARE(record.LandscapeEditorPath, QStringLiteral("kept"));
-        QVERIFY(record.SkinEditorPath.isEmpty() && record.TattooEditorPath.isEmpty());
-
-        tree.write(QStringLiteral("Veldrin/options.txt"), "\r\nonly two\n");
-        Settings two;
-        QVERIFY(optionsfile::LoadSettings(two));
-        QVERIFY(two.GameFolder.isEmpty());
-        QCOMPARE(two.ProgramFolder, QStringLiteral("only two"));
-        QVERIFY(two.MapEditorPath.isEmpty());
-    }
-
-    void missingOrEmptyFileIsAFirstRun()
-    {
-        TestTree tree;
-        startIn(tree, "");
-        Settings record;
+        tree.makeGameAndProgramFolders();
+        QDir::setCurrent(tree.host(QStringLiteral("Veldrin")));
+        Settings record, fields;
         QVERIFY(!optionsfile::LoadSettings(record));
-        tree.write(QStringLiteral("Veldrin/options.txt"), QByteArray());
+        tree.write(kFile, QByteArray());
         QVERIFY(!optionsfile::LoadSettings(record));
-        // The file in the program folder is not found from another current directory.
-        tree.write(QStringLiteral("Veldrin/options.txt"), kTenLines);
-        QDir::setCurrent(tree.host(QStringLiteral("Games")));
-        QVERIFY(!optionsfile::LoadSettings(record));
-        QCOMPARE(record.GameFolder, QString());
-
         ScriptedPrompts prompts;
-        Settings fields;
-        fields.GameFolder = QStringLiteral("typed");
         optionsfile::CheckOptionsFile(record, fields, prompts);
         QCOMPARE(prompts.messages(), QStringList({"Please enter some details so Veldrin can operate functionally"}));
-        QCOMPARE(fields.GameFolder, QStringLiteral("typed"));
-    }
 
-    void dialogReadsSixLinesAndKeepsWhatIsMissing()
-    {
-        TestTree tree;
-        startIn(tree, kTenLines);
-        Settings record, fields;
-        ScriptedPrompts prompts;
-        optionsfile::CheckOptionsFile(record, fields, prompts);
-        QVERIFY(prompts.shown.isEmpty());
-        const QStringList six = {"G\\", "P\\", "map.exe", "land.exe", "skin.exe", "tattoo.exe"};
-        for (int i = 0; i < 6; ++i) {
-            QCOMPARE(optionsfile::field(record, i), six.at(i));
-            QCOMPARE(optionsfile::field(fields, i), six.at(i));
-        }
-        tree.write(QStringLiteral("Veldrin/options.txt"), "new game\r\n\r\n");
-        optionsfile::ReadOptionsFile(record, fields);
-        QCOMPARE(record.GameFolder, QStringLiteral("new game"));
-        QCOMPARE(fields.ProgramFolder, QString());
+        tree.write(kFile, kTenLines);
+        record.LandscapeEditorPath = QStringLiteral("kept");
+        QVERIFY(optionsfile::LoadSettings(record));
         QCOMPARE(record.MapEditorPath, QStringLiteral("map.exe"));
+        QCOMPARE(record.LandscapeEditorPath, QStringLiteral("kept"));
+        optionsfile::CheckOptionsFile(record, fields, prompts);
+        QCOMPARE(prompts.shown.size(), 1);
+        const QStringList six = {"G\\", "P\\", "map.exe", "land.exe", "skin.exe", "tattoo.exe"};
+        for (int i = 0; i < 6; ++i)
+            QCOMPARE(optionsfile::field(fields, i) + '|' + optionsfile::field(record, i), six.at(i) + '|' + six.at(i));
+
+        // Two lines, the first empty: what the file lacks stays as it was.
+        tree.write(kFile, "\r\nonly two\n");
+        optionsfile::ReadOptionsFile(record, fields);
+        QCOMPARE(record.GameFolder, QString());
+        QCOMPARE(fields.ProgramFolder, QStringLiteral("only two"));
         QCOMPARE(fields.TattooEditorPath, QStringLiteral("tattoo.exe"));
+        // Only the current directory is looked in.
+        QDir::setCurrent(tree.host(QStringLiteral("Games")));
+        QVERIFY(!optionsfile::LoadSettings(record));
     }
 
-    void writeGoesToTheFieldsFolderAndReadsBack()
+    void writesToTheFieldsFolderOnly()
     {
         TestTree tree;
-        startIn(tree, QByteArray());
+        tree.makeGameAndProgramFolders();
         tree.mkdir(QStringLiteral("Elsewhere"));
+        QDir::setCurrent(tree.host(QStringLiteral("Veldrin")));
         Settings fields;
         fields.GameFolder = QString::fromUtf8("C:\\Jeux\\Black & White é\\");
         fields.ProgramFolder = QStringLiteral("C:\\Elsewhere\\");
@@ -108,18 +70,12 @@ private slots:
         QVERIFY(optionsfile::WriteOptionsFile(fields));
         QCOMPARE(tree.read(QStringLiteral("Elsewhere/options.txt")),
                  QByteArray("C:\\Jeux\\Black & White \xe9\\\r\nC:\\Elsewhere\\\r\n\r\n\r\nskin.exe\r\n\r\n\r\n"));
-        QVERIFY(!tree.exists(QStringLiteral("Veldrin/options.txt")));
+        QVERIFY(!tree.exists(kFile));
 
-        QDir::setCurrent(tree.host(QStringLiteral("Elsewhere")));
-        Settings record, again;
-        optionsfile::ReadOptionsFile(record, again);
-        for (int i = 0; i < 6; ++i)
-            QCOMPARE(optionsfile::field(again, i), i == 4 ? QStringLiteral("skin.exe") : optionsfile::field(fields, i));
-
-        // A folder that does not exist is not created; an empty field means the drive's root.
         fields.ProgramFolder = QStringLiteral("C:\\Nowhere");
         QVERIFY(!optionsfile::WriteOptionsFile(fields));
         QVERIFY(!tree.exists(QStringLiteral("Nowhere")));
+        // An empty field means the drive's root.
         fields.ProgramFolder.clear();
         QVERIFY(optionsfile::WriteOptionsFile(fields));
         QVERIFY(tree.exists(QStringLiteral("options.txt")));

@@ -1,22 +1,15 @@
 // Without the web engine plugin the browser still works for the program's own pages.
-#include "shell/Desk.h"
 #include "shell/Hosts.h"
-#include "shell/frmMDI.h"
-#include "support/ScriptedPrompts.h"
 #include "web/WebPane.h"
 #include "web/WebPaneLoader.h"
 #include "web/frmBrowser.h"
 #include "web/frmUpdate.h"
+#include "windows/DeskFixture.h"
 
-#include <QApplication>
-#include <QMdiArea>
 #include <QFile>
 #include <QLabel>
 #include <QPushButton>
-#include <QTest>
 #include <QTextBrowser>
-
-#include <memory>
 
 class test_WebFallback : public QObject
 {
@@ -28,81 +21,44 @@ private slots:
         qunsetenv("VELDRIN_MAKER_HOST");
         QVERIFY(!webpane::engineAvailable());
     }
-
-    void init()
-    {
-        m_state = Modual1();
-        m_prompts = std::make_unique<ScriptedPrompts>();
-        m_desk = std::make_unique<Desk>(m_state, *m_prompts);
-    }
-
-    void cleanup()
-    {
-        QVERIFY(!m_prompts->unscripted);
-        // Children first, as a user closes them; then the frame goes with the desk.
-        if (frmMDI *frame = m_desk->openMdi()) {
-            frame->mdiArea()->closeAllSubWindows();
-            QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        }
-        m_desk.reset();
-        const QWidgetList leftOver = QApplication::topLevelWidgets();
-        for (QWidget *w : leftOver)
-            QVERIFY2(!w->isVisible(), qPrintable(w->objectName()));
-    }
+    void init() { m_fx = std::make_unique<DeskFixture>(); }
+    void cleanup() { m_fx->tearDown(); }
 
     void bundledPagesShowAndTheirLinksWork()
     {
-        m_desk->ShowWebPage(hosts::maker() + QLatin1String("/manager/help.htm"));
-        frmBrowser *browser = m_desk->browser();
+        m_fx->desk->ShowWebPage(hosts::maker() + QLatin1String("/manager/help.htm"));
+        frmBrowser *browser = m_fx->desk->browser();
         WebPane *pane = browser->web1();
         QCOMPARE(pane->title(), QStringLiteral("Veldrin Help"));
-        auto *notice = pane->findChild<QLabel *>(QStringLiteral("lblUnavailable"));
-        QVERIFY(notice);
-        QVERIFY(notice->isVisible());
+        QVERIFY(pane->findChild<QLabel *>(QStringLiteral("lblUnavailable"))->isVisible());
 
         auto *view = pane->findChild<QTextBrowser *>();
-        QVERIFY(view);
         emit view->anchorClicked(QUrl(QStringLiteral("submit.htm")));
         QCOMPARE(pane->title(), QStringLiteral("Brackenway - Submit a File"));
         // A link written as a full address on the maker's host stays in the bundle too.
         emit view->anchorClicked(QUrl(QLatin1String("http://") + hosts::maker() + QLatin1String("/manager/bugreport.htm")));
         QCOMPARE(pane->title(), QStringLiteral("Brackenway - Bug Report"));
-
         browser->findChild<QPushButton *>(QStringLiteral("cmdBack"))->click();
         QCOMPARE(pane->title(), QStringLiteral("Brackenway - Submit a File"));
-        browser->findChild<QPushButton *>(QStringLiteral("cmdForward"))->click();
-        QCOMPARE(pane->title(), QStringLiteral("Brackenway - Bug Report"));
-        QVERIFY(!pane->canGoForward());
-        browser->findChild<QPushButton *>(QStringLiteral("cmdForward"))->click();
-        QCOMPARE(pane->title(), QStringLiteral("Brackenway - Bug Report"));
     }
 
     void otherSitesSayWhyTheyCannotBeShown()
     {
-        const QString address = QStringLiteral("www.fernlow.example/fernlow");
-        m_desk->ShowWebPage(address);
-        auto *view = m_desk->browser()->web1()->findChild<QTextBrowser *>();
-        QVERIFY(view->toPlainText().contains(QStringLiteral("http://www.fernlow.example/fernlow")));
-        QVERIFY(view->toPlainText().contains(QStringLiteral("unavailable")));
+        m_fx->desk->ShowWebPage(QStringLiteral("www.fernlow.example/fernlow"));
+        const QString shown = m_fx->desk->browser()->web1()->findChild<QTextBrowser *>()->toPlainText();
+        QVERIFY(shown.contains(QStringLiteral("http://www.fernlow.example/fernlow")) && shown.contains("unavailable"));
     }
 
-    void updateWindowStillShowsItsPage()
+    void updateWindowStillShowsItsPageAndTheEngineIsNeverLoaded()
     {
-        m_desk->ShowUpdatePage();
-        QCOMPARE(m_desk->update()->web1()->title(), QStringLiteral("Veldrin Updates - 0.90 Beta 1"));
-    }
-
-    void engineNeverLoaded()
-    {
+        m_fx->desk->ShowUpdatePage();
+        QCOMPARE(m_fx->desk->update()->web1()->title(), QStringLiteral("Veldrin Updates - 0.90 Beta 1"));
         QFile maps(QStringLiteral("/proc/self/maps"));
-        QVERIFY(maps.open(QIODevice::ReadOnly));
-        QVERIFY(!maps.readAll().contains("libQt6WebEngine"));
+        QVERIFY(maps.open(QIODevice::ReadOnly) && !maps.readAll().contains("libQt6WebEngine"));
     }
 
 private:
-    Modual1 m_state;
-    std::unique_ptr<ScriptedPrompts> m_prompts;
-    std::unique_ptr<Desk> m_desk;
+    std::unique_ptr<DeskFixture> m_fx;
 };
 
 QTEST_MAIN(test_WebFallback)
