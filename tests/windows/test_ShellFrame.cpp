@@ -28,25 +28,17 @@ public slots:
     void open(const QUrl &url) { urls << url; }
 };
 
-namespace {
-// Counts how often a window of the given name becomes visible.
-class ShowCounter : public QObject
+// Counts how often the splash comes on screen.
+struct SplashCounter : QObject
 {
-public:
-    explicit ShowCounter(const char *name) : m_name(QLatin1String(name)) { qApp->installEventFilter(this); }
+    int count = 0;
+    SplashCounter() { qApp->installEventFilter(this); }
     bool eventFilter(QObject *o, QEvent *e) override
     {
-        count += e->type() == QEvent::Show && o->objectName() == m_name;
+        count += e->type() == QEvent::Show && qobject_cast<frmSplash *>(o);
         return false;
     }
-    int count = 0;
-
-private:
-    QString m_name;
 };
-
-QString statusText(frmMDI *frame) { return DeskFixture::at<QLabel>(frame, "stat1Panel1")->text(); }
-} // namespace
 
 class test_ShellFrame : public QObject
 {
@@ -73,7 +65,7 @@ private slots:
     void normalStartShowsSplashThenMap()
     {
         f->tree.write(QStringLiteral("Veldrin/options.txt"), "C:\\G\\\r\nC:\\Veldrin\\\r\nm.exe\r\nl.exe\r\n\r\n\r\n\r\n");
-        ShowCounter splashShown("frmSplash");
+        SplashCounter splashShown;
         f->desk->startUp();
         QVERIFY(splashShown.count == 1 && f->prompts.shown.isEmpty());
         // Start-up reads only the folders and the map editor.
@@ -83,7 +75,7 @@ private slots:
 
     void firstRunAsksBeforeTheSplashAndWaitsForTheDialog()
     {
-        ShowCounter splashShown("frmSplash");
+        SplashCounter splashShown;
         QStringList seen;
         bool modal = false, frameVisible = true;
         QTimer::singleShot(0, this, [&] {
@@ -105,7 +97,7 @@ private slots:
         // The close timer fired during the dialog: start-up went on without showing the splash.
         QCOMPARE(splashShown.count, 0);
         QVERIFY(f->tree.read(QStringLiteral("Veldrin/options.txt")).startsWith("C:\\Games\\Black & White\\\r\n"));
-        QCOMPARE(statusText(f->desk->mdi()), QStringLiteral(" Welcome to Veldrin "));
+        QCOMPARE(DeskFixture::at<QLabel>(f->desk->mdi(), "stat1Panel1")->text(), QStringLiteral(" Welcome to Veldrin "));
         QCOMPARE(f->state.BrowserAddress, hosts::maker());
         QVERIFY(f->desk->map() && f->desk->mdi()->isVisible());
     }

@@ -50,10 +50,8 @@ private slots:
         ReadmeFields fields;
         fields.type = QStringLiteral("Map");
         fields.title = QStringLiteral("Isle");
-        fields.description = QStringLiteral("Sand\nand sea");
         DeskFixture::at<QComboBox>(window, "cmbType")->setEditText(fields.type);
         title()->setText(fields.title);
-        DeskFixture::at<QPlainTextEdit>(window, "txtDesc")->setPlainText(fields.description);
         fromMenu ? DeskFixture::trigger(window, "frmShow") : DeskFixture::click(window, "cmdShow");
         QVERIFY(f->state.ReadmePreviewShown);
         QCOMPARE(preview()->size(), covered());

@@ -44,11 +44,7 @@ class test_frmTattoo : public QObject
             f->tree.write(folder + symbol(n), bmp(colourOf(n, set)));
         f->choose(folder + QStringLiteral("helpstats.dat"), win, "cmdLoadTat1");
     }
-    void pick(int n, const QString &file)
-    {
-        f->prompts.answerHostPath(f->tree.host(file));
-        DeskFixture::click(win, qPrintable(QStringLiteral("cmd%1").arg(n)));
-    }
+    void pick(int n, const QString &file) { f->choose(file, win, qPrintable(QStringLiteral("cmd%1").arg(n))); }
 
 private slots:
     void init()
