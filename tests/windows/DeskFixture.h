@@ -6,8 +6,12 @@
 #include "support/ScriptedPrompts.h"
 #include "support/TestTree.h"
 
+#include <QAbstractButton>
+#include <QAction>
 #include <QApplication>
+#include <QDir>
 #include <QMdiArea>
+#include <QMdiSubWindow>
 #include <QTest>
 #include <memory>
 
@@ -23,7 +27,23 @@ struct DeskFixture
         tree.makeGameAndProgramFolders();
         state.settings.GameFolder = TestTree::gameFolder();
         state.settings.ProgramFolder = TestTree::programFolder();
+        // The options file is read from and written to the working folder.
+        QDir::setCurrent(tree.host(QStringLiteral("Veldrin")));
         desk = std::make_unique<Desk>(state, prompts);
+    }
+
+    template <class T = QWidget> static T *at(const QObject *window, const char *name)
+    {
+        return window->findChild<T *>(QLatin1String(name));
+    }
+    static void click(const QObject *window, const char *name) { at<QAbstractButton>(window, name)->click(); }
+    static void trigger(const QObject *window, const char *name) { at<QAction>(window, name)->trigger(); }
+    static QMdiSubWindow *frameOf(QWidget *child) { return qobject_cast<QMdiSubWindow *>(child->parentWidget()); }
+    // Answers the next file dialog with a file under drive C, then presses the button that asks.
+    void choose(const QString &relative, const QObject *window, const char *button)
+    {
+        prompts.answerHostPath(tree.host(relative));
+        click(window, button);
     }
 
     static void flushDeletes() { QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); }

@@ -1,27 +1,22 @@
-#include "installer/frmInstall.h"
+// The frame window: start-up, its menus, and the desk that keeps every window at most once.
+#include "DeskFixture.h"
 #include "managers/frmExtra.h"
 #include "managers/frmMap.h"
-#include "managers/frmTattoo.h"
 #include "readme/frmReadme.h"
-#include "shell/Desk.h"
 #include "shell/Hosts.h"
 #include "shell/frmAbout.h"
-#include "shell/frmMDI.h"
 #include "shell/frmOptions.h"
-#include "support/ScriptedPrompts.h"
-#include "support/TestTree.h"
-#include "web/frmBrowser.h"
-#include "web/frmUpdate.h"
+#include "shell/frmSplash.h"
 
-#include <QApplication>
+#include <QComboBox>
 #include <QDesktopServices>
+#include <QElapsedTimer>
 #include <QLabel>
-#include <QMdiArea>
-#include <QMdiSubWindow>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
-#include <QPushButton>
-#include <QTest>
+#include <QPointer>
+#include <QTimer>
 #include <QUrl>
 
 class UrlCatcher : public QObject
@@ -33,27 +28,25 @@ public slots:
     void open(const QUrl &url) { urls << url; }
 };
 
+// Counts how often the splash comes on screen.
+struct SplashCounter : QObject
+{
+    int count = 0;
+    SplashCounter() { qApp->installEventFilter(this); }
+    bool eventFilter(QObject *o, QEvent *e) override
+    {
+        count += e->type() == QEvent::Show && qobject_cast<frmSplash *>(o);
+        return false;
+    }
+};
+
 class test_ShellFrame : public QObject
 {
     Q_OBJECT
 
-    struct Rig
-    {
-        TestTree tree;
-        ScriptedPrompts prompts;
-        Modual1 state;
-        Desk desk{state, prompts};
-    };
-    std::unique_ptr<Rig> m;
-    Desk *m_desk = nullptr;
-    Modual1 *m_state = nullptr;
-
-    void trigger(const char *name)
-    {
-        auto *action = m_desk->mdi()->frameMenuBar()->findChild<QAction *>(QLatin1String(name));
-        QVERIFY2(action, name);
-        action->trigger();
-    }
+    std::unique_ptr<DeskFixture> f;
+    void trigger(const char *name) { DeskFixture::trigger(f->desk->mdi()->frameMenuBar(), name); }
+    int subWindows() { return int(f->desk->mdi()->mdiArea()->subWindowList().size()); }
 
 private slots:
     void initTestCase()
@@ -61,156 +54,181 @@ private slots:
         // Every link points at a port nobody answers on.
         qputenv("VELDRIN_MAKER_HOST", "127.0.0.1:9");
         qputenv("VELDRIN_PARTNER_HOST", "127.0.0.2:9");
-        qputenv("VELDRIN_FORUMS_URL", "http://127.0.0.3:9");
     }
-
-    void init()
-    {
-        m = std::make_unique<Rig>();
-        m_desk = &m->desk;
-        m_state = &m->state;
-        m_desk->mdi()->show();
-    }
-
+    void init() { f = std::make_unique<DeskFixture>(); }
     void cleanup()
     {
-        m.reset();
-        for (QWidget *w : QApplication::topLevelWidgets())
-            QVERIFY2(!w->isVisible(), qPrintable(w->objectName()));
+        f->tearDown();
+        f.reset();
     }
 
-    void menusCarryEveryEntryInOrder()
+    void normalStartShowsSplashThenMap()
     {
-        QStringList found;
-        for (QAction *top : m_desk->mdi()->frameMenuBar()->actions()) {
-            found << top->objectName() + QLatin1Char('=') + top->text();
-            for (QAction *entry : top->menu()->actions())
-                found << QLatin1String("  ") + entry->objectName() + QLatin1Char('=') + entry->text();
-        }
-        QCOMPARE(found.join(QLatin1Char('\n')),
-                 QStringLiteral("mnuFile=File\n  mnuBrackenway=Visit Brackenway\n  mnuFernlow=Visit Fernlow\n  mnuExit=Exit\n"
-                                "mnuManage=Manage\n  mnuMap=Map\n  mnuLandscape=Landscape\n  mnuSkin=Skin\n  mnuTattoo=Tatoo\n"
-                                "mnuTools=Tools\n  mnuReadme=Readme Creator\n  mnuBrowser=Web Browser\n  mnuInstall=Installer\n"
-                                "  mnuOptions=Options\nmnuHelp=Help\n  mnuContents=Contents\n  mnuUpdates=Updates\n"
-                                "  mnuBugReport=Bug Report\n  mnuComments=Comment and Suggestions\n"
-                                "  mnuOfficialForums=Discuss in Forums\n  mnuAbout=About"));
+        f->tree.write(QStringLiteral("Veldrin/options.txt"), "C:\\G\\\r\nC:\\Veldrin\\\r\nm.exe\r\nl.exe\r\n\r\n\r\n\r\n");
+        SplashCounter splashShown;
+        f->desk->startUp();
+        QVERIFY(splashShown.count == 1 && f->prompts.shown.isEmpty());
+        // Start-up reads only the folders and the map editor.
+        QVERIFY(f->state.settings.MapEditorPath == "m.exe" && f->state.settings.LandscapeEditorPath.isEmpty());
+        QCOMPARE(f->desk->mdi()->mdiArea()->activeSubWindow()->widget(), f->desk->map());
     }
 
-    void windowsOpenOnceEach()
+    void firstRunAsksBeforeTheSplashAndWaitsForTheDialog()
     {
+        SplashCounter splashShown;
+        QStringList seen;
+        bool modal = false, frameVisible = true;
+        QTimer::singleShot(0, this, [&] {
+            // Let the splash's close timer (0 ms here) fire while the dialog is still open.
+            QTest::qWait(30);
+            seen = f->prompts.messages();
+            frmOptions *options = f->desk->options();
+            if (!options)
+                return;
+            modal = options->isModal() && options->isVisible();
+            frameVisible = f->desk->mdi()->isVisible();
+            DeskFixture::at<QLineEdit>(options, "txtRunBlack")->setText(TestTree::gameFolder());
+            DeskFixture::at<QLineEdit>(options, "txtManagerLocation")->setText(TestTree::programFolder());
+            DeskFixture::click(options, "cmdOK");
+        });
+        f->desk->startUp();
+        QCOMPARE(seen, QStringList({"Please enter some details so Veldrin can operate functionally"}));
+        QVERIFY(modal && !frameVisible);
+        // The close timer fired during the dialog: start-up went on without showing the splash.
+        QCOMPARE(splashShown.count, 0);
+        QVERIFY(f->tree.read(QStringLiteral("Veldrin/options.txt")).startsWith("C:\\Games\\Black & White\\\r\n"));
+        QCOMPARE(DeskFixture::at<QLabel>(f->desk->mdi(), "stat1Panel1")->text(), QStringLiteral(" Welcome to Veldrin "));
+        QCOMPARE(f->state.BrowserAddress, hosts::maker());
+        QVERIFY(f->desk->map() && f->desk->mdi()->isVisible());
+    }
+
+    void splashClosesOnAClick()
+    {
+        qputenv("VELDRIN_SPLASH_MS", "60000");
+        frmSplash clicked(*f->desk);
+        QTRY_VERIFY(clicked.bar(1).x2 > 720 + 150 * 3);
+        QTimer::singleShot(20, this, [&] { QTest::mouseClick(DeskFixture::at(&clicked, "Image1"), Qt::LeftButton); });
+        QElapsedTimer clock;
+        clock.start();
+        clicked.showUntilClosed();
+        QVERIFY(clock.elapsed() < 30000 && clicked.isUnloaded() && !clicked.tmrMove()->isActive());
+        // The bars grow at their own speeds, tick for tick.
+        QCOMPARE(clicked.bar(3).x2, 360 + 70 * ((clicked.bar(1).x2 - 720) / 150));
+        qputenv("VELDRIN_SPLASH_MS", "0");
+    }
+
+    void menusOpenEachWindowOnce()
+    {
+        f->desk->mdi()->show();
         trigger("mnuLandscape");
-        frmExtra *extra = m_desk->extra();
-        QVERIFY(extra);
+        frmExtra *extra = f->desk->extra();
         trigger("mnuSkin");
-        QCOMPARE(m_desk->extra(), extra);
+        QVERIFY(extra && f->desk->extra() == extra);
         trigger("mnuMap");
-        trigger("mnuTattoo");
-        trigger("mnuReadme");
-        trigger("mnuTattoo");
-        QVERIFY(m_desk->map() && m_desk->tattoo() && m_desk->readme());
-        QCOMPARE(m_desk->mdi()->mdiArea()->subWindowList().size(), 4);
-        QCOMPARE(m_desk->mdi()->mdiArea()->activeSubWindow()->widget(), static_cast<QWidget *>(m_desk->tattoo()));
-
-        for (int i = 0; i < 2; ++i) {
-            trigger("mnuInstall");
-            trigger("mnuOptions");
-            trigger("mnuAbout");
-            trigger("mnuUpdates");
-        }
-        int topLevels = 0;
-        for (QWidget *w : QApplication::topLevelWidgets())
-            topLevels += w->isVisible() && w->objectName() != QLatin1String("frmMDI");
-        QCOMPARE(topLevels, 4);
-        QVERIFY(m_desk->install()->isVisible() && !m_desk->options()->isModal() && !m_desk->about()->isModal());
-        QVERIFY(m_desk->update()->isVisible());
-    }
-
-    void webLinksSetTheAddressBrowserEntryKeepsIt()
-    {
-        const QList<QPair<const char *, QString>> links = {
-            {"mnuBrackenway", QStringLiteral("127.0.0.1:9")},
-            {"mnuFernlow", QStringLiteral("127.0.0.2:9/fernlow")},
-            {"mnuBugReport", QStringLiteral("127.0.0.1:9/manager/bugreport.htm")},
-            {"mnuComments", QStringLiteral("127.0.0.1:9/manager/comments.htm")},
-            {"mnuOfficialForums", QStringLiteral("http://127.0.0.3:9")},
-        };
-        for (const auto &link : links) {
-            trigger(link.first);
-            QCOMPARE(m_state->BrowserAddress, link.second);
-        }
-        QVERIFY(m_desk->browser());
-        m_state->BrowserAddress = QStringLiteral("kept");
-        trigger("mnuBrowser");
-        QCOMPARE(m_state->BrowserAddress, QStringLiteral("kept"));
-        QCOMPARE(m_desk->mdi()->mdiArea()->subWindowList().size(), 1);
+        trigger("mnuMap");
+        QCOMPARE(subWindows(), 2);
+        trigger("mnuOptions");
+        frmOptions *options = f->desk->options();
+        trigger("mnuOptions");
+        QVERIFY(options && f->desk->options() == options && options->isVisible() && !options->isModal());
     }
 
     void activeChildsMenuBarTakesOver()
     {
-        frmMDI *frame = m_desk->mdi();
-        auto *child = new QWidget;
-        auto *bar = new QMenuBar(child);
-        bar->addMenu(QStringLiteral("Child"));
-        QMdiSubWindow *sub = frame->mdiArea()->addSubWindow(child);
-        sub->show();
-        frame->adoptMenuBar(child, bar);
-        frame->mdiArea()->setActiveSubWindow(sub);
-        QCOMPARE(frame->currentMenuBar(), bar);
-        m_desk->showExtra(); // a window without a menu bar of its own
+        frmMDI *frame = f->desk->mdi();
+        frmMap *map = f->desk->showMap();
+        QMenuBar *mapBar = frame->currentMenuBar();
+        QCOMPARE(mapBar->actions().first()->menu()->parent(), map);
+        f->desk->showExtra(); // a window without a menu bar of its own
         QCOMPARE(frame->currentMenuBar(), frame->frameMenuBar());
-        frame->mdiArea()->setActiveSubWindow(sub);
-        QCOMPARE(frame->currentMenuBar(), bar);
-        Desk::closeWindow(m_desk->extra());
-        QTRY_VERIFY(!m_desk->extra());
-        delete sub;
+        frame->mdiArea()->setActiveSubWindow(DeskFixture::frameOf(map));
+        QCOMPARE(frame->currentMenuBar(), mapBar);
+        Desk::closeWindow(map);
         QTRY_COMPARE(frame->currentMenuBar(), frame->frameMenuBar());
         QVERIFY(frame->frameMenuBar()->isVisibleTo(frame));
     }
 
     void exitClosesTheFrameAndEveryWindow()
     {
-        m_desk->showMap();
-        m_desk->showOptions();
-        m_desk->showAbout();
-        m_desk->showInstall();
+        f->desk->showMap();
+        f->desk->showOptions();
+        f->desk->showAbout();
         trigger("mnuExit");
-        QTRY_VERIFY(!m_desk->openMdi());
-        QTRY_VERIFY(!m_desk->options() && !m_desk->about() && !m_desk->install());
+        QTRY_VERIFY(!f->desk->openMdi() && !f->desk->options() && !f->desk->about());
     }
 
     void aboutLinksOpenTheirCaptionsInTheSystemBrowser()
     {
         UrlCatcher catcher;
-        QDesktopServices::setUrlHandler(QStringLiteral("http"), &catcher, "open");
-        QDesktopServices::setUrlHandler(QStringLiteral("https"), &catcher, "open");
-        frmAbout *about = m_desk->showAbout();
-        QCOMPARE(about->findChild<QLabel *>(QStringLiteral("Label1"))->text(), QStringLiteral("Veldrin Version 0.90"));
-        QVERIFY(about->findChild<QLabel *>(QStringLiteral("Label3"))->text().startsWith(QLatin1String("Programming - ")));
-        for (const char *name : {"lblBrackenway", "lblFernlow", "Label6"})
-            QTest::mouseClick(about->findChild<QLabel *>(QLatin1String(name)), Qt::LeftButton);
-        auto *fernlow = about->findChild<QLabel *>(QStringLiteral("lblFernlow"));
+        for (const char *scheme : {"http", "https"})
+            QDesktopServices::setUrlHandler(QLatin1String(scheme), &catcher, "open");
+        frmAbout *about = f->desk->showAbout();
+        auto *fernlow = DeskFixture::at<QLabel>(about, "lblFernlow");
+        QTest::mouseClick(DeskFixture::at(about, "lblBrackenway"), Qt::LeftButton);
         fernlow->setText(QStringLiteral("https://example.org/any thing"));
         QTest::mouseClick(fernlow, Qt::LeftButton);
         QCOMPARE(catcher.urls, QList<QUrl>({QUrl(QStringLiteral("http://127.0.0.1:9")),
-                                            QUrl(QStringLiteral("http://127.0.0.2:9/fernlow")),
-                                            QUrl(QStringLiteral("http://127.0.0.1:9/manager/bugreport.htm")),
                                             QUrl(QStringLiteral("https://example.org/any thing"))}));
-        QVERIFY(m_state->BrowserAddress.isEmpty());
-        QTest::mouseClick(about->findChild<QPushButton *>(QStringLiteral("cmdClose")), Qt::LeftButton);
-        QTRY_VERIFY(!m_desk->about());
-        QVERIFY(m_desk->showAbout() != nullptr);
-        Desk::closeWindow(m_desk->about());
-        QDesktopServices::unsetUrlHandler(QStringLiteral("http"));
-        QDesktopServices::unsetUrlHandler(QStringLiteral("https"));
+        QVERIFY(f->state.BrowserAddress.isEmpty());
+        for (const char *scheme : {"http", "https"})
+            QDesktopServices::unsetUrlHandler(QLatin1String(scheme));
+        DeskFixture::click(about, "cmdClose");
+        QTRY_VERIFY(!f->desk->about());
+    }
+
+    // Closing hands the window to the event loop for deletion; a show before the loop has
+    // run must not bring back the dying window but make a new one and load it.
+    void showRightAfterCloseGivesAFreshLoadedWindow()
+    {
+        Desk &desk = *f->desk;
+        f->tree.write(QStringLiteral("Veldrin/options.txt"), "C:\\G\\\r\nC:\\Veldrin\\\r\nC:\\m.exe\r\n\r\n\r\n\r\n\r\n");
+        QPointer<frmOptions> oldOptions(desk.showOptions());
+        DeskFixture::at<QLineEdit>(oldOptions, "txtMapCreator")->setText(QStringLiteral("typed"));
+        oldOptions->close();
+        frmOptions *options = desk.showOptions();
+        QVERIFY(options != oldOptions && desk.options() == options);
+        QCOMPARE(DeskFixture::at<QLineEdit>(options, "txtMapCreator")->text(), QStringLiteral("C:\\m.exe"));
+
+        QPointer<frmReadme> oldReadme(desk.showReadme());
+        DeskFixture::at<QComboBox>(oldReadme, "cmbType")->setEditText(QStringLiteral("typed"));
+        Desk::closeWindow(oldReadme);
+        frmReadme *readme = desk.showReadme();
+        QVERIFY(readme != oldReadme);
+        QCOMPARE(DeskFixture::at<QComboBox>(readme, "cmbType")->currentText(), QStringLiteral("Specify File Type"));
+
+        DeskFixture::flushDeletes();
+        QVERIFY(oldOptions.isNull() && oldReadme.isNull() && options->isVisible());
+        QCOMPARE(subWindows(), 1);
+        // The dying window's menu bar went with it; the new window's is the one on show.
+        QCOMPARE(desk.mdi()->currentMenuBar()->actions().first()->menu()->parent(), readme);
+    }
+
+    void closingTheFrameTakesEveryWindowDown()
+    {
+        Desk &desk = *f->desk;
+        QPointer<frmMap> map(desk.showMap());
+        QPointer<frmReadme> readme(desk.showReadme());
+        QPointer<frmOptions> options(desk.showOptions());
+        QPointer<frmMDI> frame(desk.mdi());
+        QCoreApplication::processEvents();
+        frame->close();
+        QVERIFY(!desk.openMdi() && !desk.map() && !desk.readme() && !desk.options() && !options->isVisible());
+
+        // A window asked for before the old frame is gone gets a frame of its own.
+        frmMap *fresh = desk.showMap();
+        QVERIFY(desk.mdi() != frame && fresh != map);
+        DeskFixture::flushDeletes();
+        QVERIFY(frame.isNull() && map.isNull() && readme.isNull() && options.isNull());
+        QCOMPARE(desk.map(), fresh);
+
+        // The program's end: the desk goes while the frame and its children wait for deletion.
+        QPointer<frmMDI> last(desk.mdi());
+        last->close();
+        f->desk.reset();
+        QVERIFY(last.isNull());
+        f->desk = std::make_unique<Desk>(f->state, f->prompts);
     }
 };
 
-// The browser window may bring in the web view, which needs shared GL contexts from the start.
-int main(int argc, char **argv)
-{
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
-    QApplication app(argc, argv);
-    test_ShellFrame test;
-    return QTest::qExec(&test, argc, argv);
-}
+QTEST_MAIN(test_ShellFrame)
 #include "test_ShellFrame.moc"

@@ -1,10 +1,8 @@
 #include "DeskFixture.h"
 #include "managers/frmExtra.h"
 
-#include <QDir>
 #include <QLabel>
 #include <QPlainTextEdit>
-#include <QPushButton>
 
 namespace {
 
@@ -14,16 +12,15 @@ struct Half
     const char *load;
     const char *install;
     const char *view;
-    const char *filter;
     QString game;   // installed file, under drive C
     QString backup; // its backup, under drive C
     QString Modual1::*programWideName;
 };
 
-const Half kLand{"cmdLoadLand", "cmdInstallLand", "rtbLand", "Lionhead Land Files (*.lnd)|*.lnd",
+const Half kLand{"cmdLoadLand", "cmdInstallLand", "rtbLand",
                  QStringLiteral("Games/Black & White/Data/Landscape/Hills.lnd"),
                  QStringLiteral("Veldrin/Backup/Landscape/Hills.lnd"), &Modual1::LandFileName};
-const Half kSkin{"cmdLoadSkin", "cmdInstallSkin", "rtbSkin", "Lionhead Skin Files (*.l3d)|*.l3d",
+const Half kSkin{"cmdLoadSkin", "cmdInstallSkin", "rtbSkin",
                  QStringLiteral("Games/Black & White/Data/CreatureMesh/Hills.l3d"),
                  QStringLiteral("Veldrin/Backup/Skin/Hills.l3d"), &Modual1::SkinFileName};
 const QString kFinished = QStringLiteral("Your file was backed and then installed to the correct directory.");
@@ -39,21 +36,14 @@ class test_frmExtra : public QObject
     std::unique_ptr<DeskFixture> f;
     frmExtra *extra = nullptr;
 
-    void click(const char *name) { extra->findChild<QPushButton *>(QLatin1String(name))->click(); }
-    QPlainTextEdit *view(const Half &h) { return extra->findChild<QPlainTextEdit *>(QLatin1String(h.view)); }
-    QString progress() { return f->desk->mdi()->findChild<QLabel *>(QStringLiteral("stat1Panel2"))->text(); }
+    void click(const char *name) { DeskFixture::click(extra, name); }
+    QPlainTextEdit *view(const Half &h) { return DeskFixture::at<QPlainTextEdit>(extra, h.view); }
+    QString progress() { return DeskFixture::at<QLabel>(f->desk->mdi(), "stat1Panel2")->text(); }
     static QString sourceOf(const Half &h) { return QStringLiteral("incoming/Hills.") + h.game.right(3); }
     void load(const Half &h, const QByteArray &bytes)
     {
         f->tree.write(sourceOf(h), bytes);
-        f->prompts.answerHostPath(f->tree.host(sourceOf(h)));
-        click(h.load);
-    }
-    static void bothHalves()
-    {
-        QTest::addColumn<Half>("h");
-        QTest::newRow("landscape") << kLand;
-        QTest::newRow("skin") << kSkin;
+        f->choose(sourceOf(h), extra, h.load);
     }
 
 private slots:
@@ -69,83 +59,42 @@ private slots:
         f.reset();
     }
 
-    void textIsBackedUpThenInstalledWithEdits_data() { bothHalves(); }
-    void textIsBackedUpThenInstalledWithEdits()
+    void installBacksUpThenWrites_data()
     {
-        QFETCH(Half, h);
-        f->tree.write(h.game, "installed\nbefore");
-        load(h, "new\r\ncontent \xe9");
-        QCOMPARE(f->prompts.shown.last().text, QString::fromLatin1(h.filter));
-        QCOMPARE(view(h)->toPlainText(), QString::fromUtf8("new\ncontent \u00e9"));
-        QCOMPARE(f->state.*h.programWideName, QStringLiteral("Hills.") + h.game.right(3));
-
-        view(h)->appendPlainText(QStringLiteral("edited"));
-        click(h.install);
-        QCOMPARE(f->tree.read(h.backup), QByteArray("installed\r\nbefore\r\n"));
-        QCOMPARE(f->tree.read(h.game), QByteArray("new\r\ncontent \xe9\r\nedited\r\n"));
-        QCOMPARE(progress(), kFinished);
-        QCOMPARE(f->tree.read(sourceOf(h)), QByteArray("new\r\ncontent \xe9")); // never touched
-    }
-
-    void binaryIsCopiedUnchanged_data() { bothHalves(); }
-    void binaryIsCopiedUnchanged()
-    {
-        QFETCH(Half, h);
-        const QByteArray old("OLD\0\x01\r\n\x81", 8);
-        QByteArray fresh;
+        QTest::addColumn<Half>("h");
+        QTest::addColumn<QByteArray>("content");
+        QByteArray binary("OLD\0\x01\r\n\x81", 8);
         for (int i = 0; i < 3000; ++i)
-            fresh.append(char(i % 251));
-        f->tree.write(h.game, old);
-        load(h, fresh);
-
-        QVERIFY(view(h)->isReadOnly());
-        QVERIFY(view(h)->toPlainText().contains(QStringLiteral("3000 bytes")));
-        view(h)->setPlainText(QStringLiteral("not the file")); // even forced text never reaches the game
-        click(h.install);
-        QCOMPARE(f->tree.read(h.backup), old);
-        QCOMPARE(f->tree.read(h.game), fresh);
-
-        // A text file loaded next is editable text again; the binary it replaces is kept as bytes.
-        load(h, "text again");
-        QVERIFY(!view(h)->isReadOnly());
-        click(h.install);
-        QCOMPARE(f->tree.read(h.game), QByteArray("text again\r\n"));
-        QCOMPARE(f->tree.read(h.backup), fresh);
+            binary.append(char(i % 251));
+        QTest::newRow("landscape text") << kLand << QByteArray("new\r\ncontent \xe9");
+        QTest::newRow("landscape binary") << kLand << binary;
+        QTest::newRow("skin text") << kSkin << QByteArray("new\r\ncontent \xe9");
+        QTest::newRow("skin binary") << kSkin << binary;
     }
-
-    void backupRules_data() { bothHalves(); }
-    void backupRules()
+    void installBacksUpThenWrites()
     {
         QFETCH(Half, h);
+        QFETCH(QByteArray, content);
         // Before any load nothing is written, whatever the view holds.
         view(h)->setPlainText(QStringLiteral("typed"));
         click(h.install);
-        QVERIFY(QDir(f->tree.host(h.game.section(QLatin1Char('/'), 0, -2))).isEmpty());
-        QVERIFY(progress().isEmpty());
+        QVERIFY(!f->tree.exists(h.game) && progress().isEmpty());
 
-        // No installed file of that name: the good old backup stays as it was.
-        f->tree.write(h.backup, "a good old backup");
-        load(h, "brand new");
+        f->tree.write(h.game, "installed\nbefore");
+        load(h, content);
+        QCOMPARE(f->state.*h.programWideName, QStringLiteral("Hills.") + h.game.right(3));
+        const bool binary = view(h)->isReadOnly();
+        QCOMPARE(binary, content.contains('\0'));
+        view(h)->appendPlainText(QStringLiteral("edited")); // even forced text never reaches a binary file
         click(h.install);
-        QCOMPARE(f->tree.read(h.backup), QByteArray("a good old backup"));
-        QCOMPARE(f->tree.read(h.game), QByteArray("brand new\r\n"));
+        QCOMPARE(f->tree.read(h.backup), QByteArray("installed\r\nbefore\r\n"));
+        QCOMPARE(f->tree.read(h.game), binary ? content : content + "\r\nedited\r\n");
         QCOMPARE(progress(), kFinished);
     }
 
-    void cancelledOrUnreadableLoadChangesNothing()
+    void namesOutliveTheWindowAndNoBackupWithoutAnInstalledFile()
     {
-        load(kLand, "first");
-        view(kLand)->setPlainText(QStringLiteral("unsaved edits"));
-        f->prompts.answerCancel();
-        click(kLand.load);
-        f->prompts.answerWindowsPath(QStringLiteral("C:\\incoming\\Gone.lnd"));
-        click(kLand.load);
-        QCOMPARE(view(kLand)->toPlainText(), QStringLiteral("unsaved edits"));
-        QCOMPARE(f->state.LandFileName, QStringLiteral("Hills.lnd"));
-    }
-
-    void namesOutliveTheWindow()
-    {
+        f->tree.write(kSkin.backup, "a good old backup");
         load(kLand, "land");
         load(kSkin, "skin");
         click("cmdClose");
@@ -157,6 +106,7 @@ private slots:
         view(kSkin)->setPlainText(QStringLiteral("typed after reopening"));
         click(kSkin.install);
         QCOMPARE(f->tree.read(kSkin.game), QByteArray("typed after reopening\r\n"));
+        QCOMPARE(f->tree.read(kSkin.backup), QByteArray("a good old backup"));
         QCOMPARE(f->state.LandFileName, QStringLiteral("Hills.lnd"));
     }
 };
