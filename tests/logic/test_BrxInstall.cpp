@@ -9,7 +9,6 @@
 #include "support/TestTree.h"
 
 #include <QDir>
-#include <QFile>
 #include <QTest>
 
 namespace {
@@ -21,22 +20,17 @@ const QString kBackups = QStringLiteral("Veldrin/Backup/brx/");
 QString winGame(const QString &rest) { return TestTree::gameFolder() + rest; }
 
 // Fails the chosen write (1-based, counting every write of the install) and passes the rest.
-class FailingWriter : public brx::Writer
+struct FailingWriter : brx::Writer
 {
-public:
-    explicit FailingWriter(int failAt) : m_failAt(failAt) {}
+    explicit FailingWriter(int at) : failAt(at) {}
     bool write(const QString &path, const QByteArray &bytes, const QByteArray &tail, QString *error) override
     {
-        if (++m_writes == m_failAt) {
-            *error = QStringLiteral("disk full");
-            return false;
-        }
-        return brx::Writer::write(path, bytes, tail, error);
+        if (++writes != failAt)
+            return brx::Writer::write(path, bytes, tail, error);
+        *error = QStringLiteral("disk full");
+        return false;
     }
-
-private:
-    int m_failAt;
-    int m_writes = 0;
+    int failAt, writes = 0;
 };
 
 struct Run
@@ -90,15 +84,12 @@ private slots:
             + "###/Install###\r\n###Title###island.txt###/Title###\r\nfirst line\r\nsecond line\r\n###End_BRX###\r\n\r\n";
         QCOMPARE(run.tree.read(QStringLiteral("Maps/island.brx")), expected);
 
-        InstallerState state;
-        run.options.state = &state;
         run.result = brx::installPackageFile(TestTree::win(QStringLiteral("Maps/island.brx")), run.options, run.prompts);
         QCOMPARE(run.result.outcome, brx::InstallResult::Installed);
         const QByteArray installed("\r\nfirst line\r\nsecond line\r\n\r\n");
         QCOMPARE(run.tree.read(kPlaygrounds + QStringLiteral("island.txt")), installed);
         QCOMPARE(run.tree.read(kBackups + QStringLiteral("island.txt")), installed);
         QCOMPARE(run.bar, (QList<float>{50.0f, 100.0f}));
-        QCOMPARE(state.ProgressStep, 50.0);
         QVERIFY(run.prompts.shown.isEmpty());
     }
 
@@ -116,12 +107,10 @@ private slots:
                                    : winGame(QStringLiteral("Scripts\\Playgrounds\\")) + name);
             QCOMPARE(run.tree.read(kPlaygrounds + name), "\r\nmap " + QByteArray::number(i / 2 + 1) + "\r\n\r\n");
         }
-        QCOMPARE(run.bar.size(), 6);
-        float expected = 10.0f;
-        for (float v : run.bar) {
-            expected = qMin(100.0f, static_cast<float>(static_cast<double>(expected) + 100.0 / 6));
-            QCOMPARE(v, expected);
-        }
+        QList<float> expected{10.0f};
+        while (expected.size() <= 6)
+            expected << qMin(100.0f, static_cast<float>(static_cast<double>(expected.last()) + 100.0 / 6));
+        QCOMPARE(run.bar, expected.mid(1));
         QCOMPARE(run.bar.last(), 100.0f);
     }
 
@@ -173,9 +162,6 @@ private slots:
             QCOMPARE(run.tree.read(QStringLiteral("Windows/evil.txt")), yes ? QByteArray("\r\nx\r\n\r\n") : QByteArray());
             QCOMPARE(run.tree.exists(QStringLiteral("Windows/also.txt")), yes);
         }
-        // Inside, whatever the case or separators, asks nothing.
-        QVERIFY(brx::isInside(QStringLiteral("c:/games/BLACK & WHITE/x.txt"), TestTree::gameFolder()));
-        QVERIFY(!brx::isInside(QStringLiteral("C:\\Games\\Black & White2\\x"), TestTree::gameFolder()));
     }
 
     void titlesCannotLeaveTheBackupFolder()
@@ -249,49 +235,21 @@ private slots:
         QByteArray package;
         QVERIFY(brx::appendFile(package, winGame(QStringLiteral("Data\\Landscape\\hill.lnd")), QStringLiteral("hill.lnd"),
                                 TestTree::win(QStringLiteral("src/hill.lnd"))));
-        QVERIFY(!brx::appendFile(package, winGame(QStringLiteral("x")), QStringLiteral("a|b"),
-                                 TestTree::win(QStringLiteral("src/hill.lnd"))));
         run.install(package);
         QCOMPARE(run.tree.read(kGame + QStringLiteral("Data/Landscape/hill.lnd")), land);
         QCOMPARE(run.tree.read(kBackups + QStringLiteral("hill.lnd")), land);
     }
 
-    void streamedPackageMatchesTheBufferAndReplacesAtTheEnd()
-    {
-        TestTree tree;
-        QByteArray big;
-        for (int i = 0; big.size() < 3 * 1024 * 1024; ++i)
-            big.append("line " + QByteArray::number(i) + "\n");
-        QByteArray buffered;
-        QVERIFY(brx::appendFileContent(buffered, QStringLiteral("C:\\a.txt"), QStringLiteral("a.txt"), big));
-        QVERIFY(brx::appendFileContent(buffered, QStringLiteral("C:\\b.lnd"), QStringLiteral("b.lnd"), QByteArray("\0\1", 2)));
-        QVERIFY(brx::savePackage(buffered, TestTree::win(QStringLiteral("buffered.brx"))));
-        tree.write(QStringLiteral("streamed.brx"), "old package");
-        for (bool save : {false, true}) {
-            brx::PackageFile streamed(TestTree::win(QStringLiteral("streamed.brx")));
-            QVERIFY(streamed.add(QStringLiteral("C:\\a.txt"), QStringLiteral("a.txt"), big));
-            QVERIFY(streamed.add(QStringLiteral("C:\\b.lnd"), QStringLiteral("b.lnd"), QByteArray("\0\1", 2)));
-            QCOMPARE(tree.read(QStringLiteral("streamed.brx")), QByteArray("old package"));
-            if (save)
-                QVERIFY(streamed.save());
-        }
-        QCOMPARE(tree.read(QStringLiteral("streamed.brx")), tree.read(QStringLiteral("buffered.brx")));
-        QCOMPARE(QDir(tree.host(QString())).entryList(QDir::Files | QDir::Hidden).size(), 2);
-    }
-
     void cachedMappingAgreesWithThePathMapping()
     {
-        TestTree tree;
-        tree.makeGameAndProgramFolders();
-        tree.write(kGame + QStringLiteral("Data/Landscape/Hill.LND"), "x");
+        Run run;
+        run.tree.write(kGame + QStringLiteral("Data/Landscape/Hill.LND"), "x");
         brx::HostPaths paths;
-        for (const QString &probe : {winGame(QStringLiteral("data\\LANDSCAPE\\hill.lnd")), winGame(QStringLiteral("Data\\Landscape\\new.lnd")),
-                                     winGame(QStringLiteral("Data\\Landscape\\..\\..\\x.txt")), winGame(QStringLiteral("Data\\Landscape\\")),
-                                     QStringLiteral("C:\\Nowhere\\a.txt"), QStringLiteral("plain.txt")})
-            QCOMPARE(paths.toHost(probe), winpath::toHost(probe));
+        for (const char *probe : {"data\\LANDSCAPE\\hill.lnd", "Data\\Landscape\\new.lnd", "Data\\..\\..\\x.txt", "Data\\"})
+            QCOMPARE(paths.toHost(winGame(QLatin1String(probe))), winpath::toHost(winGame(QLatin1String(probe))));
         // A file created under another spelling is found by the next lookup, as on disk.
         const QString created = winpath::toHost(winGame(QStringLiteral("Data\\Landscape\\new.lnd")));
-        tree.write(kGame + QStringLiteral("Data/Landscape/new.lnd"), "y");
+        run.tree.write(kGame + QStringLiteral("Data/Landscape/new.lnd"), "y");
         paths.created(created);
         QCOMPARE(paths.toHost(winGame(QStringLiteral("Data\\Landscape\\NEW.LND"))), created);
     }
