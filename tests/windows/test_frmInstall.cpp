@@ -15,8 +15,8 @@
 #include <QRadioButton>
 
 namespace {
-const QString kOptionPage = QStringLiteral("Choose an Option bN--+----");
-const QString kChoosePage = QStringLiteral("Choose a file to install BN++-+++-");
+const QString kOptionPage = QStringLiteral("0 Choose an Option bN--+----");
+const QString kChoosePage = QStringLiteral("1 Choose a file to install BN++-+++-");
 const QString kPlay = QStringLiteral("Games/Black & White/Scripts/Playgrounds/");
 QString win(const char *rest) { return TestTree::win(QLatin1String(rest)); }
 } // namespace
@@ -45,21 +45,18 @@ class test_frmInstall : public QObject
         w<QRadioButton>(option)->setChecked(true);
         click("cmdNext");
     }
-    void pick(const QString &path)
+    // On the add page "..." asks for the file, then for where it is to be installed.
+    void pick(const QString &path, const QString &installTo = {})
     {
         f->prompts.answerWindowsPath(path);
+        if (!installTo.isEmpty())
+            f->prompts.answerWindowsPath(installTo);
         click("cmdInstall");
     }
-    // On the add page "..." asks for the file, then for where it is to be installed.
-    void addFile(const QString &source, const QString &installPath)
-    {
-        f->prompts.answerWindowsPath(source);
-        pick(installPath);
-    }
-    // Frame caption, Back/Next enabled, then which controls are shown.
+    // Step, frame caption, Back/Next enabled, then which controls are shown.
     QString page()
     {
-        QString out = w<QGroupBox>("Frame1")->title() + QLatin1Char(' ');
+        QString out = QString::number(step()) + QLatin1Char(' ') + w<QGroupBox>("Frame1")->title() + QLatin1Char(' ');
         out += on("cmdBack") ? 'B' : 'b';
         out += on("cmdNext") ? 'N' : 'n';
         for (const char *name : {"cmdInstall", "lblPath", "op1", "lblNote", "lblType", "prg1", "rtbFileNames"})
@@ -81,7 +78,6 @@ private slots:
         f->state.installer.WizardStep = 5; // left over from an earlier wizard
         wizard = f->desk->showInstall();
         QVERIFY(wizard);
-        QCOMPARE(step(), 0);
         QCOMPARE(page(), kOptionPage);
     }
 
@@ -100,20 +96,16 @@ private slots:
         wizard->cmdInstall_Click();
         QCOMPARE(step(), 0);
         choose("op1");
-        QCOMPARE(step(), 1);
         QCOMPARE(page(), kChoosePage);
         click("cmdBack");
-        QCOMPARE(step(), 0);
         QCOMPARE(page(), kOptionPage);
 
         choose("op2");
-        QCOMPARE(step(), 2);
-        QCOMPARE(page(), QStringLiteral("Choose files Bn++-+--+"));
+        QCOMPARE(page(), QStringLiteral("2 Choose files Bn++-+--+"));
         f->tree.write(QStringLiteral("Maps/island.txt"), "isle");
-        addFile(win("Maps/island.txt"), QStringLiteral("C:\\Games\\x\\island.txt"));
+        pick(win("Maps/island.txt"), QStringLiteral("C:\\Games\\x\\island.txt"));
         click("cmdNext");
-        QCOMPARE(step(), 3);
-        QCOMPARE(page(), QStringLiteral("Choose directory name Bn++-+---"));
+        QCOMPARE(page(), QStringLiteral("3 Choose directory name Bn++-+---"));
         pick(win("Packages/isle.brx"));
         QCOMPARE(step(), 4);
         QCOMPARE(text("lblPath"), win("Packages/isle.brx"));
@@ -132,7 +124,7 @@ private slots:
         click("cmdBack");
         choose("op2");
         QCOMPARE(list(), QStringLiteral("island.txt\n"));
-        addFile(win("Maps/island.txt"), QStringLiteral("C:\\Games\\y\\island.txt"));
+        pick(win("Maps/island.txt"), QStringLiteral("C:\\Games\\y\\island.txt"));
         const brx::ReadResult read = brx::readEntries(wizard->packageText());
         QCOMPARE(read.count, 2);
         QCOMPARE(read.entries.value(0).installPath, QStringLiteral("C:\\Games\\x\\island.txt"));
@@ -148,8 +140,8 @@ private slots:
         const QString meshTarget = TestTree::gameFolder() + QStringLiteral("Data\\CreatureMesh\\bo.l3d");
         choose("op2");
         QVERIFY(!on("cmdNext"));
-        addFile(win("Maps/island.txt"), islandTarget);
-        addFile(win("Maps/bo.l3d"), meshTarget);
+        pick(win("Maps/island.txt"), islandTarget);
+        pick(win("Maps/bo.l3d"), meshTarget);
         QCOMPARE(list(), QStringLiteral("island.txt\nbo.l3d\n"));
         click("cmdNext");
         QVERIFY(!on("cmdNext"));
@@ -157,8 +149,7 @@ private slots:
         QCOMPARE(f->prompts.shown.last().text, QStringLiteral("Bracken's Installation Files (*.brx)|*.brx"));
 
         click("cmdNext");
-        QCOMPARE(step(), 5);
-        QCOMPARE(page(), QStringLiteral("Saving Files2 BN-+-+-+-"));
+        QCOMPARE(page(), QStringLiteral("5 Saving Files2 BN-+-+-+-"));
         QCOMPARE(w<QProgressBar>("prg1")->value(), 100);
         QByteArray expected;
         QVERIFY(brx::appendFile(expected, islandTarget, QStringLiteral("island.txt"), win("Maps/island.txt")));
@@ -196,7 +187,7 @@ private slots:
         click("cmdInstall");
         QVERIFY(list().isEmpty() && wizard->packageText().isEmpty() && !on("cmdNext"));
 
-        addFile(win("Maps/a.txt"), QStringLiteral("C:\\Games\\a.txt"));
+        pick(win("Maps/a.txt"), QStringLiteral("C:\\Games\\a.txt"));
         click("cmdNext");
         f->prompts.answerCancel();
         click("cmdInstall");
@@ -206,26 +197,7 @@ private slots:
         QVERIFY(f->prompts.messages().isEmpty());
     }
 
-    void installsAMapThenBackGoesToTheChoosePage()
-    {
-        f->tree.write(kPlay + QStringLiteral("island.txt"), "old map");
-        f->tree.write(QStringLiteral("Maps/island.txt"), "new\nmap");
-        choose("op1");
-        pick(win("Maps/island.txt"));
-        QCOMPARE(text("lblType"), QStringLiteral("File Type: Map"));
-        click("cmdNext");
-        QCOMPARE(f->tree.read(kPlay + QStringLiteral("island.txt")), QByteArray("new\r\nmap\r\n"));
-        QCOMPARE(f->tree.read(QStringLiteral("Veldrin/island.txt.bak")), QByteArray("old map\r\n"));
-        QCOMPARE(w<QProgressBar>("prg1")->value(), 100);
-        QCOMPARE(step(), 5);
-        // Never back to the save step, which would write over the chosen map.
-        click("cmdBack");
-        QCOMPARE(step(), 1);
-        QCOMPARE(page(), kChoosePage);
-        QCOMPARE(f->tree.read(QStringLiteral("Maps/island.txt")), QByteArray("new\nmap"));
-    }
-
-    void installsAPackageAndStaysOnThePage()
+    void installsAPackageThenAMap()
     {
         QByteArray three;
         for (const char *name : {"one.txt", "two.txt", "six.txt"})
@@ -240,9 +212,22 @@ private slots:
         // Six single-precision steps of 100/6 would pass 100; the bar stops there.
         QCOMPARE(wizard->progressValue(), 100.0f);
         QCOMPARE(w<QProgressBar>("prg1")->value(), 100);
-        QCOMPARE(step(), 1);
         QCOMPARE(page(), kChoosePage);
         QVERIFY(f->prompts.messages().isEmpty());
+
+        // The page stays for the next file; after a single file Back returns to it.
+        f->tree.write(kPlay + QStringLiteral("island.txt"), "old map");
+        f->tree.write(QStringLiteral("Maps/island.txt"), "new\nmap");
+        pick(win("Maps/island.txt"));
+        QCOMPARE(text("lblType"), QStringLiteral("File Type: Map"));
+        click("cmdNext");
+        QCOMPARE(f->tree.read(kPlay + QStringLiteral("island.txt")), QByteArray("new\r\nmap\r\n"));
+        QCOMPARE(f->tree.read(QStringLiteral("Veldrin/island.txt.bak")), QByteArray("old map\r\n"));
+        QCOMPARE(step(), 5);
+        // Never back to the save step, which would write over the chosen map.
+        click("cmdBack");
+        QCOMPARE(page(), kChoosePage);
+        QCOMPARE(f->tree.read(QStringLiteral("Maps/island.txt")), QByteArray("new\nmap"));
     }
 
     void refusesFilesOfOtherTypes_data()
@@ -304,7 +289,6 @@ private slots:
         DeskFixture::flushDeletes();
         QVERIFY(!f->desk->install());
         wizard = f->desk->showInstall();
-        QCOMPARE(step(), 0);
         QCOMPARE(page(), kOptionPage);
     }
 };
