@@ -1,10 +1,7 @@
 // Installing packages into a throw-away game tree: what is written where and in which order,
 // what the bar shows, what the player is asked or told, and that a failure leaves nothing behind.
 #include "installer/Brx.h"
-#include "installer/HostPaths.h"
 #include "platform/FileIO.h"
-#include "platform/WinPath.h"
-#include "shell/Modual1.h"
 #include "support/ScriptedPrompts.h"
 #include "support/TestTree.h"
 
@@ -164,20 +161,6 @@ private slots:
         }
     }
 
-    void titlesCannotLeaveTheBackupFolder()
-    {
-        Run run;
-        run.tree.write(kGame + QStringLiteral("keep.txt"), "precious");
-        QByteArray package;
-        brx::appendEntry(package, winGame(QStringLiteral("a.txt")), QStringLiteral("..\\..\\Games\\Black & White\\keep.txt"), "a");
-        brx::appendEntry(package, winGame(QStringLiteral("b.txt")), QStringLiteral(".."), "b");
-        run.install(package);
-        QCOMPARE(run.result.outcome, brx::InstallResult::Installed);
-        QCOMPARE(run.tree.read(kGame + QStringLiteral("keep.txt")), QByteArray("precious"));
-        QCOMPARE(run.files(kBackups), QStringList{QStringLiteral("keep.txt")});
-        QCOMPARE(run.bar.last(), 100.0f); // the bar still moves for the skipped copy
-    }
-
     void failedEntryPutsEverythingBack_data()
     {
         QTest::addColumn<int>("failAt"); // 0: the third entry's target is a folder
@@ -238,20 +221,6 @@ private slots:
         run.install(package);
         QCOMPARE(run.tree.read(kGame + QStringLiteral("Data/Landscape/hill.lnd")), land);
         QCOMPARE(run.tree.read(kBackups + QStringLiteral("hill.lnd")), land);
-    }
-
-    void cachedMappingAgreesWithThePathMapping()
-    {
-        Run run;
-        run.tree.write(kGame + QStringLiteral("Data/Landscape/Hill.LND"), "x");
-        brx::HostPaths paths;
-        for (const char *probe : {"data\\LANDSCAPE\\hill.lnd", "Data\\Landscape\\new.lnd", "Data\\..\\..\\x.txt", "Data\\"})
-            QCOMPARE(paths.toHost(winGame(QLatin1String(probe))), winpath::toHost(winGame(QLatin1String(probe))));
-        // A file created under another spelling is found by the next lookup, as on disk.
-        const QString created = winpath::toHost(winGame(QStringLiteral("Data\\Landscape\\new.lnd")));
-        run.tree.write(kGame + QStringLiteral("Data/Landscape/new.lnd"), "y");
-        paths.created(created);
-        QCOMPARE(paths.toHost(winGame(QStringLiteral("Data\\Landscape\\NEW.LND"))), created);
     }
 };
 

@@ -102,11 +102,9 @@ private slots:
         QVERIFY(!r.installed && r.backedUp);
         QCOMPARE(tree.read(QStringLiteral("Games/Black & White/Scripts/Playgrounds/gone.txt")), QByteArray("kept"));
         // A missing game subfolder skips the install; the folder is not created.
-        tree.write(QStringLiteral("in/a.l3d"), "mesh");
-        r = InstallGameFile(loadChosenFile(TestTree::win(QStringLiteral("in/a.l3d"))), TestTree::gameFolder(),
-                            TestTree::programFolder(), QStringLiteral("Data\\Nowhere\\"));
-        QVERIFY(!r.installed);
-        QVERIFY(!tree.exists(QStringLiteral("Games/Black & White/Data/Nowhere")));
+        r = InstallGameFile(loadChosenFile(TestTree::win(QStringLiteral("Games/Black & White/Scripts/Playgrounds/gone.txt"))),
+                            TestTree::gameFolder(), TestTree::programFolder(), QStringLiteral("Data\\Nowhere\\"));
+        QVERIFY(!r.installed && !tree.exists(QStringLiteral("Games/Black & White/Data/Nowhere")));
     }
 };
 
