@@ -118,45 +118,42 @@ private slots:
         QCOMPARE(QDir(host("out")).entryList(QDir::Files).size(), 3);
     }
 
-    void installDryRunThenAllOrNothing()
+    void installIsAllOrNothingAndAsksBeforeLeavingTheFolders()
     {
         tree->makeGameAndProgramFolders();
+        tree->mkdir(QStringLiteral("elsewhere"));
         const QString play = TestTree::gameFolder() + QStringLiteral("Scripts\\Playgrounds\\");
         tree->write(QStringLiteral("Games/Black & White/Scripts/Playgrounds/b.txt"), "old b");
-        tree->write(QStringLiteral("p.brx"), entry(play + QStringLiteral("a.txt"), "a.txt", "new a") + entry(play + QStringLiteral("b.txt"), "b.txt", "new b"));
-        const QStringList install{QStringLiteral("install"), host("p.brx"), QStringLiteral("--program-folder"), host("Veldrin"),
-                                  QStringLiteral("--game-folder"), host("Games/Black & White/")};
-        Outcome o = brxTool(install + QStringList{QStringLiteral("--dry-run")});
+        const auto install = [&](const QByteArray &package, const QStringList &more = {}) {
+            tree->write(QStringLiteral("p.brx"), package);
+            return brxTool(QStringList{QStringLiteral("install"), host("p.brx"), QStringLiteral("--program-folder"), host("Veldrin"),
+                                       QStringLiteral("--game-folder"), host("Games/Black & White/")} + more);
+        };
+        const QByteArray ab = entry(play + QStringLiteral("a.txt"), "a.txt", "new a") + entry(play + QStringLiteral("b.txt"), "b.txt", "new b");
+        Outcome o = install(ab, {QStringLiteral("--dry-run")});
         QCOMPARE(o.code, 0);
         QCOMPARE(o.out.count(QLatin1Char('\n')), 4);
         QVERIFY(o.out.contains(host("Veldrin/Backup/brx/b.txt")));
         QCOMPARE(tree->read(QStringLiteral("Games/Black & White/Scripts/Playgrounds/b.txt")), QByteArray("old b"));
-        QCOMPARE(brxTool(install).code, 0);
+        QCOMPARE(install(ab).code, 0);
         QCOMPARE(tree->read(QStringLiteral("Veldrin/Backup/brx/b.txt")), QByteArray("\r\nnew b\r\n\r\n"));
 
         // A folder where the second entry goes: the first entry's file is put back.
-        tree->write(QStringLiteral("p.brx"), entry(play + QStringLiteral("a.txt"), "a.txt", "x") + entry(TestTree::gameFolder() + QStringLiteral("Scripts"), "c.txt", "y"));
-        o = brxTool(install);
+        o = install(entry(play + QStringLiteral("a.txt"), "a.txt", "x") + entry(TestTree::gameFolder() + QStringLiteral("Scripts"), "c.txt", "y"));
         QCOMPARE(o.code, 1);
         QVERIFY(o.err.contains(QStringLiteral("p.brx")));
         QCOMPARE(tree->read(QStringLiteral("Games/Black & White/Scripts/Playgrounds/a.txt")), QByteArray("\r\nnew a\r\n\r\n"));
-    }
 
-    void installRefusesPathsOutsideUnlessTold()
-    {
-        tree->makeGameAndProgramFolders();
-        tree->mkdir(QStringLiteral("elsewhere"));
-        tree->write(QStringLiteral("p.brx"), entry(QStringLiteral("C:\\elsewhere\\x.txt"), "x.txt", "x"));
-        const QStringList install{QStringLiteral("install"), host("p.brx"), QStringLiteral("--program-folder"), host("Veldrin")};
-        const Outcome o = brxTool(install);
+        // Outside the folders only with --yes; a damaged package never.
+        const QByteArray outside = entry(QStringLiteral("C:\\elsewhere\\x.txt"), "x.txt", "x");
+        o = install(outside);
         QCOMPARE(o.code, 1);
         QVERIFY(o.err.contains(QStringLiteral("C:\\elsewhere\\x.txt")));
         QVERIFY(!tree->exists(QStringLiteral("elsewhere/x.txt")) && !tree->exists(QStringLiteral("Veldrin/Backup/brx/x.txt")));
-        QCOMPARE(brxTool(install + QStringList{QStringLiteral("--yes")}).code, 0);
+        QCOMPARE(install(outside, {QStringLiteral("--yes")}).code, 0);
         QCOMPARE(tree->read(QStringLiteral("elsewhere/x.txt")), QByteArray("\r\nx\r\n\r\n"));
-        // Damaged: even with --yes nothing is written.
-        tree->write(QStringLiteral("p.brx"), entry(QStringLiteral("C:\\elsewhere\\y.txt"), "y.txt", "y") + "###Begin_BRX###");
-        QVERIFY(brxTool(install + QStringList{QStringLiteral("--yes")}).err.contains(QStringLiteral("damaged")));
+        o = install(entry(QStringLiteral("C:\\elsewhere\\y.txt"), "y.txt", "y") + "###Begin_BRX###", {QStringLiteral("--yes")});
+        QVERIFY(o.code == 1 && o.err.contains(QStringLiteral("damaged")));
         QVERIFY(!tree->exists(QStringLiteral("elsewhere/y.txt")));
     }
 };
