@@ -153,18 +153,6 @@ private slots:
         QFETCH(QString, backup);
         QCOMPARE(brx::backupPathFor(QStringLiteral("C:\\Veldrin\\"), title), backup);
     }
-
-    void progressRisesByEqualStepsAndStopsAtTheTop()
-    {
-        QVERIFY(!brx::progressStep(0));
-        for (int entries : {1, 7, 2000}) {
-            const double step = *brx::progressStep(entries);
-            float value = 0.0f;
-            for (int write = 1; write <= 2 * entries; ++write)
-                value = brx::advance(value, step);
-            QVERIFY(value <= 100.0f && value > 99.95f);
-        }
-    }
 };
 
 QTEST_GUILESS_MAIN(test_Brx)

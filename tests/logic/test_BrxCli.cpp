@@ -77,11 +77,8 @@ private slots:
         const Outcome listed = brxTool({QStringLiteral("list"), host("out.brx")});
         QCOMPARE(listed.code, 0);
         QCOMPARE(listed.out, island + QStringLiteral("\tisland.txt\t29\ttext\n") + hill + QStringLiteral("\thill.lnd|base64\t8\tbinary\n"));
-
         // A source that cannot be read writes no package at all.
-        const Outcome missing = brxTool({QStringLiteral("create"), host("none.brx"), host("src/gone.txt") + QStringLiteral("=C:\\x.txt")});
-        QCOMPARE(missing.code, 1);
-        QVERIFY(missing.err.contains(QStringLiteral("gone.txt")));
+        QCOMPARE(brxTool({QStringLiteral("create"), host("none.brx"), host("src/gone.txt") + QStringLiteral("=C:\\x.txt")}).code, 1);
         QVERIFY(!tree->exists(QStringLiteral("none.brx")));
     }
 
