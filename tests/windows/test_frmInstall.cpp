@@ -197,43 +197,36 @@ private slots:
         QCOMPARE(f->tree.read(QStringLiteral("Maps/island.txt")), QByteArray("new\nmap"));
     }
 
-    void refusesFilesOfOtherTypes_data()
+    void refusedFilesLeaveTheWizardOnItsPage_data()
     {
         QTest::addColumn<QString>("file");
-        QTest::newRow("capital extension") << "Maps/island.TXT";
-        QTest::newRow("no dot at all") << "Maps/island";
+        QTest::addColumn<QString>("type");
+        QTest::addColumn<QString>("message");
+        const QString invalid =
+            QStringLiteral("please select a valid filetype or create a '.brx' to inmstall these files automatically");
+        QTest::newRow("capital extension") << "Maps/island.TXT" << "Invalid file type set" << invalid;
+        QTest::newRow("no dot at all") << "Maps/island" << "Invalid file type set" << invalid;
+        QTest::newRow("bitmap") << "Maps/symbol3.bmp" << "File Type: Tatoo"
+                                << "To install tattoos you must use the tatto manager..Follow the instructions at the "
+                                   "bottom of the screen to install and manage them";
     }
-    void refusesFilesOfOtherTypes()
+    void refusedFilesLeaveTheWizardOnItsPage()
     {
         QFETCH(QString, file);
-        const QString invalid = QStringLiteral(
-            "please select a valid filetype or create a '.brx' to inmstall these files automatically");
+        QFETCH(QString, type);
+        QFETCH(QString, message);
         f->tree.write(file, "text");
         choose("op1");
-        click("cmdNext"); // no file chosen yet: no extension at all
         pick(TestTree::win(file));
-        QCOMPARE(text("lblType"), QStringLiteral("Invalid file type set"));
+        QCOMPARE(text("lblType"), type);
         click("cmdNext");
-        QCOMPARE(f->prompts.messages(), (QStringList{invalid, invalid}));
-        QCOMPARE(step(), 1);
-        QVERIFY(QDir(f->tree.host(kPlay)).isEmpty());
-    }
-
-    void bitmapsGoToTheTattooManager()
-    {
-        f->tree.write(QStringLiteral("Maps/symbol3.bmp"), QByteArray("BM\0\0", 4));
-        choose("op1");
-        pick(win("Maps/symbol3.bmp"));
-        QCOMPARE(text("lblType"), QStringLiteral("File Type: Tatoo"));
-        click("cmdNext");
-        QCOMPARE(f->prompts.messages(),
-                 QStringList{QStringLiteral("To install tattoos you must use the tatto manager..Follow the instructions "
-                                            "at the bottom of the screen to install and manage them")});
-        QVERIFY(f->desk->tattoo());
+        QCOMPARE(f->prompts.messages(), QStringList{message});
+        QCOMPARE(f->desk->tattoo() != nullptr, file.endsWith(QLatin1String(".bmp"))); // bitmaps open the tattoo manager
         DeskFixture::flushDeletes();
         QCOMPARE(f->desk->install(), wizard);
         QCOMPARE(page(), kChoosePage);
-        QVERIFY(!f->tree.exists(QStringLiteral("Veldrin/symbol3.bmp.bak")));
+        QVERIFY(QDir(f->tree.host(kPlay)).isEmpty());
+        QVERIFY(QDir(f->tree.host(QStringLiteral("Veldrin")), QStringLiteral("*.bak")).entryList(QDir::Files).isEmpty());
     }
 
     void webOptionsAndCancelCloseTheWizard()
