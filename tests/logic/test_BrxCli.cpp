@@ -11,22 +11,17 @@ namespace {
 
 struct Outcome
 {
-    int code = -1;
-    QString out;
-    QString err;
+    int code;
+    QString out, err;
 };
 
 Outcome brxTool(const QStringList &args)
 {
     QProcess process;
     process.start(QStringLiteral(VELDRIN_BRX_PATH), args);
-    Outcome o;
-    if (!process.waitForFinished(60000) || process.exitStatus() != QProcess::NormalExit)
-        return o;
-    o.code = process.exitCode();
-    o.out = QString::fromLocal8Bit(process.readAllStandardOutput());
-    o.err = QString::fromLocal8Bit(process.readAllStandardError());
-    return o;
+    const bool ran = process.waitForFinished(60000) && process.exitStatus() == QProcess::NormalExit;
+    return {ran ? process.exitCode() : -1, QString::fromLocal8Bit(process.readAllStandardOutput()),
+            QString::fromLocal8Bit(process.readAllStandardError())};
 }
 
 QByteArray entry(const QString &path, const char *title, const QByteArray &content)
