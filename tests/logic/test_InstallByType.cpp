@@ -27,7 +27,6 @@ private slots:
         QTest::newRow("dot in folder") << "D:\\My.Maps\\island" << "Maps\\island" << refused << QString();
         QTest::newRow("no dot") << "C:\\Maps\\island" << "C:\\Maps\\island" << refused << QString();
         QTest::newRow("trailing dot") << "C:\\x." << QString() << refused << QString();
-        QTest::newRow("trailing space") << "C:\\x.txt " << "txt " << refused << QString();
         QTest::newRow("empty") << QString() << QString() << refused << QString();
     }
 

@@ -137,13 +137,11 @@ private slots:
     void buildsAPackageEndToEnd()
     {
         f->tree.write(QStringLiteral("Maps/island.txt"), "first line\r\nsecond line");
-        f->tree.write(QStringLiteral("Maps/bo.l3d"), QByteArray("L3D\0\x01\x02\xff mesh", 12));
         const QString islandTarget = TestTree::gameFolder() + QStringLiteral("Scripts\\Playgrounds\\island.txt");
-        const QString meshTarget = TestTree::gameFolder() + QStringLiteral("Data\\CreatureMesh\\bo.l3d");
         choose("op2");
         pick(win("Maps/island.txt"), islandTarget);
-        pick(win("Maps/bo.l3d"), meshTarget);
-        QCOMPARE(list(), QStringLiteral("island.txt\nbo.l3d\n"));
+        pick(win("Maps/island.txt"), islandTarget + QStringLiteral(".old"));
+        QCOMPARE(list(), QStringLiteral("island.txt\nisland.txt\n"));
         click("cmdNext");
         QVERIFY(!on("cmdNext"));
         pick(win("Packages/pack.brx"));
@@ -152,7 +150,7 @@ private slots:
         QCOMPARE(page(), QStringLiteral("5 Saving Files2 BN-+-+-+-"));
         QByteArray expected;
         QVERIFY(brx::appendFile(expected, islandTarget, QStringLiteral("island.txt"), win("Maps/island.txt")));
-        QVERIFY(brx::appendFile(expected, meshTarget, QStringLiteral("bo.l3d"), win("Maps/bo.l3d")));
+        QVERIFY(brx::appendFile(expected, islandTarget + QStringLiteral(".old"), QStringLiteral("island.txt"), win("Maps/island.txt")));
         expected += "\r\n";
         QCOMPARE(f->tree.read(QStringLiteral("Veldrin/Backup/brx/pack.brx")), expected);
         // Back leads to step 4; Next saves the same package again.
