@@ -145,7 +145,6 @@ private slots:
         click("cmdNext");
         QVERIFY(!on("cmdNext"));
         pick(win("Packages/pack.brx"));
-        QCOMPARE(f->prompts.shown.last().text, QStringLiteral("Bracken's Installation Files (*.brx)|*.brx"));
         click("cmdNext");
         QCOMPARE(page(), QStringLiteral("5 Saving Files2 BN-+-+-+-"));
         QByteArray expected;
@@ -171,19 +170,17 @@ private slots:
         QVERIFY(brx::savePackage(three, win("Packages/three.brx")));
         choose("op1");
         pick(win("Packages/three.brx"));
-        QCOMPARE(text("lblType"), QStringLiteral("File Type: Bracken Installation File"));
         click("cmdNext");
         QCOMPARE(QDir(f->tree.host(QStringLiteral("Veldrin/Backup/brx"))).entryList(QDir::Files).size(), 3);
         // Six single-precision steps of 100/6 would pass 100; the bar stops there.
         QCOMPARE(wizard->progressValue(), 100.0f);
+        QCOMPARE(w<QProgressBar>("prg1")->value(), 100);
         QCOMPARE(page(), kChoosePage);
-        QVERIFY(f->prompts.messages().isEmpty());
 
         // The page stays for the next file; after a single file Back returns to it.
         f->tree.write(kPlay + QStringLiteral("island.txt"), "old map");
         f->tree.write(QStringLiteral("Maps/island.txt"), "new\nmap");
         pick(win("Maps/island.txt"));
-        QCOMPARE(text("lblType"), QStringLiteral("File Type: Map"));
         click("cmdNext");
         QCOMPARE(f->tree.read(kPlay + QStringLiteral("island.txt")), QByteArray("new\r\nmap\r\n"));
         QCOMPARE(f->tree.read(QStringLiteral("Veldrin/island.txt.bak")), QByteArray("old map\r\n"));
