@@ -116,12 +116,14 @@ private slots:
         QTest::addColumn<QByteArray>("package");
         QTest::addColumn<QString>("message");
         const QByteArray good = threeEntryPackage();
-        QTest::newRow("missing file") << QByteArray() << brx::kNotValidMessage;
+        const QString notValid = QStringLiteral("This is not a valid Brx file.");
+        const QString damaged = QStringLiteral("This package is damaged and was not installed.");
+        QTest::newRow("missing file") << QByteArray() << notValid;
         QTest::newRow("lower-case markers") << QByteArray(good).replace("###Begin_BRX###", "###begin_brx###")
-                                            << brx::kNotValidMessage;
+                                            << notValid;
         // Only the last entry is broken: the first two must not be installed either.
-        QTest::newRow("last entry damaged") << good.left(good.lastIndexOf("###End_BRX###")) << brx::kDamagedMessage;
-        QTest::newRow("nested package") << good + "###Begin_BRX###\r\n" << brx::kDamagedMessage;
+        QTest::newRow("last entry damaged") << good.left(good.lastIndexOf("###End_BRX###")) << damaged;
+        QTest::newRow("nested package") << good + "###Begin_BRX###\r\n" << damaged;
     }
 
     void refusedPackagesWriteNothing()

@@ -40,8 +40,6 @@ private slots:
         const FileType &type = typeForPath(path);
         QCOMPARE(int(type.route), route);
         QCOMPARE(type.subfolder, subfolder);
-        if (type.route == Route::Invalid)
-            QCOMPARE(type.caption, QStringLiteral("Invalid file type set"));
     }
 
     void installWritesTargetAndBackup_data()
