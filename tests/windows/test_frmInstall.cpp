@@ -1,12 +1,10 @@
+// The wizard driven through its controls: which page follows which, what it asks, and that each
+// finishing step hands the chosen files to the install logic (whose byte layouts the logic tests pin).
+#include "DeskFixture.h"
 #include "installer/Brx.h"
 #include "installer/frmInstall.h"
-#include "shell/Desk.h"
-#include "shell/frmMDI.h"
-#include "support/ScriptedPrompts.h"
-#include "support/TestTree.h"
+#include "shell/Hosts.h"
 
-#include <QApplication>
-#include <QMdiArea>
 #include <QDir>
 #include <QFile>
 #include <QGroupBox>
@@ -15,24 +13,19 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QTest>
-#include <memory>
 
 namespace {
-const QString kNote1 = QStringLiteral("NOTE:You can only install mods if they are inside a brx file!...... All files "
-                                      "are backed up before they are overwritten/saved!");
-const QString kInvalid =
-    QStringLiteral("please select a valid filetype or create a '.brx' to inmstall these files automatically");
+const QString kOptionPage = QStringLiteral("0 Choose an Option bN--+----");
+const QString kChoosePage = QStringLiteral("1 Choose a file to install BN++-+++-");
+const QString kPlay = QStringLiteral("Games/Black & White/Scripts/Playgrounds/");
+QString win(const char *rest) { return TestTree::win(QLatin1String(rest)); }
 } // namespace
 
 class test_frmInstall : public QObject
 {
     Q_OBJECT
 
-    std::unique_ptr<TestTree> tree;
-    std::unique_ptr<Modual1> state;
-    std::unique_ptr<ScriptedPrompts> prompts;
-    std::unique_ptr<Desk> desk;
+    std::unique_ptr<DeskFixture> f;
     frmInstall *wizard = nullptr;
 
     template <class T> T *w(const char *name)
@@ -43,416 +36,209 @@ class test_frmInstall : public QObject
         return found;
     }
     QString text(const char *name) { return w<QLabel>(name)->text(); }
-    bool shown(const char *name) { return !w<QWidget>(name)->isHidden(); }
+    QString list() { return w<QPlainTextEdit>("rtbFileNames")->toPlainText(); }
     bool on(const char *name) { return w<QWidget>(name)->isEnabled(); }
     void click(const char *name) { w<QPushButton>(name)->click(); }
-    qint16 step() const { return state->installer.WizardStep; }
-    void settle() { QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); }
+    qint16 step() const { return f->state.installer.WizardStep; }
     void choose(const char *option)
     {
         w<QRadioButton>(option)->setChecked(true);
         click("cmdNext");
     }
-    // One "..." on the add page: the file to add, then where it is to be installed.
-    void addFile(const QString &source, const QString &installPath)
+    // On the add page "..." asks for the file, then for where it is to be installed.
+    void pick(const QString &path, const QString &installTo = {})
     {
-        prompts->answerWindowsPath(source);
-        prompts->answerWindowsPath(installPath);
+        f->prompts.answerWindowsPath(path);
+        if (!installTo.isEmpty())
+            f->prompts.answerWindowsPath(installTo);
         click("cmdInstall");
     }
-    void pickForInstall(const QString &path)
-    {
-        prompts->answerWindowsPath(path);
-        click("cmdInstall");
-    }
-    // The visible state of a page: frame caption, then on/off and shown/hidden flags.
+    // Step, frame caption, Back/Next enabled, then which controls are shown.
     QString page()
     {
-        QString out = w<QGroupBox>("Frame1")->title() + QLatin1Char(' ');
+        QString out = QString::number(step()) + QLatin1Char(' ') + w<QGroupBox>("Frame1")->title() + QLatin1Char(' ');
         out += on("cmdBack") ? 'B' : 'b';
         out += on("cmdNext") ? 'N' : 'n';
         for (const char *name : {"cmdInstall", "lblPath", "op1", "lblNote", "lblType", "prg1", "rtbFileNames"})
-            out += shown(name) ? '+' : '-';
+            out += w<QWidget>(name)->isHidden() ? '-' : '+';
         return out;
+    }
+    void closesOnNext()
+    {
+        click("cmdNext");
+        DeskFixture::flushDeletes();
+        QVERIFY(!f->desk->install());
     }
 
 private slots:
-    void initTestCase()
-    {
-        qputenv("VELDRIN_MAKER_HOST", "maker.test");
-        qputenv("VELDRIN_PARTNER_HOST", "partner.test");
-    }
-
     void init()
     {
-        tree = std::make_unique<TestTree>();
-        tree->makeGameAndProgramFolders();
-        tree->mkdir(QStringLiteral("Maps"));
-        tree->mkdir(QStringLiteral("Packages"));
-        state = std::make_unique<Modual1>();
-        state->settings.GameFolder = TestTree::gameFolder();
-        state->settings.ProgramFolder = TestTree::programFolder();
-        state->installer.WizardStep = 5; // left over from an earlier wizard
-        prompts = std::make_unique<ScriptedPrompts>();
-        desk = std::make_unique<Desk>(*state, *prompts);
-        wizard = desk->showInstall();
+        f = std::make_unique<DeskFixture>();
+        f->tree.mkdir(QStringLiteral("Packages"));
+        f->state.installer.WizardStep = 5; // left over from an earlier wizard
+        wizard = f->desk->showInstall();
         QVERIFY(wizard);
+        QCOMPARE(page(), kOptionPage);
     }
 
     void cleanup()
     {
-        // Children first: the frame's own teardown is not what these tests are about.
-        if (frmMDI *frame = desk->openMdi())
-            frame->mdiArea()->closeAllSubWindows();
-        settle();
-        desk.reset();
-        settle();
-        for (QWidget *top : QApplication::topLevelWidgets())
-            QVERIFY2(!top->isVisible(), qPrintable(top->objectName()));
-        QVERIFY(!prompts->unscripted);
-        QCOMPARE(prompts->pendingAnswers(), 0);
-        tree.reset();
-    }
-
-    void opensOnTheOptionPage()
-    {
-        QCOMPARE(wizard->windowTitle(), QStringLiteral("Veldrin - Installer"));
-        QVERIFY(wizard->isWindow());
-        QCOMPARE(step(), 0);
-        QCOMPARE(page(), QStringLiteral("Choose an Option bN--+----"));
-        QCOMPARE(w<QLabel>("Image1")->pixmap().size(), QSize(100, 400));
-        QCOMPARE(text("lblPath"), QStringLiteral("No file selected"));
-        QCOMPARE(text("lblType"), QStringLiteral("No file type set"));
-        QCOMPARE(text("lblNote"), QString());
-        QCOMPARE(w<QPushButton>("cmdInstall")->text(), QStringLiteral("..."));
-        QCOMPARE(w<QPushButton>("cmdBack")->text(), QStringLiteral("<< Back"));
-        QCOMPARE(w<QPushButton>("cmdNext")->text(), QStringLiteral("Next >>"));
-        QCOMPARE(w<QPushButton>("cmdCancel")->text(), QStringLiteral("Cancel"));
-        QCOMPARE(w<QRadioButton>("op1")->text(), QStringLiteral("Install a Black and White file"));
-        QCOMPARE(w<QRadioButton>("op2")->text(), QStringLiteral("Create a Black a Veldrin installation File"));
-        QCOMPARE(w<QRadioButton>("op3")->text(), QStringLiteral("Check for Veldrin Updates"));
-        QCOMPARE(w<QRadioButton>("op4")->text(), QStringLiteral("Browse the Web for Black and White files. "));
-        QVERIFY(w<QPlainTextEdit>("rtbFileNames")->isReadOnly());
-        auto *bar = w<QProgressBar>("prg1");
-        QCOMPARE(bar->minimum(), 0);
-        QCOMPARE(bar->maximum(), 100);
-
-        // One group: choosing one option clears the other.
-        w<QRadioButton>("op3")->setChecked(true);
-        w<QRadioButton>("op2")->setChecked(true);
-        QVERIFY(!w<QRadioButton>("op3")->isChecked());
-
-        // Next with nothing selected and Back on this page do nothing.
-        w<QRadioButton>("op2")->setAutoExclusive(false);
-        w<QRadioButton>("op2")->setChecked(false);
-        click("cmdNext");
-        wizard->cmdBack_Click();
-        wizard->cmdInstall_Click();
-        QCOMPARE(step(), 0);
-        QVERIFY(prompts->shown.isEmpty());
+        QVERIFY(!f->prompts.unscripted);
+        f->tearDown();
+        f.reset();
     }
 
     void everyTransitionOfThePages()
     {
-        choose("op1");
-        QCOMPARE(step(), 1);
-        QCOMPARE(page(), QStringLiteral("Choose a file to install BN++-+++-"));
-        QCOMPARE(text("lblNote"), kNote1);
-        click("cmdBack");
-        QCOMPARE(step(), 0);
-        QCOMPARE(page(), QStringLiteral("Choose an Option bN--+----"));
-
-        choose("op2");
-        QCOMPARE(step(), 2);
-        QCOMPARE(page(), QStringLiteral("Choose files Bn++-+--+"));
-        QCOMPARE(text("lblNote"), QStringLiteral("Choose the files you would like to add and then choose the "
-                                                 "directory where the file should be installed"));
-        tree->write(QStringLiteral("Maps/island.txt"), "isle");
-        addFile(TestTree::win(QStringLiteral("Maps/island.txt")), QStringLiteral("C:\\Games\\x\\island.txt"));
-        QVERIFY(on("cmdNext"));
+        // Nothing chosen: Next, Back and "..." stay on the option page.
         click("cmdNext");
-        QCOMPARE(step(), 3);
-        QCOMPARE(page(), QStringLiteral("Choose directory name Bn++-+---"));
-        QCOMPARE(text("lblPath"), QStringLiteral("No Directory Chosen!"));
-        QCOMPARE(text("lblNote"), QStringLiteral("Choose a directory and name to save the file to and then click next"));
-
-        const QString package = TestTree::win(QStringLiteral("Packages/isle.brx"));
-        prompts->answerWindowsPath(package);
-        click("cmdInstall");
-        QCOMPARE(step(), 4);
-        QCOMPARE(text("lblPath"), package);
-        QVERIFY(on("cmdNext"));
-        // In step 4 "..." does nothing: no dialog (an unscripted one would fail the test).
-        click("cmdInstall");
-        QCOMPARE(step(), 4);
-
-        click("cmdBack");
-        QCOMPARE(step(), 3);
-        QCOMPARE(page(), QStringLiteral("Choose directory name Bn++-+---"));
-        QCOMPARE(text("lblPath"), QStringLiteral("No Directory Chosen!"));
-        click("cmdBack");
-        QCOMPARE(step(), 2);
-        // The list and the entry stay; with a file already added the page can go on.
-        QCOMPARE(w<QPlainTextEdit>("rtbFileNames")->toPlainText(), QStringLiteral("island.txt\n"));
-        QVERIFY(on("cmdNext"));
-        QCOMPARE(brx::countEntries(wizard->packageText()), 1);
-
-        // Even back on the option page: choosing to build again finds the list and the package.
-        click("cmdBack");
+        wizard->cmdBack_Click();
+        wizard->cmdInstall_Click();
         QCOMPARE(step(), 0);
+        choose("op1");
+        f->prompts.answerCancel(); // a cancelled dialog on any page changes nothing
+        click("cmdInstall");
+        QCOMPARE(page(), kChoosePage);
+        QCOMPARE(text("lblPath"), QStringLiteral("No file selected"));
+        click("cmdBack");
+        QCOMPARE(page(), kOptionPage);
         choose("op2");
-        QCOMPARE(w<QPlainTextEdit>("rtbFileNames")->toPlainText(), QStringLiteral("island.txt\n"));
-        addFile(TestTree::win(QStringLiteral("Maps/island.txt")), QStringLiteral("C:\\Games\\y\\island.txt"));
+        f->prompts.answerCancel();
+        click("cmdInstall");
+        f->tree.write(QStringLiteral("Maps/island.txt"), "isle");
+        f->prompts.answerWindowsPath(win("Maps/island.txt"));
+        f->prompts.answerCancel(); // the file chosen, its install path not
+        click("cmdInstall");
+        QVERIFY(list().isEmpty() && wizard->packageText().isEmpty());
+        QCOMPARE(page(), QStringLiteral("2 Choose files Bn++-+--+"));
+        pick(win("Maps/island.txt"), QStringLiteral("C:\\Games\\x\\island.txt"));
+        click("cmdNext");
+        f->prompts.answerCancel();
+        click("cmdInstall");
+        QCOMPARE(page(), QStringLiteral("3 Choose directory name Bn++-+---"));
+        pick(win("Packages/isle.brx"));
+        click("cmdInstall"); // asks nothing in step 4: an unscripted dialog would fail the test
+        QCOMPARE(step(), 4);
+        click("cmdBack");
+        QCOMPARE(text("lblPath"), QStringLiteral("No Directory Chosen!"));
+        click("cmdBack");
+        QCOMPARE(page(), QStringLiteral("2 Choose files BN++-+--+"));
+        // Back to the options and into the add page again: the entries are still there.
+        click("cmdBack");
+        choose("op2");
+        QCOMPARE(list(), QStringLiteral("island.txt\n"));
+        pick(win("Maps/island.txt"), QStringLiteral("C:\\Games\\y\\island.txt"));
         const brx::ReadResult read = brx::readEntries(wizard->packageText());
         QCOMPARE(read.count, 2);
-        QCOMPARE(read.entries.value(0).installPath, QStringLiteral("C:\\Games\\x\\island.txt"));
         QCOMPARE(read.entries.value(1).installPath, QStringLiteral("C:\\Games\\y\\island.txt"));
-        QVERIFY(!tree->exists(QStringLiteral("Packages/isle.brx")));
+        QVERIFY(f->prompts.messages().isEmpty());
     }
 
     void buildsAPackageEndToEnd()
     {
-        tree->write(QStringLiteral("Maps/island.txt"), "first line\r\nsecond line");
-        const QByteArray mesh("L3D\0\x01\x02\xff mesh", 12);
-        tree->write(QStringLiteral("Maps/bo.l3d"), mesh);
-        const QString islandTarget = QStringLiteral("C:\\Games\\Black & White\\Scripts\\Playgrounds\\island.txt");
-        const QString meshTarget = QStringLiteral("C:\\Games\\Black & White\\Data\\CreatureMesh\\bo.l3d");
-
+        f->tree.write(QStringLiteral("Maps/island.txt"), "first line\r\nsecond line");
+        const QString islandTarget = TestTree::gameFolder() + QStringLiteral("Scripts\\Playgrounds\\island.txt");
         choose("op2");
-        QVERIFY(!on("cmdNext"));
-        addFile(TestTree::win(QStringLiteral("Maps/island.txt")), islandTarget);
-        addFile(TestTree::win(QStringLiteral("Maps/bo.l3d")), meshTarget);
-        QCOMPARE(w<QPlainTextEdit>("rtbFileNames")->toPlainText(), QStringLiteral("island.txt\nbo.l3d\n"));
-        QCOMPARE(state->installer.AddedFileName, QStringLiteral("bo.l3d"));
+        pick(win("Maps/island.txt"), islandTarget);
+        pick(win("Maps/island.txt"), islandTarget + QStringLiteral(".old"));
+        QCOMPARE(list(), QStringLiteral("island.txt\nisland.txt\n"));
         click("cmdNext");
         QVERIFY(!on("cmdNext"));
-        prompts->answerWindowsPath(TestTree::win(QStringLiteral("Packages/pack.brx")));
-        click("cmdInstall");
-
-        QCOMPARE(prompts->shown.size(), 5);
-        QCOMPARE(prompts->shown[0].kind, ScriptedPrompts::Shown::OpenDialog);
-        QCOMPARE(prompts->shown[0].text, QString());
-        QCOMPARE(prompts->shown[1].kind, ScriptedPrompts::Shown::SaveDialog);
-        QCOMPARE(prompts->shown[2].initialPath, TestTree::win(QStringLiteral("Maps/island.txt")));
-        QCOMPARE(prompts->shown[3].initialPath, islandTarget);
-        QCOMPARE(prompts->shown[4].kind, ScriptedPrompts::Shown::SaveDialog);
-        QCOMPARE(prompts->shown[4].text, QStringLiteral("Bracken's Installation Files (*.brx)|*.brx"));
-
+        pick(win("Packages/pack.brx"));
         click("cmdNext");
-        QCOMPARE(step(), 5);
-        QCOMPARE(page(), QStringLiteral("Saving Files2 BN-+-+-+-"));
-        QCOMPARE(text("lblPath"), QStringLiteral("Files saved!"));
-        QCOMPARE(text("lblNote"), QStringLiteral("Your file was saved and Backed up!"));
-        QCOMPARE(w<QProgressBar>("prg1")->value(), 100);
-        QCOMPARE(state->installer.ChosenFileName, QStringLiteral("pack.brx"));
-
+        QCOMPARE(page(), QStringLiteral("5 Saving Files2 BN-+-+-+-"));
         QByteArray expected;
-        QVERIFY(brx::appendFile(expected, islandTarget, QStringLiteral("island.txt"),
-                                TestTree::win(QStringLiteral("Maps/island.txt"))));
-        QVERIFY(brx::appendFile(expected, meshTarget, QStringLiteral("bo.l3d"),
-                                TestTree::win(QStringLiteral("Maps/bo.l3d"))));
+        QVERIFY(brx::appendFile(expected, islandTarget, QStringLiteral("island.txt"), win("Maps/island.txt")));
+        QVERIFY(brx::appendFile(expected, islandTarget + QStringLiteral(".old"), QStringLiteral("island.txt"), win("Maps/island.txt")));
         expected += "\r\n";
-        const QByteArray saved = tree->read(QStringLiteral("Packages/pack.brx"));
-        QCOMPARE(saved, expected);
-        QVERIFY(saved.startsWith("###Begin_BRX###\r\n###Install###" + islandTarget.toLatin1()
-                                 + "###/Install###\r\n###Title###island.txt###/Title###\r\n"
-                                   "first line\r\nsecond line\r\n###End_BRX###\r\n"));
-        QVERIFY(saved.endsWith("###End_BRX###\r\n\r\n"));
-        QCOMPARE(tree->read(QStringLiteral("Veldrin/Backup/brx/pack.brx")), expected);
-
-        // Back leads to step 4 with the saving page kept; Next saves the same package again.
-        QFile::remove(tree->host(QStringLiteral("Packages/pack.brx")));
+        QCOMPARE(f->tree.read(QStringLiteral("Veldrin/Backup/brx/pack.brx")), expected);
+        // Back leads to step 4; Next saves the same package again.
+        QFile::remove(f->tree.host(QStringLiteral("Packages/pack.brx")));
         click("cmdBack");
         QCOMPARE(step(), 4);
-        QCOMPARE(page(), QStringLiteral("Saving Files2 BN-+-+-+-"));
         click("cmdNext");
-        QCOMPARE(step(), 5);
-        QCOMPARE(tree->read(QStringLiteral("Packages/pack.brx")), expected);
-
-        click("cmdNext");
-        settle();
-        QVERIFY(!desk->install());
+        QCOMPARE(f->tree.read(QStringLiteral("Packages/pack.brx")), expected);
+        closesOnNext();
     }
 
-    void cancelledDialogsChangeNothing()
-    {
-        choose("op1");
-        prompts->answerCancel();
-        click("cmdInstall");
-        QCOMPARE(text("lblPath"), QStringLiteral("No file selected"));
-        QCOMPARE(text("lblType"), QStringLiteral("No file type set"));
-        QCOMPARE(step(), 1);
-
-        click("cmdBack");
-        choose("op2");
-        prompts->answerCancel();
-        click("cmdInstall");
-        tree->write(QStringLiteral("Maps/a.txt"), "aaa");
-        prompts->answerWindowsPath(TestTree::win(QStringLiteral("Maps/a.txt")));
-        prompts->answerCancel();
-        click("cmdInstall");
-        QCOMPARE(w<QPlainTextEdit>("rtbFileNames")->toPlainText(), QString());
-        QVERIFY(wizard->packageText().isEmpty());
-        QVERIFY(state->installer.AddedFileName.isEmpty());
-        QVERIFY(!on("cmdNext"));
-        QCOMPARE(step(), 2);
-
-        addFile(TestTree::win(QStringLiteral("Maps/a.txt")), QStringLiteral("C:\\Games\\a.txt"));
-        click("cmdNext");
-        prompts->answerCancel();
-        click("cmdInstall");
-        QCOMPARE(step(), 3);
-        QCOMPARE(text("lblPath"), QStringLiteral("No Directory Chosen!"));
-        QVERIFY(!on("cmdNext"));
-        QVERIFY(prompts->messages().isEmpty());
-    }
-
-    void installsAMapAndBacksUpTheOldOne()
-    {
-        tree->write(QStringLiteral("Games/Black & White/Scripts/Playgrounds/island.txt"), "old map");
-        tree->write(QStringLiteral("Maps/island.txt"), "new\nmap");
-        choose("op1");
-        pickForInstall(TestTree::win(QStringLiteral("Maps/island.txt")));
-        QCOMPARE(text("lblPath"), TestTree::win(QStringLiteral("Maps/island.txt")));
-        QCOMPARE(text("lblType"), QStringLiteral("File Type: Map"));
-        // What is installed is the file as it was when chosen.
-        tree->write(QStringLiteral("Maps/island.txt"), "changed later");
-
-        click("cmdNext");
-        QCOMPARE(tree->read(QStringLiteral("Games/Black & White/Scripts/Playgrounds/island.txt")),
-                 QByteArray("new\r\nmap\r\n"));
-        QCOMPARE(tree->read(QStringLiteral("Veldrin/island.txt.bak")), QByteArray("old map\r\n"));
-        QCOMPARE(text("lblNote"), QStringLiteral("Your file was backed and then installed to the correct directory."));
-        QCOMPARE(w<QProgressBar>("prg1")->value(), 100);
-        QCOMPARE(state->installer.ChosenFileName, QStringLiteral("island.txt"));
-        QCOMPARE(step(), 5);
-
-        // Back returns to the install page, never to the save step that would write over the map.
-        click("cmdBack");
-        QCOMPARE(step(), 1);
-        QCOMPARE(page(), QStringLiteral("Choose a file to install BN++-+++-"));
-        QCOMPARE(text("lblPath"), TestTree::win(QStringLiteral("Maps/island.txt")));
-        QCOMPARE(tree->read(QStringLiteral("Maps/island.txt")), QByteArray("changed later"));
-
-        // Choosing a landscape from there installs it into its own folder.
-        tree->write(QStringLiteral("Maps/hill.lnd"), "hill");
-        pickForInstall(TestTree::win(QStringLiteral("Maps/hill.lnd")));
-        QCOMPARE(text("lblType"), QStringLiteral("File Type: Landscape"));
-        click("cmdNext");
-        QCOMPARE(tree->read(QStringLiteral("Games/Black & White/Data/Landscape/hill.lnd")), QByteArray("hill\r\n"));
-        QCOMPARE(step(), 5);
-        click("cmdNext");
-        settle();
-        QVERIFY(!desk->install());
-    }
-
-    void installsPackagesWithTheBar()
+    void installsAPackageThenAMap()
     {
         QByteArray three;
         for (const char *name : {"one.txt", "two.txt", "six.txt"})
-            brx::appendEntry(three, state->settings.GameFolder + QLatin1String("Scripts\\Playgrounds\\") + name,
+            brx::appendEntry(three, TestTree::gameFolder() + QLatin1String("Scripts\\Playgrounds\\") + name,
                              QLatin1String(name), QByteArray("map ") + name);
-        QVERIFY(brx::savePackage(three, TestTree::win(QStringLiteral("Packages/three.brx"))));
-        QByteArray one;
-        brx::appendEntry(one, state->settings.GameFolder + QLatin1String("Data\\Landscape\\hill.lnd"),
-                         QStringLiteral("hill.lnd"), "hill");
-        QVERIFY(brx::savePackage(one, TestTree::win(QStringLiteral("Packages/one.brx"))));
-
+        QVERIFY(brx::savePackage(three, win("Packages/three.brx")));
         choose("op1");
-        pickForInstall(TestTree::win(QStringLiteral("Packages/three.brx")));
-        QCOMPARE(text("lblType"), QStringLiteral("File Type: Bracken Installation File"));
+        pick(win("Packages/three.brx"));
         click("cmdNext");
-        for (const char *name : {"one.txt", "two.txt", "six.txt"}) {
-            const QByteArray content = QByteArray("\r\nmap ") + name + "\r\n\r\n";
-            QCOMPARE(tree->read(QStringLiteral("Games/Black & White/Scripts/Playgrounds/") + name), content);
-            QCOMPARE(tree->read(QStringLiteral("Veldrin/Backup/brx/") + name), content);
-        }
-        // Six sums of 100/6 in single precision would pass 100; the bar stops there.
+        QCOMPARE(QDir(f->tree.host(QStringLiteral("Veldrin/Backup/brx"))).entryList(QDir::Files).size(), 3);
+        // Six single-precision steps of 100/6 would pass 100; the bar stops there.
         QCOMPARE(wizard->progressValue(), 100.0f);
         QCOMPARE(w<QProgressBar>("prg1")->value(), 100);
-        QCOMPARE(step(), 1);
-        QCOMPARE(page(), QStringLiteral("Choose a file to install BN++-+++-"));
-        QVERIFY(prompts->shown.size() == 1 && prompts->messages().isEmpty());
-        QCOMPARE(brx::countEntries(wizard->packageText()), 3);
+        QCOMPARE(page(), kChoosePage);
 
-        // The page stays: the next package installs from here too.
-        pickForInstall(TestTree::win(QStringLiteral("Packages/one.brx")));
+        // The page stays for the next file; after a single file Back returns to it.
+        f->tree.write(kPlay + QStringLiteral("island.txt"), "old map");
+        f->tree.write(QStringLiteral("Maps/island.txt"), "new\nmap");
+        pick(win("Maps/island.txt"));
         click("cmdNext");
-        QCOMPARE(tree->read(QStringLiteral("Games/Black & White/Data/Landscape/hill.lnd")),
-                 QByteArray("\r\nhill\r\n\r\n"));
-        QVERIFY(wizard->progressValue() <= 100.0f);
-        QCOMPARE(step(), 1);
+        QCOMPARE(f->tree.read(kPlay + QStringLiteral("island.txt")), QByteArray("new\r\nmap\r\n"));
+        QCOMPARE(f->tree.read(QStringLiteral("Veldrin/island.txt.bak")), QByteArray("old map\r\n"));
+        QCOMPARE(step(), 5);
+        // Never back to the save step, which would write over the chosen map.
+        click("cmdBack");
+        QCOMPARE(page(), kChoosePage);
+        QCOMPARE(f->tree.read(QStringLiteral("Maps/island.txt")), QByteArray("new\nmap"));
     }
 
-    void refusesFilesOfOtherTypes_data()
+    void refusedFilesLeaveTheWizardOnItsPage_data()
     {
         QTest::addColumn<QString>("file");
-        QTest::newRow("capital extension") << "Maps/island.TXT";
-        QTest::newRow("no dot at all") << "Maps/island";
-        QTest::newRow("unknown extension") << "Maps/island.zip";
+        QTest::addColumn<QString>("type");
+        QTest::addColumn<QString>("message");
+        const QString invalid =
+            QStringLiteral("please select a valid filetype or create a '.brx' to inmstall these files automatically");
+        QTest::newRow("capital extension") << "Maps/island.TXT" << "Invalid file type set" << invalid;
+        QTest::newRow("no dot at all") << "Maps/island" << "Invalid file type set" << invalid;
+        QTest::newRow("bitmap") << "Maps/symbol3.bmp" << "File Type: Tatoo"
+                                << "To install tattoos you must use the tatto manager..Follow the instructions at the "
+                                   "bottom of the screen to install and manage them";
     }
-    void refusesFilesOfOtherTypes()
+    void refusedFilesLeaveTheWizardOnItsPage()
     {
         QFETCH(QString, file);
-        tree->write(file, "text");
+        QFETCH(QString, type);
+        QFETCH(QString, message);
+        f->tree.write(file, "text");
         choose("op1");
-        // Next before any file is chosen finds no extension at all.
+        pick(TestTree::win(file));
+        QCOMPARE(text("lblType"), type);
         click("cmdNext");
-        pickForInstall(TestTree::win(file));
-        QCOMPARE(text("lblType"), QStringLiteral("Invalid file type set"));
-        click("cmdNext");
-        QCOMPARE(prompts->messages(), (QStringList{kInvalid, kInvalid}));
-        QCOMPARE(step(), 1);
-        QVERIFY(QDir(tree->host(QStringLiteral("Games/Black & White/Scripts/Playgrounds"))).isEmpty());
-        QVERIFY(!tree->exists(QStringLiteral("Veldrin/island.TXT.bak")));
+        QCOMPARE(f->prompts.messages(), QStringList{message});
+        QCOMPARE(f->desk->tattoo() != nullptr, file.endsWith(QLatin1String(".bmp"))); // bitmaps open the tattoo manager
+        DeskFixture::flushDeletes();
+        QCOMPARE(f->desk->install(), wizard);
+        QCOMPARE(page(), kChoosePage);
+        QVERIFY(QDir(f->tree.host(kPlay)).isEmpty());
+        QVERIFY(QDir(f->tree.host(QStringLiteral("Veldrin")), QStringLiteral("*.bak")).entryList(QDir::Files).isEmpty());
     }
 
-    void bitmapsGoToTheTattooManager()
+    void webOptionsAndCancelCloseTheWizard()
     {
-        tree->write(QStringLiteral("Maps/symbol3.bmp"), QByteArray("BM\0\0", 4));
-        choose("op1");
-        pickForInstall(TestTree::win(QStringLiteral("Maps/symbol3.bmp")));
-        QCOMPARE(text("lblType"), QStringLiteral("File Type: Tatoo"));
-        QVERIFY(!desk->tattoo());
-        click("cmdNext");
-        QCOMPARE(prompts->messages(),
-                 QStringList{QStringLiteral("To install tattoos you must use the tatto manager..Follow the instructions "
-                                            "at the bottom of the screen to install and manage them")});
-        QVERIFY(desk->tattoo());
-        settle();
-        QCOMPARE(desk->install(), wizard);
-        QCOMPARE(step(), 1);
-        QCOMPARE(page(), QStringLiteral("Choose a file to install BN++-+++-"));
-        QVERIFY(!tree->exists(QStringLiteral("Veldrin/symbol3.bmp.bak")));
-    }
-
-    void webOptionsShowThePageAndClose_data()
-    {
-        QTest::addColumn<QString>("option");
-        QTest::addColumn<QString>("address");
-        QTest::newRow("updates") << "op3" << "maker.test/manager/update";
-        QTest::newRow("partner") << "op4" << "partner.test/fernlow";
-    }
-    void webOptionsShowThePageAndClose()
-    {
-        QFETCH(QString, option);
-        QFETCH(QString, address);
-        choose(option.toLatin1().constData());
-        QCOMPARE(state->BrowserAddress, address);
-        QVERIFY(desk->browser());
-        settle();
-        QVERIFY(!desk->install());
-    }
-
-    void cancelClosesAndReopeningStartsOver()
-    {
+        const QString pages[] = {hosts::maker() + QStringLiteral("/manager/update"), hosts::partner() + QStringLiteral("/fernlow")};
+        for (int i : {0, 1}) {
+            w<QRadioButton>(i ? "op4" : "op3")->setChecked(true);
+            closesOnNext();
+            QVERIFY(f->desk->browser());
+            QCOMPARE(f->state.BrowserAddress, pages[i]);
+            wizard = f->desk->showInstall();
+        }
         choose("op1");
         click("cmdCancel");
-        settle();
-        QVERIFY(!desk->install());
-        wizard = desk->showInstall();
-        QCOMPARE(step(), 0);
-        QCOMPARE(page(), QStringLiteral("Choose an Option bN--+----"));
+        DeskFixture::flushDeletes();
+        QVERIFY(!f->desk->install());
+        wizard = f->desk->showInstall(); // reopened, it starts over
+        QCOMPARE(page(), kOptionPage);
     }
 };
 
