@@ -91,6 +91,9 @@ private slots:
                                                    << QStringLiteral("###/Title###");
         QTest::newRow("nested package") << entryText("C:\\o.txt", "o.txt", entryText("C:\\i.txt", "i.txt", "x")) << 2
                                         << QStringLiteral("###Install###");
+        // Found by fuzzing: a path or title that the markers around it turn into marker text.
+        QTest::newRow("path makes a begin marker") << entryText("#Begin_BRX#", "a.txt", "x") << 2 << QStringLiteral("###");
+        QTest::newRow("title makes an end marker") << entryText("C:\\a.txt", "End_BRX", "x") << 1 << QStringLiteral("###");
         QTest::newRow("broken base64") << entryText("C:\\x.lnd", "x.lnd|base64", "not*base64") << 1 << QStringLiteral("base64");
     }
 
