@@ -12,7 +12,6 @@
 #include <QFileInfo>
 #include <QSaveFile>
 #include <cstdio>
-#include <memory>
 #include <unistd.h>
 
 namespace {
@@ -32,29 +31,23 @@ int usage(const QString &why)
     return Usage;
 }
 
-// A package file mapped into memory rather than copied: a big package is then read straight
-// from the file cache. The bytes stay valid as long as this lives.
+// The package is read into memory rather than mapped: a mapping would fault if another program
+// truncated the file while it installs, and a read costs little next to the writes.
 struct Loaded
 {
-    std::unique_ptr<QFile> file;
     QByteArray bytes;
 };
 
 std::optional<Loaded> readPackage(const QString &hostPath)
 {
     Loaded loaded;
-    loaded.file = std::make_unique<QFile>(hostPath);
-    QFile &file = *loaded.file;
+    QFile file(hostPath);
     if (QFileInfo(hostPath).isDir() || !file.open(QIODevice::ReadOnly)) {
         err(QStringLiteral("%1: cannot be read (%2)")
                 .arg(hostPath, QFileInfo(hostPath).isDir() ? QStringLiteral("it is a folder") : file.errorString()));
         return std::nullopt;
     }
-    const qint64 size = file.size();
-    const uchar *mapped = !file.isSequential() && size > 0 ? file.map(0, size, QFileDevice::MapPrivateOption) : nullptr;
-    const QByteArray raw = mapped ? QByteArray::fromRawData(reinterpret_cast<const char *>(mapped), qsizetype(size))
-                                  : file.readAll();
-    loaded.bytes = brx::normalizeBreaks(raw);
+    loaded.bytes = brx::normalizeBreaks(file.readAll());
     return loaded;
 }
 
