@@ -1,6 +1,7 @@
 #include "installer/frmInstall.h"
 
 #include "installer/Brx.h"
+#include "shell/Artwork.h"
 #include "shell/Desk.h"
 #include "shell/Hosts.h"
 
@@ -8,9 +9,6 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QLinearGradient>
-#include <QPainter>
-#include <QPainterPath>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
@@ -48,56 +46,6 @@ const Page kPages[] = {
      "Compiling Files. NOTE: This file will be saved in your specified file and backed up!", false, true, false},
 };
 
-// The tall picture at the wizard's left edge: an evening sky over the hills of the game.
-QPixmap sidePicture()
-{
-    QPixmap pixmap(100, 400);
-    QPainter p(&pixmap);
-    p.setRenderHint(QPainter::Antialiasing);
-    QLinearGradient sky(0, 0, 0, 400);
-    sky.setColorAt(0.0, QColor(18, 24, 64));
-    sky.setColorAt(0.55, QColor(120, 70, 110));
-    sky.setColorAt(0.8, QColor(236, 160, 70));
-    p.fillRect(pixmap.rect(), sky);
-
-    p.setPen(Qt::NoPen);
-    p.setBrush(QColor(255, 244, 214));
-    p.drawEllipse(QPointF(68, 250), 14, 14);
-
-    QPainterPath far;
-    far.moveTo(0, 300);
-    far.cubicTo(25, 270, 55, 280, 100, 292);
-    far.lineTo(100, 400);
-    far.lineTo(0, 400);
-    p.setBrush(QColor(52, 80, 60));
-    p.drawPath(far);
-    QPainterPath near;
-    near.moveTo(0, 340);
-    near.cubicTo(40, 315, 70, 345, 100, 330);
-    near.lineTo(100, 400);
-    near.lineTo(0, 400);
-    p.setBrush(QColor(26, 48, 32));
-    p.drawPath(near);
-
-    p.setPen(QColor(255, 255, 255, 220));
-    QFont font = p.font();
-    font.setPixelSize(22);
-    font.setBold(true);
-    p.setFont(font);
-    p.save();
-    p.translate(40, 230);
-    p.rotate(-90);
-    p.drawText(0, 0, QStringLiteral("Veldrin"));
-    p.restore();
-    font.setPixelSize(12);
-    font.setBold(false);
-    p.setFont(font);
-    p.translate(62, 230);
-    p.rotate(-90);
-    p.drawText(0, 0, QStringLiteral("Installer"));
-    return pixmap;
-}
-
 } // namespace
 
 frmInstall::frmInstall(Desk &desk, QWidget *parent)
@@ -113,7 +61,7 @@ frmInstall::frmInstall(Desk &desk, QWidget *parent)
 
     Image1 = new QLabel(this);
     named(Image1, "Image1");
-    Image1->setPixmap(sidePicture());
+    Image1->setPixmap(artwork::installerPicture());
     Image1->setFixedSize(100, 400);
 
     Frame1 = new QGroupBox(this);

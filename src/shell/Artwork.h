@@ -1,5 +1,6 @@
 #pragma once
-// The program's own pictures, drawn rather than shipped: the splash picture and the icon.
+// The program's own pictures, drawn rather than shipped: the splash picture, the installer's
+// side picture and the icon.
 #include <QIcon>
 #include <QPixmap>
 
@@ -9,6 +10,9 @@ inline constexpr QSize kSplashPictureSize(400, 125);
 
 // kSplashPictureSize: title, subtitle and a small island landscape under a night sky.
 QPixmap splashPicture();
+
+// 100 x 400: the installer wizard's tall picture, an evening sky over the hills.
+QPixmap installerPicture();
 
 QIcon programIcon();
 
