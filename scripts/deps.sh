@@ -2,6 +2,12 @@
 # Installs what building and testing Veldrin needs on Debian, when it is missing.
 set -euo pipefail
 packages=(cmake g++ make qt6-base-dev qt6-webengine-dev libgl-dev clang libclang-rt-14-dev python3)
+# The install journal lives in SQLite through Qt SQL.
+packages+=(libqt6sql6-sqlite)
+# Real Wine, a prefix made by wineboot, and tiny Windows programs built for the launch tests.
+packages+=(wine wine64 gcc-mingw-w64-x86-64)
+# Checking and building what a packager ships: desktop entry, AppStream data, the .deb.
+packages+=(desktop-file-utils appstream dpkg-dev file)
 missing=()
 for p in "${packages[@]}"; do
   dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
