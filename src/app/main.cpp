@@ -1,7 +1,7 @@
 #include "platform/WidgetPrompts.h"
 #include "shell/Desk.h"
 #include "shell/Artwork.h"
-#include "shell/SampleSetup.h"
+#include "app/SampleSetup.h"
 #include "shell/frmMDI.h"
 
 #include <QApplication>

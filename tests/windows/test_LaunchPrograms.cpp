@@ -1,6 +1,6 @@
 #include "DeskFixture.h"
 #include "shell/OptionsFile.h"
-#include "shell/SampleSetup.h"
+#include "app/SampleSetup.h"
 #include "shell/frmOptions.h"
 
 #include <QFile>

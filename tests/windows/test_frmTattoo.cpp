@@ -1,7 +1,7 @@
 #include "DeskFixture.h"
 #include "managers/WindowParts.h"
 #include "managers/frmTattoo.h"
-#include "shell/SampleSetup.h"
+#include "app/SampleSetup.h"
 
 #include <QLabel>
 #include <QPlainTextEdit>

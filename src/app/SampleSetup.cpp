@@ -1,4 +1,4 @@
-#include "shell/SampleSetup.h"
+#include "app/SampleSetup.h"
 
 #include "platform/FileIO.h"
 
