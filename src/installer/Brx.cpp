@@ -64,6 +64,25 @@ bool hasBinaryMark(const QString &title) { return title.endsWith(QLatin1String(k
 
 // ---- Writing ------------------------------------------------------------------------------
 
+const char *markerIn(const QByteArray &bytes)
+{
+    // One pass from '#' to '#' for all six: every file added to a package goes through here.
+    const char *const begin = bytes.constData();
+    const char *const end = begin + bytes.size();
+    for (const char *at = begin; at < end;) {
+        const auto *hash = static_cast<const char *>(std::memchr(at, '#', size_t(end - at)));
+        if (!hash)
+            return nullptr;
+        for (const char *marker : {kBegin, kInstall, kInstallEnd, kTitle, kTitleEnd, kEnd}) {
+            const size_t length = std::strlen(marker);
+            if (size_t(end - hash) >= length && std::memcmp(hash, marker, length) == 0)
+                return marker;
+        }
+        at = hash + 1;
+    }
+    return nullptr;
+}
+
 void appendEntry(QByteArray &package, const QString &installPath, const QString &title, const QByteArray &content)
 {
     package.append(kBegin).append("\r\n");
@@ -109,7 +128,7 @@ bool appendFileContent(QByteArray &package, const QString &installPath, const QS
             *error = QStringLiteral("its name holds '|', which a package title cannot carry");
         return false;
     }
-    if (fileio::isText(bytes))
+    if (fileio::isText(bytes) && !markerIn(bytes))
         appendEntry(package, installPath, title, normalizeBreaks(bytes));
     else
         appendBinaryEntry(package, installPath, title, bytes);
@@ -205,6 +224,11 @@ bool PackageFile::save(QString *error)
     d->pending.append("\r\n");
     d->opened = false;
     return d->file.append(d->pending, error) && d->file.commit(error);
+}
+
+QString damagedMessage(const ReadError &error)
+{
+    return kDamagedMessage + QStringLiteral("\n\nEntry %1 is damaged: %2.").arg(error.entry).arg(error.reason);
 }
 
 // ---- Reading ------------------------------------------------------------------------------

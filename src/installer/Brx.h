@@ -47,8 +47,13 @@ void appendEntry(QString &package, const QString &installPath, const QString &ti
 void appendBinaryEntry(QByteArray &package, const QString &installPath, const QString &title, const QByteArray &bytes);
 void appendBinaryEntry(QString &package, const QString &installPath, const QString &title, const QByteArray &bytes);
 
+// The marker that occurs first in bytes, or nullptr when none of the six does. Text
+// that holds one cannot travel in the text form: the reader would cut or split it there.
+const char *markerIn(const QByteArray &bytes);
+
 // Adds the file at sourcePath (a Windows path): a text file as a text entry, with its line
-// breaks made CR LF as a text buffer would; a file that is not text as a binary entry.
+// breaks made CR LF as a text buffer would; a file that is not text, or whose text holds a
+// marker, as a binary entry.
 // When the file cannot be read, or its title holds '|', nothing is appended and false is
 // returned with the reason.
 bool appendFile(QByteArray &package, const QString &installPath, const QString &title, const QString &sourcePath,
@@ -56,8 +61,8 @@ bool appendFile(QByteArray &package, const QString &installPath, const QString &
 bool appendFile(QString &package, const QString &installPath, const QString &title, const QString &sourcePath,
                 QString *error = nullptr);
 
-// The same for a file's bytes already read: text or binary form by its content. False, with
-// nothing appended, when the title holds '|'.
+// The same for a file's bytes already read: text or binary form by its content (markers
+// included, see markerIn). False, with nothing appended, when the title holds '|'.
 bool appendFileContent(QByteArray &package, const QString &installPath, const QString &title, const QByteArray &bytes,
                        QString *error = nullptr);
 
@@ -131,6 +136,9 @@ struct ReadResult
     bool valid() const { return count > 0; }
     bool damaged() const { return count > 0 && error.has_value(); }
 };
+
+// What the user is told about a damaged package: which entry, and why it cannot be read.
+QString damagedMessage(const ReadError &error);
 
 // Reads as many entries as there are begin markers, each from the cursor the previous one
 // left: the install path, title and content are cut at their markers and the next search

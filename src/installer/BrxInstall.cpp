@@ -272,7 +272,7 @@ InstallResult installPackage(const QByteArray &package, const InstallOptions &op
     if (read.error) {
         result.outcome = InstallResult::Damaged;
         result.damage = read.error;
-        result.message = kDamagedMessage;
+        result.message = damagedMessage(*read.error);
         return result;
     }
 

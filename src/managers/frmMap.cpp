@@ -140,8 +140,14 @@ void frmMap::buildMenuBar()
 void frmMap::LoadMap()
 {
     dio1.Filter = kMapFilter;
-    if (!dio1.showOpen())
+    if (!dio1.showOpen()) {
+        // Cancelled before anything was ever chosen here: the dialog's path is empty, and the
+        // label shows that empty path. After an earlier choice a cancel leaves everything, so
+        // unsaved edits are not reloaded over.
+        if (dio1.FileName.isEmpty())
+            lblCurrentDirectory->clear();
         return;
+    }
     // An unreadable file leaves the text alone, but the window still takes its path and name,
     // as that is what the user chose.
     if (const auto text = fileio::loadText(dio1.FileName))

@@ -87,10 +87,46 @@ private slots:
         for (const QString &command : {QStringLiteral("verify"), QStringLiteral("list")}) {
             o = brxTool({command, host("bad.brx")});
             QCOMPARE(o.code, 1);
-            QVERIFY(o.err.contains(host("bad.brx")) && o.err.contains(QStringLiteral("entry 2")));
+            QVERIFY(o.err.contains(host("bad.brx")));
+            QVERIFY(o.err.contains(QStringLiteral("entry 2")));
             QVERIFY(o.err.contains(QStringLiteral("###/Install###")));
         }
         QVERIFY(brxTool({QStringLiteral("verify"), host("plain.txt")}).err.contains(brx::kNotValidMessage));
+    }
+
+    void markerTextIsPackedWholeAndVerifyDoubtsOldPackages()
+    {
+        tree->makeGameAndProgramFolders();
+        // Every marker, and a last line with no break after it, must come back byte for byte.
+        const QByteArray readme("Packages look like this:\n###Begin_BRX###\n###Install###C:\\x###/Install###\n"
+                                "###Title###x###/Title###\n###End_BRX###");
+        tree->write(QStringLiteral("src/readme.txt"), readme);
+        const QString target = TestTree::gameFolder() + QStringLiteral("readme.txt");
+        QCOMPARE(brxTool({QStringLiteral("create"), host("new.brx"), host("src/readme.txt") + QLatin1Char('=') + target}).code, 0);
+        QVERIFY(brxTool({QStringLiteral("list"), host("new.brx")}).out.endsWith(QStringLiteral("\tbinary\n")));
+        Outcome o = brxTool({QStringLiteral("verify"), host("new.brx")});
+        QCOMPARE(o.code, 0);
+        QCOMPARE(o.out, host("new.brx") + QStringLiteral(": 1 entry, all whole\n"));
+        o = brxTool({QStringLiteral("install"), host("new.brx"), QStringLiteral("--program-folder"), host("Veldrin"),
+                     QStringLiteral("--game-folder"), host("Games/Black & White")});
+        QCOMPARE(o.out, host("new.brx") + QStringLiteral(": installed 1 entry\n"));
+        QCOMPARE(tree->read(QStringLiteral("Games/Black & White/readme.txt")), readme);
+        QCOMPARE(tree->read(QStringLiteral("Veldrin/Backup/brx/readme.txt")), readme);
+
+        // Packages written the old way: the text form cuts or carries the marker silently.
+        const QByteArray cut = entry(QStringLiteral("C:\\a.txt"), "a.txt", "a")
+            + entry(QStringLiteral("C:\\r.txt"), "r.txt", "see\r\n###End_BRX###\r\nrest");
+        const QByteArray carried = entry(QStringLiteral("C:\\r.txt"), "r.txt", "quote ###Title### here");
+        tree->write(QStringLiteral("cut.brx"), cut + "\r\n");
+        tree->write(QStringLiteral("carried.brx"), carried + "\r\n");
+        o = brxTool({QStringLiteral("verify"), host("cut.brx")});
+        QCOMPARE(o.code, 1);
+        QVERIFY2(o.err.contains(QStringLiteral("entry 2 (r.txt): 17 bytes after its end marker")), qPrintable(o.err));
+        QVERIFY(o.err.contains(QStringLiteral("2 entries read")));
+        o = brxTool({QStringLiteral("verify"), host("carried.brx")});
+        QCOMPARE(o.code, 1);
+        QVERIFY2(o.err.contains(QStringLiteral("entry 1 (r.txt): its text holds ###Title###")), qPrintable(o.err));
+        QVERIFY(o.out.isEmpty());
     }
 
     void extractStaysInsideItsFolder()

@@ -58,11 +58,15 @@ private slots:
         QVERIFY(f->prompts.messages().isEmpty());
     }
 
-    void cancelledChoicesChangeNothing()
+    void cancelledChoices()
     {
+        // Before any choice the dialog's path is empty: the label takes it, the name stays.
+        f->state.MapFileName = QStringLiteral("Earlier.txt");
         f->prompts.answerCancel();
         DeskFixture::click(map, "cmdLoad");
-        QCOMPARE(directory(), QStringLiteral("None..."));
+        QCOMPARE(directory(), QString());
+        QCOMPARE(f->state.MapFileName, QStringLiteral("Earlier.txt"));
+        QCOMPARE(view()->toPlainText(), QString());
 
         f->tree.write(kIsland, "original");
         f->choose(kIsland, map, "cmdLoad");

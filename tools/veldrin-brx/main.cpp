@@ -2,6 +2,7 @@
 // Paths on the command line are host paths; the install paths inside a package are Windows
 // paths and go through the same mapping as the program's own installs.
 #include "installer/Brx.h"
+#include "installer/BrxCheck.h"
 #include "platform/FileIO.h"
 #include "platform/WinPath.h"
 
@@ -12,7 +13,11 @@
 #include <QFileInfo>
 #include <QSaveFile>
 #include <cstdio>
+#ifdef Q_OS_WIN
+#include <io.h>
+#else
 #include <unistd.h>
+#endif
 
 namespace {
 
@@ -21,6 +26,18 @@ enum Exit { Ok = 0, Refused = 1, Usage = 2 };
 // Large packages report progress; small ones would only flicker.
 constexpr int kProgressEntries = 50;
 constexpr qsizetype kProgressBytes = 8 * 1024 * 1024;
+
+// "1 entry", "2 entries".
+QString entries(qsizetype n) { return n == 1 ? QStringLiteral("1 entry") : QStringLiteral("%1 entries").arg(n); }
+
+bool stderrIsTerminal()
+{
+#ifdef Q_OS_WIN
+    return ::_isatty(::_fileno(stderr));
+#else
+    return ::isatty(STDERR_FILENO);
+#endif
+}
 
 void out(const QString &line) { std::fprintf(stdout, "%s\n", qPrintable(line)); }
 void err(const QString &line) { std::fprintf(stderr, "veldrin-brx: %s\n", qPrintable(line)); }
@@ -52,11 +69,13 @@ std::optional<Loaded> readPackage(const QString &hostPath)
 }
 
 // Reads the whole package; says what is wrong with it in one line when it cannot be used.
-std::optional<brx::ReadResult> readWhole(const QString &hostPath)
+std::optional<brx::ReadResult> readWhole(const QString &hostPath, QByteArray *bytes = nullptr)
 {
     const auto package = readPackage(hostPath);
     if (!package)
         return std::nullopt;
+    if (bytes)
+        *bytes = package->bytes;
     brx::ReadResult read = brx::readEntries(package->bytes);
     if (!read.valid()) {
         err(QStringLiteral("%1: %2").arg(hostPath, brx::kNotValidMessage));
@@ -92,10 +111,23 @@ int list(const QString &package)
 
 int verify(const QString &package)
 {
-    const auto read = readWhole(package);
+    QByteArray bytes;
+    const auto read = readWhole(package, &bytes);
     if (!read)
         return Refused;
-    out(QStringLiteral("%1: %2 entries, all whole").arg(package).arg(read->count));
+    const QList<brx::Doubt> doubts = brx::doubtsAbout(bytes, *read);
+    for (const brx::Doubt &doubt : doubts)
+        err(QStringLiteral("%1: entry %2 (%3): %4")
+                .arg(package)
+                .arg(doubt.entry)
+                .arg(read->entries.at(doubt.entry - 1).title, doubt.what));
+    if (!doubts.isEmpty()) {
+        err(QStringLiteral("%1: %2 read, but marker text inside an entry may have cut or split it; build it again "
+                           "with this version, which packs such text so that it survives")
+                .arg(package, entries(read->count)));
+        return Refused;
+    }
+    out(QStringLiteral("%1: %2, all whole").arg(package, entries(read->count)));
     return Ok;
 }
 
@@ -195,7 +227,7 @@ int install(const QString &package, const QCommandLineParser &args)
     options.confirmOutside = [yes](const QStringList &) { return yes; };
     const bool big = bytes->size() >= kProgressBytes || brx::countEntries(*bytes) >= kProgressEntries;
     // A terminal sees one line counting up; a log gets a line every tenth of the way.
-    const bool terminal = ::isatty(STDERR_FILENO);
+    const bool terminal = stderrIsTerminal();
     int shown = -1;
     if (big && !options.dryRun)
         options.onProgress = [&shown, terminal](float value) {
@@ -247,7 +279,7 @@ int install(const QString &package, const QCommandLineParser &args)
     }
     for (const QString &failure : result.backupFailures)
         err(QStringLiteral("backup copy not written: %1").arg(failure));
-    out(QStringLiteral("%1: installed %2 entries").arg(package).arg(result.count));
+    out(QStringLiteral("%1: installed %2").arg(package, entries(result.count)));
     return Ok;
 }
 
@@ -268,8 +300,8 @@ int main(int argc, char *argv[])
         "  extract PKG DIR                 write each entry's content into DIR by its title\n"
         "  install PKG --program-folder DIR [--game-folder G] [--dry-run] [--yes]\n"
         "                                  install all or nothing, backups in DIR/Backup/brx\n"
-        "  verify PKG                      say whether every entry is whole\n\n"
-        "Exit status: 0 done, 1 package damaged or refused, 2 wrong usage."));
+        "  verify PKG                      say whether every entry is whole and free of marker text\n\n"
+        "Exit status: 0 done, 1 package damaged, doubtful or refused, 2 wrong usage."));
     const QCommandLineOption help = parser.addHelpOption();
     const QCommandLineOption version = parser.addVersionOption();
     parser.addOption({QStringLiteral("program-folder"), QStringLiteral("Veldrin's folder (host path)."), QStringLiteral("DIR")});
