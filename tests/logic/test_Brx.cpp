@@ -130,6 +130,30 @@ private slots:
         }
     }
 
+    void textHoldingAMarkerTravelsAsBinary()
+    {
+        for (const char *marker : {"###Begin_BRX###", "###Install###", "###/Install###", "###Title###", "###/Title###",
+                                   "###End_BRX###"}) {
+            // At the very end, where a scan that stops one byte short would miss it.
+            const QByteArray text = QByteArray("notes\nsee ") + marker;
+            QCOMPARE(brx::markerIn(text), marker);
+            QByteArray package;
+            QVERIFY(brx::appendFileContent(package, QStringLiteral("C:\\r.txt"), QStringLiteral("r.txt"), text));
+            const brx::ReadResult read = brx::readEntries(package);
+            QVERIFY2(!read.error, marker);
+            QCOMPARE(read.entries.size(), 1);
+            QVERIFY(read.entries.first().binary);
+            QCOMPARE(read.entries.first().installBytes(), text);
+        }
+        // Near misses stay text, with their breaks made CR LF as before.
+        for (const QByteArray &text : {QByteArray("## #End_BRX##"), QByteArray("###End_BRX##\n"), QByteArray("###")}) {
+            QCOMPARE(brx::markerIn(text), nullptr);
+            QByteArray package;
+            QVERIFY(brx::appendFileContent(package, QStringLiteral("C:\\r.txt"), QStringLiteral("r.txt"), text));
+            QVERIFY(!brx::readEntries(package).entries.value(0).binary);
+        }
+    }
+
     void backupNamesStayInTheBackupFolder_data()
     {
         QTest::addColumn<QString>("title");
