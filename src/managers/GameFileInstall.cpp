@@ -51,10 +51,10 @@ Result installWithBackup(const Source &source, const QString &targetPath, const 
 
 QString binarySummary(const QString &fileName, qint64 size)
 {
-    return QStringLiteral("%1\r\n%2 bytes\r\n\r\nThis file is binary, not text, so it is not shown here and cannot be "
+    const QString bytes = size == 1 ? QStringLiteral("1 byte") : QStringLiteral("%1 bytes").arg(size);
+    return QStringLiteral("%1\r\n%2\r\n\r\nThis file is binary, not text, so it is not shown here and cannot be "
                           "edited here. Installing it copies it unchanged, byte for byte.")
-        .arg(fileName)
-        .arg(size);
+        .arg(fileName, bytes);
 }
 
 QString shownAsText(const QByteArray &bytes)

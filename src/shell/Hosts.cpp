@@ -13,6 +13,7 @@ QString fromEnv(const char *name, const char *fallback)
 QString maker() { return fromEnv("VELDRIN_MAKER_HOST", "www.brackenway.example"); }
 QString partner() { return fromEnv("VELDRIN_PARTNER_HOST", "www.fernlow.example"); }
 QString forums() { return fromEnv("VELDRIN_FORUMS_URL", "http://forums.blackandwhite.example"); }
+QString reportAddress() { return fromEnv("VELDRIN_REPORT_ADDRESS", "veldrin@brackenway.example"); }
 
 QString withScheme(const QString &address)
 {

@@ -1,5 +1,8 @@
 #include "web/BundledPages.h"
 
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QRegularExpression>
 #include <QUrl>
 
 namespace bundled {
@@ -60,6 +63,41 @@ QString pageFor(const QUrl &address, const QString &makerHost)
             return path;
     }
     return QStringLiteral("/notfound.htm");
+}
+
+QByteArray fill(const QByteArray &html, const PageValues &values)
+{
+    static const QRegularExpression placeholder(QStringLiteral("\\{\\{([A-Z_]+)\\}\\}"));
+    const QString text = QString::fromUtf8(html);
+    QString out;
+    out.reserve(text.size());
+    qsizetype done = 0;
+    for (auto it = placeholder.globalMatch(text); it.hasNext();) {
+        const QRegularExpressionMatch m = it.next();
+        const auto value = values.constFind(m.captured(1));
+        if (value == values.constEnd())
+            continue;
+        out += QStringView(text).mid(done, m.capturedStart() - done);
+        out += value->toHtmlEscaped();
+        done = m.capturedEnd();
+    }
+    out += QStringView(text).mid(done);
+    return out.toUtf8();
+}
+
+QString fillScript(const PageValues &values)
+{
+    QJsonObject escaped;
+    for (auto it = values.constBegin(); it != values.constEnd(); ++it)
+        escaped.insert(it.key(), it.value().toHtmlEscaped());
+    // Only the bundled pages: a page from the network has no business with these values.
+    return QStringLiteral("(function () {\n"
+                          "  if (location.protocol !== 'qrc:' || !document.body) return;\n"
+                          "  var v = %1;\n"
+                          "  document.body.innerHTML = document.body.innerHTML.replace(/\\{\\{([A-Z_]+)\\}\\}/g,\n"
+                          "    function (m, k) { return Object.prototype.hasOwnProperty.call(v, k) ? v[k] : m; });\n"
+                          "})();")
+        .arg(QString::fromUtf8(QJsonDocument(escaped).toJson(QJsonDocument::Compact)));
 }
 
 QUrl resourceUrl(const QString &page) { return QUrl(QLatin1String("qrc:/veldrin-site") + page); }

@@ -1,6 +1,7 @@
 #pragma once
 // The maker's own pages travel with the program, so help and update pages work without a
 // network and without the maker's server. This decides which addresses they answer.
+#include <QMap>
 #include <QString>
 
 class QUrl;
@@ -15,6 +16,17 @@ QString pageFor(const QUrl &address, const QString &makerHost);
 
 // The address of a bundled page inside the program's resources.
 QUrl resourceUrl(const QString &page);
+
+// The program's own values a bundled page shows where it says {{NAME}}: the version, the Qt
+// version, the operating system, the Wine prefix, the address to write to, and the hosts.
+using PageValues = QMap<QString, QString>;
+
+// The page with every known {{NAME}} replaced by its value, made safe as HTML text. Names it
+// does not know stay as they are.
+QByteArray fill(const QByteArray &html, const PageValues &values);
+
+// The same filling as a script the web engine runs on a bundled page once it is loaded.
+QString fillScript(const PageValues &values);
 
 // Where a web address is to be loaded from: the bundled copy for the maker's pages (the
 // place in the page kept), or an empty address when the network should answer it.

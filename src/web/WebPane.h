@@ -2,6 +2,7 @@
 // The page area of the browser and update windows. The full web engine is heavy to load,
 // so it lives in a plugin that is loaded when the first page area is made; the windows
 // only ever see this interface.
+#include <QMap>
 #include <QUrl>
 #include <QWidget>
 #include <QtPlugin>
@@ -30,9 +31,11 @@ class WebPaneFactory
 {
 public:
     virtual ~WebPaneFactory() = default;
-    // Pages on makerHost are served from the bundled copy instead of the network.
-    virtual WebPane *createPane(const QString &makerHost, QWidget *parent) = 0;
+    // Pages on makerHost are served from the bundled copy instead of the network, with
+    // values filled in where they say {{NAME}}.
+    virtual WebPane *createPane(const QString &makerHost, const QMap<QString, QString> &pageValues,
+                                QWidget *parent) = 0;
 };
 
-#define VeldrinWebPaneFactory_iid "org.veldrin.WebPaneFactory/1.0"
+#define VeldrinWebPaneFactory_iid "org.veldrin.WebPaneFactory/1.1"
 Q_DECLARE_INTERFACE(WebPaneFactory, VeldrinWebPaneFactory_iid)

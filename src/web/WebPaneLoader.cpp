@@ -2,6 +2,7 @@
 
 #include "shell/Hosts.h"
 #include "web/BundledPages.h"
+#include "web/PageValues.h"
 #include "web/WebPane.h"
 
 #include <QCoreApplication>
@@ -12,7 +13,9 @@
 #include <QTextBrowser>
 #include <QVBoxLayout>
 
+#ifdef Q_OS_UNIX
 #include <unistd.h>
+#endif
 
 // The bundled pages are linked into the program as well, for the plain page area. The
 // resource initialiser has to be called from the global namespace.
@@ -21,6 +24,26 @@ static void initBundledSite() { Q_INIT_RESOURCE(site); }
 namespace webpane {
 
 namespace {
+
+// A text browser that fills the program's values into the bundled pages as it reads them.
+class FillingBrowser : public QTextBrowser
+{
+public:
+    FillingBrowser(const bundled::PageValues &values, QWidget *parent) : QTextBrowser(parent), m_values(values) {}
+
+    QVariant loadResource(int type, const QUrl &name) override
+    {
+        QVariant resource = QTextBrowser::loadResource(type, name);
+        if (type != QTextDocument::HtmlResource || name.scheme() != QLatin1String("qrc"))
+            return resource;
+        if (resource.typeId() == QMetaType::QString)
+            return QString::fromUtf8(bundled::fill(resource.toString().toUtf8(), m_values));
+        return bundled::fill(resource.toByteArray(), m_values);
+    }
+
+private:
+    bundled::PageValues m_values;
+};
 
 // Without the web engine: the bundled pages still show (they are plain HTML), anything
 // else gets a page saying why it cannot be shown.
@@ -37,7 +60,7 @@ public:
                                   this);
         notice->setObjectName(QStringLiteral("lblUnavailable"));
         notice->setWordWrap(true);
-        m_view = new QTextBrowser(this);
+        m_view = new FillingBrowser(bundled::pageValues(), this);
         m_view->setOpenLinks(false);
         layout->addWidget(notice);
         layout->addWidget(m_view, 1);
@@ -106,9 +129,11 @@ WebPaneFactory *loadFactory()
     if (!QCoreApplication::testAttribute(Qt::AA_ShareOpenGLContexts))
         return nullptr;
 
+#ifdef Q_OS_UNIX
     // The engine's sandbox refuses to start as root; better an unsandboxed page than none.
     if (geteuid() == 0 && !qEnvironmentVariableIsSet("QTWEBENGINE_DISABLE_SANDBOX"))
         qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
+#endif
 
     for (const QString &candidate : pluginCandidates()) {
         if (!QFileInfo(candidate).isFile())
@@ -130,7 +155,7 @@ WebPaneFactory *loadFactory()
 WebPane *create(QWidget *parent)
 {
     if (WebPaneFactory *factory = loadFactory()) {
-        if (WebPane *pane = factory->createPane(hosts::maker(), parent))
+        if (WebPane *pane = factory->createPane(hosts::maker(), bundled::pageValues(), parent))
             return pane;
     }
     return new TextPane(hosts::maker(), parent);

@@ -103,7 +103,8 @@ private slots:
         QFETCH(int, entry);
         QFETCH(QString, marker);
         const brx::ReadResult read = brx::readEntries(text);
-        QVERIFY(read.valid() && read.damaged());
+        QVERIFY(read.valid());
+        QVERIFY(read.damaged());
         QCOMPARE(read.error->entry, entry);
         QVERIFY2(read.error->reason.contains(marker), qPrintable(read.error->reason));
         QCOMPARE(read.entries.size(), entry - 1);

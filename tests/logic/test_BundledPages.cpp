@@ -1,6 +1,11 @@
+#include "support/TestTree.h"
 #include "web/BundledPages.h"
+#include "web/PageValues.h"
 
+#include <QDir>
+#include <QDirIterator>
 #include <QFile>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QUrl>
 
@@ -53,6 +58,54 @@ private slots:
         }
         QCOMPARE(bundled::localAddress(QUrl(onMaker("/manager/help.htm#brx")), kMaker).fragment(), QStringLiteral("brx"));
         QVERIFY(bundled::localAddress(QUrl(QStringLiteral("http://www.fernlow.example/")), kMaker).isEmpty());
+    }
+
+    void valuesAreFilledInAsText()
+    {
+        const bundled::PageValues values{{QStringLiteral("OS"), QStringLiteral("<b>Linux</b> & \"x\"")},
+                                         {QStringLiteral("VERSION"), QStringLiteral("0.90")}};
+        QCOMPARE(bundled::fill("<p>{{OS}} {{VERSION}}{{VERSION}} {{UNKNOWN}} {{os}} {VERSION}</p>", values),
+                 QByteArray("<p>&lt;b&gt;Linux&lt;/b&gt; &amp; &quot;x&quot; 0.900.90 {{UNKNOWN}} {{os}} {VERSION}</p>"));
+        QCOMPARE(bundled::fill("caf\xc3\xa9 {{VERSION}}", values), QByteArray("caf\xc3\xa9 0.90"));
+    }
+
+    void everyPlaceholderOfEveryPageIsKnown()
+    {
+        Q_INIT_RESOURCE(site);
+        const bundled::PageValues values = bundled::pageValues();
+        int pages = 0;
+        for (QDirIterator it(QStringLiteral(":/veldrin-site"), {QStringLiteral("*.htm")}, QDir::Files,
+                             QDirIterator::Subdirectories);
+             it.hasNext();) {
+            QFile page(it.next());
+            QVERIFY(page.open(QIODevice::ReadOnly));
+            const QByteArray filled = bundled::fill(page.readAll(), values);
+            QVERIFY2(!filled.contains("{{"), qPrintable(page.fileName()));
+            ++pages;
+        }
+        QVERIFY(pages >= 7);
+    }
+
+    void theBugReportSaysWhatThisComputerIs()
+    {
+        Q_INIT_RESOURCE(site);
+        QFile page(QStringLiteral(":/veldrin-site/manager/bugreport.htm"));
+        QVERIFY(page.open(QIODevice::ReadOnly));
+        const QByteArray html = page.readAll();
+        EnvGuard env("VELDRIN_REPORT_ADDRESS", "bugs@maker.test");
+        {
+            const TestTree tree; // a prefix with its drive_c
+            const QString report = QString::fromUtf8(bundled::fill(html, bundled::pageValues()));
+            QVERIFY(report.contains(QStringLiteral("Veldrin version: 0.90 &quot;Beta 1&quot;")));
+            QVERIFY(report.contains(QStringLiteral("Qt version: ") + QLatin1String(qVersion())));
+            QVERIFY(report.contains(QStringLiteral("Operating system: ") + QSysInfo::prettyProductName().toHtmlEscaped()));
+            QVERIFY(report.contains(QStringLiteral("Wine prefix: found at ") + tree.prefix()));
+            QVERIFY(report.contains(QStringLiteral("<b>bugs@maker.test</b>")));
+        }
+        QTemporaryDir home;
+        env.set("HOME", home.path().toLocal8Bit());
+        env.unset("WINEPREFIX");
+        QVERIFY(bundled::fill(html, bundled::pageValues()).contains("Wine prefix: not found"));
     }
 };
 

@@ -17,7 +17,7 @@ private slots:
         QCOMPARE(launcher::commandFor(QStringLiteral("C:\\BW\\\\runblack.exe")),
                  QStringList{tree.host(QStringLiteral("BW/runblack.exe"))});
 
-        qputenv("WINE", "/opt/wine/bin/wine");
+        const EnvGuard wine("WINE", "/opt/wine/bin/wine");
         tree.write(QStringLiteral("BW/game.exe"), "not a header");
         tree.write(QStringLiteral("BW/tool.bin"), "MZ\x90\0");
         QCOMPARE(launcher::commandFor(QStringLiteral("C:\\BW\\game.exe")),

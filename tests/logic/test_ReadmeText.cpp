@@ -1,4 +1,5 @@
 #include "readme/ReadmeText.h"
+#include "support/EnvGuard.h"
 
 #include <QTest>
 
@@ -15,9 +16,10 @@ class test_ReadmeText : public QObject
 private slots:
     void initTestCase()
     {
-        qputenv("VELDRIN_MAKER_HOST", "maker.test");
-        qputenv("VELDRIN_PARTNER_HOST", "partner.test");
+        m_env.set("VELDRIN_MAKER_HOST", "maker.test");
+        m_env.set("VELDRIN_PARTNER_HOST", "partner.test");
     }
+    void cleanupTestCase() { m_env.restore(); }
 
     // Fields in order: type, title, name, address, description, comments, thanks, contact.
     void composesTheWholeTextByteForByte_data()
@@ -57,6 +59,9 @@ private slots:
         const ReadmeFields f{in[0], in[1], in[2], in[3], in[4], in[5], in[6], in[7]};
         QCOMPARE(ComposeReadme(f), lines.join(QLatin1String("\r\n")) + QLatin1String("\r\n"));
     }
+
+private:
+    EnvGuard m_env;
 };
 
 QTEST_GUILESS_MAIN(test_ReadmeText)

@@ -57,15 +57,12 @@ private slots:
 
     void withoutAPrefixDriveCIsHomeWineOrTheRoot()
     {
-        const QByteArray old = qgetenv("WINEPREFIX"), oldHome = qgetenv("HOME");
         QTemporaryDir home;
-        qputenv("HOME", home.path().toLocal8Bit());
-        qunsetenv("WINEPREFIX");
+        EnvGuard env("HOME", home.path().toLocal8Bit());
+        env.unset("WINEPREFIX");
         QCOMPARE(winpath::driveRoot(QLatin1Char('C')), QStringLiteral("/"));
         QDir().mkpath(home.path() + QStringLiteral("/.wine/drive_c"));
         QCOMPARE(winpath::driveRoot(QLatin1Char('C')), home.path() + QStringLiteral("/.wine/drive_c"));
-        qputenv("HOME", oldHome);
-        qputenv("WINEPREFIX", old);
     }
 };
 

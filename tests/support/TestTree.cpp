@@ -4,21 +4,13 @@
 #include <QFile>
 #include <QFileInfo>
 
-TestTree::TestTree() : m_hadPrefix(qEnvironmentVariableIsSet("WINEPREFIX")), m_oldCwd(QDir::currentPath())
+TestTree::TestTree() : m_oldCwd(QDir::currentPath())
 {
-    m_oldPrefix = qgetenv("WINEPREFIX");
     QDir().mkpath(driveC());
-    qputenv("WINEPREFIX", m_dir.path().toLocal8Bit());
+    m_env.set("WINEPREFIX", m_dir.path().toLocal8Bit());
 }
 
-TestTree::~TestTree()
-{
-    QDir::setCurrent(m_oldCwd);
-    if (m_hadPrefix)
-        qputenv("WINEPREFIX", m_oldPrefix);
-    else
-        qunsetenv("WINEPREFIX");
-}
+TestTree::~TestTree() { QDir::setCurrent(m_oldCwd); }
 
 QString TestTree::win(const QString &relative)
 {

@@ -3,6 +3,8 @@
 // drive_c, and the current directory is restored afterwards.
 #include <QByteArray>
 #include <QString>
+#include "support/EnvGuard.h"
+
 #include <QTemporaryDir>
 
 class TestTree
@@ -32,7 +34,6 @@ public:
 
 private:
     QTemporaryDir m_dir;
-    QByteArray m_oldPrefix;
-    bool m_hadPrefix;
+    EnvGuard m_env;
     QString m_oldCwd;
 };

@@ -14,11 +14,12 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 
+#ifndef Q_OS_WIN
 #include <unistd.h>
+#endif
 
 namespace {
 constexpr int kLoad = 20000;
-constexpr int kQuiet = 700; // how long to wait before concluding that nothing was loaded
 
 // Answers every path with a page titled after it and counts what was asked;
 // "/tomaker" sends the browser on to the maker's help page.
@@ -65,8 +66,8 @@ private slots:
     void initTestCase()
     {
         QVERIFY(m_server.listen(QHostAddress::LocalHost));
-        qputenv("VELDRIN_PARTNER_HOST", m_server.host().toLatin1());
-        qunsetenv("VELDRIN_MAKER_HOST");
+        m_env.set("VELDRIN_PARTNER_HOST", m_server.host().toLatin1());
+        m_env.unset("VELDRIN_MAKER_HOST");
         // The engine is only brought in when a window first needs it.
         QVERIFY(!webEngineInProcess());
         if (!webpane::engineAvailable())
@@ -87,15 +88,15 @@ private slots:
 
         desk().ShowWebPage(b);
         QCOMPARE(desk().browser(), first);
-        QTest::qWait(kQuiet);
-        QCOMPARE(m_server.asked("/b"), 0);
-        QCOMPARE(first->web1()->title(), QStringLiteral("Served /a"));
+        QCOMPARE(nav(first)->text(), a);
 
         Desk::closeWindow(first);
         QTRY_VERIFY(!desk().browser());
         desk().ShowWebPage(b);
         QTRY_COMPARE_WITH_TIMEOUT(desk().browser()->web1()->title(), QStringLiteral("Served /b"), kLoad);
         QCOMPARE(nav(desk().browser())->text(), b);
+        // Only the second show loaded it: the open browser was raised, not sent on.
+        QCOMPARE(m_server.asked("/b"), 1);
     }
 
     void goLoadsTheTypedTextAndBackForwardFollowHistory()
@@ -112,12 +113,13 @@ private slots:
         nav(browser)->clear();
         QTest::keyClicks(nav(browser), typed);
         QTest::keyClick(nav(browser), Qt::Key_Return);
-        QTest::qWait(kQuiet);
         QCOMPARE(pane->title(), QStringLiteral("Served /one"));
-        QCOMPARE(m_server.asked("/one") + m_server.asked("/two"), 1);
         button(browser, "cmdGo")->click();
         QTRY_COMPARE_WITH_TIMEOUT(pane->title(), QStringLiteral("Served /two"), kLoad);
         QCOMPARE(nav(browser)->text(), typed);
+        // The page is never cached, so an Enter that had gone there too would show as a second ask.
+        QCOMPARE(m_server.asked("/two"), 1);
+        QCOMPARE(m_server.asked("/one"), 1);
 
         button(browser, "cmdBack")->click();
         QTRY_COMPARE_WITH_TIMEOUT(pane->title(), QStringLiteral("Served /one"), kLoad);
@@ -169,14 +171,18 @@ private:
 
     PageServer m_server;
     std::unique_ptr<DeskFixture> m_fx;
+    EnvGuard m_env;
 };
 
 int main(int argc, char **argv)
 {
     // The web engine wants both of these before the application object exists.
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    EnvGuard env;
+#ifndef Q_OS_WIN
     if (geteuid() == 0)
-        qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
+        env.set("QTWEBENGINE_DISABLE_SANDBOX", "1");
+#endif
     QApplication app(argc, argv);
     test_Browser test;
     return QTest::qExec(&test, argc, argv);

@@ -42,7 +42,8 @@ private slots:
         QCOMPARE(pictures.size(), 16);
         // Rows of three pixels are padded from nine bytes to twelve, bottom row first.
         const QImage odd = QImage::fromData(sample::bmp24(3, 2, {0xFF0000, 0, 0, 0, 0, 0x070809}), "BMP");
-        QVERIFY(odd.pixel(0, 0) == 0xFFFF0000u && odd.pixel(2, 1) == 0xFF070809u);
+        QVERIFY(odd.pixel(0, 0) == 0xFFFF0000u);
+        QVERIFY(odd.pixel(2, 1) == 0xFF070809u);
         const QByteArray pack = f->tree.read(QStringLiteral("Veldrin/Samples/island-pack.brx"));
         QCOMPARE(pack.count("###Install###C:\\Games\\Black & White\\Scripts\\Playgrounds\\"), 2);
 
@@ -75,7 +76,8 @@ private slots:
         QCOMPARE(messages.size(), 2);
         QVERIFY(messages.at(0).contains(QLatin1String("C:\\Nowhere\\\\runblack.exe"))
                 && messages.at(0).contains(QLatin1String("does not exist")));
-        QVERIFY(messages.at(1).contains(QLatin1String("plain.txt")) && messages.at(1).contains(QLatin1String("not executable")));
+        QVERIFY(messages.at(1).contains(QLatin1String("plain.txt")));
+        QVERIFY(messages.at(1).contains(QLatin1String("not executable")));
     }
 
     void onlyAnEmptyEditorPathOpensTheOptions()
@@ -84,7 +86,9 @@ private slots:
         QVERIFY(f->state.settings.LandscapeEditorPath.isEmpty());
         f->desk->LaunchEditor(f->state.settings.LandscapeEditorPath);
         frmOptions *options = f->desk->options();
-        QVERIFY(options && options->isVisible() && !options->isModal());
+        QVERIFY(options);
+        QVERIFY(options->isVisible());
+        QVERIFY(!options->isModal());
         QCOMPARE(DeskFixture::at<QTabWidget>(options, "SSTab1")->currentIndex(), 0);
         // Loading the dialog filled the record, so the same button now starts the editor.
         options->close();

@@ -45,6 +45,7 @@ class test_ShellFrame : public QObject
     Q_OBJECT
 
     std::unique_ptr<DeskFixture> f;
+    EnvGuard m_env;
     void trigger(const char *name) { DeskFixture::trigger(f->desk->mdi()->frameMenuBar(), name); }
     int subWindows() { return int(f->desk->mdi()->mdiArea()->subWindowList().size()); }
 
@@ -52,9 +53,10 @@ private slots:
     void initTestCase()
     {
         // Every link points at a port nobody answers on.
-        qputenv("VELDRIN_MAKER_HOST", "127.0.0.1:9");
-        qputenv("VELDRIN_PARTNER_HOST", "127.0.0.2:9");
+        m_env.set("VELDRIN_MAKER_HOST", "127.0.0.1:9");
+        m_env.set("VELDRIN_PARTNER_HOST", "127.0.0.2:9");
     }
+    void cleanupTestCase() { m_env.restore(); }
     void init() { f = std::make_unique<DeskFixture>(); }
     void cleanup()
     {
@@ -67,9 +69,11 @@ private slots:
         f->tree.write(QStringLiteral("Veldrin/options.txt"), "C:\\G\\\r\nC:\\Veldrin\\\r\nm.exe\r\nl.exe\r\n\r\n\r\n\r\n");
         SplashCounter splashShown;
         f->desk->startUp();
-        QVERIFY(splashShown.count == 1 && f->prompts.shown.isEmpty());
+        QVERIFY(splashShown.count == 1);
+        QVERIFY(f->prompts.shown.isEmpty());
         // Start-up reads only the folders and the map editor.
-        QVERIFY(f->state.settings.MapEditorPath == "m.exe" && f->state.settings.LandscapeEditorPath.isEmpty());
+        QVERIFY(f->state.settings.MapEditorPath == "m.exe");
+        QVERIFY(f->state.settings.LandscapeEditorPath.isEmpty());
         QCOMPARE(f->desk->mdi()->mdiArea()->activeSubWindow()->widget(), f->desk->map());
     }
 
@@ -77,10 +81,16 @@ private slots:
     {
         SplashCounter splashShown;
         QStringList seen;
-        bool modal = false, frameVisible = true;
+        bool modal = false, frameVisible = true, splashClosed = false;
         QTimer::singleShot(0, this, [&] {
             // Let the splash's close timer (0 ms here) fire while the dialog is still open.
-            QTest::qWait(30);
+            splashClosed = QTest::qWaitFor([] {
+                for (QWidget *w : QApplication::topLevelWidgets()) {
+                    if (auto *splash = qobject_cast<frmSplash *>(w))
+                        return splash->isUnloaded();
+                }
+                return false;
+            });
             seen = f->prompts.messages();
             frmOptions *options = f->desk->options();
             if (!options)
@@ -92,29 +102,33 @@ private slots:
             DeskFixture::click(options, "cmdOK");
         });
         f->desk->startUp();
+        QVERIFY(splashClosed);
         QCOMPARE(seen, QStringList({"Please enter some details so Veldrin can operate functionally"}));
-        QVERIFY(modal && !frameVisible);
+        QVERIFY(modal);
+        QVERIFY(!frameVisible);
         // The close timer fired during the dialog: start-up went on without showing the splash.
         QCOMPARE(splashShown.count, 0);
         QVERIFY(f->tree.read(QStringLiteral("Veldrin/options.txt")).startsWith("C:\\Games\\Black & White\\\r\n"));
         QCOMPARE(DeskFixture::at<QLabel>(f->desk->mdi(), "stat1Panel1")->text(), QStringLiteral(" Welcome to Veldrin "));
         QCOMPARE(f->state.BrowserAddress, hosts::maker());
-        QVERIFY(f->desk->map() && f->desk->mdi()->isVisible());
+        QVERIFY(f->desk->map());
+        QVERIFY(f->desk->mdi()->isVisible());
     }
 
     void splashClosesOnAClick()
     {
-        qputenv("VELDRIN_SPLASH_MS", "60000");
+        const EnvGuard slow("VELDRIN_SPLASH_MS", "60000");
         frmSplash clicked(*f->desk);
         QTRY_VERIFY(clicked.bar(1).x2 > 720 + 150 * 3);
         QTimer::singleShot(20, this, [&] { QTest::mouseClick(DeskFixture::at(&clicked, "Image1"), Qt::LeftButton); });
         QElapsedTimer clock;
         clock.start();
         clicked.showUntilClosed();
-        QVERIFY(clock.elapsed() < 30000 && clicked.isUnloaded() && !clicked.tmrMove()->isActive());
+        QVERIFY(clock.elapsed() < 30000);
+        QVERIFY(clicked.isUnloaded());
+        QVERIFY(!clicked.tmrMove()->isActive());
         // The bars grow at their own speeds, tick for tick.
         QCOMPARE(clicked.bar(3).x2, 360 + 70 * ((clicked.bar(1).x2 - 720) / 150));
-        qputenv("VELDRIN_SPLASH_MS", "0");
     }
 
     void menusOpenEachWindowOnce()
@@ -123,14 +137,18 @@ private slots:
         trigger("mnuLandscape");
         frmExtra *extra = f->desk->extra();
         trigger("mnuSkin");
-        QVERIFY(extra && f->desk->extra() == extra);
+        QVERIFY(extra);
+        QVERIFY(f->desk->extra() == extra);
         trigger("mnuMap");
         trigger("mnuMap");
         QCOMPARE(subWindows(), 2);
         trigger("mnuOptions");
         frmOptions *options = f->desk->options();
         trigger("mnuOptions");
-        QVERIFY(options && f->desk->options() == options && options->isVisible() && !options->isModal());
+        QVERIFY(options);
+        QVERIFY(f->desk->options() == options);
+        QVERIFY(options->isVisible());
+        QVERIFY(!options->isModal());
     }
 
     void activeChildsMenuBarTakesOver()
@@ -154,7 +172,9 @@ private slots:
         f->desk->showOptions();
         f->desk->showAbout();
         trigger("mnuExit");
-        QTRY_VERIFY(!f->desk->openMdi() && !f->desk->options() && !f->desk->about());
+        QTRY_VERIFY(!f->desk->openMdi());
+        QTRY_VERIFY(!f->desk->options());
+        QTRY_VERIFY(!f->desk->about());
     }
 
     void aboutLinksOpenTheirCaptionsInTheSystemBrowser()
@@ -186,7 +206,8 @@ private slots:
         DeskFixture::at<QLineEdit>(oldOptions, "txtMapCreator")->setText(QStringLiteral("typed"));
         oldOptions->close();
         frmOptions *options = desk.showOptions();
-        QVERIFY(options != oldOptions && desk.options() == options);
+        QVERIFY(options != oldOptions);
+        QVERIFY(desk.options() == options);
         QCOMPARE(DeskFixture::at<QLineEdit>(options, "txtMapCreator")->text(), QStringLiteral("C:\\m.exe"));
 
         QPointer<frmReadme> oldReadme(desk.showReadme());
@@ -197,7 +218,9 @@ private slots:
         QCOMPARE(DeskFixture::at<QComboBox>(readme, "cmbType")->currentText(), QStringLiteral("Specify File Type"));
 
         DeskFixture::flushDeletes();
-        QVERIFY(oldOptions.isNull() && oldReadme.isNull() && options->isVisible());
+        QVERIFY(oldOptions.isNull());
+        QVERIFY(oldReadme.isNull());
+        QVERIFY(options->isVisible());
         QCOMPARE(subWindows(), 1);
         // The dying window's menu bar went with it; the new window's is the one on show.
         QCOMPARE(desk.mdi()->currentMenuBar()->actions().first()->menu()->parent(), readme);
@@ -212,13 +235,21 @@ private slots:
         QPointer<frmMDI> frame(desk.mdi());
         QCoreApplication::processEvents();
         frame->close();
-        QVERIFY(!desk.openMdi() && !desk.map() && !desk.readme() && !desk.options() && !options->isVisible());
+        QVERIFY(!desk.openMdi());
+        QVERIFY(!desk.map());
+        QVERIFY(!desk.readme());
+        QVERIFY(!desk.options());
+        QVERIFY(!options->isVisible());
 
         // A window asked for before the old frame is gone gets a frame of its own.
         frmMap *fresh = desk.showMap();
-        QVERIFY(desk.mdi() != frame && fresh != map);
+        QVERIFY(desk.mdi() != frame);
+        QVERIFY(fresh != map);
         DeskFixture::flushDeletes();
-        QVERIFY(frame.isNull() && map.isNull() && readme.isNull() && options.isNull());
+        QVERIFY(frame.isNull());
+        QVERIFY(map.isNull());
+        QVERIFY(readme.isNull());
+        QVERIFY(options.isNull());
         QCOMPARE(desk.map(), fresh);
 
         // The program's end: the desk goes while the frame and its children wait for deletion.

@@ -78,7 +78,8 @@ private slots:
         // Before any load nothing is written, whatever the view holds.
         view(h)->setPlainText(QStringLiteral("typed"));
         click(h.install);
-        QVERIFY(!f->tree.exists(h.game) && progress().isEmpty());
+        QVERIFY(!f->tree.exists(h.game));
+        QVERIFY(progress().isEmpty());
 
         f->tree.write(h.game, "installed\nbefore");
         load(h, content);

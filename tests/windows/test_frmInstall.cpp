@@ -109,7 +109,8 @@ private slots:
         f->prompts.answerWindowsPath(win("Maps/island.txt"));
         f->prompts.answerCancel(); // the file chosen, its install path not
         click("cmdInstall");
-        QVERIFY(list().isEmpty() && wizard->packageText().isEmpty());
+        QVERIFY(list().isEmpty());
+        QVERIFY(wizard->packageText().isEmpty());
         QCOMPARE(page(), QStringLiteral("2 Choose files Bn++-+--+"));
         pick(win("Maps/island.txt"), QStringLiteral("C:\\Games\\x\\island.txt"));
         click("cmdNext");

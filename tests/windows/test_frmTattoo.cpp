@@ -129,7 +129,8 @@ private slots:
         QCOMPARE(shown(DeskFixture::at<PictureBox>(win, "picTest")), kRed);
         for (int n = 1; n <= 16; ++n)
             QVERIFY(box(n)->picture().isNull());
-        QVERIFY(viewed().isEmpty() && directory().isEmpty());
+        QVERIFY(viewed().isEmpty());
+        QVERIFY(directory().isEmpty());
         QVERIFY(QDir(f->tree.host(kTattoos)).isEmpty());
     }
 };

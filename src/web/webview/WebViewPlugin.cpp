@@ -10,6 +10,8 @@
 #include <QWebEngineHistory>
 #include <QWebEnginePage>
 #include <QWebEngineProfile>
+#include <QWebEngineScript>
+#include <QWebEngineScriptCollection>
 #include <QWebEngineView>
 
 namespace {
@@ -58,12 +60,19 @@ private:
 class EnginePane : public WebPane
 {
 public:
-    EnginePane(const QString &makerHost, QWidget *parent) : WebPane(parent)
+    EnginePane(const QString &makerHost, const bundled::PageValues &values, QWidget *parent) : WebPane(parent)
     {
         auto *layout = new QVBoxLayout(this);
         layout->setContentsMargins(0, 0, 0, 0);
         m_view = new QWebEngineView(this);
         m_page = new BundlePage(makerHost, m_view);
+        // The bundled files are fixed resources; the program's values go in once a page is there.
+        QWebEngineScript fill;
+        fill.setName(QStringLiteral("veldrin-fill"));
+        fill.setInjectionPoint(QWebEngineScript::DocumentReady);
+        fill.setWorldId(QWebEngineScript::ApplicationWorld);
+        fill.setSourceCode(bundled::fillScript(values));
+        m_page->scripts().insert(fill);
         m_view->setPage(m_page);
         layout->addWidget(m_view);
     }
@@ -99,7 +108,10 @@ class WebViewPlugin : public QObject, public WebPaneFactory
     Q_PLUGIN_METADATA(IID VeldrinWebPaneFactory_iid)
     Q_INTERFACES(WebPaneFactory)
 public:
-    WebPane *createPane(const QString &makerHost, QWidget *parent) override { return new EnginePane(makerHost, parent); }
+    WebPane *createPane(const QString &makerHost, const QMap<QString, QString> &pageValues, QWidget *parent) override
+    {
+        return new EnginePane(makerHost, pageValues, parent);
+    }
 };
 
 #include "WebViewPlugin.moc"
