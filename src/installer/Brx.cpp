@@ -73,12 +73,15 @@ const char *markerIn(const QByteArray &bytes)
         const auto *hash = static_cast<const char *>(std::memchr(at, '#', size_t(end - at)));
         if (!hash)
             return nullptr;
+        at = hash + 1;
+        // Every marker opens with "###": a lone '#' in a script costs one comparison.
+        if (end - hash < 3 || hash[1] != '#' || hash[2] != '#')
+            continue;
         for (const char *marker : {kBegin, kInstall, kInstallEnd, kTitle, kTitleEnd, kEnd}) {
             const size_t length = std::strlen(marker);
             if (size_t(end - hash) >= length && std::memcmp(hash, marker, length) == 0)
                 return marker;
         }
-        at = hash + 1;
     }
     return nullptr;
 }
