@@ -102,7 +102,6 @@ frmTattoo::frmTattoo(Desk &desk, QWidget *parent) : QWidget(parent), m_desk(desk
 {
     setObjectName(QStringLiteral("frmTattoo"));
     setWindowTitle(QStringLiteral("Veldrin - Tattoos"));
-    useDesignFont(this);
 
     for (int n = 1; n <= tattoo::kSlotCount; ++n) {
         tat[n] = makePictureBox(this, QStringLiteral("tat%1").arg(n), tattoo::slotBox(n));

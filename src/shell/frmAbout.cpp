@@ -75,7 +75,8 @@ frmAbout::frmAbout(Desk &desk, QWidget *parent) : QDialog(parent), m_desk(desk)
     version->setAlignment(Qt::AlignCenter);
     QFont big = version->font();
     big.setBold(true);
-    big.setPointSizeF(big.pointSizeF() * 1.3);
+    // The interface face is sized in pixels, so the heading is too.
+    big.setPixelSize(big.pixelSize() * 13 / 10);
     version->setFont(big);
     QLabel *credits = label(kLabel2, QStringLiteral("Credits"));
     QFont bold = credits->font();
