@@ -56,7 +56,9 @@ const LabelRow kLabels[] = {
      "Click on the '...' button to load in picture. You can have a maximum of 16 tatoos in your Black and White "
      "directory at one time! You can test a tatoo before it is installed by clicking Load Tatooand the graphic will "
      "apper in the test area at the side."},
-    {{"Label3", 120, 5520, 9135, 375},
+    // Two lines of the interface face need 390 twips; the 375 drawn for the system face
+    // would cut the second line's descenders.
+    {{"Label3", 120, 5520, 9135, 390},
      "To load in a player profile click Load Tatoos find the player directory and open the helpstats.dat file. NOTE "
      "this file will not be edited."},
 };
@@ -121,8 +123,8 @@ frmTattoo::frmTattoo(Desk &desk, QWidget *parent) : QWidget(parent), m_desk(desk
 
     for (const LabelRow &row : kLabels) {
         auto *label = new QLabel(QString::fromLatin1(row.caption), this);
-        // Only the two instruction texts are long enough to need more than one line.
-        label->setWordWrap(row.place.height > 400);
+        // The two instruction texts were drawn taller than one line, to run over several.
+        label->setWordWrap(row.place.height > 255);
         placeControl(label, row.place);
         if (label->objectName() == QLatin1String("lblDirectory"))
             lblDirectory = label;

@@ -73,7 +73,11 @@ frmReadme::frmReadme(Desk &desk, QWidget *parent) : QWidget(parent), m_desk(desk
     for (const LabelPlace &l : kLabels) {
         auto *label = new QLabel(QLatin1String(l.text), this);
         label->setAlignment(Qt::AlignRight | Qt::AlignTop);
-        placeAt(label, {l.text, l.left, l.top, l.right - kLabelGap - l.left, kLabelHeight});
+        // The caption ends where the design put it, by its field; one wider than its drawn box
+        // grows to the left, into the window's margin, rather than being cut.
+        QRect box = placeRect({l.text, l.left, l.top, l.right - kLabelGap - l.left, kLabelHeight});
+        box.setLeft(qMax(0, qMin(box.left(), box.right() + 1 - label->sizeHint().width())));
+        label->setGeometry(box);
     }
 
     cmbType = placed<QComboBox>(this, "cmbType");
