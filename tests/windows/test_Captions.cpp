@@ -231,7 +231,12 @@ class test_Captions : public QObject
         clipped << check.clipped;
     }
 
-    void verifyNothingClipped() { QVERIFY2(clipped.isEmpty(), qPrintable(clipped.join(QLatin1String("\n  ")))); }
+    void verifyNothingClipped()
+    {
+        // The frame holds the content windows, so a control may be met twice.
+        clipped.removeDuplicates();
+        QVERIFY2(clipped.isEmpty(), qPrintable(clipped.join(QLatin1String("\n  "))));
+    }
 
 private slots:
     void init()

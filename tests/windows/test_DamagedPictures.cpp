@@ -68,7 +68,7 @@ private slots:
         QCOMPARE(f->tree.read(kProfile + symbol(3)), whole(3));
         QVERIFY(!f->tree.exists(kTattoos + QStringLiteral("Player1-symbol3.bmp")));
         QCOMPARE(f->prompts.messages().size(), 1);
-        const QString damaged = f->prompts.messages().first();
+        QString damaged = f->prompts.messages().first();
 
         // The player reads the same words as for any other file that is no picture.
         f->choose(QStringLiteral("pics/text.bmp"), win, "cmd3");
