@@ -56,9 +56,7 @@ const LabelRow kLabels[] = {
      "Click on the '...' button to load in picture. You can have a maximum of 16 tatoos in your Black and White "
      "directory at one time! You can test a tatoo before it is installed by clicking Load Tatooand the graphic will "
      "apper in the test area at the side."},
-    // Two lines of the interface face need 390 twips; the 375 drawn for the system face
-    // would cut the second line's descenders.
-    {{"Label3", 120, 5520, 9135, 390},
+    {{"Label3", 120, 5520, 9135, 375},
      "To load in a player profile click Load Tatoos find the player directory and open the helpstats.dat file. NOTE "
      "this file will not be edited."},
 };

@@ -1,14 +1,17 @@
 #pragma once
-// The face every window is drawn in. The twips layouts were drawn for an 8-point system face;
-// the fonts a desktop happens to have are wider or narrower from one machine to the next, so
-// the program brings its own (Liberation Sans, which keeps Arial's widths) and uses it at the
-// pixel size that 8 points had at 96 dots per inch.
+// The face every window is drawn in. The twips layouts were drawn for the 8-point system face
+// of their day; the fonts a desktop happens to have are wider or narrower from one machine to
+// the next, so the program brings its own (Liberation Sans, which keeps Arial's widths) and
+// uses it at one fixed size.
 class QFont;
 
 namespace interfacefont {
 
 // Pixels, not points: the layouts are in pixels too, whatever the screen's dots per inch.
-constexpr int kPixelSize = 11;
+// The old system face set its captions narrower than Arial does at 8 points (11 pixels); at
+// 10 pixels a caption takes about the width it was drawn for, and the longest button
+// captions ("Install Landscape", "Submit Map idea") keep a margin inside their bevel.
+constexpr int kPixelSize = 10;
 
 // The bundled face at the interface size; the first call registers it with the font database.
 QFont font();

@@ -27,7 +27,7 @@
 namespace {
 
 // A caption drawn right against a button's bevel reads as cut even when every pixel is there.
-constexpr int kButtonBreathing = 1;
+constexpr int kButtonBreathing = 3;
 
 QString plain(QString caption)
 {
