@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QFont>
 #include <QFontDatabase>
+#include <QResource>
 #include <QString>
 
 // Resources of a static library are only linked in when something asks for them by name.
@@ -12,32 +13,49 @@ namespace interfacefont {
 
 namespace {
 
-QString registeredFamily()
+// Registers one bundled face straight from the program's own bytes: no copy, no unpacking.
+// Gives its family name, or an empty one when the face is missing.
+QString addFace(const char *path)
 {
-    static const QString family = [] {
-        initBundledFonts();
-        // Regular for every caption, bold for the About box's headings; synthesised bold would
-        // come out wider than the real face and could clip.
-        QString name;
-        for (const char *file : {":/fonts/LiberationSans-Regular.ttf", ":/fonts/LiberationSans-Bold.ttf"}) {
-            const int id = QFontDatabase::addApplicationFont(QString::fromLatin1(file));
-            const QStringList families = QFontDatabase::applicationFontFamilies(id);
-            if (name.isEmpty() && !families.isEmpty())
-                name = families.first();
-        }
-        // Without the bundled face (a broken build), Arial's metrics are the next best thing.
-        return name.isEmpty() ? QStringLiteral("Arial") : name;
+    static const bool initialised = (initBundledFonts(), true);
+    Q_UNUSED(initialised);
+    const QResource resource(QString::fromLatin1(path));
+    QByteArray bytes;
+    if (resource.compressionAlgorithm() == QResource::NoCompression)
+        bytes = QByteArray::fromRawData(reinterpret_cast<const char *>(resource.data()), qsizetype(resource.size()));
+    else
+        bytes = resource.uncompressedData();
+    const QStringList families = QFontDatabase::applicationFontFamilies(QFontDatabase::addApplicationFontFromData(bytes));
+    return families.isEmpty() ? QString() : families.first();
+}
+
+QString family()
+{
+    static const QString name = [] {
+        const QString added = addFace(":/fonts/LiberationSans-Regular.ttf");
+        // Without the bundled face (a broken build), Arial's widths are the next best thing.
+        return added.isEmpty() ? QStringLiteral("Arial") : added;
     }();
-    return family;
+    return name;
 }
 
 } // namespace
 
 QFont font()
 {
-    QFont face(registeredFamily());
+    QFont face(family());
     face.setPixelSize(kPixelSize);
     face.setStyleHint(QFont::SansSerif);
+    return face;
+}
+
+QFont boldFont()
+{
+    // Only the About box writes in bold; the face is registered when it is first asked for.
+    static const bool added = !addFace(":/fonts/LiberationSans-Bold.ttf").isEmpty();
+    Q_UNUSED(added);
+    QFont face = font();
+    face.setBold(true);
     return face;
 }
 

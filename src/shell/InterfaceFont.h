@@ -16,6 +16,10 @@ constexpr int kPixelSize = 10;
 // The bundled face at the interface size; the first call registers it with the font database.
 QFont font();
 
+// The same in bold. A bold face drawn from the regular one comes out wider than the real
+// one and could clip; this registers the real one first.
+QFont boldFont();
+
 // Makes that face the application's font, so every window, menu and message box uses it.
 // Cheap after the first call.
 void apply();
