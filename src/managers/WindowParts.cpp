@@ -1,5 +1,6 @@
 #include "managers/WindowParts.h"
 
+#include "managers/PictureCheck.h"
 #include "platform/FileIO.h"
 
 #include <QBuffer>
@@ -36,6 +37,9 @@ PictureBox::PictureBox(QWidget *parent) : QFrame(parent)
 
 bool PictureBox::loadPicture(const QByteArray &bytes)
 {
+    // A bitmap short of its pixels would be read anyway, the missing rows left as noise.
+    if (!picturecheck::isWhole(bytes))
+        return false;
     QBuffer buffer;
     buffer.setData(bytes);
     buffer.open(QIODevice::ReadOnly);

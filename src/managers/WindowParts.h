@@ -17,8 +17,8 @@ class PictureBox : public QFrame
 public:
     explicit PictureBox(QWidget *parent = nullptr);
 
-    // Shows the picture in these bytes. Bytes that are no picture it can read leave the box
-    // as it was and give false.
+    // Shows the picture in these bytes. Bytes that are no picture it can read, or a picture
+    // that is not whole, leave the box as it was and give false.
     bool loadPicture(const QByteArray &bytes);
     const QImage &picture() const { return m_picture; }
 

@@ -65,7 +65,6 @@ frmExtra::frmExtra(Desk &desk, QWidget *parent) : QWidget(parent), m_desk(desk),
 {
     setObjectName(QStringLiteral("frmExtra"));
     setWindowTitle(QStringLiteral("Veldrin - Skin / Landscape Mode"));
-    useDesignFont(this);
 
     for (const ButtonRow &row : kButtons)
         connect(makeButton(this, row.place, row.caption), &QPushButton::clicked, this, row.handler);

@@ -91,7 +91,6 @@ frmMap::frmMap(Desk &desk, QWidget *parent) : QWidget(parent), m_desk(desk), dio
 {
     setObjectName(QStringLiteral("frmMap"));
     setWindowTitle(QStringLiteral("Veldrin Beta 1 - Maps"));
-    useDesignFont(this);
 
     rtbMap = new QPlainTextEdit(this);
     // Scripts read best unwrapped, and a long script then lays out only what is on screen.

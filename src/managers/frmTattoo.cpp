@@ -102,7 +102,6 @@ frmTattoo::frmTattoo(Desk &desk, QWidget *parent) : QWidget(parent), m_desk(desk
 {
     setObjectName(QStringLiteral("frmTattoo"));
     setWindowTitle(QStringLiteral("Veldrin - Tattoos"));
-    useDesignFont(this);
 
     for (int n = 1; n <= tattoo::kSlotCount; ++n) {
         tat[n] = makePictureBox(this, QStringLiteral("tat%1").arg(n), tattoo::slotBox(n));
@@ -122,8 +121,8 @@ frmTattoo::frmTattoo(Desk &desk, QWidget *parent) : QWidget(parent), m_desk(desk
 
     for (const LabelRow &row : kLabels) {
         auto *label = new QLabel(QString::fromLatin1(row.caption), this);
-        // Only the two instruction texts are long enough to need more than one line.
-        label->setWordWrap(row.place.height > 400);
+        // The two instruction texts were drawn taller than one line, to run over several.
+        label->setWordWrap(row.place.height > 255);
         placeControl(label, row.place);
         if (label->objectName() == QLatin1String("lblDirectory"))
             lblDirectory = label;

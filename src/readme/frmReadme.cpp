@@ -70,17 +70,14 @@ frmReadme::frmReadme(Desk &desk, QWidget *parent) : QWidget(parent), m_desk(desk
     setObjectName(QStringLiteral("frmReadme"));
     setWindowTitle(QStringLiteral("Veldrin - Readme Creator"));
 
-    useDesignFont(this);
     for (const LabelPlace &l : kLabels) {
         auto *label = new QLabel(QLatin1String(l.text), this);
         label->setAlignment(Qt::AlignRight | Qt::AlignTop);
-        placeAt(label, {l.text, l.left, l.top, l.right - kLabelGap - l.left, kLabelHeight});
-        // Faces wider than the design's would clip a long label: shrink that label until it fits.
-        QFont face = label->font();
-        while (label->sizeHint().width() > label->width() && face.pixelSize() > 8) {
-            face.setPixelSize(face.pixelSize() - 1);
-            label->setFont(face);
-        }
+        // The caption ends where the design put it, by its field; one wider than its drawn box
+        // grows to the left, into the window's margin, rather than being cut.
+        QRect box = placeRect({l.text, l.left, l.top, l.right - kLabelGap - l.left, kLabelHeight});
+        box.setLeft(qMax(0, qMin(box.left(), box.right() + 1 - label->sizeHint().width())));
+        label->setGeometry(box);
     }
 
     cmbType = placed<QComboBox>(this, "cmbType");

@@ -7,6 +7,7 @@
 #include "platform/Launcher.h"
 #include "platform/Prompts.h"
 #include "readme/frmReadme.h"
+#include "shell/InterfaceFont.h"
 #include "shell/frmAbout.h"
 #include "shell/frmMDI.h"
 #include "shell/frmOptions.h"
@@ -42,7 +43,11 @@ template <class W> W *live(const QPointer<W> &slot)
 
 } // namespace
 
-Desk::Desk(Modual1 &state, Prompts &prompts, QObject *parent) : QObject(parent), m_state(state), m_prompts(prompts) {}
+Desk::Desk(Modual1 &state, Prompts &prompts, QObject *parent) : QObject(parent), m_state(state), m_prompts(prompts)
+{
+    // Before the first window: every caption is measured in the face it will be drawn in.
+    interfacefont::apply();
+}
 
 Desk::~Desk()
 {

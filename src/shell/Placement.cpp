@@ -32,14 +32,6 @@ QPushButton *makeButton(QWidget *parent, const Place &place, const char *caption
     return button;
 }
 
-void useDesignFont(QWidget *window)
-{
-    // Eight points at the 96 dots per inch the design assumed, rounded as the system did.
-    QFont font = window->font();
-    font.setPixelSize(11);
-    window->setFont(font);
-}
-
 QMenu *makeMenu(QWidget *owner, const char *name, const char *caption)
 {
     auto *menu = new QMenu(QString::fromLatin1(caption), owner);

@@ -1,7 +1,7 @@
 #pragma once
 // Where a window's controls go. Layouts are tables of places in twips, as the windows were
-// drawn; these turn a place into pixels, give controls the face the places were drawn for,
-// and put windows that the design centres in the middle of the screen.
+// drawn; these turn a place into pixels and put windows that the design centres in the
+// middle of the screen.
 #include "shell/Twips.h"
 
 #include <QRect>
@@ -24,9 +24,6 @@ void placeControl(QWidget *control, const Place &place);
 
 // A button named and placed from its table row.
 QPushButton *makeButton(QWidget *parent, const Place &place, const char *caption);
-
-// The places were drawn for an 8-point system face; a larger one would clip captions.
-void useDesignFont(QWidget *window);
 
 // A named menu owned by the window, and a named entry in it.
 QMenu *makeMenu(QWidget *owner, const char *name, const char *caption);

@@ -2,6 +2,7 @@
 
 #include "shell/Desk.h"
 #include "shell/Hosts.h"
+#include "shell/InterfaceFont.h"
 #include "shell/Placement.h"
 
 #include <QDesktopServices>
@@ -73,14 +74,12 @@ frmAbout::frmAbout(Desk &desk, QWidget *parent) : QDialog(parent), m_desk(desk)
     };
     QLabel *version = label(kLabel1, QStringLiteral("Veldrin Version 0.90"));
     version->setAlignment(Qt::AlignCenter);
-    QFont big = version->font();
-    big.setBold(true);
-    big.setPointSizeF(big.pointSizeF() * 1.3);
+    QFont big = interfacefont::boldFont();
+    // The interface face is sized in pixels, so the heading is too.
+    big.setPixelSize(big.pixelSize() * 13 / 10);
     version->setFont(big);
     QLabel *credits = label(kLabel2, QStringLiteral("Credits"));
-    QFont bold = credits->font();
-    bold.setBold(true);
-    credits->setFont(bold);
+    credits->setFont(interfacefont::boldFont());
     label(kLabel3, QStringLiteral("Programming - The Veldrin team"));
     label(kLabel5, QStringLiteral("Town Creator and Testing - The Veldrin testers"));
     label(kLabel4, QStringLiteral("Hosting - Fernlow , Brackenway"));

@@ -43,7 +43,7 @@ frmSplash::frmSplash(Desk &desk, QWidget *parent)
     // dialog is open inside the load step.
     m_tmrMove = new QTimer(this);
     m_tmrMove->setObjectName(QStringLiteral("tmrMove"));
-    m_tmrMove->setInterval(1);
+    m_tmrMove->setInterval(kTickMs);
     connect(m_tmrMove, &QTimer::timeout, this, &frmSplash::tmrMove_Timer);
     m_tmrEnd = new QTimer(this);
     m_tmrEnd->setObjectName(QStringLiteral("tmrEnd"));
@@ -60,7 +60,7 @@ int frmSplash::closeDelayMs()
 {
     bool ok = false;
     const int ms = qEnvironmentVariableIntValue("VELDRIN_SPLASH_MS", &ok);
-    return ok && ms >= 0 ? ms : 3000;
+    return ok && ms >= 0 ? ms : kCloseDelayMs;
 }
 
 void frmSplash::Form_Load()

@@ -37,6 +37,11 @@ public:
     QTimer *tmrMove() const { return m_tmrMove; }
     QTimer *tmrEnd() const { return m_tmrEnd; }
 
+    // The animation steps at the rate the original system timer delivered its ticks; a
+    // faster tick would run the bars off the window before the player sees them move.
+    static constexpr int kTickMs = 15;
+    static constexpr int kCloseDelayMs = 3000;
+    // kCloseDelayMs unless VELDRIN_SPLASH_MS says otherwise (tests and benchmarks).
     static int closeDelayMs();
 
 protected:
