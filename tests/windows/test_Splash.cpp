@@ -2,33 +2,13 @@
 // delay through VELDRIN_SPLASH_MS, so only here would a splash that closed too early or
 // animated too fast be caught.
 #include "DeskFixture.h"
+#include "support/EnvGuard.h"
 #include "shell/frmSplash.h"
 
 #include <QElapsedTimer>
 #include <QTimer>
 
 namespace {
-
-// Sets or clears an environment variable for one scope and puts the old value back.
-class EnvGuard
-{
-public:
-    explicit EnvGuard(const char *name) : m_name(name), m_was(qEnvironmentVariableIsSet(name)), m_old(qgetenv(name)) {}
-    ~EnvGuard()
-    {
-        if (m_was)
-            qputenv(m_name, m_old);
-        else
-            qunsetenv(m_name);
-    }
-    EnvGuard(const EnvGuard &) = delete;
-    EnvGuard &operator=(const EnvGuard &) = delete;
-
-private:
-    const char *m_name;
-    bool m_was;
-    QByteArray m_old;
-};
 
 // How many ticks a bar has taken, from how far its right end has moved.
 qint64 ticksOf(const frmSplash::Bar &bar, qint64 startX2) { return (bar.x2 - startX2) / bar.step; }
@@ -51,8 +31,8 @@ private slots:
 
     void timersRunAtTheDesignedRates()
     {
-        EnvGuard guard("VELDRIN_SPLASH_MS");
-        qunsetenv("VELDRIN_SPLASH_MS");
+        EnvGuard guard;
+        guard.unset("VELDRIN_SPLASH_MS");
         frmSplash splash(*f->desk);
         auto *tick = splash.findChild<QTimer *>(QStringLiteral("tmrMove"));
         auto *end = splash.findChild<QTimer *>(QStringLiteral("tmrEnd"));
@@ -73,8 +53,8 @@ private slots:
 
     void staysAboutThreeSecondsWhileTheBarsGrow()
     {
-        EnvGuard guard("VELDRIN_SPLASH_MS");
-        qunsetenv("VELDRIN_SPLASH_MS");
+        EnvGuard guard;
+        guard.unset("VELDRIN_SPLASH_MS");
         QElapsedTimer clock;
         clock.start();
         frmSplash splash(*f->desk);
