@@ -13,6 +13,9 @@ namespace launcher {
 
 namespace {
 
+// Only the user-interface thread starts programs, so a plain count will do.
+int g_watches = 0;
+
 // A native program (ELF, or a script with "#!") marked executable runs as it is, whatever its
 // name: the sample setup's stand-ins are scripts named like the game's programs.
 bool isNativeProgram(const QFileInfo &info)
@@ -86,6 +89,8 @@ QString wineOutputReason(const QString &hostPath, const QByteArray &output, int 
 void watch(QProcess *process, const QString &windowsPath, const QString &hostPath,
            std::function<void(const QString &)> onFailure, int watchMs)
 {
+    ++g_watches;
+    QObject::connect(process, &QObject::destroyed, [] { --g_watches; });
     auto clock = std::make_shared<QElapsedTimer>();
     clock->start();
     auto reported = std::make_shared<bool>(false);
@@ -112,6 +117,8 @@ void watch(QProcess *process, const QString &windowsPath, const QString &hostPat
 }
 
 } // namespace
+
+int watchesRunning() { return g_watches; }
 
 QString tidyWindowsPath(const QString &windowsPath)
 {
@@ -171,10 +178,19 @@ int windowsProgramBits(const QString &hostPath)
         return 0;
     const quint16 optionalSize = qFromLittleEndian<quint16>(pe.constData() + 4 + 16);
     const quint16 magic = qFromLittleEndian<quint16>(pe.constData() + 24);
-    // A program whose headers and sections run past the end of the file is cut short.
+    // A program whose headers or sections run past the end of the file is cut short.
     const quint16 sections = qFromLittleEndian<quint16>(pe.constData() + 4 + 2);
-    if (qint64(peAt) + 24 + optionalSize + qint64(sections) * 40 > file.size())
+    const qint64 table = qint64(peAt) + 24 + optionalSize;
+    if (table + qint64(sections) * 40 > file.size() || !file.seek(table))
         return 0;
+    const QByteArray headers = file.read(qint64(sections) * 40);
+    for (int i = 0; i < sections; ++i) {
+        const char *section = headers.constData() + i * 40;
+        const qint64 size = qFromLittleEndian<quint32>(section + 16);
+        const qint64 at = qFromLittleEndian<quint32>(section + 20);
+        if (size > 0 && at + size > file.size())
+            return 0;
+    }
     if (magic == 0x10b)
         return 32;
     if (magic == 0x20b)

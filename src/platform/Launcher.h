@@ -48,4 +48,7 @@ int windowsProgramBits(const QString &hostPath);
 QString start(const QString &windowsPath, std::function<void(const QString &message)> onFailure = {},
               int watchMs = kWatchMs);
 
+// Starts through wine still being watched (their wine has not ended yet).
+int watchesRunning();
+
 } // namespace launcher

@@ -9,7 +9,7 @@ namespace {
 
 // A minimal PE header: DOS stub pointing at "PE", a file header with no sections, and the
 // optional header's magic (0x10b for 32-bit, 0x20b for 64-bit).
-QByteArray peHeader(quint16 magic, int optionalSize = 240)
+QByteArray peHeader(quint16 magic, int optionalSize = 240, quint32 sectionSize = 0)
 {
     QByteArray bytes(64, '\0');
     bytes[0] = 'M';
@@ -20,7 +20,15 @@ QByteArray peHeader(quint16 magic, int optionalSize = 240)
     qToLittleEndian<quint16>(quint16(optionalSize), pe.data() + 4 + 16);
     QByteArray optional(optionalSize, '\0');
     qToLittleEndian<quint16>(magic, optional.data());
-    return bytes + pe + optional;
+    QByteArray table;
+    if (sectionSize) {
+        qToLittleEndian<quint16>(1, pe.data() + 4 + 2);
+        table = QByteArray(40, '\0');
+        qToLittleEndian<quint32>(sectionSize, table.data() + 16);
+        qToLittleEndian<quint32>(64 + 24 + optionalSize + 40, table.data() + 20);
+    }
+    const QByteArray whole = bytes + pe + optional + table;
+    return whole + QByteArray(sectionSize ? 512 : 0, '\0');
 }
 
 } // namespace
@@ -103,6 +111,8 @@ private slots:
             {peHeader(0x10b), 32},
             {peHeader(0x20b), 64},
             {peHeader(0x20b).left(100), 0}, // cut inside the headers
+            {peHeader(0x20b, 240, 512), 64},
+            {peHeader(0x20b, 240, 4096), 0}, // a section beyond the end
             {QByteArray("MZ") + QByteArray(200, '\x7f'), 0},
             {QByteArray("#!/bin/sh\n"), 0},
         };
