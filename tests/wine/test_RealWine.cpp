@@ -42,6 +42,8 @@ class test_RealWine : public QObject
         waited.start();
         while (launcher::watchesRunning() > 0 && waited.elapsed() < 120000)
             QTest::qWait(50);
+        for (const QString &m : messages)
+            qInfo("message: %s", qPrintable(m));
         return messages;
     }
 
@@ -169,6 +171,7 @@ private slots:
 
         const Run first = setup({QStringLiteral("--prefix"), link + QLatin1Char('/')}, dataHome);
         QVERIFY2(first.code == 0, qPrintable(first.output));
+        qInfo("%s", qPrintable(first.output));
         QVERIFY2(first.output.contains(QLatin1String("C:\\Copies\\a\\b\\c\\runblack.exe")), qPrintable(first.output));
         for (const char *folder : {"tattoos", "Landscape", "Skin", "brx", "history"})
             QVERIFY(QFileInfo(driveC(QStringLiteral("Veldrin/Backup/")) + QLatin1String(folder)).isDir());
