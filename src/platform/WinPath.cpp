@@ -30,6 +30,8 @@ QString fromHost(const QString &hostPath) { return QDir::toNativeSeparators(host
 
 namespace {
 
+const char kUnixPrefix[] = "\\\\?\\unix\\";
+
 QString withoutTrailingSlash(QString p)
 {
     while (p.size() > 1 && p.endsWith(QLatin1Char('/')))
@@ -173,8 +175,12 @@ QString fromHost(const QString &hostPath)
             bestRoot = root;
         }
     }
-    if (bestLetter.isEmpty())
-        return real;
+    if (bestLetter.isEmpty()) {
+        // Wine's own name for a place no drive reaches; toHost() reads it back.
+        QString onRoot = real;
+        onRoot.replace(QLatin1Char('/'), QLatin1Char('\\'));
+        return QLatin1String(kUnixPrefix) + onRoot.mid(1);
+    }
     QString rest = bestRoot == QLatin1String("/") ? real.mid(1) : real.mid(bestRoot.size() + 1);
     rest.replace(QLatin1Char('/'), QLatin1Char('\\'));
     return bestLetter + QLatin1String(":\\") + rest;
@@ -190,6 +196,11 @@ QString currentDirectoryOfDriveC()
 QString toHost(const QString &windowsPath)
 {
     const QString &p = windowsPath;
+    if (p.startsWith(QLatin1String(kUnixPrefix), Qt::CaseInsensitive)) {
+        QString host = p.mid(int(sizeof kUnixPrefix) - 2);
+        host.replace(QLatin1Char('\\'), QLatin1Char('/'));
+        return host;
+    }
     if (p.size() >= 2 && isDriveLetter(p.at(0)) && p.at(1) == QLatin1Char(':')) {
         QString root = driveRoot(p.at(0));
         if (root.isEmpty())

@@ -38,7 +38,8 @@ QString toHost(const QString &windowsPath);
 
 // Maps a host path to a Windows path: the drive whose root is the longest prefix wins,
 // C: before Z: on a tie. Both sides are compared as real places, so a prefix reached through
-// a link or written with a trailing slash still matches. A path on no drive stays as it is.
+// a link or written with a trailing slash still matches. A path on no drive gets Wine's name for
+// it, "\\?\unix\..." (toHost() reads that back).
 QString fromHost(const QString &hostPath);
 
 } // namespace winpath
