@@ -78,6 +78,16 @@ private slots:
         QVERIFY2(message.contains(QLatin1String("WINE variable names \"/opt/no-such-wine/bin/wine\"")), qPrintable(message));
         QVERIFY(message.contains(QLatin1String("C:\\BW\\game.exe (") + tree.host(QStringLiteral("BW/game.exe")) + QLatin1Char(')')));
 
+        // One that cannot even be started is reported once, later, without blocking.
+        tree.write(QStringLiteral("bin/wine"), "neither a script nor a program");
+        QFile::setPermissions(tree.host(QStringLiteral("bin/wine")), QFile::ReadOwner | QFile::ExeOwner);
+        qputenv("WINE", tree.host(QStringLiteral("bin/wine")).toLocal8Bit());
+        QStringList later;
+        QVERIFY(launcher::start(QStringLiteral("C:\\BW\\game.exe"), [&later](const QString &m) { later << m; }).isEmpty());
+        QTRY_COMPARE(launcher::watchesRunning(), 0);
+        QCOMPARE(later.size(), 1);
+        QVERIFY2(later.at(0).contains(QLatin1String("could not be started")), qPrintable(later.at(0)));
+
         tree.mkdir(QStringLiteral("folder"));
         for (const QString &path : {QStringLiteral("C:\\folder"), QString()})
             QVERIFY(!launcher::start(path).isEmpty());
