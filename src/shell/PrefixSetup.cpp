@@ -250,8 +250,11 @@ QStringList findGame(const QString &prefix, int depth)
     return walk.found;
 }
 
-QString desktopEntry(const QString &programFolderHost, const QString &program)
+QString desktopEntry(const QString &programFolderHost, const QString &program, const QString &prefix)
 {
+    QString command = execArgument(program);
+    if (!prefix.isEmpty())
+        command = QLatin1String("env ") + execArgument(QLatin1String("WINEPREFIX=") + prefix) + QLatin1Char(' ') + command;
     return QStringLiteral("[Desktop Entry]\n"
                           "Type=Application\n"
                           "Name=Veldrin\n"
@@ -264,7 +267,7 @@ QString desktopEntry(const QString &programFolderHost, const QString &program)
                           "Categories=Game;\n"
                           "MimeType=application/x-veldrin-brx;text/plain;image/bmp;\n"
                           "StartupWMClass=veldrin\n")
-        .arg(escapeValue(execArgument(program)), escapeValue(programFolderHost));
+        .arg(escapeValue(command), escapeValue(programFolderHost));
 }
 
 Report run(const Request &request)
@@ -328,8 +331,12 @@ Report run(const Request &request)
         return report;
     }
     const QString programHost = winpath::realHostPath(winpath::toHost(program));
+    QString named = QFileInfo(request.prefix).absoluteFilePath();
+    while (named.size() > 1 && named.endsWith(QLatin1Char('/')))
+        named.chop(1);
+    const bool usual = prefix == winpath::realHostPath(QDir::homePath() + QLatin1String("/.wine"));
     addFile(applications + QLatin1Char('/') + desktopFileName(), QStringLiteral("menu entry"),
-            desktopEntry(programHost, request.program).toUtf8(), false, report);
+            desktopEntry(programHost, request.program, usual ? QString() : named).toUtf8(), false, report);
     return report;
 }
 

@@ -36,8 +36,9 @@ QString desktopFileName();
 // folders first, then a walk of each drive down to `depth` folder levels.
 QStringList findGame(const QString &prefix, int depth = 6);
 
-// The menu entry for a program folder (host path) and the program to start.
-QString desktopEntry(const QString &programFolderHost, const QString &program);
+// The menu entry for a program folder (host path) and the program to start. A prefix other
+// than ~/.wine is passed on in WINEPREFIX, since the menu starts programs without it.
+QString desktopEntry(const QString &programFolderHost, const QString &program, const QString &prefix = QString());
 
 // Does the work for one prefix. Changes WINEPREFIX only while it runs.
 Report run(const Request &request);

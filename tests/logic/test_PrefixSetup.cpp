@@ -84,7 +84,8 @@ private slots:
                  QByteArray("C:\\Games\\BW\\\r\nC:\\Veldrin\\\r\n\r\n\r\n\r\n\r\n\r\n"));
         QVERIFY(read(QStringLiteral("add/c/veldrin/Help/Help.exe")).startsWith("#!/bin/sh\n"));
         const QByteArray entry = read(QStringLiteral("data/applications/") + prefixsetup::desktopFileName());
-        QVERIFY(entry.contains("\nExec=\"/opt/my games/veldrin\" %F\n"));
+        // Started from the menu, it must find the same prefix again.
+        QVERIFY2(entry.contains("\nExec=env WINEPREFIX=" + prefix.toUtf8() + " \"/opt/my games/veldrin\" %F\n"), entry.constData());
         QVERIFY(entry.contains("\nPath=" + QFileInfo(at(QStringLiteral("add/c/veldrin"))).canonicalFilePath().toUtf8() + '\n'));
 
         write(QStringLiteral("add/c/veldrin/options.txt"), "mine\r\n");

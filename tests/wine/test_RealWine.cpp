@@ -185,7 +185,7 @@ private slots:
         const QByteArray text = desktop.readAll();
         QVERIFY2(text.contains("\nPath=" + QFileInfo(driveC(QStringLiteral("Veldrin"))).canonicalFilePath().toUtf8() + '\n'),
                  text.constData());
-        QVERIFY(text.contains("\nExec=" VELDRIN_PROGRAM " %F\n"));
+        QVERIFY(text.contains("\nExec=env WINEPREFIX=" + link.toUtf8() + " " VELDRIN_PROGRAM " %F\n"));
         const QString validate = QStandardPaths::findExecutable(QStringLiteral("desktop-file-validate"));
         if (!validate.isEmpty()) {
             QProcess check;
