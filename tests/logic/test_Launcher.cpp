@@ -78,6 +78,14 @@ private slots:
         QVERIFY2(message.contains(QLatin1String("WINE variable names \"/opt/no-such-wine/bin/wine\"")), qPrintable(message));
         QVERIFY(message.contains(QLatin1String("C:\\BW\\game.exe (") + tree.host(QStringLiteral("BW/game.exe")) + QLatin1Char(')')));
 
+        // No wine anywhere: the message says what to install.
+        const QByteArray path = qgetenv("PATH");
+        qunsetenv("WINE");
+        qputenv("PATH", tree.prefix().toLocal8Bit());
+        const QString noWine = launcher::start(QStringLiteral("C:\\BW\\game.exe"));
+        qputenv("PATH", path);
+        QVERIFY2(noWine.contains(QLatin1String("install the package wine")), qPrintable(noWine));
+
         // One that cannot even be started is reported once, later, without blocking.
         tree.write(QStringLiteral("bin/wine"), "neither a script nor a program");
         QFile::setPermissions(tree.host(QStringLiteral("bin/wine")), QFile::ReadOwner | QFile::ExeOwner);
