@@ -58,14 +58,15 @@ QString driveRootIn(const QString &prefixDir, QChar letter)
         return upper == QLatin1Char('C') || upper == QLatin1Char('Z') ? QStringLiteral("/") : QString();
     const QString devices = prefixDir + QLatin1String("/dosdevices");
     const QFileInfo link(devices + QLatin1Char('/') + upper.toLower() + QLatin1Char(':'));
-    if (link.exists())
-        return link.canonicalFilePath();
-    // A link to a folder that is gone still says where the drive is; files there fail to
-    // open, as they do under Wine, instead of landing somewhere else.
+    // Every path mapping asks for its drive, so this stays at one readlink: the target is
+    // not resolved further (fromHost compares real places itself). A link to a folder that is
+    // gone still says where the drive is; files there fail to open, as under Wine.
     if (link.isSymLink())
         return withoutTrailingSlash(link.symLinkTarget());
+    if (link.exists())
+        return link.canonicalFilePath();
     if (upper == QLatin1Char('C'))
-        return realHostPath(prefixDir + QLatin1String("/drive_c"));
+        return prefixDir + QLatin1String("/drive_c");
     // Wine creates dosdevices with c: and z: (the root) the first time it opens a prefix.
     if (upper == QLatin1Char('Z') && !QFileInfo(devices).isDir())
         return QStringLiteral("/");

@@ -27,6 +27,7 @@ QString realHostPath(const QString &hostPath);
 // letter points. C: falls back to drive_c when it has no link; when the prefix has no
 // dosdevices folder yet, Wine will create C: and Z: (the root), so those two exist. Without
 // any prefix, C: falls back to "/" (see noPrefixNotice()). Empty when the drive is unknown.
+// The root is where the link points, not resolved further: compare with realHostPath().
 QString driveRoot(QChar letter);
 
 // The process's current directory as a Windows path, when it lies on drive C:, else "C:\".
