@@ -1,9 +1,14 @@
 #include "platform/WinPath.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QStringList>
+
+#ifndef Q_OS_WIN
+#include <unistd.h>
+#endif
 
 namespace winpath {
 
@@ -39,6 +44,19 @@ QString withoutTrailingSlash(QString p)
     return p;
 }
 
+// Where a symbolic link points, made absolute; empty when the path is no link.
+QString linkTarget(const QString &path)
+{
+    char buffer[4096];
+    const ssize_t size = ::readlink(QFile::encodeName(path).constData(), buffer, sizeof buffer);
+    if (size <= 0 || size >= ssize_t(sizeof buffer))
+        return {};
+    QString target = QFile::decodeName(QByteArray(buffer, int(size)));
+    if (!target.startsWith(QLatin1Char('/')))
+        target = path.left(path.lastIndexOf(QLatin1Char('/')) + 1) + target;
+    return withoutTrailingSlash(QDir::cleanPath(target));
+}
+
 // Wine makes drive_c and dosdevices together; a prefix laid out by hand may have either.
 bool looksLikePrefix(const QString &dir)
 {
@@ -57,14 +75,15 @@ QString driveRootIn(const QString &prefixDir, QChar letter)
     if (prefixDir.isEmpty())
         return upper == QLatin1Char('C') || upper == QLatin1Char('Z') ? QStringLiteral("/") : QString();
     const QString devices = prefixDir + QLatin1String("/dosdevices");
-    const QFileInfo link(devices + QLatin1Char('/') + upper.toLower() + QLatin1Char(':'));
+    const QString link = devices + QLatin1Char('/') + upper.toLower() + QLatin1Char(':');
     // Every path mapping asks for its drive, so this stays at one readlink: the target is
     // not resolved further (fromHost compares real places itself). A link to a folder that is
     // gone still says where the drive is; files there fail to open, as under Wine.
-    if (link.isSymLink())
-        return withoutTrailingSlash(link.symLinkTarget());
-    if (link.exists())
-        return link.canonicalFilePath();
+    const QString target = linkTarget(link);
+    if (!target.isEmpty())
+        return target;
+    if (QFileInfo(link).isDir())
+        return realHostPath(link);
     if (upper == QLatin1Char('C'))
         return prefixDir + QLatin1String("/drive_c");
     // Wine creates dosdevices with c: and z: (the root) the first time it opens a prefix.
