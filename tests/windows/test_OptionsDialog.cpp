@@ -1,7 +1,10 @@
 #include "DeskFixture.h"
 #include "shell/frmOptions.h"
+#include "support/EnvGuard.h"
 
+#include <QLabel>
 #include <QLineEdit>
+#include <QTemporaryDir>
 
 namespace {
 const QByteArray kOptions = "C:\\Games\\Black & White\\\r\nC:\\Veldrin\\\r\nC:\\m.exe\r\nC:\\l.exe\r\nC:\\s.exe\r\nC:\\t.exe\r\n\r\n";
@@ -49,6 +52,20 @@ private slots:
         QCOMPARE(f->desk->showOptions(), o);
         QCOMPARE(field("txtMapCreator")->text(), QStringLiteral("typed"));
         QVERIFY(f->prompts.shown.isEmpty());
+    }
+
+    void theStatusLineNamesThePrefixOrItsAbsence()
+    {
+        o = f->desk->showOptions();
+        QCOMPARE(DeskFixture::at<QLabel>(o, "lblPrefix")->toolTip(), f->tree.prefix());
+        QTemporaryDir emptyHome;
+        EnvGuard env("HOME", emptyHome.path().toLocal8Bit());
+        env.set("WINEPREFIX", "");
+        reopen();
+        const QLabel *line = DeskFixture::at<QLabel>(o, "lblPrefix");
+        env.restore();
+        QVERIFY(line->text().startsWith(QLatin1String("No Wine prefix")));
+        QVERIFY(line->toolTip().contains(QLatin1String("veldrin --setup")));
     }
 
     void browseButtonsCutByCountAndCancelKeepsTheLastName()
