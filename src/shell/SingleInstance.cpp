@@ -66,14 +66,15 @@ bool Receiver::listen(const QString &name)
 {
     if (name.isEmpty())
         return false;
-    if (m_server->listen(name))
-        return true;
-    if (m_server->serverError() != QAbstractSocket::AddressInUseError)
-        return false;
-    // In use: either a running Veldrin or the remains of one that crashed.
+    // Listening replaces whatever socket file is there, so ask first whether a running
+    // Veldrin answers on it; what is left after a crash answers nothing.
     QLocalSocket probe;
     probe.connectToServer(name);
     if (probe.waitForConnected(500))
+        return false;
+    if (m_server->listen(name))
+        return true;
+    if (m_server->serverError() != QAbstractSocket::AddressInUseError)
         return false;
     QLocalServer::removeServer(name);
     return m_server->listen(name);
