@@ -135,7 +135,9 @@ void Desk::placeNewWindow(QWidget *window)
     // over the main window, where the player is looking, rather than wherever the window
     // system cascades them to, and never partly off the screen.
     if (!window->testAttribute(Qt::WA_Moved)) {
-        window->adjustSize();
+        // The size it will show with: its design size, or what its layout asks for.
+        if (!window->testAttribute(Qt::WA_Resized))
+            window->adjustSize();
         const QWidget *over = live(m_mdi) ? static_cast<QWidget *>(m_mdi.data()) : nullptr;
         if (over && over->isVisible())
             window->move(over->frameGeometry().center() - window->rect().center());
