@@ -4,6 +4,7 @@
 #include "installer/frmInstall.h"
 #include "shell/Placement.h"
 #include "shell/frmAbout.h"
+#include "shell/frmOptions.h"
 #include "web/frmUpdate.h"
 
 #include <QDragEnterEvent>
@@ -148,8 +149,8 @@ private slots:
         // The frame near the bottom corner: windows opened over it must still fit.
         frmMDI *frame = f->desk->openMdi();
         frame->move(available.right() - frame->width() / 3, available.bottom() - frame->height() / 3);
-        QWidget *windows[] = {f->desk->showInstall(), f->desk->showUpdate(),
-                              f->desk->showAbout()};
+        QWidget *windows[] = {f->desk->showInstall(), f->desk->showUpdate(), f->desk->showAbout(),
+                              f->desk->showOptions()};
         for (QWidget *window : windows) {
             QVERIFY(window && window->isVisible());
             QVERIFY2(available.contains(window->frameGeometry()),
