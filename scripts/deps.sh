@@ -6,6 +6,8 @@ packages=(cmake g++ make qt6-base-dev qt6-webengine-dev libgl-dev clang libclang
 packages+=(libqt6sql6-sqlite)
 # Real Wine, a prefix made by wineboot, and tiny Windows programs built for the launch tests.
 packages+=(wine wine64 gcc-mingw-w64-x86-64)
+# A 32-bit Windows program, as the game is, to see the message when 32-bit Wine is missing.
+packages+=(gcc-mingw-w64-i686)
 # Checking and building what a packager ships: desktop entry, AppStream data, the .deb.
 packages+=(desktop-file-utils appstream dpkg-dev file)
 missing=()

@@ -2,6 +2,7 @@
 #include "shell/Desk.h"
 #include "shell/Artwork.h"
 #include "shell/OpenRequest.h"
+#include "shell/PrefixSetup.h"
 #include "shell/SampleSetup.h"
 #include "shell/SingleInstance.h"
 #include "shell/frmMDI.h"
@@ -11,6 +12,7 @@
 #include <QCommandLineParser>
 #include <QDir>
 #include <QFileInfo>
+#include <QStandardPaths>
 #include <QTimer>
 #include <cstdio>
 
@@ -30,6 +32,12 @@ void describe(QCommandLineParser &parser)
     parser.addOption({QStringLiteral("sample-setup"),
                       QStringLiteral("Create a small sample game and program folder tree (a Wine-style prefix) in "
                                      "<dir>, then exit. Files that exist already are left alone."),
+                      QStringLiteral("dir")});
+    parser.addOption({QStringLiteral("setup"),
+                      QStringLiteral("Set Veldrin up in a Wine prefix: find the game, create C:\\Veldrin\\ with its backup "
+                                     "folders, a first options file and a menu entry. Adds only, never replaces.")});
+    parser.addOption({QStringLiteral("prefix"),
+                      QStringLiteral("The Wine prefix for --setup (default: WINEPREFIX, else ~/.wine)."),
                       QStringLiteral("dir")});
     parser.addOption({QStringLiteral("check-web-plugin"),
                       QStringLiteral("Load the web view plugin, print the file it was loaded from and exit; "
@@ -57,7 +65,7 @@ bool consoleOnly(int argc, char **argv)
 {
     for (int i = 1; i < argc; ++i) {
         const QByteArray arg(argv[i]);
-        if (arg.startsWith("--sample-setup") || arg == "-h" || arg == "--help" || arg == "--help-all" || arg == "-v"
+        if (arg.startsWith("--sample-setup") || arg == "--setup" || arg == "-h" || arg == "--help" || arg == "--help-all" || arg == "-v"
             || arg == "--version" || arg == "-?")
             return true;
     }
@@ -68,6 +76,17 @@ void setIdentity()
 {
     QCoreApplication::setApplicationName(QStringLiteral("Veldrin"));
     QCoreApplication::setApplicationVersion(QStringLiteral("0.90"));
+}
+
+int runPrefixSetup(const QCommandLineParser &parser)
+{
+    prefixsetup::Request request;
+    request.prefix = parser.isSet(QStringLiteral("prefix")) ? parser.value(QStringLiteral("prefix")) : prefixsetup::defaultPrefix();
+    request.program = QCoreApplication::applicationFilePath();
+    request.dataHome = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
+    const prefixsetup::Report report = prefixsetup::run(request);
+    std::fputs(qPrintable(prefixsetup::describe(report)), report.ok() ? stdout : stderr);
+    return report.ok() ? 0 : 1;
 }
 
 int runSampleSetup(const QString &dir)
@@ -95,6 +114,8 @@ int main(int argc, char **argv)
         parser.process(app);
         if (parser.isSet(QStringLiteral("sample-setup")))
             return runSampleSetup(parser.value(QStringLiteral("sample-setup")));
+        if (parser.isSet(QStringLiteral("setup")))
+            return runPrefixSetup(parser);
         return 0;
     }
 

@@ -14,6 +14,14 @@ QString bareFileName(const QString &path)
 }
 
 #ifdef Q_OS_WIN
+QString prefix() { return {}; }
+QString noPrefixNotice() { return {}; }
+QString realHostPath(const QString &hostPath)
+{
+    const QFileInfo info(hostPath);
+    const QString canonical = info.canonicalFilePath();
+    return canonical.isEmpty() ? QDir::cleanPath(info.absoluteFilePath()) : canonical;
+}
 QString driveRoot(QChar letter) { return QString(letter.toUpper()) + QLatin1String(":/"); }
 QString currentDirectoryOfDriveC() { return QDir::toNativeSeparators(QDir::currentPath()); }
 QString toHost(const QString &windowsPath) { return windowsPath; }
@@ -22,22 +30,46 @@ QString fromHost(const QString &hostPath) { return QDir::toNativeSeparators(host
 
 namespace {
 
-QString winePrefix()
-{
-    const QString prefix = qEnvironmentVariable("WINEPREFIX");
-    if (!prefix.isEmpty() && QFileInfo(prefix + QLatin1String("/drive_c")).isDir())
-        return prefix;
-    const QString home = QDir::homePath() + QLatin1String("/.wine");
-    if (QFileInfo(home + QLatin1String("/drive_c")).isDir())
-        return home;
-    return {};
-}
+const char kUnixPrefix[] = "\\\\?\\unix\\";
 
 QString withoutTrailingSlash(QString p)
 {
     while (p.size() > 1 && p.endsWith(QLatin1Char('/')))
         p.chop(1);
     return p;
+}
+
+// Wine makes drive_c and dosdevices together; a prefix laid out by hand may have either.
+bool looksLikePrefix(const QString &dir)
+{
+    return QFileInfo(dir + QLatin1String("/drive_c")).isDir() || QFileInfo(dir + QLatin1String("/dosdevices")).isDir();
+}
+
+QString homePrefix() { return QDir::homePath() + QLatin1String("/.wine"); }
+
+bool isDriveLetter(QChar c) { return (c >= QLatin1Char('a') && c <= QLatin1Char('z')) || (c >= QLatin1Char('A') && c <= QLatin1Char('Z')); }
+
+QString driveRootIn(const QString &prefixDir, QChar letter)
+{
+    const QChar upper = letter.toUpper();
+    if (!isDriveLetter(upper))
+        return {};
+    if (prefixDir.isEmpty())
+        return upper == QLatin1Char('C') || upper == QLatin1Char('Z') ? QStringLiteral("/") : QString();
+    const QString devices = prefixDir + QLatin1String("/dosdevices");
+    const QFileInfo link(devices + QLatin1Char('/') + upper.toLower() + QLatin1Char(':'));
+    if (link.exists())
+        return link.canonicalFilePath();
+    // A link to a folder that is gone still says where the drive is; files there fail to
+    // open, as they do under Wine, instead of landing somewhere else.
+    if (link.isSymLink())
+        return withoutTrailingSlash(link.symLinkTarget());
+    if (upper == QLatin1Char('C'))
+        return realHostPath(prefixDir + QLatin1String("/drive_c"));
+    // Wine creates dosdevices with c: and z: (the root) the first time it opens a prefix.
+    if (upper == QLatin1Char('Z') && !QFileInfo(devices).isDir())
+        return QStringLiteral("/");
+    return {};
 }
 
 // Appends one component, preferring an exact match, then a case-insensitive one, as Wine does.
@@ -75,49 +107,84 @@ QString resolveUnder(const QString &root, const QString &rest)
     return host;
 }
 
-bool isDriveLetter(QChar c) { return (c >= QLatin1Char('a') && c <= QLatin1Char('z')) || (c >= QLatin1Char('A') && c <= QLatin1Char('Z')); }
-
 } // namespace
 
-QString driveRoot(QChar letter)
+QString prefix()
 {
-    const QChar upper = letter.toUpper();
-    const QString prefix = winePrefix();
-    if (upper == QLatin1Char('Z'))
-        return QStringLiteral("/");
-    if (upper == QLatin1Char('C'))
-        return prefix.isEmpty() ? QStringLiteral("/") : prefix + QLatin1String("/drive_c");
-    if (prefix.isEmpty())
-        return {};
-    const QFileInfo link(prefix + QLatin1String("/dosdevices/") + QChar(upper.toLower()) + QLatin1Char(':'));
-    if (link.exists())
-        return link.canonicalFilePath();
-    return {};
+    QString fromEnv = withoutTrailingSlash(qEnvironmentVariable("WINEPREFIX"));
+    if (!fromEnv.isEmpty() && !QDir::isAbsolutePath(fromEnv))
+        fromEnv = QDir::currentPath() + QLatin1Char('/') + fromEnv;
+    if (!fromEnv.isEmpty() && looksLikePrefix(fromEnv))
+        return fromEnv;
+    const QString home = homePrefix();
+    return looksLikePrefix(home) ? home : QString();
 }
+
+QString noPrefixNotice()
+{
+    if (!prefix().isEmpty())
+        return {};
+    const QString env = qEnvironmentVariable("WINEPREFIX");
+    const QString where = env.isEmpty()
+        ? QStringLiteral("WINEPREFIX is not set and %1 does not exist").arg(homePrefix())
+        : QStringLiteral("WINEPREFIX names %1, which holds no Wine prefix, and %2 does not exist").arg(env, homePrefix());
+    return QStringLiteral("No Wine prefix found (%1), so drive C: stands for the root folder \"/\". "
+                          "Start Wine once (wineboot) and run \"veldrin --setup\".")
+        .arg(where);
+}
+
+QString realHostPath(const QString &hostPath)
+{
+    if (hostPath.isEmpty())
+        return {};
+    const QString absolute = QDir::isAbsolutePath(hostPath) ? hostPath : QDir::currentPath() + QLatin1Char('/') + hostPath;
+    QString real = QStringLiteral("/");
+    const QStringList parts = absolute.split(QLatin1Char('/'), Qt::SkipEmptyParts);
+    for (const QString &part : parts) {
+        if (part == QLatin1String("."))
+            continue;
+        if (part == QLatin1String("..")) {
+            // What is already walked has its links resolved, so its parent is the real one.
+            const int cut = real.lastIndexOf(QLatin1Char('/'));
+            real = cut <= 0 ? QStringLiteral("/") : real.left(cut);
+            continue;
+        }
+        const QString next = real == QLatin1String("/") ? real + part : real + QLatin1Char('/') + part;
+        const QString canonical = QFileInfo(next).canonicalFilePath();
+        real = canonical.isEmpty() ? next : canonical;
+    }
+    return real;
+}
+
+QString driveRoot(QChar letter) { return driveRootIn(prefix(), letter); }
 
 QString fromHost(const QString &hostPath)
 {
-    const QString absolute = QDir::cleanPath(QFileInfo(hostPath).absoluteFilePath());
+    const QString real = realHostPath(hostPath);
+    const QString prefixDir = prefix();
     QString bestLetter;
     QString bestRoot;
     const QString letters = QStringLiteral("CZABDEFGHIJKLMNOPQRSTUVWXY");
     for (const QChar letter : letters) {
-        const QString root = withoutTrailingSlash(driveRoot(letter));
+        const QString root = realHostPath(driveRootIn(prefixDir, letter));
         if (root.isEmpty())
             continue;
-        const bool inside = root == QLatin1String("/") || absolute == root || absolute.startsWith(root + QLatin1Char('/'));
+        const bool inside = root == QLatin1String("/") || real == root || real.startsWith(root + QLatin1Char('/'));
         if (inside && (bestLetter.isEmpty() || root.size() > bestRoot.size())) {
             bestLetter = letter;
             bestRoot = root;
         }
     }
-    if (bestLetter.isEmpty())
-        return absolute;
-    QString rest = bestRoot == QLatin1String("/") ? absolute.mid(1) : absolute.mid(bestRoot.size() + 1);
+    if (bestLetter.isEmpty()) {
+        // Wine's own name for a place no drive reaches; toHost() reads it back.
+        QString onRoot = real;
+        onRoot.replace(QLatin1Char('/'), QLatin1Char('\\'));
+        return QLatin1String(kUnixPrefix) + onRoot.mid(1);
+    }
+    QString rest = bestRoot == QLatin1String("/") ? real.mid(1) : real.mid(bestRoot.size() + 1);
     rest.replace(QLatin1Char('/'), QLatin1Char('\\'));
     return bestLetter + QLatin1String(":\\") + rest;
 }
-
 QString currentDirectoryOfDriveC()
 {
     const QString current = fromHost(QDir::currentPath());
@@ -129,6 +196,11 @@ QString currentDirectoryOfDriveC()
 QString toHost(const QString &windowsPath)
 {
     const QString &p = windowsPath;
+    if (p.startsWith(QLatin1String(kUnixPrefix), Qt::CaseInsensitive)) {
+        QString host = p.mid(int(sizeof kUnixPrefix) - 2);
+        host.replace(QLatin1Char('\\'), QLatin1Char('/'));
+        return host;
+    }
     if (p.size() >= 2 && isDriveLetter(p.at(0)) && p.at(1) == QLatin1Char(':')) {
         QString root = driveRoot(p.at(0));
         if (root.isEmpty())

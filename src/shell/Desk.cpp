@@ -175,9 +175,14 @@ void Desk::ShowUpdatePage() { showUpdate(); }
 
 void Desk::startProgram(const QString &windowsPath)
 {
-    const QString error = launcher::start(windowsPath);
-    if (!error.isEmpty())
-        m_prompts.message(QStringLiteral("Veldrin could not start \"%1\": %2.").arg(windowsPath, error));
+    // The desk may be gone by the time wine answers.
+    const QPointer<Desk> self(this);
+    const QString refused = launcher::start(windowsPath, [self](const QString &message) {
+        if (self)
+            self->m_prompts.message(message);
+    });
+    if (!refused.isEmpty())
+        m_prompts.message(refused);
 }
 
 void Desk::LaunchGame() { startProgram(m_state.settings.GameFolder + QLatin1String("\\runblack.exe")); }

@@ -4,6 +4,7 @@
 #include "shell/Desk.h"
 #include "shell/OptionsFile.h"
 #include "shell/Placement.h"
+#include "platform/WinPath.h"
 
 #include <QFileInfo>
 #include <QLabel>
@@ -20,6 +21,8 @@ const Place kButtons[] = {
     {"cmdApply", 7020, 2940, 1095, 375},
     {"cmdOK", 8280, 2940, 1095, 375},
 };
+// Left of the buttons: which Wine prefix the C: in these fields means.
+const Place kPrefixLine = {"lblPrefix", 120, 2940, 5520, 375};
 
 // One setting on its tab: caption label, text field and browse button, at one of two rows.
 struct Row
@@ -95,6 +98,17 @@ frmOptions::frmOptions(Desk &desk, QWidget *parent) : QDialog(parent), dio1(desk
         const auto handler = handlers[i];
         connect(button, &QPushButton::clicked, this, [this, handler] { (this->*handler)(); });
     }
+
+    // Under Wine every C: path above is inside a prefix; without one, C: falls back to the
+    // root folder, and the player must be told rather than find files in odd places.
+    auto *prefixLine = new QLabel(this);
+    prefixLine->setObjectName(QLatin1String(kPrefixLine.name));
+    placeControl(prefixLine, kPrefixLine);
+    const QString notice = winpath::noPrefixNotice();
+    const QString line = notice.isEmpty() ? QStringLiteral("Wine prefix: %1").arg(winpath::prefix())
+                                          : QStringLiteral("No Wine prefix: C: is the root folder \"/\" (see tooltip)");
+    prefixLine->setToolTip(notice.isEmpty() ? winpath::prefix() : notice);
+    prefixLine->setText(prefixLine->fontMetrics().elidedText(line, Qt::ElideMiddle, prefixLine->width()));
 
     // The load step: every time the dialog is created, never when it is only brought forward.
     Settings read;

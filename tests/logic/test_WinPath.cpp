@@ -1,5 +1,6 @@
 #include "platform/FileIO.h"
 #include "platform/WinPath.h"
+#include "shell/OptionsFile.h"
 #include "support/TestTree.h"
 
 #include <QDir>
@@ -17,6 +18,7 @@ private slots:
         QVERIFY(winpath::driveRoot(QLatin1Char('Q')).isEmpty());
         QCOMPARE(winpath::toHost(QStringLiteral("Z:\\tmp\\x")), QStringLiteral("/tmp/x"));
         QDir().mkpath(tree.prefix() + QStringLiteral("/dosdevices"));
+        QVERIFY(QFile::link(QStringLiteral("/"), tree.prefix() + QStringLiteral("/dosdevices/z:")));
         QDir().mkpath(tree.prefix() + QStringLiteral("/media/disc"));
         QVERIFY(QFile::link(tree.prefix() + QStringLiteral("/media/disc"), tree.prefix() + QStringLiteral("/dosdevices/d:")));
         QCOMPARE(winpath::toHost(QStringLiteral("D:\\Maps\\a.txt")), tree.prefix() + QStringLiteral("/media/disc/Maps/a.txt"));
@@ -55,6 +57,66 @@ private slots:
         QCOMPARE(*fileio::readBytes(QStringLiteral("C:\\games\\A.txt")), QByteArray("upper"));
     }
 
+    // The prefix reached through a link, spelled with a trailing slash, and walked with "..":
+    // the current folder comes back resolved and must still be found on C:.
+    void aPrefixIsFoundHoweverItIsSpelled()
+    {
+        TestTree tree;
+        QTemporaryDir elsewhere;
+        const QString link = elsewhere.path() + QStringLiteral("/linked-prefix");
+        QVERIFY(QFile::link(tree.prefix(), link));
+        qputenv("WINEPREFIX", (link + QStringLiteral("//")).toLocal8Bit());
+        tree.write(QStringLiteral("Veldrin/options.txt"), "C:\\Games\\BW\\\r\nC:\\Veldrin\\\r\n\r\n");
+        QDir::setCurrent(link + QStringLiteral("/drive_c/Veldrin/"));
+        QCOMPARE(winpath::currentDirectoryOfDriveC(), QStringLiteral("C:\\Veldrin"));
+        Settings record;
+        QVERIFY(optionsfile::LoadSettings(record));
+        QCOMPARE(record.GameFolder, QStringLiteral("C:\\Games\\BW\\"));
+
+        tree.mkdir(QStringLiteral("Games"));
+        QCOMPARE(winpath::fromHost(link + QStringLiteral("/drive_c/Veldrin/../Games/")), QStringLiteral("C:\\Games"));
+        QCOMPARE(winpath::fromHost(QStringLiteral("Backup/../a.txt")), QStringLiteral("C:\\Veldrin\\a.txt"));
+
+        // ".." after a link leaves the link's target, as the kernel does; what does not exist
+        // yet is kept as written.
+        QDir().mkpath(elsewhere.path() + QStringLiteral("/a/b"));
+        QVERIFY(QFile::link(elsewhere.path() + QStringLiteral("/a/b"), elsewhere.path() + QStringLiteral("/to-b")));
+        const QString real = QFileInfo(elsewhere.path()).canonicalFilePath();
+        QCOMPARE(winpath::realHostPath(elsewhere.path() + QStringLiteral("/to-b/../new/x.txt/")),
+                 real + QStringLiteral("/a/new/x.txt"));
+        QCOMPARE(winpath::realHostPath(QStringLiteral("/../..")), QStringLiteral("/"));
+    }
+
+    // Wine follows dosdevices, so Veldrin must too: a re-pointed C:, a Z: taken away, a link
+    // to a folder that is gone.
+    void drivesAreWhereDosdevicesPoint()
+    {
+        TestTree tree;
+        QTemporaryDir games;
+        const QString devices = tree.prefix() + QStringLiteral("/dosdevices");
+        QDir().mkpath(devices);
+        QVERIFY(QFile::link(games.path(), devices + QStringLiteral("/c:")));
+        QVERIFY(QFile(games.path() + QStringLiteral("/moved.txt")).open(QIODevice::WriteOnly));
+        const QString gamesReal = QFileInfo(games.path()).canonicalFilePath();
+        QCOMPARE(winpath::driveRoot(QLatin1Char('C')), gamesReal);
+        QCOMPARE(winpath::toHost(QStringLiteral("C:\\MOVED.txt")), games.path() + QStringLiteral("/moved.txt"));
+        QCOMPARE(winpath::fromHost(games.path() + QStringLiteral("/moved.txt")), QStringLiteral("C:\\moved.txt"));
+        // drive_c is only a folder in the prefix now, reached through Z: if at all.
+        QVERIFY(!winpath::fromHost(tree.driveC()).startsWith(QLatin1String("C:")));
+
+        QVERIFY(winpath::driveRoot(QLatin1Char('Z')).isEmpty());
+        // Without Z:, the root is reached the way Wine names it, and the name leads back.
+        QCOMPARE(winpath::fromHost(QStringLiteral("/usr/share")), QStringLiteral("\\\\?\\unix\\usr\\share"));
+        QCOMPARE(winpath::toHost(QStringLiteral("\\\\?\\UNIX\\usr\\share")), QStringLiteral("/usr/share"));
+        QVERIFY(QFile::link(QStringLiteral("/"), devices + QStringLiteral("/z:")));
+        QCOMPARE(winpath::fromHost(QStringLiteral("/usr/share")), QStringLiteral("Z:\\usr\\share"));
+
+        QVERIFY(QFile::link(tree.prefix() + QStringLiteral("/gone"), devices + QStringLiteral("/e:")));
+        QCOMPARE(winpath::toHost(QStringLiteral("E:\\a.txt")), tree.prefix() + QStringLiteral("/gone/a.txt"));
+        QVERIFY(!fileio::writeText(QStringLiteral("E:\\a.txt"), QStringLiteral("x")));
+        QVERIFY(winpath::noPrefixNotice().isEmpty());
+    }
+
     void withoutAPrefixDriveCIsHomeWineOrTheRoot()
     {
         const QByteArray old = qgetenv("WINEPREFIX"), oldHome = qgetenv("HOME");
@@ -62,8 +124,13 @@ private slots:
         qputenv("HOME", home.path().toLocal8Bit());
         qunsetenv("WINEPREFIX");
         QCOMPARE(winpath::driveRoot(QLatin1Char('C')), QStringLiteral("/"));
+        // Falling back to "/" is said, never silent.
+        QVERIFY(winpath::noPrefixNotice().contains(QLatin1String("No Wine prefix")));
+        qputenv("WINEPREFIX", "/nonexistent/prefix");
+        QVERIFY(winpath::noPrefixNotice().contains(QLatin1String("/nonexistent/prefix")));
         QDir().mkpath(home.path() + QStringLiteral("/.wine/drive_c"));
-        QCOMPARE(winpath::driveRoot(QLatin1Char('C')), home.path() + QStringLiteral("/.wine/drive_c"));
+        QCOMPARE(winpath::driveRoot(QLatin1Char('C')), QFileInfo(home.path() + QStringLiteral("/.wine/drive_c")).canonicalFilePath());
+        QVERIFY(winpath::noPrefixNotice().isEmpty());
         qputenv("HOME", oldHome);
         qputenv("WINEPREFIX", old);
     }

@@ -73,8 +73,10 @@ private slots:
         f->desk->LaunchEditor(QStringLiteral("C:\\Veldrin\\Editors\\plain.txt"));
         const QStringList messages = f->prompts.messages();
         QCOMPARE(messages.size(), 2);
-        QVERIFY(messages.at(0).contains(QLatin1String("C:\\Nowhere\\\\runblack.exe"))
-                && messages.at(0).contains(QLatin1String("does not exist")));
+        // Named as the player would type it, and where it is on this machine.
+        QVERIFY2(messages.at(0).contains(QLatin1String("C:\\Nowhere\\runblack.exe (") + f->tree.host(QStringLiteral("Nowhere/runblack.exe")))
+                     && messages.at(0).contains(QLatin1String("does not exist")),
+                 qPrintable(messages.at(0)));
         QVERIFY(messages.at(1).contains(QLatin1String("plain.txt")) && messages.at(1).contains(QLatin1String("not executable")));
     }
 

@@ -1,7 +1,9 @@
 #include "DeskFixture.h"
 #include "shell/frmOptions.h"
 
+#include <QLabel>
 #include <QLineEdit>
+#include <QTemporaryDir>
 
 namespace {
 const QByteArray kOptions = "C:\\Games\\Black & White\\\r\nC:\\Veldrin\\\r\nC:\\m.exe\r\nC:\\l.exe\r\nC:\\s.exe\r\nC:\\t.exe\r\n\r\n";
@@ -49,6 +51,21 @@ private slots:
         QCOMPARE(f->desk->showOptions(), o);
         QCOMPARE(field("txtMapCreator")->text(), QStringLiteral("typed"));
         QVERIFY(f->prompts.shown.isEmpty());
+    }
+
+    void theStatusLineNamesThePrefixOrItsAbsence()
+    {
+        o = f->desk->showOptions();
+        QCOMPARE(DeskFixture::at<QLabel>(o, "lblPrefix")->toolTip(), f->tree.prefix());
+        const QByteArray home = qgetenv("HOME");
+        QTemporaryDir emptyHome;
+        qputenv("HOME", emptyHome.path().toLocal8Bit());
+        qputenv("WINEPREFIX", "");
+        reopen();
+        const QLabel *line = DeskFixture::at<QLabel>(o, "lblPrefix");
+        qputenv("HOME", home);
+        QVERIFY(line->text().startsWith(QLatin1String("No Wine prefix")));
+        QVERIFY(line->toolTip().contains(QLatin1String("veldrin --setup")));
     }
 
     void browseButtonsCutByCountAndCancelKeepsTheLastName()
