@@ -10,6 +10,7 @@ export QT_QPA_PLATFORM=offscreen
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELDRIN_WERROR=ON
 cmake --build build -j"$jobs"
 ctest --test-dir build --output-on-failure -j"$jobs"
+bash scripts/ci-package.sh build
 
 cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DVELDRIN_WERROR=ON -DVELDRIN_SANITIZE=ON -DVELDRIN_BENCH=OFF
 cmake --build build-asan -j"$jobs"

@@ -2,8 +2,11 @@
 #include "shell/Desk.h"
 #include "shell/Artwork.h"
 #include "app/SampleSetup.h"
+#include "shell/OpenRequest.h"
 #include "shell/PrefixSetup.h"
+#include "shell/SingleInstance.h"
 #include "shell/frmMDI.h"
+#include "web/WebPaneLoader.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -36,6 +39,25 @@ void describe(QCommandLineParser &parser)
     parser.addOption({QStringLiteral("prefix"),
                       QStringLiteral("The Wine prefix for --setup (default: WINEPREFIX, else ~/.wine)."),
                       QStringLiteral("dir")});
+    parser.addOption({QStringLiteral("check-web-plugin"),
+                      QStringLiteral("Load the web view plugin, print the file it was loaded from and exit; "
+                                     "exit status 1 when it cannot be loaded.")});
+    parser.addPositionalArgument(QStringLiteral("FILE"),
+                                 QStringLiteral("A package (.brx), map (.txt), landscape (.lnd), skin (.l3d) or "
+                                                "tattoo (.bmp) to open in the installer."),
+                                 QStringLiteral("[FILE...]"));
+}
+
+// Where a packager's install put the web view plugin, and whether it loads from there.
+int checkWebPlugin()
+{
+    const QString file = webpane::loadedPluginFile();
+    if (file.isEmpty()) {
+        std::fprintf(stderr, "veldrin: the web view plugin could not be loaded\n");
+        return 1;
+    }
+    std::printf("%s\n", qPrintable(file));
+    return 0;
 }
 
 // These never open a window, so they must work where no display is available.
@@ -111,13 +133,36 @@ int main(int argc, char **argv)
     QCommandLineParser parser;
     describe(parser);
     parser.process(app);
+    if (parser.isSet(QStringLiteral("check-web-plugin")))
+        return checkWebPlugin();
+
+    // Files go to the Veldrin already running on this program folder when there is one.
+    QStringList files;
+    for (const QString &argument : parser.positionalArguments())
+        files << openrequest::hostPathOfArgument(argument, QDir::currentPath());
+    const QString instanceName = singleinstance::serverName(QDir::currentPath());
+    if (!files.isEmpty() && singleinstance::handOver(instanceName, files))
+        return 0;
+    singleinstance::Receiver receiver;
+    receiver.listen(instanceName);
 
     Modual1 state;
     WidgetPrompts prompts;
     Desk desk(state, prompts);
+    // Files handed over during start-up wait until the main window is up.
+    bool started = false;
+    QObject::connect(&receiver, &singleinstance::Receiver::filesReceived, &desk, [&](const QStringList &handed) {
+        if (started)
+            desk.openHostFiles(handed);
+        else
+            files << handed;
+    });
     desk.startUp();
+    started = true;
     if (frmMDI *frame = desk.openMdi())
         QObject::connect(frame, &QObject::destroyed, &app, &QCoreApplication::quit);
+    if (!files.isEmpty())
+        desk.openHostFiles(files);
 
     if (qEnvironmentVariableIsSet("VELDRIN_BENCH_EXIT")) {
         QTimer::singleShot(0, &app, [] {

@@ -250,10 +250,7 @@ void frmInstall::cmdInstall_Click()
     case 1:
         if (!dio1.showOpen())
             return;
-        lblPath->setText(dio1.FileName);
-        lblPath->setToolTip(dio1.FileName);
-        rtbFile = installbytype::loadChosenFile(dio1.FileName);
-        ShowFileType();
+        takeChosenFile();
         break;
     case 2: {
         const QString previous = dio1.FileName;
@@ -283,6 +280,26 @@ void frmInstall::cmdInstall_Click()
 }
 
 void frmInstall::cmdCancel_Click() { Desk::closeWindow(this); }
+
+void frmInstall::takeChosenFile()
+{
+    lblPath->setText(dio1.FileName);
+    lblPath->setToolTip(dio1.FileName);
+    rtbFile = installbytype::loadChosenFile(dio1.FileName);
+    ShowFileType();
+}
+
+void frmInstall::chooseFileToInstall(const QString &windowsPath)
+{
+    // From any page: nothing on the other pages is lost by coming here (the package buffer
+    // and the list of added files stay for a later "<< Back").
+    if (step() != 1) {
+        step() = 1;
+        ShowStep();
+    }
+    dio1.FileName = windowsPath;
+    takeChosenFile();
+}
 
 void frmInstall::AddFileToPackage()
 {

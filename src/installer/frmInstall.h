@@ -30,6 +30,10 @@ public:
     void ShowStep();
     void AddFileToPackage();
 
+    // Goes to the install page with this file (a Windows path) chosen, as if picked with "...":
+    // for files handed over from outside (command line, file manager, drop).
+    void chooseFileToInstall(const QString &windowsPath);
+
     // The package being built or last installed, as the package buffer holds it.
     const QString &packageText() const { return rtbBrx; }
     // The bar's exact value; the control shows it rounded.
@@ -38,6 +42,7 @@ public:
 private:
     void Form_Load();
     void ShowFileType();
+    void takeChosenFile();
     void InstallChosenFile();
     void InstallPackage();
     void RedirectTattoo();

@@ -10,6 +10,7 @@ struct FileRequest
     Mode mode = Mode::Open;
     QString filter;      // "description|pattern", empty for none
     QString initialPath; // Windows path offered as the initial name
+    bool acceptFolder = false; // an open dialog may also answer with a folder
 };
 
 class Prompts
@@ -36,6 +37,7 @@ public:
 
     QString Filter;
     QString FileName; // Windows path
+    bool AcceptFolder = false;
 
     // True when the user chose a file (FileName then holds it); false on cancel, which
     // leaves FileName as it was.
@@ -45,7 +47,7 @@ public:
 private:
     bool show(FileRequest::Mode mode)
     {
-        const auto chosen = m_prompts->chooseFile({mode, Filter, FileName});
+        const auto chosen = m_prompts->chooseFile({mode, Filter, FileName, AcceptFolder});
         if (!chosen)
             return false;
         FileName = *chosen;

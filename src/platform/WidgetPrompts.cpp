@@ -1,10 +1,103 @@
 #include "platform/WidgetPrompts.h"
+#include "platform/DialogPaths.h"
 #include "platform/WinPath.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QLineEdit>
+#include <QListView>
 #include <QMessageBox>
+#include <QStandardItemModel>
+#include <QUrl>
+
+namespace {
+
+// The host's dialog, taught the prefix: typed Windows paths are mapped before it sees them,
+// and (for the program folder) the folder itself is an answer.
+class PrefixFileDialog : public QFileDialog
+{
+public:
+    PrefixFileDialog(QWidget *parent, const FileRequest &request) : QFileDialog(parent), m_request(request)
+    {
+        // The sidebar and the typed-path handling live in Qt's own dialog; a desktop portal's
+        // dialog would show neither.
+        setOption(QFileDialog::DontUseNativeDialog);
+        const bool save = request.mode == FileRequest::Mode::Save;
+        setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+        setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+    }
+
+    QString chosen() const { return m_chosen.isEmpty() ? selectedFiles().value(0) : m_chosen; }
+
+    // Drives first, by their letters, then the user's home.
+    void showDrives()
+    {
+        const QList<dialogpaths::Drive> drives = dialogpaths::drives();
+        QList<QUrl> urls;
+        for (const dialogpaths::Drive &drive : drives)
+            urls << QUrl::fromLocalFile(drive.hostRoot);
+        urls << QUrl::fromLocalFile(QDir::homePath());
+        setSidebarUrls(urls);
+        // The sidebar names an entry after its folder ("drive_c", "/"); a player looks for
+        // the letter. The model keeps the URL, so only the shown text changes.
+        if (auto *sidebar = findChild<QListView *>(QStringLiteral("sidebar"))) {
+            if (auto *model = qobject_cast<QStandardItemModel *>(sidebar->model())) {
+                for (int row = 0; row < drives.size() && row < model->rowCount(); ++row) {
+                    const QModelIndex index = model->index(row, 0);
+                    const QString name = index.data(Qt::DisplayRole).toString();
+                    model->setData(index, QStringLiteral("%1: (%2)").arg(drives.at(row).letter).arg(name),
+                                   Qt::DisplayRole);
+                    model->setData(index, drives.at(row).hostRoot, Qt::ToolTipRole);
+                }
+            }
+        }
+    }
+
+    void accept() override
+    {
+        const QLineEdit *name = findChild<QLineEdit *>(QStringLiteral("fileNameEdit"));
+        const QString typed = name ? name->text() : QString();
+        const bool save = m_request.mode == FileRequest::Mode::Save;
+        // Pressing Open with nothing typed, in a folder-accepting dialog, takes the folder shown.
+        if (m_request.acceptFolder && typed.trimmed().isEmpty()) {
+            m_chosen = directory().absolutePath();
+            QDialog::accept();
+            return;
+        }
+        dialogpaths::Decision decision = dialogpaths::decideTyped(typed, save, m_request.acceptFolder);
+        if (decision.action == dialogpaths::Action::LeaveToDialog && m_request.acceptFolder && !typed.isEmpty()) {
+            const QString host = QDir(directory()).absoluteFilePath(typed);
+            if (QFileInfo(host).isDir())
+                decision = {dialogpaths::Action::Choose, host};
+        }
+        switch (decision.action) {
+        case dialogpaths::Action::LeaveToDialog:
+            QFileDialog::accept();
+            return;
+        case dialogpaths::Action::EnterFolder:
+            setDirectory(decision.hostPath);
+            if (QLineEdit *edit = findChild<QLineEdit *>(QStringLiteral("fileNameEdit")))
+                edit->clear();
+            return;
+        case dialogpaths::Action::Choose:
+            m_chosen = decision.hostPath;
+            QDialog::accept();
+            return;
+        case dialogpaths::Action::NotFound:
+            QMessageBox::warning(this, windowTitle(),
+                                 QStringLiteral("%1\n(%2)\nFile not found.").arg(typed.trimmed(), decision.hostPath));
+            return;
+        }
+    }
+
+private:
+    FileRequest m_request;
+    QString m_chosen;
+};
+
+} // namespace
 
 QString WidgetPrompts::qtFilter(const QString &filter)
 {
@@ -22,19 +115,22 @@ QString WidgetPrompts::qtFilter(const QString &filter)
 
 std::optional<QString> WidgetPrompts::chooseFile(const FileRequest &request)
 {
-    QFileDialog dialog(QApplication::activeWindow());
-    dialog.setAcceptMode(request.mode == FileRequest::Mode::Save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
-    dialog.setFileMode(request.mode == FileRequest::Mode::Save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+    PrefixFileDialog dialog(QApplication::activeWindow(), request);
     if (!request.filter.isEmpty())
         dialog.setNameFilter(qtFilter(request.filter));
+    dialog.showDrives();
     if (!request.initialPath.isEmpty()) {
         const QFileInfo initial(winpath::toHost(request.initialPath));
-        dialog.setDirectory(initial.absolutePath());
-        dialog.selectFile(initial.fileName());
+        if (request.acceptFolder && initial.isDir()) {
+            dialog.setDirectory(initial.absoluteFilePath());
+        } else {
+            dialog.setDirectory(initial.absolutePath());
+            dialog.selectFile(initial.fileName());
+        }
     }
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+    if (dialog.exec() != QDialog::Accepted || dialog.chosen().isEmpty())
         return std::nullopt;
-    return winpath::fromHost(dialog.selectedFiles().constFirst());
+    return winpath::fromHost(dialog.chosen());
 }
 
 void WidgetPrompts::message(const QString &text)

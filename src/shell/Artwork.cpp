@@ -123,36 +123,73 @@ QPixmap splashPicture()
     return pixmap;
 }
 
+namespace {
+
+// Good and evil: a disc of light and dark halves, the way a god's choices split, with a V over
+// it. The V is a shape, not a glyph: a font here would cost a font match for every size before
+// the first window is up, and would look different wherever the font differs. Corners are in
+// fractions of the icon's side, so the same shape serves every size and the scalable form.
+const QPointF kV[] = {{0.20, 0.22}, {0.43, 0.22}, {0.43, 0.27}, {0.39, 0.27}, {0.54, 0.64},
+                      {0.67, 0.27}, {0.63, 0.27}, {0.63, 0.22}, {0.81, 0.22}, {0.81, 0.27},
+                      {0.76, 0.27}, {0.54, 0.80}, {0.48, 0.80}, {0.26, 0.27}, {0.20, 0.27}};
+const QColor kRim(40, 30, 10);
+const QColor kLight(246, 236, 206);
+const QColor kDark(26, 22, 34);
+const QColor kGold(214, 150, 40);
+constexpr qreal kDiscMargin = 0.04;
+
+} // namespace
+
+QImage programIconImage(int size)
+{
+    QImage image(size, size, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    QPainter p(&image);
+    p.setRenderHint(QPainter::Antialiasing);
+    const qreal s = size;
+    const QRectF disc(s * kDiscMargin, s * kDiscMargin, s * (1 - 2 * kDiscMargin), s * (1 - 2 * kDiscMargin));
+    p.setPen(QPen(kRim, s / 32.0));
+    p.setBrush(kLight);
+    p.drawEllipse(disc);
+    p.setPen(Qt::NoPen);
+    p.setBrush(kDark);
+    p.drawPie(disc, 90 * 16, 180 * 16);
+    QPolygonF v;
+    for (const QPointF &point : kV)
+        v << point * s;
+    p.setBrush(kGold);
+    p.drawPolygon(v);
+    p.end();
+    return image;
+}
+
+QByteArray programIconSvg()
+{
+    // Drawn on a 256 grid, the largest fixed size the icon theme asks for.
+    const qreal s = 256;
+    const qreal r = s * (1 - 2 * kDiscMargin) / 2;
+    const qreal c = s / 2;
+    auto num = [](qreal value) { return QByteArray::number(value, 'f', 2); };
+    QByteArray points;
+    for (const QPointF &point : kV)
+        points += num(point.x() * s) + ',' + num(point.y() * s) + ' ';
+    QByteArray svg = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+                     "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"256\" height=\"256\" viewBox=\"0 0 256 256\">\n";
+    svg += "  <circle cx=\"" + num(c) + "\" cy=\"" + num(c) + "\" r=\"" + num(r) + "\" fill=\"" + kLight.name().toLatin1()
+        + "\" stroke=\"" + kRim.name().toLatin1() + "\" stroke-width=\"" + num(s / 32.0) + "\"/>\n";
+    // The dark half: the left half of the disc, from the top round to the bottom.
+    svg += "  <path d=\"M " + num(c) + ',' + num(c - r) + " A " + num(r) + ',' + num(r) + " 0 0 0 " + num(c) + ','
+        + num(c + r) + " Z\" fill=\"" + kDark.name().toLatin1() + "\"/>\n";
+    svg += "  <polygon points=\"" + points.trimmed() + "\" fill=\"" + kGold.name().toLatin1() + "\"/>\n";
+    svg += "</svg>\n";
+    return svg;
+}
+
 QIcon programIcon()
 {
     QIcon icon;
-    for (int size : {16, 32, 64}) {
-        QPixmap pixmap(size, size);
-        pixmap.fill(Qt::transparent);
-        QPainter p(&pixmap);
-        p.setRenderHint(QPainter::Antialiasing);
-        const qreal s = size;
-        const QRectF disc(s * 0.04, s * 0.04, s * 0.92, s * 0.92);
-        // Good and evil: a disc of light and dark halves, the way a god's choices split.
-        p.setPen(QPen(QColor(40, 30, 10), s / 32.0));
-        p.setBrush(QColor(246, 236, 206));
-        p.drawEllipse(disc);
-        p.setPen(Qt::NoPen);
-        p.setBrush(QColor(26, 22, 34));
-        p.drawPie(disc, 90 * 16, 180 * 16);
-        // The V is a shape, not a glyph: a font here would cost a font match for every size
-        // before the first window is up, and would look different wherever the font differs.
-        static const QPointF kV[] = {{0.20, 0.22}, {0.43, 0.22}, {0.43, 0.27}, {0.39, 0.27}, {0.54, 0.64},
-                                     {0.67, 0.27}, {0.63, 0.27}, {0.63, 0.22}, {0.81, 0.22}, {0.81, 0.27},
-                                     {0.76, 0.27}, {0.54, 0.80}, {0.48, 0.80}, {0.26, 0.27}, {0.20, 0.27}};
-        QPolygonF v;
-        for (const QPointF &point : kV)
-            v << point * s;
-        p.setBrush(QColor(214, 150, 40));
-        p.drawPolygon(v);
-        p.end();
-        icon.addPixmap(pixmap);
-    }
+    for (int size : {16, 32, 64})
+        icon.addPixmap(QPixmap::fromImage(programIconImage(size)));
     return icon;
 }
 

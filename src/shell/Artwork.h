@@ -1,7 +1,9 @@
 #pragma once
 // The program's own pictures, drawn rather than shipped: the splash picture, the installer's
 // side picture and the icon.
+#include <QByteArray>
 #include <QIcon>
+#include <QImage>
 #include <QPixmap>
 
 namespace artwork {
@@ -15,5 +17,10 @@ QPixmap splashPicture();
 QPixmap installerPicture();
 
 QIcon programIcon();
+
+// The icon at one size, and as a scalable drawing of the same shape, for the desktop's icon
+// theme. Neither needs an application object.
+QImage programIconImage(int size);
+QByteArray programIconSvg();
 
 } // namespace artwork

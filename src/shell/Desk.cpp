@@ -8,6 +8,8 @@
 #include "platform/Prompts.h"
 #include "readme/frmReadme.h"
 #include "shell/InterfaceFont.h"
+#include "shell/OpenRequest.h"
+#include "shell/Placement.h"
 #include "shell/frmAbout.h"
 #include "shell/frmMDI.h"
 #include "shell/frmOptions.h"
@@ -114,6 +116,7 @@ template <class W> W *Desk::showTopLevel(QPointer<W> &slot)
     if (!live(slot)) {
         slot = new W(*this);
         slot->setAttribute(Qt::WA_DeleteOnClose);
+        placeNewWindow(slot);
     }
     slot->show();
     slot->raise();
@@ -130,6 +133,22 @@ frmOptions *Desk::showOptions() { return showTopLevel(m_options); }
 frmInstall *Desk::showInstall() { return showTopLevel(m_install); }
 frmUpdate *Desk::showUpdate() { return showTopLevel(m_update); }
 frmAbout *Desk::showAbout() { return showTopLevel(m_about); }
+
+void Desk::placeNewWindow(QWidget *window)
+{
+    // Windows that place themselves (centred on the screen) have done so; the others open
+    // over the main window, where the player is looking, rather than wherever the window
+    // system cascades them to, and never partly off the screen.
+    if (!window->testAttribute(Qt::WA_Moved)) {
+        // The size it will show with: its design size, or what its layout asks for.
+        if (!window->testAttribute(Qt::WA_Resized))
+            window->adjustSize();
+        const QWidget *over = live(m_mdi) ? static_cast<QWidget *>(m_mdi.data()) : nullptr;
+        if (over && over->isVisible())
+            window->move(over->frameGeometry().center() - window->rect().center());
+    }
+    keepOnScreen(window);
+}
 
 void Desk::showOptionsModal()
 {
@@ -187,6 +206,19 @@ void Desk::OpenHelpContents() { startProgram(m_state.settings.ProgramFolder + QL
 void Desk::LaunchSteadwright()
 {
     startProgram(m_state.settings.ProgramFolder + QLatin1String("\\Steadwright\\Steadwright.exe"));
+}
+
+void Desk::openHostFiles(const QStringList &hostPaths)
+{
+    for (const QString &hostPath : hostPaths) {
+        const openrequest::Request request = openrequest::forHostPath(hostPath);
+        if (!request.ok()) {
+            m_prompts.message(request.refusal);
+            continue;
+        }
+        // The installer holds one chosen file: of several, the last one stays chosen.
+        showInstall()->chooseFileToInstall(request.windowsPath);
+    }
 }
 
 void Desk::closeWindow(QWidget *window)

@@ -3,6 +3,7 @@
 // the operations that several windows share (showing windows, web pages, starting programs).
 #include <QObject>
 #include <QPointer>
+#include <QStringList>
 
 #include "shell/Modual1.h"
 
@@ -71,6 +72,10 @@ public:
     void OpenHelpContents();
     void LaunchSteadwright();
 
+    // Files handed over from outside (host paths): each one the installer takes opens on its
+    // install page, as if picked with "..."; any other is refused with a message.
+    void openHostFiles(const QStringList &hostPaths);
+
     // Closes a window, whether it sits in the frame or stands alone.
     static void closeWindow(QWidget *window);
 
@@ -81,6 +86,7 @@ private:
     template <class W> W *showChild(QPointer<W> &slot);
     template <class W> W *showTopLevel(QPointer<W> &slot);
     void startProgram(const QString &windowsPath);
+    void placeNewWindow(QWidget *window);
 
     Modual1 &m_state;
     Prompts &m_prompts;

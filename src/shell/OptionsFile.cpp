@@ -109,12 +109,13 @@ bool WriteOptionsFile(const Settings &fields, QString *error)
 namespace {
 // The cuts are the lengths of "runblack.exe" and "Veldrin.exe": counted, never searched for.
 const BrowseRule kRules[] = {
-    {"Command1", "txtRunBlack", "Black and White (runblack.exe)|runblack.exe", 12},
-    {"Command3", "txtManagerLocation", "Veldrin (Veldrin.exe)|Veldrin.exe", 11},
-    {"Command2", "txtMapCreator", "exeFiles (*.exe)|*.exe", 0},
-    {"Command4", "txtLandscapeCreator", "exe Files (*.exe)|*.exe", 0},
-    {"Command5", "txtTattooCreator", "exe Files (*.exe)|*.exe", 0},
-    {"Command6", "txtSkinCreator", "exe Files (*.exe)|*.exe", 0},
+    {"Command1", "txtRunBlack", "Black and White (runblack.exe)|runblack.exe", 12, false},
+    // On Linux there is no Veldrin.exe to point at: the folder itself is an answer too.
+    {"Command3", "txtManagerLocation", "Veldrin (Veldrin.exe)|Veldrin.exe", 11, true},
+    {"Command2", "txtMapCreator", "exeFiles (*.exe)|*.exe", 0, false},
+    {"Command4", "txtLandscapeCreator", "exe Files (*.exe)|*.exe", 0, false},
+    {"Command5", "txtTattooCreator", "exe Files (*.exe)|*.exe", 0, false},
+    {"Command6", "txtSkinCreator", "exe Files (*.exe)|*.exe", 0, false},
 };
 } // namespace
 
@@ -131,6 +132,13 @@ const BrowseRule *browseRuleFor(const QString &button)
             return &rule;
     }
     return nullptr;
+}
+
+QString browsedField(const BrowseRule &rule, const QString &chosen, bool chosenIsFolder)
+{
+    if (rule.acceptsFolder && chosenIsFolder && !chosen.isEmpty())
+        return chosen.endsWith(QLatin1Char('\\')) ? chosen : chosen + QLatin1Char('\\');
+    return cutTail(chosen, rule.cut);
 }
 
 QString cutTail(const QString &path, int count)

@@ -60,9 +60,14 @@ struct BrowseRule
     const char *field;
     const char *filter;
     int cut; // characters removed from the end of the chosen path
+    bool acceptsFolder; // a chosen folder is taken whole, with a trailing backslash
 };
 const BrowseRule *browseRules(int *count);
 const BrowseRule *browseRuleFor(const QString &button);
+
+// What a browse button puts in its field for the dialog's answer (a Windows path): the cut,
+// or for a folder-accepting button given a folder, the folder with a trailing backslash.
+QString browsedField(const BrowseRule &rule, const QString &chosen, bool chosenIsFolder);
 
 // The chosen path less `count` characters, empty when it is not longer than that.
 QString cutTail(const QString &path, int count);

@@ -51,4 +51,49 @@ void centerOnScreen(QWidget *window)
 {
     if (const QScreen *screen = QGuiApplication::primaryScreen())
         window->move(screen->availableGeometry().center() - window->rect().center());
+    keepOnScreen(window);
+}
+
+QRect fitInto(const QRect &frame, const QRect &available)
+{
+    QRect fitted = frame;
+    if (fitted.right() > available.right())
+        fitted.moveRight(available.right());
+    if (fitted.bottom() > available.bottom())
+        fitted.moveBottom(available.bottom());
+    // Last, so that a frame too large for the area keeps its title bar reachable.
+    if (fitted.left() < available.left())
+        fitted.moveLeft(available.left());
+    if (fitted.top() < available.top())
+        fitted.moveTop(available.top());
+    return fitted;
+}
+
+void keepOnScreen(QWidget *window)
+{
+    const QScreen *screen = window->screen() ? window->screen() : QGuiApplication::primaryScreen();
+    if (!screen)
+        return;
+    const QRect available = screen->availableGeometry();
+    QRect inner = window->geometry();
+    const QRect framed = window->frameGeometry();
+    // Until the window system has framed the window, its frame is the client area alone;
+    // allow for a usual title bar and thin borders.
+    const QMargins edges = framed == inner
+        ? QMargins(4, 32, 4, 4)
+        : QMargins(inner.left() - framed.left(), inner.top() - framed.top(), framed.right() - inner.right(),
+                   framed.bottom() - inner.bottom());
+    // Larger than the screen: shrink as far as the window allows, then place.
+    const QSize room = available.size().shrunkBy(edges);
+    if (inner.width() > room.width() || inner.height() > room.height()) {
+        const QSize smaller = inner.size().boundedTo(room).expandedTo(window->minimumSize());
+        if (smaller != inner.size()) {
+            window->resize(smaller);
+            inner.setSize(smaller);
+        }
+    }
+    const QRect frame = inner.marginsAdded(edges);
+    const QRect fitted = fitInto(frame, available);
+    if (fitted.topLeft() != frame.topLeft())
+        window->move(window->pos() + (fitted.topLeft() - frame.topLeft()));
 }

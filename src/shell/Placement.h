@@ -30,5 +30,15 @@ QMenu *makeMenu(QWidget *owner, const char *name, const char *caption);
 QAction *addEntry(QWidget *owner, QMenu *menu, const char *name, const char *caption);
 
 // For windows that open in the middle of the screen rather than over whichever window
-// happens to be active.
+// happens to be active. The window ends up whole on the screen, as keepOnScreen.
 void centerOnScreen(QWidget *window);
+
+// The frame (title bar and borders included) moved, not resized, so that as much of it as
+// fits lies inside the available area: a frame larger than the area keeps its top-left
+// corner (title bar and close box) inside.
+QRect fitInto(const QRect &frame, const QRect &available);
+
+// Moves a top-level window so that it lies whole on the screen it is on (taskbars and panels
+// left out). Before the window is first shown its frame is not known yet; room for a title
+// bar is allowed for then.
+void keepOnScreen(QWidget *window);

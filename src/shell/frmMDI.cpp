@@ -4,6 +4,7 @@
 #include "shell/Artwork.h"
 #include "shell/Desk.h"
 #include "shell/Hosts.h"
+#include "shell/OpenRequest.h"
 #include "shell/frmAbout.h"
 #include "shell/frmOptions.h"
 #include "shell/frmSplash.h"
@@ -11,6 +12,9 @@
 
 #include <QAction>
 #include <QCloseEvent>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QMimeData>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QMdiArea>
@@ -57,6 +61,48 @@ frmMDI::frmMDI(Desk &desk, QWidget *parent) : QMainWindow(parent), m_desk(desk)
         size = size.boundedTo(screen->availableSize() * 0.9);
     resize(size);
     connect(m_area, &QMdiArea::subWindowActivated, this, &frmMDI::updateMenuBar);
+    setAcceptDrops(true);
+}
+
+namespace {
+
+QStringList droppedFiles(const QMimeData *data)
+{
+    QStringList files;
+    if (!data)
+        return files;
+    for (const QUrl &url : data->urls()) {
+        if (url.isLocalFile())
+            files << url.toLocalFile();
+    }
+    return files;
+}
+
+} // namespace
+
+void frmMDI::dragEnterEvent(QDragEnterEvent *event)
+{
+    // Only what the installer would take shows the drop as welcome; the check is by name,
+    // the file itself is looked at when it lands.
+    const QStringList files = droppedFiles(event->mimeData());
+    for (const QString &file : files) {
+        if (openrequest::installable(file)) {
+            event->acceptProposedAction();
+            return;
+        }
+    }
+    event->ignore();
+}
+
+void frmMDI::dropEvent(QDropEvent *event)
+{
+    const QStringList files = droppedFiles(event->mimeData());
+    if (files.isEmpty()) {
+        event->ignore();
+        return;
+    }
+    event->acceptProposedAction();
+    m_desk.openHostFiles(files);
 }
 
 frmMDI::~frmMDI()

@@ -36,6 +36,9 @@ public:
 
 protected:
     void closeEvent(QCloseEvent *event) override;
+    // Files the installer takes can be dropped on the frame, as on the program's icon.
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    void dropEvent(QDropEvent *event) override;
 
 private slots:
     void updateMenuBar();

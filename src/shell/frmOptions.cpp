@@ -1,10 +1,12 @@
 #include "shell/frmOptions.h"
 
+#include "platform/WinPath.h"
 #include "shell/Desk.h"
 #include "shell/OptionsFile.h"
 #include "shell/Placement.h"
 #include "platform/WinPath.h"
 
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -148,9 +150,11 @@ void frmOptions::browse(const QString &button)
     if (!rule)
         return;
     dio1.Filter = QLatin1String(rule->filter);
+    dio1.AcceptFolder = rule->acceptsFolder;
     // A cancelled dialog is not told apart from a choice: the field takes whatever name the
     // dialog holds now, cut the same way.
     dio1.showOpen();
     if (QLineEdit *edit = fieldFor(rule->field))
-        edit->setText(optionsfile::cutTail(dio1.FileName, rule->cut));
+        edit->setText(optionsfile::browsedField(*rule, dio1.FileName,
+                                                !dio1.FileName.isEmpty() && QFileInfo(winpath::toHost(dio1.FileName)).isDir()));
 }

@@ -109,10 +109,24 @@ QStringList pluginCandidates()
     if (!fromEnv.isEmpty())
         return {fromEnv};
     const QString file = QStringLiteral(VELDRIN_WEBVIEW_FILE);
+    const QDir programDir(QCoreApplication::applicationDirPath());
     QStringList candidates;
-    candidates << QDir(QCoreApplication::applicationDirPath()).filePath(file);
-    candidates << QDir(QStringLiteral(VELDRIN_WEBVIEW_BUILD_DIR)).filePath(file);
+    // Where installing puts it, relative to the program, then beside the program.
+    candidates << QDir::cleanPath(programDir.filePath(QStringLiteral(VELDRIN_WEBVIEW_FROM_BIN) + QLatin1Char('/') + file));
+    candidates << programDir.filePath(file);
+    // The build tree keeps it at its top; only programs inside that tree look there, so an
+    // installed copy never picks up whatever a build left behind.
+    const QString buildDir = QDir::cleanPath(QStringLiteral(VELDRIN_WEBVIEW_BUILD_DIR));
+    const QString programPath = QDir::cleanPath(programDir.absolutePath());
+    if (programPath == buildDir || programPath.startsWith(buildDir + QLatin1Char('/')))
+        candidates << QDir(buildDir).filePath(file);
     return candidates;
+}
+
+QString &loadedFile()
+{
+    static QString file;
+    return file;
 }
 
 WebPaneFactory *loadFactory()
@@ -143,6 +157,7 @@ WebPaneFactory *loadFactory()
         auto *loader = new QPluginLoader(candidate, QCoreApplication::instance());
         if (auto *found = qobject_cast<WebPaneFactory *>(loader->instance())) {
             factory = found;
+            loadedFile() = QFileInfo(candidate).absoluteFilePath();
             break;
         }
         delete loader;
@@ -162,5 +177,11 @@ WebPane *create(QWidget *parent)
 }
 
 bool engineAvailable() { return loadFactory() != nullptr; }
+
+QString loadedPluginFile()
+{
+    loadFactory();
+    return loadedFile();
+}
 
 } // namespace webpane

@@ -1,4 +1,5 @@
 #pragma once
+class QString;
 class QWidget;
 class WebPane;
 
@@ -10,5 +11,8 @@ WebPane *create(QWidget *parent);
 
 // Whether create() gives the web engine's page area. Loads the plugin on first call.
 bool engineAvailable();
+
+// The file the web engine's plugin was loaded from; empty when it was not loaded.
+QString loadedPluginFile();
 
 } // namespace webpane

@@ -78,6 +78,13 @@ private slots:
         QCOMPARE(field("txtManagerLocation")->text(), QStringLiteral("C:\\Games\\Black & White\\r"));
         browse("Command3", QStringLiteral("C:\\Veldrin\\Veldrin.exe"));
         QCOMPARE(field("txtManagerLocation")->text(), QStringLiteral("C:\\Veldrin\\"));
+        // With no Veldrin.exe on Linux, the program folder itself is an answer; only there.
+        field("txtManagerLocation")->clear();
+        browse("Command3", QStringLiteral("C:\\Veldrin"));
+        QCOMPARE(field("txtManagerLocation")->text(), QStringLiteral("C:\\Veldrin\\"));
+        browse("Command1", QStringLiteral("C:\\Veldrin"));
+        QCOMPARE(field("txtRunBlack")->text(), QString());
+        browse("Command1", QStringLiteral("C:\\Games\\Black & White\\runblack.exe"));
         browse("Command2", QStringLiteral("C:\\Veldrin\\Editors\\Editor.exe"));
         browse("Command4", {});
         QCOMPARE(field("txtLandscapeCreator")->text(), QStringLiteral("C:\\Veldrin\\Editors\\Editor.exe"));

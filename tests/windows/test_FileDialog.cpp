@@ -1,0 +1,101 @@
+// The real Qt file dialog behind the Prompts door, driven as a player would: the prefix's
+// drives in its sidebar, a Windows path typed into its name field, a folder taken whole.
+#include "platform/WidgetPrompts.h"
+#include "support/TestTree.h"
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QListView>
+#include <QTest>
+#include <QTimer>
+#include <functional>
+
+namespace {
+
+// Runs the dialog with `act` done to it once it is up; returns the answer.
+std::optional<QString> runDialog(const FileRequest &request, const std::function<void(QFileDialog *)> &act)
+{
+    bool acted = false;
+    QTimer poll;
+    poll.setInterval(20);
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        auto *dialog = qobject_cast<QFileDialog *>(QApplication::activeModalWidget());
+        if (!dialog || acted)
+            return;
+        acted = true;
+        act(dialog);
+    });
+    poll.start();
+    WidgetPrompts prompts;
+    return prompts.chooseFile(request);
+}
+
+void typeAndAccept(QFileDialog *dialog, const QString &text)
+{
+    auto *name = dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"));
+    QVERIFY(name);
+    name->setText(text);
+    static_cast<QDialog *>(dialog)->accept(); // virtual: the dialog's own Open/Save
+}
+
+} // namespace
+
+class test_FileDialog : public QObject
+{
+    Q_OBJECT
+private slots:
+    void typedWindowsPathsAreAnswersAndTheSidebarNamesDrives()
+    {
+        TestTree tree;
+        tree.write(QStringLiteral("Maps/Island.txt"), "map");
+        QStringList sidebar;
+        const auto answer = runDialog({FileRequest::Mode::Open, QStringLiteral("Black and White Maps (*.txt)|*.txt"), {}},
+                                      [&](QFileDialog *dialog) {
+                                          auto *view = dialog->findChild<QListView *>(QStringLiteral("sidebar"));
+                                          for (int row = 0; view && row < view->model()->rowCount(); ++row)
+                                              sidebar << view->model()->index(row, 0).data().toString();
+                                          typeAndAccept(dialog, QStringLiteral("C:\\maps\\island.TXT"));
+                                      });
+        QVERIFY(answer.has_value());
+        QCOMPARE(*answer, QStringLiteral("C:\\Maps\\Island.txt"));
+        QVERIFY2(sidebar.value(0).startsWith(QStringLiteral("C: (")), qPrintable(sidebar.join(QLatin1Char('|'))));
+        QVERIFY2(sidebar.join(QLatin1Char('|')).contains(QStringLiteral("Z: (")), qPrintable(sidebar.join(QLatin1Char('|'))));
+    }
+
+    void aTypedFolderIsEnteredAndASaveNameTaken()
+    {
+        TestTree tree;
+        tree.mkdir(QStringLiteral("Packages"));
+        QString shownFolder;
+        const auto answer = runDialog({FileRequest::Mode::Save, {}, {}}, [&](QFileDialog *dialog) {
+            typeAndAccept(dialog, QStringLiteral("C:\\Packages"));
+            shownFolder = dialog->directory().absolutePath();
+            typeAndAccept(dialog, QStringLiteral("C:\\Packages\\isle.brx"));
+        });
+        QCOMPARE(shownFolder, QDir(tree.host(QStringLiteral("Packages"))).absolutePath());
+        QVERIFY(answer.has_value());
+        QCOMPARE(*answer, QStringLiteral("C:\\Packages\\isle.brx"));
+    }
+
+    void theProgramFolderDialogTakesTheFolderShown()
+    {
+        TestTree tree;
+        tree.mkdir(QStringLiteral("Veldrin/Backup"));
+        FileRequest request{FileRequest::Mode::Open, QStringLiteral("Veldrin (Veldrin.exe)|Veldrin.exe"),
+                            QStringLiteral("C:\\Veldrin"), true};
+        const auto answer = runDialog(request, [&](QFileDialog *dialog) { typeAndAccept(dialog, QString()); });
+        QVERIFY(answer.has_value());
+        QCOMPARE(*answer, QStringLiteral("C:\\Veldrin"));
+        // Without that permission a folder is only entered; Cancel then answers nothing.
+        request.acceptFolder = false;
+        const auto cancelled = runDialog(request, [&](QFileDialog *dialog) {
+            typeAndAccept(dialog, QStringLiteral("C:\\Veldrin\\Backup"));
+            dialog->reject();
+        });
+        QVERIFY(!cancelled.has_value());
+    }
+};
+
+QTEST_MAIN(test_FileDialog)
+#include "test_FileDialog.moc"
