@@ -73,6 +73,7 @@ const MenuRow kMenu[] = {
     {"mnuManage", "Manage", "mnuTattoo", "Tattoo", &frmMap::mnuTattoo_Click},
     {"mnuTools", "Tools", "mnuReadme", "Readme Creator", &frmMap::cmdReadme_Click},
     {"mnuTools", "Tools", "mnuOptions", "Options", &frmMap::mnuOptions_Click},
+    {"mnuTools", "Tools", "mnuHistory", "Install History", &frmMap::mnuHistory_Click},
     {"mnuHelp", "Help", "mnuUpdate", "Updates", &frmMap::mnuUpdate_Click},
     {"mnuHelp", "Help", "mnuContents", "Contents", &frmMap::mnuContents_Click},
     {"mnuHelp", "Help", "mnuAbout", "About", &frmMap::mnuAbout_Click},
@@ -216,6 +217,7 @@ void frmMap::mnuExit_Click() { Desk::closeWindow(this); }
 void frmMap::mnuLandscape_Click() { m_desk.showExtra(); }
 void frmMap::mnuTattoo_Click() { m_desk.showTattoo(); }
 void frmMap::mnuOptions_Click() { m_desk.showOptions(); }
+void frmMap::mnuHistory_Click() { m_desk.showHistory(); }
 void frmMap::mnuUpdate_Click() { m_desk.ShowUpdatePage(); }
 void frmMap::mnuContents_Click() { m_desk.OpenHelpContents(); }
 void frmMap::mnuAbout_Click() { m_desk.showAbout(); }

@@ -82,6 +82,7 @@ const MenuRow kMenu[] = {
     {"mnuManage", "Manage", "mnuMod", "Mod", nullptr},
     {"mnuTools", "Tools", "mnuReadme", "Readme Creator", &frmTattoo::cmdReadme_Click},
     {"mnuTools", "Tools", "mnuOptions", "Options", &frmTattoo::mnuOptions_Click},
+    {"mnuTools", "Tools", "mnuHistory", "Install History", &frmTattoo::mnuHistory_Click},
     {"mnuHelp", "Help", "mnuUpdate", "Updates", &frmTattoo::mnuUpdate_Click},
     {"mnuHelp", "Help", "mnuTatHelp", "Tatoo Help", &frmTattoo::cmdHelp_Click},
     {"mnuHelp", "Help", "mnuContents", "Contents", &frmTattoo::mnuContents_Click},
@@ -232,6 +233,7 @@ void frmTattoo::mnuExit_Click() { Desk::closeWindow(this); }
 void frmTattoo::mnuMap_Click() { m_desk.showMap(); }
 void frmTattoo::mnuLandscape_Click() { m_desk.showExtra(); }
 void frmTattoo::mnuOptions_Click() { m_desk.showOptions(); }
+void frmTattoo::mnuHistory_Click() { m_desk.showHistory(); }
 void frmTattoo::mnuUpdate_Click() { m_desk.ShowUpdatePage(); }
 void frmTattoo::mnuContents_Click() { m_desk.OpenHelpContents(); }
 void frmTattoo::mnuAbout_Click() { m_desk.showAboutModal(); }

@@ -1,5 +1,6 @@
 #include "shell/Desk.h"
 
+#include "installer/frmHistory.h"
 #include "installer/frmInstall.h"
 #include "managers/frmExtra.h"
 #include "managers/frmMap.h"
@@ -15,6 +16,8 @@
 
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QTimer>
+#include <utility>
 
 namespace {
 
@@ -63,6 +66,7 @@ frmOptions *Desk::options() const { return live(m_options); }
 frmInstall *Desk::install() const { return live(m_install); }
 frmUpdate *Desk::update() const { return live(m_update); }
 frmAbout *Desk::about() const { return live(m_about); }
+frmHistory *Desk::history() const { return live(m_history); }
 
 frmMDI *Desk::mdi()
 {
@@ -79,6 +83,8 @@ void Desk::startUp()
     frame->MDIForm_Load();
     frame->show();
     showMap();
+    if (!m_recoveryText.isEmpty())
+        tellRecovery(std::exchange(m_recoveryText, QString()));
 }
 
 template <class W> W *Desk::showChild(QPointer<W> &slot)
@@ -121,6 +127,7 @@ frmExtra *Desk::showExtra() { return showChild(m_extra); }
 frmTattoo *Desk::showTattoo() { return showChild(m_tattoo); }
 frmReadme *Desk::showReadme() { return showChild(m_readme); }
 frmBrowser *Desk::showBrowser() { return showChild(m_browser); }
+frmHistory *Desk::showHistory() { return showChild(m_history); }
 frmOptions *Desk::showOptions() { return showTopLevel(m_options); }
 frmInstall *Desk::showInstall() { return showTopLevel(m_install); }
 frmUpdate *Desk::showUpdate() { return showTopLevel(m_update); }
@@ -193,4 +200,16 @@ void Desk::setProgressText(const QString &text)
 {
     if (m_mdi)
         m_mdi->setProgressText(text);
+}
+
+void Desk::tellRecovery(const QString &text)
+{
+    if (text.isEmpty())
+        return;
+    if (!openMdi() || !m_mdi->isVisible()) {
+        m_recoveryText = text;
+        return;
+    }
+    // From the event loop, so the frame and the map window are painted behind the message.
+    QTimer::singleShot(0, this, [this, text] { m_prompts.message(text); });
 }
