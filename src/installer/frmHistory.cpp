@@ -196,9 +196,9 @@ void frmHistory::Refresh()
 
     if (!kept) {
         lblHistoryOff->setText(
-            QStringLiteral("Install history is off: Veldrin's folder has no %1 folder. Installs work as before, but "
-                           "they cannot be undone. Create the folder to keep the game's original files from the "
-                           "next install on.")
+            QStringLiteral("Install history is off: there is no folder %1. Installs work as before, but they "
+                           "cannot be undone. Create the folder to keep the game's original files from the next "
+                           "install on.")
                 .arg(history::folderOf(s.ProgramFolder)));
     } else if (!problem.isEmpty()) {
         lblHistoryOff->setText(QStringLiteral("The install history cannot be read: %1").arg(problem));
