@@ -155,13 +155,6 @@ frmHistory::~frmHistory() = default;
 
 QSize frmHistory::sizeHint() const { return {twipsToPixels(kDesignWidth), twipsToPixels(kDesignHeight)}; }
 
-void frmHistory::showEvent(QShowEvent *event)
-{
-    // Installs made in other windows while this one was open or hidden belong in the list.
-    QWidget::showEvent(event);
-    Refresh();
-}
-
 void frmHistory::cmdClose_Click() { Desk::closeWindow(this); }
 
 void frmHistory::Refresh()

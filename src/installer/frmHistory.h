@@ -27,9 +27,6 @@ public:
     // Reads the history again; the selection stays on the same operation where it still exists.
     void Refresh();
 
-protected:
-    void showEvent(QShowEvent *event) override;
-
 private:
     void lstOperations_SelectionChanged();
     qint64 selectedId() const;

@@ -127,7 +127,23 @@ frmExtra *Desk::showExtra() { return showChild(m_extra); }
 frmTattoo *Desk::showTattoo() { return showChild(m_tattoo); }
 frmReadme *Desk::showReadme() { return showChild(m_readme); }
 frmBrowser *Desk::showBrowser() { return showChild(m_browser); }
-frmHistory *Desk::showHistory() { return showChild(m_history); }
+
+frmHistory *Desk::showHistory()
+{
+    const bool wasOpen = history();
+    frmHistory *window = showChild(m_history);
+    if (wasOpen) {
+        window->Refresh();
+    } else {
+        // Installs made in other windows meanwhile belong in the list as soon as the player
+        // comes back to it.
+        connect(mdi()->mdiArea(), &QMdiArea::subWindowActivated, window, [window](QMdiSubWindow *sub) {
+            if (sub && sub->widget() == window)
+                window->Refresh();
+        });
+    }
+    return window;
+}
 frmOptions *Desk::showOptions() { return showTopLevel(m_options); }
 frmInstall *Desk::showInstall() { return showTopLevel(m_install); }
 frmUpdate *Desk::showUpdate() { return showTopLevel(m_update); }
