@@ -258,6 +258,8 @@ template <class Undo> void frmHistory::runUndo(const QString &question, Undo und
     }
     if (!outcome.message.isEmpty())
         m_desk.prompts().message(outcome.message);
+    else if (outcome.result != history::UndoOutcome::Done)
+        m_desk.prompts().message(QStringLiteral("Nothing was put back."));
     Refresh();
     // The undo is the newest operation now; show what it did.
     if (outcome.operation != 0) {

@@ -220,6 +220,23 @@ private slots:
         QCOMPARE(f->tree.read(kHills), QByteArray("original"));
         QVERIFY(!f->tree.exists(kIsland));
     }
+
+    // What the start-up recovery put back is told once, over the main window, whether it is
+    // known before or after the frame comes up.
+    void recoveryIsToldOnceWithTheMainWindowUp()
+    {
+        f->tree.write(QStringLiteral("Veldrin/options.txt"), "C:\\Games\\Black & White\\\r\nC:\\Veldrin\\\r\n\r\n\r\n\r\n\r\n");
+        f->desk->tellRecovery(QString()); // nothing to tell: no message
+        f->desk->tellRecovery(QStringLiteral("put back before"));
+        QVERIFY(f->prompts.shown.isEmpty());
+        f->desk->startUp();
+        QTRY_COMPARE(f->prompts.messages(), QStringList{"put back before"});
+        QVERIFY(f->desk->mdi()->isVisible());
+        f->desk->tellRecovery(QStringLiteral("put back after"));
+        QTRY_COMPARE(f->prompts.messages().size(), 2);
+        QCoreApplication::processEvents();
+        QCOMPARE(f->prompts.messages(), QStringList({"put back before", "put back after"}));
+    }
 };
 
 QTEST_MAIN(test_frmHistory)
