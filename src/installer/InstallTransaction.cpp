@@ -300,6 +300,21 @@ int Transaction::add(const QString &windowsPath, QString *error)
     return int(d->entries.size()) - 1;
 }
 
+int Transaction::addRecorded(const QString &windowsPath, const QString &realHost)
+{
+    const auto known = d->byReal.constFind(realHost);
+    if (known != d->byReal.constEnd())
+        return *known;
+    Private::Slot slot;
+    slot.t.path = windowsPath;
+    slot.t.host = realHost;
+    slot.t.real = realHost;
+    slot.t.outside = !hostfs::inside(realHost, d->gameReal) && !hostfs::inside(realHost, d->programReal);
+    d->entries.append(slot);
+    d->byReal.insert(realHost, int(d->entries.size()) - 1);
+    return int(d->entries.size()) - 1;
+}
+
 const Target &Transaction::target(int index) const { return d->entries.at(index).t; }
 int Transaction::count() const { return int(d->entries.size()); }
 

@@ -49,6 +49,8 @@ public:
     // Plans one target and returns its index; a path planned before returns the same index.
     // -1, with the reason, for a path that names no file.
     int add(const QString &windowsPath, QString *error = nullptr);
+    // Plans a target whose real place is already known: an undo writes where the install did.
+    int addRecorded(const QString &windowsPath, const QString &realHost);
     const Target &target(int index) const;
     int count() const;
 
