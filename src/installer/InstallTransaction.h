@@ -49,6 +49,8 @@ public:
     // Plans one target and returns its index; a path planned before returns the same index.
     // -1, with the reason, for a path that names no file.
     int add(const QString &windowsPath, QString *error = nullptr);
+    // Plans a target whose real place is already known: an undo writes where the install did.
+    int addRecorded(const QString &windowsPath, const QString &realHost);
     const Target &target(int index) const;
     int count() const;
 
@@ -56,6 +58,8 @@ public:
     // the Windows path, and where it really lands when that differs.
     QStringList outside() const;
     QStringList outsidePaths() const;
+    // One target as the player is asked about it.
+    QString shown(int index) const;
 
     // Keeps the previous bytes of every existing target and journals the operation. Runs by
     // itself on the first write; call it earlier to learn of a store problem first.
@@ -75,12 +79,18 @@ public:
     // files that could not be put back, each with its reason; empty when all is well.
     QStringList rollBack();
 
+    // An undo records which operations it undoes (before begin).
+    void setUndoes(const QList<qint64> &operations);
+
     bool historyKept() const;      // a journal record exists for this operation
     bool undoAvailable() const;    // and its previous bytes are all in the store
     qint64 operationId() const;    // 0 without history
     int writesDone() const;        // files this operation has changed so far
 
-    // Tests only: the Nth file write of this process (counting from 1) fails; 0 turns it off.
+    // Set when the history had to be set aside as damaged while opening it; say it once.
+    QString notice() const;
+
+    // Tests only: the Nth file write from now on (counting from 1) fails; 0 turns it off.
     static void failWriteForTesting(int n);
 
 private:

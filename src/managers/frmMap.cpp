@@ -4,7 +4,9 @@
 #include "managers/WindowParts.h"
 #include "platform/FileIO.h"
 #include "platform/WinPath.h"
+#include "installer/InstallTransaction.h"
 #include "shell/Desk.h"
+#include "shell/GameFolders.h"
 #include "shell/Hosts.h"
 #include "shell/Placement.h"
 #include "shell/frmMDI.h"
@@ -164,7 +166,9 @@ void frmMap::InstallMap()
     const QString &name = m_desk.state().MapFileName;
     if (name.isEmpty())
         return;
-    fileio::writeText(m_desk.settings().GameFolder + QLatin1String("Scripts\\Playgrounds\\") + name, viewText(rtbMap));
+    const Settings &s = m_desk.settings();
+    install::installFile(QStringLiteral("map"), QStringLiteral("frmMap"), s.GameFolder, s.ProgramFolder,
+                         s.GameFolder + folders::kPlaygrounds + name, fileio::encode1252(viewText(rtbMap)) + "\r\n");
 }
 
 void frmMap::Form_Resize()
