@@ -97,8 +97,7 @@ int main(int argc, char **argv)
     Desk desk(state, prompts);
     desk.startUp();
     // An install killed last time is put back before anything else can write.
-    if (const QString told = history::recoverUnfinished(desk.settings().ProgramFolder); !told.isEmpty())
-        prompts.message(told);
+    desk.tellRecovery(history::recoverUnfinished(desk.settings().ProgramFolder));
     if (frmMDI *frame = desk.openMdi())
         QObject::connect(frame, &QObject::destroyed, &app, &QCoreApplication::quit);
 

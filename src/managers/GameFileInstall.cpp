@@ -38,15 +38,18 @@ Result installWithBackup(const Source &source, const QString &targetPath, const 
             result.backupText = fileio::normalizeLineBreaks(fileio::decode1252(*installed));
             bytes = fileio::encode1252(result.backupText) + QByteArrayLiteral("\r\n");
         }
-        const int backup = transaction.add(backupPath);
-        result.backup = backup >= 0 && transaction.write(backup, bytes) ? Backup::Written : Backup::Failed;
+        const int backup = transaction.add(backupPath, &result.backupError);
+        result.backup = backup >= 0 && transaction.write(backup, bytes, QByteArray(), &result.backupError)
+            ? Backup::Written
+            : Backup::Failed;
     }
     tell(Step::BackupDone);
 
-    const int target = transaction.add(targetPath);
+    const int target = transaction.add(targetPath, &result.installError);
     result.installed = target >= 0
-        && (source.binary ? transaction.write(target, source.bytes)
-                          : transaction.write(target, fileio::encode1252(source.text), QByteArrayLiteral("\r\n")));
+        && (source.binary ? transaction.write(target, source.bytes, QByteArray(), &result.installError)
+                          : transaction.write(target, fileio::encode1252(source.text), QByteArrayLiteral("\r\n"),
+                                              &result.installError));
     transaction.commit();
     if (result.installed)
         tell(Step::Installed);

@@ -60,6 +60,29 @@ QLabel *makeLabel(QWidget *parent, const Place &place, const char *caption)
     return label;
 }
 
+// Where the install ends, in the status panel. The player must not read "backed" when no
+// backup was written, nor be left on a progress text when the install failed.
+QString outcomeText(const gamefile::Result &r)
+{
+    if (!r.installed) {
+        QString text = QStringLiteral("Your file was not installed: %1.").arg(r.installError);
+        if (r.backup == gamefile::Backup::Written)
+            text += QStringLiteral(" The file it would have replaced was backed up.");
+        return text;
+    }
+    switch (r.backup) {
+    case gamefile::Backup::Written:
+        return QStringLiteral("Your file was backed and then installed to the correct directory.");
+    case gamefile::Backup::NothingInstalled:
+        return QStringLiteral("Your file was installed to the correct directory. There was no installed file of that "
+                              "name, so nothing was backed up.");
+    case gamefile::Backup::Failed:
+        break;
+    }
+    return QStringLiteral("Your file was installed to the correct directory, but it was not backed up: %1.")
+        .arg(r.backupError);
+}
+
 } // namespace
 
 frmExtra::frmExtra(Desk &desk, QWidget *parent) : QWidget(parent), m_desk(desk), dio1(desk.prompts())
@@ -145,7 +168,6 @@ void frmExtra::install(Half &half)
             m_desk.setProgressText(QStringLiteral("Installing Script"));
             break;
         case gamefile::Step::Installed:
-            m_desk.setProgressText(QStringLiteral("Your file was backed and then installed to the correct directory."));
             break;
         }
     };
@@ -154,6 +176,7 @@ void frmExtra::install(Half &half)
                                     {QLatin1String(half.route), QStringLiteral("frmExtra"), s.GameFolder, s.ProgramFolder}, progress);
     if (!result.backupText.isEmpty())
         setViewText(rtbBack, result.backupText);
+    m_desk.setProgressText(outcomeText(result));
 }
 
 void frmExtra::cmdEditSkin_Click() { m_desk.LaunchEditor(m_desk.settings().SkinEditorPath); }
