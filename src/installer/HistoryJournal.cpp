@@ -35,6 +35,9 @@ bool fail(QString *error, const QString &why)
     return false;
 }
 
+// A null QString would be stored as NULL; every text column holds text, empty or not.
+QString text(const QString &value) { return value.isNull() ? QStringLiteral("") : value; }
+
 bool isHash(const QString &text)
 {
     static const QRegularExpression hex(QStringLiteral("^[0-9a-f]{64}$"));
@@ -264,32 +267,38 @@ bool Journal::record(qint64 *id, const QString &route, const QString &source, co
         return fail(error, db.lastError().text());
     QSqlQuery q(db);
     bool ok = true;
+    QString why;
     if (*id == 0) {
         q.prepare(QStringLiteral("INSERT INTO operations (began, route, source, state, undoes) VALUES (?, ?, ?, 'open', ?)"));
         q.addBindValue(QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs));
-        q.addBindValue(route);
-        q.addBindValue(source);
-        q.addBindValue(joinIds(undoes));
+        q.addBindValue(text(route));
+        q.addBindValue(text(source));
+        q.addBindValue(text(joinIds(undoes)));
         ok = q.exec();
         if (ok)
             *id = q.lastInsertId().toLongLong();
     }
+    if (!ok)
+        why = q.lastError().text();
     q.prepare(QStringLiteral("INSERT INTO files (operation, seq, path, host, existed, previous, kept) VALUES (?, ?, ?, ?, ?, ?, ?)"));
     for (const FileRow &row : rows) {
         if (!ok)
             break;
         q.addBindValue(*id);
         q.addBindValue(row.seq);
-        q.addBindValue(row.path);
-        q.addBindValue(row.host);
+        q.addBindValue(text(row.path));
+        q.addBindValue(text(row.host));
         q.addBindValue(row.existed ? 1 : 0);
-        q.addBindValue(row.previous);
+        q.addBindValue(text(row.previous));
         q.addBindValue(row.kept ? 1 : 0);
         ok = q.exec();
+        if (!ok)
+            why = q.lastError().text();
     }
     if (ok && db.commit())
         return true;
-    const QString why = q.lastError().isValid() ? q.lastError().text() : db.lastError().text();
+    if (why.isEmpty())
+        why = db.lastError().text();
     db.rollback();
     return fail(error, why);
 }
@@ -301,22 +310,26 @@ bool Journal::finish(qint64 id, const QString &state, const QList<FileRow> &rows
         return fail(error, db.lastError().text());
     QSqlQuery q(db);
     q.prepare(QStringLiteral("UPDATE operations SET state = ? WHERE id = ?"));
-    q.addBindValue(state);
+    q.addBindValue(text(state));
     q.addBindValue(id);
     bool ok = q.exec();
+    QString why = ok ? QString() : q.lastError().text();
     q.prepare(QStringLiteral("UPDATE files SET written = ?, touched = ? WHERE operation = ? AND seq = ?"));
     for (const FileRow &row : rows) {
         if (!ok)
             break;
-        q.addBindValue(row.written);
+        q.addBindValue(text(row.written));
         q.addBindValue(row.touched ? 1 : 0);
         q.addBindValue(id);
         q.addBindValue(row.seq);
         ok = q.exec();
+        if (!ok)
+            why = q.lastError().text();
     }
     if (ok && db.commit())
         return true;
-    const QString why = q.lastError().text();
+    if (why.isEmpty())
+        why = db.lastError().text();
     db.rollback();
     return fail(error, why);
 }
