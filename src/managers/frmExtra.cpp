@@ -60,12 +60,18 @@ QLabel *makeLabel(QWidget *parent, const Place &place, const char *caption)
     return label;
 }
 
+QString notWritten(const QString &path, const QString &why)
+{
+    return why.isEmpty() ? QStringLiteral("%1 could not be written.").arg(path)
+                         : QStringLiteral("%1 could not be written: %2.").arg(path, why);
+}
+
 // Where the install ends, in the status panel. The player must not read "backed" when no
 // backup was written, nor be left on a progress text when the install failed.
-QString outcomeText(const gamefile::Result &r)
+QString outcomeText(const gamefile::Result &r, const QString &target, const QString &backup)
 {
     if (!r.installed) {
-        QString text = QStringLiteral("Your file was not installed: %1.").arg(r.installError);
+        QString text = QStringLiteral("Your file was not installed. ") + notWritten(target, r.installError);
         if (r.backup == gamefile::Backup::Written)
             text += QStringLiteral(" The file it would have replaced was backed up.");
         return text;
@@ -79,8 +85,8 @@ QString outcomeText(const gamefile::Result &r)
     case gamefile::Backup::Failed:
         break;
     }
-    return QStringLiteral("Your file was installed to the correct directory, but it was not backed up: %1.")
-        .arg(r.backupError);
+    return QStringLiteral("Your file was installed to the correct directory, but it was not backed up. ")
+        + notWritten(backup, r.backupError);
 }
 
 } // namespace
@@ -171,12 +177,14 @@ void frmExtra::install(Half &half)
             break;
         }
     };
-    const gamefile::Result result =
-        gamefile::installWithBackup(source, s.GameFolder + half.gameFolder + name, s.ProgramFolder + half.backupFolder + name,
-                                    {QLatin1String(half.route), QStringLiteral("frmExtra"), s.GameFolder, s.ProgramFolder}, progress);
+    const QString target = s.GameFolder + half.gameFolder + name;
+    const QString backup = s.ProgramFolder + half.backupFolder + name;
+    const gamefile::Result result = gamefile::installWithBackup(
+        source, target, backup, {QLatin1String(half.route), QStringLiteral("frmExtra"), s.GameFolder, s.ProgramFolder},
+        progress);
     if (!result.backupText.isEmpty())
         setViewText(rtbBack, result.backupText);
-    m_desk.setProgressText(outcomeText(result));
+    m_desk.setProgressText(outcomeText(result, target, backup));
 }
 
 void frmExtra::cmdEditSkin_Click() { m_desk.LaunchEditor(m_desk.settings().SkinEditorPath); }

@@ -118,13 +118,17 @@ private slots:
         QTest::addColumn<bool>("backupFolder");
         QTest::addColumn<bool>("targetIsAFolder");
         QTest::addColumn<QString>("start");
-        QTest::newRow("backed up and installed") << true << true << false << kFinished;
+        QTest::addColumn<QString>("named"); // the file that could not be written
+        QTest::newRow("backed up and installed") << true << true << false << kFinished << QString();
         QTest::newRow("nothing to back up") << false << true << false
-                                            << QStringLiteral("Your file was installed to the correct directory. ");
+                                            << QStringLiteral("Your file was installed to the correct directory. ")
+                                            << QString();
         QTest::newRow("no backup folder") << true << false << false
                                           << QStringLiteral("Your file was installed to the correct directory, but "
-                                                            "it was not backed up: ");
-        QTest::newRow("install failed") << false << true << true << QStringLiteral("Your file was not installed: ");
+                                                            "it was not backed up. ")
+                                          << TestTree::win(kLand.backup);
+        QTest::newRow("install failed") << false << true << true << QStringLiteral("Your file was not installed. ")
+                                        << TestTree::win(kLand.game);
     }
     void statusPanelSaysWhatHappened()
     {
@@ -132,6 +136,7 @@ private slots:
         QFETCH(bool, backupFolder);
         QFETCH(bool, targetIsAFolder);
         QFETCH(QString, start);
+        QFETCH(QString, named);
         if (installedBefore)
             f->tree.write(kLand.game, "installed before");
         if (!backupFolder)
@@ -150,6 +155,7 @@ private slots:
         }
         // Anything but the full success gives its reason and never speaks of a backup made.
         QVERIFY2(said.size() > start.size() + 2, qPrintable(said));
+        QVERIFY2(said.contains(named), qPrintable(said));
         QVERIFY2(!said.contains(QLatin1String("backed and")), qPrintable(said));
         QVERIFY(!f->tree.exists(kLand.backup));
         QCOMPARE(f->tree.read(kLand.game), targetIsAFolder ? QByteArray() : QByteArray("new hills\r\n"));
