@@ -222,6 +222,21 @@ private slots:
         QVERIFY(!f->tree.exists(kIsland));
     }
 
+    void anOperationWhoseOriginalsCouldNotBeKeptSaysUndoIsNotAvailable()
+    {
+        // The store's own folder taken by a file: the install goes on, its original cannot be kept.
+        f->tree.write(kHistory + QStringLiteral("/objects"), "in the way");
+        f->tree.write(kHills, "original");
+        install(QStringLiteral("landscape"), kHills, "new");
+        QCOMPARE(f->tree.read(kHills), QByteArray("new"));
+        frmHistory *w = f->desk->showHistory();
+        QCOMPARE(operations(w)->topLevelItemCount(), 1);
+        selectRow(w, 0);
+        QVERIFY(!DeskFixture::at<QPushButton>(w, "cmdUndo")->isEnabled());
+        QVERIFY2(note(w).contains(QLatin1String("not available")), qPrintable(note(w)));
+        QCOMPARE(files(w)->topLevelItemCount(), 1);
+    }
+
     // What the start-up recovery put back is told once, over the main window, whether it is
     // known before or after the frame comes up.
     void recoveryIsToldOnceWithTheMainWindowUp()
