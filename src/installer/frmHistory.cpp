@@ -147,6 +147,8 @@ frmHistory::frmHistory(Desk &desk, QWidget *parent) : QWidget(parent), m_desk(de
     connect(cmdRefresh, &QPushButton::clicked, this, &frmHistory::cmdRefresh_Click);
     connect(cmdClose, &QPushButton::clicked, this, &frmHistory::cmdClose_Click);
     connect(lstOperations, &QTreeWidget::itemSelectionChanged, this, &frmHistory::lstOperations_SelectionChanged);
+    // The keyboard goes to the list, where the arrow keys walk the operations.
+    setFocusProxy(lstOperations);
 
     Refresh();
 }

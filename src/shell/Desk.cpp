@@ -132,6 +132,10 @@ frmHistory *Desk::showHistory()
 {
     const bool wasOpen = history();
     frmHistory *window = showChild(m_history);
+    // Opened from a menu, the frame gets the keyboard back only once the menu has gone, and
+    // then gives it to the widget that had it last; unless that is this window, the window
+    // that had it comes forward again.
+    window->setFocus();
     if (wasOpen) {
         window->Refresh();
     } else {
