@@ -176,7 +176,7 @@ bool Journal::prepare(QString *error)
     };
     // Every commit reaches the disk before it returns: a record exists before any file it
     // names is touched, whatever happens to the process afterwards.
-    return run(QStringLiteral("PRAGMA journal_mode=WAL")) && run(QStringLiteral("PRAGMA synchronous=FULL"))
+    return run(QStringLiteral("PRAGMA journal_mode=WAL")) && run(hostfs::flushing() ? QStringLiteral("PRAGMA synchronous=FULL") : QStringLiteral("PRAGMA synchronous=OFF"))
         && run(QStringLiteral("CREATE TABLE IF NOT EXISTS format (version INTEGER NOT NULL)"))
         && run(QStringLiteral("CREATE TABLE IF NOT EXISTS operations (id INTEGER PRIMARY KEY AUTOINCREMENT, "
                               "began TEXT NOT NULL, route TEXT NOT NULL, source TEXT NOT NULL, state TEXT NOT NULL, "

@@ -18,6 +18,11 @@ bool inside(const QString &realPath, const QString &realFolder);
 // Flushes a folder's entries (files created or renamed in it) to disk.
 bool syncFolder(const QString &hostFolder);
 
+// Whether writes are flushed to disk (always, except in tests that check logic, not
+// durability, and would otherwise spend minutes waiting for the disk).
+bool flushing();
+void setFlushingForTesting(bool on);
+
 class AtomicFile
 {
 public:
