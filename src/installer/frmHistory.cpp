@@ -17,8 +17,8 @@ namespace {
 constexpr int kDesignWidth = 10200;
 constexpr int kDesignHeight = 6600;
 
-enum OperationColumn { colTime, colRoute, colSource, colFiles, colState, operationColumns };
-enum FileColumn { colPath, colChange, fileColumns };
+enum OperationColumn { colTime, colRoute, colSource, colFiles, colState };
+enum FileColumn { colPath, colChange };
 
 QTreeWidget *makeList(QWidget *parent, const char *name, const QStringList &headers)
 {
@@ -66,7 +66,7 @@ QString noteFor(const history::Operation &op)
         return QStringLiteral("Undo is not available for this operation: the files it replaced could not be kept "
                               "in the history when it ran.");
     case history::State::Undone:
-        return QStringLiteral("This operation has been undone. Undo the undo above it to bring it back.");
+        return QStringLiteral("This operation has been undone. Undoing the operation that undid it brings it back.");
     case history::State::RolledBack:
         return QStringLiteral("This operation did not complete and its files were put back; there is nothing to "
                               "undo.");
