@@ -138,8 +138,25 @@ struct Transaction::Private
     QSet<QString> changedFolders;
     qint64 inMemory = 0;
     std::unique_ptr<QTemporaryDir> spillDir;
+    QHash<QString, QString> realFolders; // host folder -> its real place, each resolved once
 
     static constexpr qint64 kMemoryLimit = qint64(256) * 1024 * 1024;
+
+    // A package puts many files into few folders: each folder's links are resolved once, and
+    // only a file that is itself a link is resolved on its own.
+    QString realOf(const QString &host)
+    {
+        const qsizetype cut = host.lastIndexOf(QLatin1Char('/'));
+        if (cut <= 0)
+            return hostfs::realPlace(host);
+        const QString folder = host.left(cut);
+        auto known = realFolders.constFind(folder);
+        if (known == realFolders.constEnd())
+            known = realFolders.insert(folder, hostfs::realPlace(folder));
+        const QString real = (known->endsWith(QLatin1Char('/')) ? *known : *known + QLatin1Char('/')) + host.mid(cut + 1);
+        return QFileInfo(real).isSymLink() ? hostfs::realPlace(real) : real;
+    }
+
 
     history::FileRow row(int i) const
     {
@@ -291,7 +308,7 @@ int Transaction::add(const QString &windowsPath, QString *error)
     Private::Slot slot;
     slot.t.path = windowsPath;
     slot.t.host = d->paths.toHost(clean);
-    slot.t.real = hostfs::realPlace(slot.t.host);
+    slot.t.real = d->realOf(slot.t.host);
     const auto known = d->byReal.constFind(slot.t.real);
     if (known != d->byReal.constEnd())
         return *known;
@@ -319,16 +336,6 @@ int Transaction::addRecorded(const QString &windowsPath, const QString &realHost
 const Target &Transaction::target(int index) const { return d->entries.at(index).t; }
 int Transaction::count() const { return int(d->entries.size()); }
 
-QStringList Transaction::outsidePaths() const
-{
-    QStringList paths;
-    for (const auto &s : d->entries) {
-        if (s.t.outside)
-            paths << s.t.path;
-    }
-    return paths;
-}
-
 QString Transaction::shown(int index) const
 {
     const Target &t = d->entries.at(index).t;
@@ -338,16 +345,6 @@ QString Transaction::shown(int index) const
     if (really.compare(t.path, Qt::CaseInsensitive) == 0)
         return t.path;
     return QStringLiteral("%1 (really %2)").arg(t.path, really);
-}
-
-QStringList Transaction::outside() const
-{
-    QStringList list;
-    for (int i = 0; i < d->entries.size(); ++i) {
-        if (d->entries.at(i).t.outside)
-            list << shown(i);
-    }
-    return list;
 }
 
 void Transaction::setUndoes(const QList<qint64> &operations) { d->undoes = operations; }

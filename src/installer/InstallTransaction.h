@@ -55,11 +55,8 @@ public:
     const Target &target(int index) const;
     int count() const;
 
-    // The planned targets outside both folders, once each, as the player is asked about them:
-    // the Windows path, and where it really lands when that differs.
-    QStringList outside() const;
-    QStringList outsidePaths() const;
-    // One target as the player is asked about it.
+    // One target as the player is asked about it when it lies outside both folders: the
+    // Windows path, and where it really lands when that differs.
     QString shown(int index) const;
 
     // Keeps the previous bytes of every existing target and journals the operation. Runs by

@@ -39,6 +39,8 @@ Result installWithBackup(const Source &source, const QString &targetPath, const 
     if (r.backupTried && r.replaced && fileio::isText(*r.replaced))
         result.backupText = fileio::normalizeLineBreaks(fileio::decode1252(*r.replaced));
     result.installed = r.installed;
+    result.backupError = r.backupError;
+    result.installError = r.installError;
     if (result.installed)
         tell(Step::Installed);
     return result;
