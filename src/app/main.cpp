@@ -1,3 +1,4 @@
+#include "installer/InstallHistory.h"
 #include "platform/WidgetPrompts.h"
 #include "shell/Desk.h"
 #include "shell/Artwork.h"
@@ -159,6 +160,8 @@ int main(int argc, char **argv)
     });
     desk.startUp();
     started = true;
+    // An install killed last time is put back before anything else can write.
+    desk.tellRecovery(history::recoverUnfinished(desk.settings().ProgramFolder));
     if (frmMDI *frame = desk.openMdi())
         QObject::connect(frame, &QObject::destroyed, &app, &QCoreApplication::quit);
     if (!files.isEmpty())

@@ -1,6 +1,8 @@
 #include "installer/InstallByType.h"
 
+#include "installer/InstallTransaction.h"
 #include "platform/FileIO.h"
+#include "shell/GameFolders.h"
 
 namespace installbytype {
 
@@ -20,10 +22,10 @@ const FileType &typeForExtension(const QString &extension)
 {
     static const FileType rows[] = {
         {QStringLiteral("brx"), QStringLiteral("File Type: Bracken Installation File"), Route::Package, {}},
-        {QStringLiteral("txt"), QStringLiteral("File Type: Map"), Route::GameFile, QStringLiteral("Scripts\\Playgrounds\\")},
+        {QStringLiteral("txt"), QStringLiteral("File Type: Map"), Route::GameFile, QString(folders::kPlaygrounds)},
         {QStringLiteral("bmp"), QStringLiteral("File Type: Tatoo"), Route::Tattoo, {}},
-        {QStringLiteral("lnd"), QStringLiteral("File Type: Landscape"), Route::GameFile, QStringLiteral("Data\\Landscape\\")},
-        {QStringLiteral("l3d"), QStringLiteral("File Type: Skin/Mesh"), Route::GameFile, QStringLiteral("Data\\CreatureMesh\\")},
+        {QStringLiteral("lnd"), QStringLiteral("File Type: Landscape"), Route::GameFile, QString(folders::kLandscape)},
+        {QStringLiteral("l3d"), QStringLiteral("File Type: Skin/Mesh"), Route::GameFile, QString(folders::kCreatureMesh)},
         {QString(), QStringLiteral("Invalid file type set"), Route::Invalid, {}},
     };
     constexpr int known = int(std::size(rows)) - 1;
@@ -66,26 +68,26 @@ GameFileResult InstallGameFile(const ChosenFile &chosen, const QString &gameFold
     GameFileResult result;
     const QString name = BareFileNameOf(chosen.path);
     result.target = gameFolder + subfolder + name;
-
-    // Only a file that is really there gets a ".bak": an empty or stale backup would pass for
-    // a copy of something the player never had.
-    const auto old = fileio::readBytes(result.target);
-    note(kNoteBackingUp);
-    if (old) {
-        result.backup = programFolder + name + QLatin1String(".bak");
-        result.backedUp = fileio::isText(*old)
-            ? fileio::writeText(result.backup, fileio::normalizeLineBreaks(fileio::decode1252(*old)), &result.backupError)
-            : fileio::writeBytes(result.backup, *old, &result.backupError);
-    }
-    progress(50);
-
-    note(kNoteInstalling);
-    if (!chosen.readable)
-        result.installError = QStringLiteral("the chosen file could not be read");
-    else if (chosen.binary)
-        result.installed = fileio::writeBytes(result.target, chosen.bytes, &result.installError);
-    else
-        result.installed = fileio::writeText(result.target, chosen.text, &result.installError);
+    result.backup = programFolder + name + QLatin1String(".bak");
+    install::Transaction transaction(QStringLiteral("file"), chosen.path, gameFolder, programFolder);
+    std::optional<QByteArray> bytes;
+    if (chosen.readable)
+        bytes = chosen.binary ? chosen.bytes : fileio::encode1252(chosen.text);
+    const install::ReplacementResult r = install::backUpAndReplace(
+        transaction, {result.target, result.backup, true}, bytes,
+        chosen.binary ? QByteArray() : QByteArrayLiteral("\r\n"), [&](int step) {
+            if (step == 0) {
+                note(kNoteBackingUp);
+            } else {
+                progress(50);
+                note(kNoteInstalling);
+            }
+        });
+    result.backedUp = r.backedUp;
+    result.olderBackupKept = r.olderBackupKept;
+    result.backupError = r.backupError;
+    result.installed = r.installed;
+    result.installError = r.installError;
     progress(100);
     note(kNoteDone);
     return result;

@@ -1,5 +1,6 @@
 #include "managers/GameFileInstall.h"
 
+#include "installer/InstallTransaction.h"
 #include "platform/FileIO.h"
 
 namespace gamefile {
@@ -18,32 +19,28 @@ std::optional<Loaded> load(const QString &windowsPath)
 }
 
 Result installWithBackup(const Source &source, const QString &targetPath, const QString &backupPath,
-                         const std::function<void(Step)> &onStep)
+                         const Where &where, const std::function<void(Step)> &onStep)
 {
     const auto tell = [&onStep](Step step) {
         if (onStep)
             onStep(step);
     };
     Result result;
-
-    const std::optional<QByteArray> installed = fileio::readBytes(targetPath);
-    tell(Step::InstalledFileRead);
-    // A missing or empty installed file has nothing worth keeping; writing it out would only
-    // destroy a backup taken of a good file earlier.
-    if (installed && !installed->isEmpty()) {
-        bool written;
-        if (fileio::isText(*installed)) {
-            result.backupText = fileio::normalizeLineBreaks(fileio::decode1252(*installed));
-            written = fileio::writeText(backupPath, result.backupText);
-        } else {
-            written = fileio::writeBytes(backupPath, *installed);
-        }
-        result.backup = written ? Backup::Written : Backup::Failed;
-    }
-    tell(Step::BackupDone);
-
-    result.installed = source.binary ? fileio::writeBytes(targetPath, source.bytes)
-                                     : fileio::writeText(targetPath, source.text);
+    install::Transaction transaction(where.route, where.source, where.gameFolder, where.programFolder);
+    // A missing or empty installed file has nothing worth keeping: its copy would only destroy
+    // a backup taken of a good file earlier.
+    const install::ReplacementResult r = install::backUpAndReplace(
+        transaction, {targetPath, backupPath, false},
+        source.binary ? source.bytes : fileio::encode1252(source.text),
+        source.binary ? QByteArray() : QByteArrayLiteral("\r\n"),
+        [&](int step) { tell(step == 0 ? Step::InstalledFileRead : Step::BackupDone); });
+    if (r.backupTried)
+        result.backup = r.backedUp ? Backup::Written : Backup::Failed;
+    if (r.backupTried && r.replaced && fileio::isText(*r.replaced))
+        result.backupText = fileio::normalizeLineBreaks(fileio::decode1252(*r.replaced));
+    result.installed = r.installed;
+    result.backupError = r.backupError;
+    result.installError = r.installError;
     if (result.installed)
         tell(Step::Installed);
     return result;

@@ -4,6 +4,7 @@
 #include "managers/WindowParts.h"
 #include "platform/WinPath.h"
 #include "shell/Desk.h"
+#include "shell/GameFolders.h"
 #include "shell/Hosts.h"
 #include "shell/Placement.h"
 
@@ -59,6 +60,35 @@ QLabel *makeLabel(QWidget *parent, const Place &place, const char *caption)
     return label;
 }
 
+QString notWritten(const QString &path, const QString &why)
+{
+    return why.isEmpty() ? QStringLiteral("%1 could not be written.").arg(path)
+                         : QStringLiteral("%1 could not be written: %2.").arg(path, why);
+}
+
+// Where the install ends, in the status panel. The player must not read "backed" when no
+// backup was written, nor be left on a progress text when the install failed.
+QString outcomeText(const gamefile::Result &r, const QString &target, const QString &backup)
+{
+    if (!r.installed) {
+        QString text = QStringLiteral("Your file was not installed. ") + notWritten(target, r.installError);
+        if (r.backup == gamefile::Backup::Written)
+            text += QStringLiteral(" The file it would have replaced was backed up.");
+        return text;
+    }
+    switch (r.backup) {
+    case gamefile::Backup::Written:
+        return QStringLiteral("Your file was backed and then installed to the correct directory.");
+    case gamefile::Backup::NothingInstalled:
+        return QStringLiteral("Your file was installed to the correct directory. There was no installed file of that "
+                              "name, so nothing was backed up.");
+    case gamefile::Backup::Failed:
+        break;
+    }
+    return QStringLiteral("Your file was installed to the correct directory, but it was not backed up. ")
+        + notWritten(backup, r.backupError);
+}
+
 } // namespace
 
 frmExtra::frmExtra(Desk &desk, QWidget *parent) : QWidget(parent), m_desk(desk), dio1(desk.prompts())
@@ -78,13 +108,15 @@ frmExtra::frmExtra(Desk &desk, QWidget *parent) : QWidget(parent), m_desk(desk),
 
     m_land.fileName = &desk.state().LandFileName;
     m_land.filter = "Lionhead Land Files (*.lnd)|*.lnd";
-    m_land.gameFolder = "Data\\Landscape\\";
-    m_land.backupFolder = "Backup\\Landscape\\";
+    m_land.gameFolder = folders::kLandscape;
+    m_land.backupFolder = folders::kBackupLandscape;
+    m_land.route = "landscape";
 
     m_skin.fileName = &desk.state().SkinFileName;
     m_skin.filter = "Lionhead Skin Files (*.l3d)|*.l3d";
-    m_skin.gameFolder = "Data\\CreatureMesh\\";
-    m_skin.backupFolder = "Backup\\Skin\\";
+    m_skin.gameFolder = folders::kCreatureMesh;
+    m_skin.backupFolder = folders::kBackupSkin;
+    m_skin.route = "skin";
 }
 
 frmExtra::~frmExtra() = default;
@@ -141,15 +173,17 @@ void frmExtra::install(Half &half)
             m_desk.setProgressText(QStringLiteral("Installing Script"));
             break;
         case gamefile::Step::Installed:
-            m_desk.setProgressText(QStringLiteral("Your file was backed and then installed to the correct directory."));
             break;
         }
     };
-    const gamefile::Result result =
-        gamefile::installWithBackup(source, s.GameFolder + QLatin1String(half.gameFolder) + name,
-                                    s.ProgramFolder + QLatin1String(half.backupFolder) + name, progress);
+    const QString target = s.GameFolder + half.gameFolder + name;
+    const QString backup = s.ProgramFolder + half.backupFolder + name;
+    const gamefile::Result result = gamefile::installWithBackup(
+        source, target, backup, {QLatin1String(half.route), QStringLiteral("frmExtra"), s.GameFolder, s.ProgramFolder},
+        progress);
     if (!result.backupText.isEmpty())
         setViewText(rtbBack, result.backupText);
+    m_desk.setProgressText(outcomeText(result, target, backup));
 }
 
 void frmExtra::cmdEditSkin_Click() { m_desk.LaunchEditor(m_desk.settings().SkinEditorPath); }

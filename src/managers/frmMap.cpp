@@ -4,7 +4,9 @@
 #include "managers/WindowParts.h"
 #include "platform/FileIO.h"
 #include "platform/WinPath.h"
+#include "installer/InstallTransaction.h"
 #include "shell/Desk.h"
+#include "shell/GameFolders.h"
 #include "shell/Hosts.h"
 #include "shell/Placement.h"
 #include "shell/frmMDI.h"
@@ -73,6 +75,7 @@ const MenuRow kMenu[] = {
     {"mnuManage", "Manage", "mnuTattoo", "Tattoo", &frmMap::mnuTattoo_Click},
     {"mnuTools", "Tools", "mnuReadme", "Readme Creator", &frmMap::cmdReadme_Click},
     {"mnuTools", "Tools", "mnuOptions", "Options", &frmMap::mnuOptions_Click},
+    {"mnuTools", "Tools", "mnuHistory", "Install History", &frmMap::mnuHistory_Click},
     {"mnuHelp", "Help", "mnuUpdate", "Updates", &frmMap::mnuUpdate_Click},
     {"mnuHelp", "Help", "mnuContents", "Contents", &frmMap::mnuContents_Click},
     {"mnuHelp", "Help", "mnuAbout", "About", &frmMap::mnuAbout_Click},
@@ -168,7 +171,9 @@ void frmMap::InstallMap()
     const QString &name = m_desk.state().MapFileName;
     if (name.isEmpty())
         return;
-    fileio::writeText(m_desk.settings().GameFolder + QLatin1String("Scripts\\Playgrounds\\") + name, viewText(rtbMap));
+    const Settings &s = m_desk.settings();
+    install::installFile(QStringLiteral("map"), QStringLiteral("frmMap"), s.GameFolder, s.ProgramFolder,
+                         s.GameFolder + folders::kPlaygrounds + name, fileio::encode1252(viewText(rtbMap)) + "\r\n");
 }
 
 void frmMap::Form_Resize()
@@ -221,6 +226,7 @@ void frmMap::mnuExit_Click() { Desk::closeWindow(this); }
 void frmMap::mnuLandscape_Click() { m_desk.showExtra(); }
 void frmMap::mnuTattoo_Click() { m_desk.showTattoo(); }
 void frmMap::mnuOptions_Click() { m_desk.showOptions(); }
+void frmMap::mnuHistory_Click() { m_desk.showHistory(); }
 void frmMap::mnuUpdate_Click() { m_desk.ShowUpdatePage(); }
 void frmMap::mnuContents_Click() { m_desk.OpenHelpContents(); }
 void frmMap::mnuAbout_Click() { m_desk.showAbout(); }

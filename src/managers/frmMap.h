@@ -42,6 +42,7 @@ public:
     void mnuLandscape_Click();
     void mnuTattoo_Click();
     void mnuOptions_Click();
+    void mnuHistory_Click();
     void mnuUpdate_Click();
     void mnuContents_Click();
     void mnuAbout_Click();

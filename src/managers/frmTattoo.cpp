@@ -5,6 +5,7 @@
 #include "managers/WindowParts.h"
 #include "platform/FileIO.h"
 #include "shell/Desk.h"
+#include "shell/GameFolders.h"
 #include "shell/Hosts.h"
 #include "shell/Placement.h"
 #include "shell/frmMDI.h"
@@ -82,6 +83,7 @@ const MenuRow kMenu[] = {
     {"mnuManage", "Manage", "mnuMod", "Mod", nullptr},
     {"mnuTools", "Tools", "mnuReadme", "Readme Creator", &frmTattoo::cmdReadme_Click},
     {"mnuTools", "Tools", "mnuOptions", "Options", &frmTattoo::mnuOptions_Click},
+    {"mnuTools", "Tools", "mnuHistory", "Install History", &frmTattoo::mnuHistory_Click},
     {"mnuHelp", "Help", "mnuUpdate", "Updates", &frmTattoo::mnuUpdate_Click},
     {"mnuHelp", "Help", "mnuTatHelp", "Tatoo Help", &frmTattoo::cmdHelp_Click},
     {"mnuHelp", "Help", "mnuContents", "Contents", &frmTattoo::mnuContents_Click},
@@ -170,7 +172,7 @@ void frmTattoo::PickSlotPicture(int n)
     showFileInView(*picked);
 
     const QString &programFolder = m_desk.settings().ProgramFolder;
-    fileio::writeBytes(tattoo::pickBackupPath(programFolder, n), *picked);
+    tattoo::keepPick(*picked, programFolder, n);
 
     if (m_profileFolder.isEmpty())
         return;
@@ -196,7 +198,7 @@ void frmTattoo::PreviewTattoo()
 
 void frmTattoo::LoadProfile()
 {
-    dio1.FileName = m_desk.settings().GameFolder + QLatin1String("Profiles\\x");
+    dio1.FileName = m_desk.settings().GameFolder + folders::kProfiles + QLatin1String("x");
     dio1.Filter = QStringLiteral("Veldrin (helpstats.dat)|helpstats.dat");
     if (!dio1.showOpen())
         return;
@@ -231,6 +233,7 @@ void frmTattoo::mnuExit_Click() { Desk::closeWindow(this); }
 void frmTattoo::mnuMap_Click() { m_desk.showMap(); }
 void frmTattoo::mnuLandscape_Click() { m_desk.showExtra(); }
 void frmTattoo::mnuOptions_Click() { m_desk.showOptions(); }
+void frmTattoo::mnuHistory_Click() { m_desk.showHistory(); }
 void frmTattoo::mnuUpdate_Click() { m_desk.ShowUpdatePage(); }
 void frmTattoo::mnuContents_Click() { m_desk.OpenHelpContents(); }
 void frmTattoo::mnuAbout_Click() { m_desk.showAboutModal(); }

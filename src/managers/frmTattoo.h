@@ -37,6 +37,7 @@ public:
     void mnuMap_Click();
     void mnuLandscape_Click();
     void mnuOptions_Click();
+    void mnuHistory_Click();
     void mnuUpdate_Click();
     void mnuContents_Click();
     void mnuAbout_Click();

@@ -1,5 +1,6 @@
 #include "shell/Desk.h"
 
+#include "installer/frmHistory.h"
 #include "installer/frmInstall.h"
 #include "managers/frmExtra.h"
 #include "managers/frmMap.h"
@@ -18,6 +19,8 @@
 
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QTimer>
+#include <utility>
 
 namespace {
 
@@ -70,6 +73,7 @@ frmOptions *Desk::options() const { return live(m_options); }
 frmInstall *Desk::install() const { return live(m_install); }
 frmUpdate *Desk::update() const { return live(m_update); }
 frmAbout *Desk::about() const { return live(m_about); }
+frmHistory *Desk::history() const { return live(m_history); }
 
 frmMDI *Desk::mdi()
 {
@@ -86,6 +90,8 @@ void Desk::startUp()
     frame->MDIForm_Load();
     frame->show();
     showMap();
+    if (!m_recoveryText.isEmpty())
+        tellRecovery(std::exchange(m_recoveryText, QString()));
 }
 
 template <class W> W *Desk::showChild(QPointer<W> &slot)
@@ -129,6 +135,27 @@ frmExtra *Desk::showExtra() { return showChild(m_extra); }
 frmTattoo *Desk::showTattoo() { return showChild(m_tattoo); }
 frmReadme *Desk::showReadme() { return showChild(m_readme); }
 frmBrowser *Desk::showBrowser() { return showChild(m_browser); }
+
+frmHistory *Desk::showHistory()
+{
+    const bool wasOpen = history();
+    frmHistory *window = showChild(m_history);
+    // Opened from a menu, the frame gets the keyboard back only once the menu has gone, and
+    // then gives it to the widget that had it last; unless that is this window, the window
+    // that had it comes forward again.
+    window->setFocus();
+    if (wasOpen) {
+        window->Refresh();
+    } else {
+        // Installs made in other windows meanwhile belong in the list as soon as the player
+        // comes back to it.
+        connect(mdi()->mdiArea(), &QMdiArea::subWindowActivated, window, [window](QMdiSubWindow *sub) {
+            if (sub && sub->widget() == window)
+                window->Refresh();
+        });
+    }
+    return window;
+}
 frmOptions *Desk::showOptions() { return showTopLevel(m_options); }
 frmInstall *Desk::showInstall() { return showTopLevel(m_install); }
 frmUpdate *Desk::showUpdate() { return showTopLevel(m_update); }
@@ -235,4 +262,16 @@ void Desk::setProgressText(const QString &text)
 {
     if (m_mdi)
         m_mdi->setProgressText(text);
+}
+
+void Desk::tellRecovery(const QString &text)
+{
+    if (text.isEmpty())
+        return;
+    if (!openMdi() || !m_mdi->isVisible()) {
+        m_recoveryText = text;
+        return;
+    }
+    // From the event loop, so the frame and the map window are painted behind the message.
+    QTimer::singleShot(0, this, [this, text] { m_prompts.message(text); });
 }

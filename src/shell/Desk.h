@@ -20,6 +20,7 @@ class frmInstall;
 class frmReadme;
 class frmBrowser;
 class frmUpdate;
+class frmHistory;
 
 class Desk : public QObject
 {
@@ -50,6 +51,7 @@ public:
     frmInstall *install() const;
     frmUpdate *update() const;
     frmAbout *about() const;
+    frmHistory *history() const;
 
     // "Show": create and load the window if it is not open, then bring it to the front.
     frmMap *showMap();
@@ -63,6 +65,7 @@ public:
     frmUpdate *showUpdate();
     frmAbout *showAbout();
     void showAboutModal();
+    frmHistory *showHistory();
 
     // Shared operations.
     void ShowWebPage(const QString &address);
@@ -82,6 +85,10 @@ public:
     // The frame's second status panel, for progress texts of the content windows.
     void setProgressText(const QString &text);
 
+    // What the start-up recovery put back after an interrupted install. The player hears of
+    // it once, in a message over the main window; before the frame is up it waits for it.
+    void tellRecovery(const QString &text);
+
 private:
     template <class W> W *showChild(QPointer<W> &slot);
     template <class W> W *showTopLevel(QPointer<W> &slot);
@@ -100,4 +107,6 @@ private:
     QPointer<frmInstall> m_install;
     QPointer<frmUpdate> m_update;
     QPointer<frmAbout> m_about;
+    QPointer<frmHistory> m_history;
+    QString m_recoveryText;
 };

@@ -212,7 +212,8 @@ void frmMDI::buildMenus()
             {{"mnuReadme", "Readme Creator", &frmMDI::mnuReadme_Click},
              {"mnuBrowser", "Web Browser", &frmMDI::mnuBrowser_Click},
              {"mnuInstall", "Installer", &frmMDI::mnuInstall_Click},
-             {"mnuOptions", "Options", &frmMDI::mnuOptions_Click}});
+             {"mnuOptions", "Options", &frmMDI::mnuOptions_Click},
+             {"mnuHistory", "Install History", &frmMDI::mnuHistory_Click}});
     addMenu("mnuHelp", "Help",
             {{"mnuContents", "Contents", &frmMDI::mnuContents_Click},
              {"mnuUpdates", "Updates", &frmMDI::mnuUpdates_Click},
@@ -233,6 +234,7 @@ void frmMDI::mnuReadme_Click() { m_desk.showReadme(); }
 void frmMDI::mnuBrowser_Click() { m_desk.showBrowser(); }
 void frmMDI::mnuInstall_Click() { m_desk.showInstall(); }
 void frmMDI::mnuOptions_Click() { m_desk.showOptions(); }
+void frmMDI::mnuHistory_Click() { m_desk.showHistory(); }
 void frmMDI::mnuContents_Click() { m_desk.OpenHelpContents(); }
 void frmMDI::mnuUpdates_Click() { m_desk.ShowUpdatePage(); }
 void frmMDI::mnuBugReport_Click() { m_desk.ShowWebPage(hosts::maker() + QLatin1String("/manager/bugreport.htm")); }

@@ -56,6 +56,7 @@ private:
     void mnuBrowser_Click();
     void mnuInstall_Click();
     void mnuOptions_Click();
+    void mnuHistory_Click();
     void mnuContents_Click();
     void mnuUpdates_Click();
     void mnuBugReport_Click();

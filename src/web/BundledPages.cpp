@@ -12,6 +12,7 @@ namespace {
 const char *const kPages[] = {
     "/index.htm",
     "/manager/help.htm",
+    "/manager/history.htm",
     "/manager/submit.htm",
     "/manager/bugreport.htm",
     "/manager/comments.htm",

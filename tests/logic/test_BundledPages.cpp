@@ -49,7 +49,8 @@ private slots:
     {
         Q_INIT_RESOURCE(site);
         for (const char *path : {"/", "/manager/help.htm#brx", "/manager/submit.htm", "/manager/bugreport.htm",
-                                 "/manager/comments.htm", "/manager/update", "/manager/nothing.htm"}) {
+                                 "/manager/history.htm#undo", "/manager/comments.htm", "/manager/update",
+                                 "/manager/nothing.htm"}) {
             const QUrl local = bundled::localAddress(QUrl(onMaker(path)), kMaker);
             QCOMPARE(local.scheme(), QStringLiteral("qrc"));
             QFile page(QLatin1Char(':') + local.path());

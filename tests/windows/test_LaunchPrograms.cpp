@@ -46,6 +46,7 @@ private slots:
         QVERIFY(odd.pixel(2, 1) == 0xFF070809u);
         const QByteArray pack = f->tree.read(QStringLiteral("Veldrin/Samples/island-pack.brx"));
         QCOMPARE(pack.count("###Install###C:\\Games\\Black & White\\Scripts\\Playgrounds\\"), 2);
+        QVERIFY(f->tree.exists(QStringLiteral("Veldrin/Backup/history"))); // installs there can be undone
 
         f->tree.write(QStringLiteral("Veldrin/options.txt"), "mine\r\n");
         QFile::remove(f->tree.host(QStringLiteral("Veldrin/Samples/Wolf.l3d")));

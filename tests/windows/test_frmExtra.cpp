@@ -110,6 +110,57 @@ private slots:
         QCOMPARE(f->tree.read(kSkin.backup), QByteArray("a good old backup"));
         QCOMPARE(f->state.LandFileName, QStringLiteral("Hills.lnd"));
     }
+
+    // The panel ends on what really happened; only a backup written and an install done earn
+    // the words "backed" and "installed" together.
+    void statusPanelSaysWhatHappened_data()
+    {
+        QTest::addColumn<bool>("installedBefore");
+        QTest::addColumn<bool>("backupFolder");
+        QTest::addColumn<bool>("targetIsAFolder");
+        QTest::addColumn<QString>("start");
+        QTest::addColumn<QString>("named"); // the file that could not be written
+        QTest::newRow("backed up and installed") << true << true << false << kFinished << QString();
+        QTest::newRow("nothing to back up") << false << true << false
+                                            << QStringLiteral("Your file was installed to the correct directory. ")
+                                            << QString();
+        QTest::newRow("no backup folder") << true << false << false
+                                          << QStringLiteral("Your file was installed to the correct directory, but "
+                                                            "it was not backed up. ")
+                                          << TestTree::win(kLand.backup);
+        QTest::newRow("install failed") << false << true << true << QStringLiteral("Your file was not installed. ")
+                                        << TestTree::win(kLand.game);
+    }
+    void statusPanelSaysWhatHappened()
+    {
+        QFETCH(bool, installedBefore);
+        QFETCH(bool, backupFolder);
+        QFETCH(bool, targetIsAFolder);
+        QFETCH(QString, start);
+        QFETCH(QString, named);
+        if (installedBefore)
+            f->tree.write(kLand.game, "installed before");
+        if (!backupFolder)
+            QVERIFY(QDir(f->tree.host(QStringLiteral("Veldrin/Backup/Landscape"))).removeRecursively());
+        if (targetIsAFolder)
+            f->tree.mkdir(kLand.game);
+        load(kLand, "new hills");
+        click(kLand.install);
+
+        const QString said = progress();
+        QVERIFY2(said.startsWith(start), qPrintable(said));
+        if (start == kFinished) {
+            QCOMPARE(said, kFinished);
+            QCOMPARE(f->tree.read(kLand.backup), QByteArray("installed before\r\n"));
+            return;
+        }
+        // Anything but the full success gives its reason and never speaks of a backup made.
+        QVERIFY2(said.size() > start.size() + 2, qPrintable(said));
+        QVERIFY2(said.contains(named), qPrintable(said));
+        QVERIFY2(!said.contains(QLatin1String("backed and")), qPrintable(said));
+        QVERIFY(!f->tree.exists(kLand.backup));
+        QCOMPARE(f->tree.read(kLand.game), targetIsAFolder ? QByteArray() : QByteArray("new hills\r\n"));
+    }
 };
 
 QTEST_MAIN(test_frmExtra)

@@ -1,0 +1,260 @@
+// The install history window: what it lists, undo of one operation, restore of everything,
+// the one question about files changed since, and the state without a history folder.
+#include "DeskFixture.h"
+#include "installer/InstallTransaction.h"
+#include "installer/frmHistory.h"
+#include "managers/frmMap.h"
+#include "managers/frmTattoo.h"
+
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QTreeWidget>
+
+namespace {
+
+const QString kHills = QStringLiteral("Games/Black & White/Data/Landscape/Hills.lnd");
+const QString kIsland = QStringLiteral("Games/Black & White/Scripts/Playgrounds/island.txt");
+const QString kHistory = QStringLiteral("Veldrin/Backup/history");
+
+QStringList namesOf(const QMenu *menu)
+{
+    QStringList names;
+    for (const QAction *action : menu->actions())
+        names << action->objectName();
+    return names;
+}
+
+} // namespace
+
+class test_frmHistory : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<DeskFixture> f;
+
+    QTreeWidget *operations(frmHistory *w) { return DeskFixture::at<QTreeWidget>(w, "lstOperations"); }
+    QTreeWidget *files(frmHistory *w) { return DeskFixture::at<QTreeWidget>(w, "lstFiles"); }
+    QString column(frmHistory *w, int row, int col) { return operations(w)->topLevelItem(row)->text(col); }
+    QString note(frmHistory *w) { return DeskFixture::at<QLabel>(w, "lblNote")->text(); }
+
+    // One install as the windows make it, through the one install transaction.
+    void install(const QString &route, const QString &relative, const QByteArray &bytes)
+    {
+        QString error;
+        QVERIFY2(install::installFile(route, QStringLiteral("test"), f->state.settings.GameFolder,
+                                      f->state.settings.ProgramFolder, TestTree::win(relative), bytes, &error),
+                 qPrintable(error));
+    }
+    void selectRow(frmHistory *w, int row) { operations(w)->setCurrentItem(operations(w)->topLevelItem(row)); }
+    int questions() const
+    {
+        int n = 0;
+        for (const auto &shown : f->prompts.shown)
+            n += shown.kind == ScriptedPrompts::Shown::Question;
+        return n;
+    }
+
+private slots:
+    void init() { f = std::make_unique<DeskFixture>(); }
+    void cleanup()
+    {
+        f->tearDown();
+        f.reset();
+    }
+
+    void toolsMenusEndWithTheOneHistoryWindow()
+    {
+        const QStringList frameTools{"mnuReadme", "mnuBrowser", "mnuInstall", "mnuOptions", "mnuHistory"};
+        const QStringList childTools{"mnuReadme", "mnuOptions", "mnuHistory"};
+        QMenuBar *frameBar = f->desk->mdi()->frameMenuBar();
+        frmMap *map = f->desk->showMap();
+        frmTattoo *tattoo = f->desk->showTattoo();
+        const struct
+        {
+            QObject *owner;
+            QStringList tools;
+        } menus[] = {{frameBar, frameTools}, {map, childTools}, {tattoo, childTools}};
+
+        frmHistory *first = nullptr;
+        for (const auto &m : menus) {
+            const QMenu *tools = DeskFixture::at<QMenu>(m.owner, "mnuTools");
+            QCOMPARE(namesOf(tools), m.tools);
+            QCOMPARE(tools->actions().last()->text(), QStringLiteral("Install History"));
+            tools->actions().last()->trigger();
+            frmHistory *shown = f->desk->history();
+            QVERIFY(shown);
+            QVERIFY(DeskFixture::frameOf(shown)); // a child of the main window
+            QCOMPARE(shown->windowTitle(), QStringLiteral("Veldrin - Install History"));
+            if (!first)
+                first = shown;
+            QCOMPARE(shown, first);
+        }
+        QCOMPARE(f->desk->mdi()->mdiArea()->subWindowList().size(), 3);
+    }
+
+    void withoutAHistoryFolderItSaysSoAndCreatesItOnRequest()
+    {
+        QVERIFY(!f->tree.exists(kHistory));
+        frmHistory *w = f->desk->showHistory();
+        auto *off = DeskFixture::at<QLabel>(w, "lblHistoryOff");
+        auto *create = DeskFixture::at<QPushButton>(w, "cmdCreateFolder");
+        QVERIFY(off->isVisibleTo(w));
+        QVERIFY(off->text().contains(QLatin1String("Backup\\history\\")));
+        QVERIFY(create->isVisibleTo(w));
+        QCOMPARE(operations(w)->topLevelItemCount(), 0);
+        QVERIFY(!DeskFixture::at<QPushButton>(w, "cmdRestoreAll")->isEnabled());
+
+        // An install without the folder keeps no history and makes no folder.
+        install(QStringLiteral("landscape"), kHills, "new");
+        QVERIFY(!f->tree.exists(kHistory));
+
+        DeskFixture::click(w, "cmdCreateFolder");
+        QVERIFY(f->tree.exists(kHistory));
+        QVERIFY(!off->isVisibleTo(w));
+        QVERIFY(!create->isVisibleTo(w));
+        // An install made while the window is open shows when the player comes back to it.
+        install(QStringLiteral("landscape"), kHills, "newer");
+        QCOMPARE(f->desk->showHistory(), w);
+        QCOMPARE(operations(w)->topLevelItemCount(), 1);
+        QVERIFY(f->prompts.shown.isEmpty());
+    }
+
+    void undoPutsTheSelectedOperationBackAndIsItselfUndoable()
+    {
+        f->tree.mkdir(kHistory);
+        f->tree.write(kHills, "the game's own hills");
+        install(QStringLiteral("landscape"), kHills, "hills A");
+        install(QStringLiteral("map"), kIsland, "island");
+        frmHistory *w = f->desk->showHistory();
+
+        // Newest first: the map, then the landscape; time, route, source, number of files.
+        QCOMPARE(operations(w)->topLevelItemCount(), 2);
+        QCOMPARE(column(w, 0, 1), QStringLiteral("map"));
+        QCOMPARE(column(w, 1, 1), QStringLiteral("landscape"));
+        QCOMPARE(column(w, 1, 2), QStringLiteral("test"));
+        QCOMPARE(column(w, 1, 3), QStringLiteral("1"));
+        QVERIFY(!column(w, 1, 0).isEmpty());
+        QVERIFY(column(w, 1, 0) <= column(w, 0, 0));
+
+        selectRow(w, 0);
+        QCOMPARE(files(w)->topLevelItemCount(), 1);
+        QCOMPARE(files(w)->topLevelItem(0)->text(0), TestTree::win(kIsland));
+        QCOMPARE(files(w)->topLevelItem(0)->text(1), QStringLiteral("created"));
+        selectRow(w, 1);
+        QCOMPARE(files(w)->topLevelItem(0)->text(1), QStringLiteral("replaced"));
+
+        // Undoing the older one leaves the newer one's file alone; nothing was changed since,
+        // so nothing is asked.
+        DeskFixture::click(w, "cmdUndo");
+        QCOMPARE(f->tree.read(kHills), QByteArray("the game's own hills"));
+        QCOMPARE(f->tree.read(kIsland), QByteArray("island"));
+        QCOMPARE(questions(), 0);
+        QCOMPARE(operations(w)->topLevelItemCount(), 3);
+        QCOMPARE(column(w, 0, 1), QStringLiteral("undo"));
+        QCOMPARE(operations(w)->selectedItems().value(0), operations(w)->topLevelItem(0));
+        QCOMPARE(column(w, 2, 4), QStringLiteral("undone"));
+
+        // The undone operation cannot be undone twice; the undo itself can.
+        selectRow(w, 2);
+        QVERIFY(!DeskFixture::at<QPushButton>(w, "cmdUndo")->isEnabled());
+        QVERIFY(!note(w).isEmpty());
+        selectRow(w, 0);
+        DeskFixture::click(w, "cmdUndo");
+        QCOMPARE(f->tree.read(kHills), QByteArray("hills A"));
+        QVERIFY(f->prompts.messages().isEmpty());
+    }
+
+    void changedFilesAreListedInOneQuestionFirst()
+    {
+        f->tree.mkdir(kHistory);
+        f->tree.write(kHills, "original");
+        install(QStringLiteral("landscape"), kHills, "first");
+        install(QStringLiteral("landscape"), kHills, "second");
+        f->tree.write(kIsland, "map by hand");
+        frmHistory *w = f->desk->showHistory();
+        selectRow(w, 1); // the first install, whose file the second replaced
+
+        f->prompts.answerQuestion(false);
+        DeskFixture::click(w, "cmdUndo");
+        QCOMPARE(questions(), 1);
+        const QString asked = f->prompts.shown.last().text;
+        QVERIFY2(asked.contains(TestTree::win(kHills)), qPrintable(asked));
+        QVERIFY(!asked.contains(QLatin1String("island.txt")));
+        QCOMPARE(f->tree.read(kHills), QByteArray("second"));
+        QCOMPARE(operations(w)->topLevelItemCount(), 2);
+
+        f->prompts.answerQuestion(true);
+        DeskFixture::click(w, "cmdUndo");
+        QCOMPARE(questions(), 2);
+        QCOMPARE(f->tree.read(kHills), QByteArray("original"));
+        QCOMPARE(operations(w)->topLevelItemCount(), 3);
+        QVERIFY(f->prompts.messages().isEmpty());
+    }
+
+    void restoreAllGivesTheGameBackAsItWas()
+    {
+        f->tree.mkdir(kHistory);
+        f->tree.write(kHills, "original");
+        install(QStringLiteral("landscape"), kHills, "first");
+        install(QStringLiteral("map"), kIsland, "island");
+        install(QStringLiteral("landscape"), kHills, "second");
+        frmHistory *w = f->desk->showHistory();
+        // Nothing changed by hand: no question.
+        DeskFixture::click(w, "cmdRestoreAll");
+        QCOMPARE(questions(), 0);
+        QCOMPARE(f->tree.read(kHills), QByteArray("original"));
+        QVERIFY(!f->tree.exists(kIsland));
+        QCOMPARE(operations(w)->topLevelItemCount(), 4);
+
+        // Restoring is an operation too: undoing it brings the installs back, and a file
+        // touched by hand afterwards is asked about before a second restore.
+        selectRow(w, 0);
+        DeskFixture::click(w, "cmdUndo");
+        QCOMPARE(f->tree.read(kHills), QByteArray("second"));
+        QCOMPARE(f->tree.read(kIsland), QByteArray("island"));
+        f->tree.write(kIsland, "edited by hand");
+        f->prompts.answerQuestion(true);
+        DeskFixture::click(w, "cmdRestoreAll");
+        QCOMPARE(questions(), 1);
+        QVERIFY(f->prompts.shown.last().text.contains(TestTree::win(kIsland)));
+        QCOMPARE(f->tree.read(kHills), QByteArray("original"));
+        QVERIFY(!f->tree.exists(kIsland));
+    }
+
+    void anOperationWhoseOriginalsCouldNotBeKeptSaysUndoIsNotAvailable()
+    {
+        // The store's own folder taken by a file: the install goes on, its original cannot be kept.
+        f->tree.write(kHistory + QStringLiteral("/objects"), "in the way");
+        f->tree.write(kHills, "original");
+        install(QStringLiteral("landscape"), kHills, "new");
+        QCOMPARE(f->tree.read(kHills), QByteArray("new"));
+        frmHistory *w = f->desk->showHistory();
+        QCOMPARE(operations(w)->topLevelItemCount(), 1);
+        selectRow(w, 0);
+        QVERIFY(!DeskFixture::at<QPushButton>(w, "cmdUndo")->isEnabled());
+        QVERIFY2(note(w).contains(QLatin1String("not available")), qPrintable(note(w)));
+        QCOMPARE(files(w)->topLevelItemCount(), 1);
+    }
+
+    // What the start-up recovery put back is told once, over the main window, whether it is
+    // known before or after the frame comes up.
+    void recoveryIsToldOnceWithTheMainWindowUp()
+    {
+        f->tree.write(QStringLiteral("Veldrin/options.txt"), "C:\\Games\\Black & White\\\r\nC:\\Veldrin\\\r\n\r\n\r\n\r\n\r\n");
+        f->desk->tellRecovery(QString()); // nothing to tell: no message
+        f->desk->tellRecovery(QStringLiteral("put back before"));
+        QVERIFY(f->prompts.shown.isEmpty());
+        f->desk->startUp();
+        QTRY_COMPARE(f->prompts.messages(), QStringList{"put back before"});
+        QVERIFY(f->desk->mdi()->isVisible());
+        f->desk->tellRecovery(QStringLiteral("put back after"));
+        QTRY_COMPARE(f->prompts.messages().size(), 2);
+        QCoreApplication::processEvents();
+        QCOMPARE(f->prompts.messages(), QStringList({"put back before", "put back after"}));
+    }
+};
+
+QTEST_MAIN(test_frmHistory)
+#include "test_frmHistory.moc"
