@@ -92,7 +92,6 @@ frmHistory::frmHistory(Desk &desk, QWidget *parent) : QWidget(parent), m_desk(de
 {
     setObjectName(QStringLiteral("frmHistory"));
     setWindowTitle(QStringLiteral("Veldrin - Install History"));
-    useDesignFont(this);
 
     lblHistoryOff = makeLabel(this, "lblHistoryOff");
     lblHistoryOff->setWordWrap(true);
