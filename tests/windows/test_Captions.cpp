@@ -2,6 +2,7 @@
 // clipped button or label loses words the player needs ("NOTE this ..."). Each control is
 // measured with its own font, as it will be drawn.
 #include "DeskFixture.h"
+#include "installer/frmHistory.h"
 #include "installer/frmInstall.h"
 #include "managers/frmExtra.h"
 #include "managers/frmMap.h"
@@ -260,6 +261,7 @@ private slots:
         checkChild(f->desk->showTattoo());
         checkChild(f->desk->showReadme());
         checkChild(f->desk->showBrowser());
+        checkChild(f->desk->showHistory());
         // With no child active the frame's own menus are the ones on show.
         f->desk->mdi()->mdiArea()->closeAllSubWindows();
         DeskFixture::flushDeletes();
