@@ -36,6 +36,18 @@ bool fail(QString *error, const QString &why)
     return false;
 }
 
+// Ends a write transaction: committed when every statement went through, otherwise rolled
+// back with the first reason heard.
+bool commitOrFail(QSqlDatabase &db, bool ok, QString why, QString *error)
+{
+    if (ok && db.commit())
+        return true;
+    if (why.isEmpty())
+        why = db.lastError().text();
+    db.rollback();
+    return fail(error, why);
+}
+
 // A null QString would be stored as NULL; every text column holds text, empty or not.
 QString text(const QString &value) { return value.isNull() ? QStringLiteral("") : value; }
 
@@ -305,12 +317,7 @@ bool Journal::record(qint64 *id, const QString &route, const QString &source, co
         if (!ok)
             why = q.lastError().text();
     }
-    if (ok && db.commit())
-        return true;
-    if (why.isEmpty())
-        why = db.lastError().text();
-    db.rollback();
-    return fail(error, why);
+    return commitOrFail(db, ok, why, error);
 }
 
 bool Journal::finish(qint64 id, const QString &state, const QList<FileRow> &rows, QString *error)
@@ -336,12 +343,7 @@ bool Journal::finish(qint64 id, const QString &state, const QList<FileRow> &rows
         if (!ok)
             why = q.lastError().text();
     }
-    if (ok && db.commit())
-        return true;
-    if (why.isEmpty())
-        why = db.lastError().text();
-    db.rollback();
-    return fail(error, why);
+    return commitOrFail(db, ok, why, error);
 }
 
 QList<OperationRow> Journal::operations(bool withFiles)

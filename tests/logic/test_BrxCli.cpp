@@ -1,6 +1,7 @@
 // The veldrin-brx tool end to end: the built binary run on real files in a throw-away prefix.
 #include "installer/Brx.h"
 #include "platform/FileIO.h"
+#include "support/BrxTool.h"
 #include "support/TestTree.h"
 
 #include <QDir>
@@ -8,21 +9,6 @@
 #include <QTest>
 
 namespace {
-
-struct Outcome
-{
-    int code;
-    QString out, err;
-};
-
-Outcome brxTool(const QStringList &args)
-{
-    QProcess process;
-    process.start(QStringLiteral(VELDRIN_BRX_PATH), args);
-    const bool ran = process.waitForFinished(60000) && process.exitStatus() == QProcess::NormalExit;
-    return {ran ? process.exitCode() : -1, QString::fromLocal8Bit(process.readAllStandardOutput()),
-            QString::fromLocal8Bit(process.readAllStandardError())};
-}
 
 QByteArray entry(const QString &path, const char *title, const QByteArray &content)
 {

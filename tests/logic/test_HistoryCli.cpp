@@ -1,6 +1,7 @@
 // The history on the command line, and what an install killed in the middle leaves after the
 // next start: the built veldrin-brx run on real files in a throw-away prefix.
 #include "installer/Brx.h"
+#include "support/BrxTool.h"
 #include "support/TestTree.h"
 
 #include <QDir>
@@ -12,21 +13,6 @@
 #include <csignal>
 
 namespace {
-
-struct Outcome
-{
-    int code;
-    QString out, err;
-};
-
-Outcome brxTool(const QStringList &args)
-{
-    QProcess process;
-    process.start(QStringLiteral(VELDRIN_BRX_PATH), args);
-    const bool ran = process.waitForFinished(60000) && process.exitStatus() == QProcess::NormalExit;
-    return {ran ? process.exitCode() : -1, QString::fromLocal8Bit(process.readAllStandardOutput()),
-            QString::fromLocal8Bit(process.readAllStandardError())};
-}
 
 // Every file of drive C: but the history itself, by path below drive_c.
 QMap<QString, QByteArray> snapshot(const TestTree &tree)
