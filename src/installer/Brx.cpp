@@ -35,8 +35,6 @@ qsizetype find(const QByteArray &text, const char *marker, qsizetype from)
     return 0;
 }
 
-QString describe(const char *marker) { return QString::fromLatin1(marker); }
-
 QByteArray withoutBreaks(const QByteArray &content)
 {
     QByteArray out(content.size(), Qt::Uninitialized);
@@ -290,64 +288,12 @@ QByteArray Entry::installBytes() const
     return bytes;
 }
 
-qint64 Entry::installSize() const { return binary ? installBytes().size() : content.size() + 2; }
-
-ReadResult readEntries(const QByteArray &text) { return readEntries(text, false); }
-
-ReadResult readEntries(const QByteArray &text, bool sharing)
+qint64 Entry::installSize() const
 {
-    ReadResult result;
-    result.count = countEntries(text);
-    result.entries.reserve(result.count);
-    qsizetype cursor = 1;
-    for (int k = 1; k <= result.count; ++k) {
-        auto fail = [&](const QString &reason) {
-            result.error = ReadError{k, reason};
-            return result;
-        };
-        auto missing = [&](const char *marker, qsizetype from) {
-            return fail(QStringLiteral("no %1 at or after position %2").arg(describe(marker)).arg(from));
-        };
-
-        const qsizetype installAt = find(text, kInstall, cursor);
-        if (!installAt)
-            return missing(kInstall, cursor);
-        const qsizetype a = installAt + markerLength(kInstall);
-        const qsizetype b = find(text, kInstallEnd, a);
-        if (!b)
-            return missing(kInstallEnd, a);
-        const qsizetype titleAt = find(text, kTitle, b);
-        if (!titleAt)
-            return missing(kTitle, b);
-        const qsizetype t1 = titleAt + markerLength(kTitle);
-        const qsizetype t2 = find(text, kTitleEnd, b);
-        if (!t2)
-            return missing(kTitleEnd, b);
-        if (t2 < t1)
-            return fail(QStringLiteral("%1 at position %2 comes before the title starts at %3")
-                            .arg(describe(kTitleEnd)).arg(t2).arg(t1));
-        const qsizetype e = find(text, kEnd, cursor);
-        if (!e)
-            return missing(kEnd, cursor);
-        const qsizetype s = t2 + markerLength(kTitleEnd);
-        if (e < s)
-            return fail(QStringLiteral("%1 at position %2 comes before the content starts at %3")
-                            .arg(describe(kEnd)).arg(e).arg(s));
-
-        Entry entry;
-        entry.installPath = fileio::decode1252(text.mid(a - 1, b - a));
-        entry.title = fileio::decode1252(text.mid(t1 - 1, t2 - t1));
-        entry.content = sharing ? QByteArray::fromRawData(text.constData() + s - 1, e - s) : text.mid(s - 1, e - s);
-        entry.binary = hasBinaryMark(entry.title);
-        if (entry.binary && !decodeBase64(entry.content))
-            return fail(QStringLiteral("its content is not valid base64"));
-        result.entries.append(std::move(entry));
-        cursor = e + markerLength(kEnd);
-    }
-    return result;
+    if (size >= 0)
+        return size;
+    return binary ? installBytes().size() : content.size() + 2;
 }
-
-ReadResult readEntries(const QString &package) { return readEntries(fileio::encode1252(package)); }
 
 QString backupPathFor(const QString &programFolder, const QString &title)
 {

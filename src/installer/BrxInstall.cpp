@@ -250,11 +250,21 @@ QString outsideQuestion(const QStringList &outside)
 
 InstallResult installPackage(const QByteArray &package, const InstallOptions &options)
 {
+    PackageReader reader(package);
+    return installPackage(reader, options);
+}
+
+InstallResult installPackage(PackageReader &package, const InstallOptions &options)
+{
     InstallResult result;
     result.progress = options.progressStart;
-    // The entries point into the package, which outlives them here: a big package is not
-    // copied once more.
-    const ReadResult read = readEntries(package, true);
+    QString unreadable;
+    const ReadResult read = package.scan(&unreadable);
+    if (!unreadable.isEmpty()) {
+        result.outcome = InstallResult::Unreadable;
+        result.failure = unreadable;
+        return result;
+    }
     result.count = read.count;
     const std::optional<double> step = progressStep(read.count);
     if (options.state) {
@@ -305,6 +315,7 @@ InstallResult installPackage(const QByteArray &package, const InstallOptions &op
             options.onProgress(result.progress);
     };
 
+    QByteArray bytes; // one entry's bytes at a time, the same memory for each
     int k = 0;
     for (const Entry &entry : read.entries) {
         ++k;
@@ -312,12 +323,11 @@ InstallResult installPackage(const QByteArray &package, const InstallOptions &op
             options.state->EntryInstallPath = entry.installPath;
             options.state->EntryTitle = entry.title;
         }
-        // A text entry is written as its content and the closing CR LF, without joining them.
-        const QByteArray bytes = entry.binary ? entry.installBytes() : entry.content;
-        const QByteArray tail = entry.binary ? QByteArray() : QByteArrayLiteral("\r\n");
-        const qint64 size = bytes.size() + tail.size();
         QString why;
-        if (!journal.keep(entry.installPath, &why) || !writer.write(entry.installPath, bytes, tail, &why)) {
+        const bool read = package.entryBytes(entry, bytes, &why);
+        const QByteArray tail;
+        const qint64 size = bytes.size();
+        if (!read || !journal.keep(entry.installPath, &why) || !writer.write(entry.installPath, bytes, tail, &why)) {
             result.outcome = InstallResult::WriteFailed;
             result.failedPath = entry.installPath;
             result.failure = why;
