@@ -181,14 +181,16 @@ public:
 
     bool exists(const QString &windowsPath) override
     {
-        return !windowsPath.isEmpty() && QFileInfo::exists(m_paths.toHost(windowsPath));
+        return !windowsPath.isEmpty() && m_paths.exists(windowsPath);
     }
 
     bool remove(const QString &windowsPath, QString *error) override
     {
         QFile file(m_paths.toHost(windowsPath));
-        if (file.remove())
+        if (file.remove()) {
+            m_paths.removed(file.fileName());
             return true;
+        }
         if (error)
             *error = file.errorString();
         return false;

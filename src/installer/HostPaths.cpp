@@ -29,6 +29,7 @@ void HostPaths::list(Folder &folder)
     // case-insensitive match is the same file.
     const QStringList entries = dir.entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
     for (const QString &entry : entries) {
+        folder.names.insert(entry);
         const QString key = entry.toCaseFolded();
         if (!folder.byFolded.contains(key))
             folder.byFolded.insert(key, entry);
@@ -58,10 +59,12 @@ QString HostPaths::toHost(const QString &windowsPath)
         return winpath::toHost(windowsPath);
     Folder &folder = folderOf(windowsPath.left(cut + 1));
     const QString joined = folder.host.endsWith(QLatin1Char('/')) ? folder.host + name : folder.host + QLatin1Char('/') + name;
-    if (QFileInfo::exists(joined))
-        return joined;
+    // One listing answers for every file of the folder: asking the disk about each name in
+    // turn cost several system calls per entry of a package.
     if (!folder.listed)
         list(folder);
+    if (folder.names.contains(name))
+        return joined;
     const auto match = folder.byFolded.constFind(name.toCaseFolded());
     if (match == folder.byFolded.constEnd())
         return joined;
@@ -74,9 +77,30 @@ void HostPaths::created(const QString &hostPath)
     const auto folder = m_folders.find(info.path());
     if (folder == m_folders.end() || !folder->listed)
         return; // listed afresh when first needed
+    folder->names.insert(info.fileName());
     const QString folded = info.fileName().toCaseFolded();
     if (!folder->byFolded.contains(folded))
         folder->byFolded.insert(folded, info.fileName());
+}
+
+void HostPaths::removed(const QString &hostPath)
+{
+    const QFileInfo info(hostPath);
+    const auto folder = m_folders.find(info.path());
+    if (folder == m_folders.end() || !folder->listed)
+        return;
+    // Listed afresh when next needed: another spelling may now be the first match.
+    *folder = Folder{folder->host, false, {}, {}};
+}
+
+bool HostPaths::exists(const QString &windowsPath)
+{
+    const QString host = toHost(windowsPath);
+    const QFileInfo info(host);
+    const auto folder = m_folders.constFind(info.path());
+    if (folder == m_folders.constEnd() || !folder->listed)
+        return QFileInfo::exists(host);
+    return folder->names.contains(info.fileName());
 }
 
 namespace {
@@ -113,11 +137,11 @@ bool HostFileStream::open(const QString &hostPath, QString *error)
     const QFileInfo info(hostPath);
     if (hostPath.isEmpty() || hostPath.endsWith(QLatin1Char('/')))
         return fail(error, QStringLiteral("no file name"));
+#ifdef Q_OS_WIN
     if (info.isDir())
         return fail(error, QStringLiteral("it is a folder"));
     if (!QFileInfo(info.absolutePath()).isDir())
         return fail(error, QStringLiteral("the folder does not exist"));
-#ifdef Q_OS_WIN
     m_file = new QSaveFile(hostPath);
     if (!m_file->open(QIODevice::WriteOnly)) {
         const QString why = m_file->errorString();
@@ -128,9 +152,12 @@ bool HostFileStream::open(const QString &hostPath, QString *error)
 #else
     m_target = QFile::encodeName(hostPath);
     // A new file is written in place, and removed again if it cannot be finished.
+    // The open itself tells a missing folder or a folder in the way: no separate look first.
     m_fd = ::open(m_target.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (m_fd >= 0)
         return true;
+    if (errno == ENOENT || errno == ENOTDIR)
+        return fail(error, QStringLiteral("the folder does not exist"));
     if (errno != EEXIST)
         return fail(error, QString::fromLocal8Bit(std::strerror(errno)));
 
@@ -138,9 +165,12 @@ bool HostFileStream::open(const QString &hostPath, QString *error)
     struct stat old {};
     if (::stat(m_target.constData(), &old) != 0)
         return fail(error, QString::fromLocal8Bit(std::strerror(errno)));
+    if (S_ISDIR(old.st_mode))
+        return fail(error, QStringLiteral("it is a folder"));
+    static const qint64 pid = ::getpid();
     static std::atomic<unsigned> counter{0};
     m_temp = QFile::encodeName(info.absolutePath() + QLatin1String("/.") + info.fileName()
-                               + QStringLiteral(".veldrin-%1-%2").arg(::getpid()).arg(counter++));
+                               + QStringLiteral(".veldrin-%1-%2").arg(pid).arg(counter++));
     m_fd = ::open(m_temp.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
     if (m_fd < 0) {
         const int why = errno;
