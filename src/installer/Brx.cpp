@@ -4,6 +4,8 @@
 #include "platform/FileIO.h"
 #include "platform/WinPath.h"
 
+#include <QtEndian>
+
 #include <cstring>
 
 namespace brx {
@@ -240,19 +242,32 @@ float advance(float value, double step)
 QByteArray normalizeBreaks(const QByteArray &bytes)
 {
     // Most packages are already CR LF throughout; check that cheaply before copying anything:
-    // every LF must follow a CR and every CR must come before an LF. The check runs without
-    // branches over blocks, so the compiler can vectorise it.
+    // every LF must follow a CR and every CR must come before an LF, eight bytes at a time.
     const auto *data = reinterpret_cast<const unsigned char *>(bytes.constData());
     const qsizetype size = bytes.size();
     bool clean = size == 0 || (data[0] != '\n' && data[size - 1] != '\r');
-    constexpr qsizetype kBlock = 4096;
-    for (qsizetype start = 1; clean && start < size; start += kBlock) {
-        const qsizetype end = qMin(size, start + kBlock);
-        unsigned mismatch = 0;
-        for (qsizetype i = start; i < end; ++i)
-            mismatch |= unsigned(data[i] == '\n') ^ unsigned(data[i - 1] == '\r');
-        clean = mismatch == 0;
+    constexpr quint64 kOnes = 0x0101010101010101ull;
+    constexpr quint64 kHigh = 0x8080808080808080ull;
+    const auto equal = [](quint64 w, unsigned char c) {
+        const quint64 t = w ^ (kOnes * c);
+        return ~(((t & ~kHigh) + ~kHigh) | t) & kHigh;
+    };
+    quint64 crBefore = 0; // the last byte of the word before was a CR (high bit of byte 0)
+    quint64 mismatch = 0;
+    qsizetype i = 0;
+    for (; clean && i + 8 <= size; i += 8) {
+        const quint64 w = qFromLittleEndian<quint64>(data + i);
+        const quint64 cr = equal(w, '\r');
+        const quint64 lf = equal(w, '\n');
+        // Shifting by one byte lines each byte's CR flag up with the byte after it.
+        mismatch |= lf ^ ((cr << 8) | crBefore);
+        crBefore = cr >> 56;
+        if ((i & 4095) == 4088 && mismatch)
+            break;
     }
+    clean = clean && mismatch == 0;
+    for (; clean && i < size; ++i)
+        clean = (data[i] == '\n') == (i > 0 && data[i - 1] == '\r');
     if (clean)
         return bytes;
 

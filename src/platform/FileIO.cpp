@@ -5,6 +5,8 @@
 #include <QFileInfo>
 #include <QSaveFile>
 
+#include <cstring>
+
 namespace fileio {
 
 namespace {
@@ -73,11 +75,46 @@ QString normalizeLineBreaks(const QString &text)
     return out;
 }
 
+namespace {
+
+bool isTextByte(unsigned char u)
+{
+    return !(u < 0x20 && u != 0x09 && u != 0x0A && u != 0x0B && u != 0x0C && u != 0x0D && u != 0x1A);
+}
+
+// Eight bytes at a time: a package build tests every file it adds, and a byte-by-byte loop
+// with its early exits was a good part of building one.
+constexpr quint64 kOnes = 0x0101010101010101ull;
+constexpr quint64 kTop = 0x8080808080808080ull;
+
+// High bit of each byte set where the byte equals c.
+quint64 bytesEqual(quint64 w, unsigned char c)
+{
+    const quint64 t = w ^ (kOnes * c);
+    return ~(((t & ~kTop) + ~kTop) | t) & kTop;
+}
+
+} // namespace
+
 bool isText(const QByteArray &bytes)
 {
-    for (const char b : bytes) {
-        const auto u = static_cast<unsigned char>(b);
-        if (u < 0x20 && u != 0x09 && u != 0x0A && u != 0x0B && u != 0x0C && u != 0x0D && u != 0x1A)
+    const char *data = bytes.constData();
+    const qsizetype size = bytes.size();
+    qsizetype i = 0;
+    for (; i + 8 <= size; i += 8) {
+        quint64 w;
+        std::memcpy(&w, data + i, 8);
+        // Bytes below 0x20: high bit clear and still clear after adding 0x60 to the low seven bits.
+        const quint64 control = ~(((w & ~kTop) + kOnes * 0x60) | w) & kTop;
+        if (!control)
+            continue;
+        const quint64 allowed = bytesEqual(w, 0x09) | bytesEqual(w, 0x0A) | bytesEqual(w, 0x0B)
+            | bytesEqual(w, 0x0C) | bytesEqual(w, 0x0D) | bytesEqual(w, 0x1A);
+        if (control & ~allowed)
+            return false;
+    }
+    for (; i < size; ++i) {
+        if (!isTextByte(static_cast<unsigned char>(data[i])))
             return false;
     }
     return true;

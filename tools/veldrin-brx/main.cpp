@@ -113,9 +113,12 @@ int create(const QString &package, const QStringList &pairs)
     QByteArray content; // one buffer for every source: no fresh memory per file
     for (const Source &source : sources) {
         QFile file(source.path);
-        const bool folder = QFileInfo(source.path).isDir();
-        QString why = folder ? QStringLiteral("it is a folder") : QString();
-        if (folder || !file.open(QIODevice::ReadOnly)) {
+        QString why;
+        // Asked only when the open fails: a look at every source first cost a call per file.
+        if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
+            const bool folder = QFileInfo(source.path).isDir();
+            if (folder)
+                why = QStringLiteral("it is a folder");
             err(QStringLiteral("%1: cannot be read (%2); no package was written")
                     .arg(source.path, folder ? why : file.errorString()));
             return Refused;
