@@ -1,5 +1,5 @@
 // Map window against its floor: loading one map into frmMap and into a bare QPlainTextEdit
-// (the file read whole, decoded, set as plain text), taken alternately in the same process
+// (the file read whole in text mode, decoded, set as plain text), taken alternately in the same process
 // so both see the same machine; then "Install this Map" against `cp` of the same file.
 //
 //   map_bench MAP RUNS     (MAP a host path inside $WINEPREFIX/drive_c; its folder holds the
@@ -82,8 +82,9 @@ int main(int argc, char **argv)
             if (veldrin) {
                 load->click();
             } else {
+                // What a plain Qt program writes: text mode turns CR LF into LF on the way in.
                 QFile file(map);
-                if (file.open(QIODevice::ReadOnly))
+                if (file.open(QIODevice::ReadOnly | QIODevice::Text))
                     bare.setPlainText(QString::fromLatin1(file.readAll()));
             }
             settle();

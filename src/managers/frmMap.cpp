@@ -144,8 +144,8 @@ void frmMap::LoadMap()
         return;
     // An unreadable file leaves the text alone, but the window still takes its path and name,
     // as that is what the user chose.
-    if (const auto text = fileio::loadText(dio1.FileName))
-        setViewText(rtbMap, *text);
+    if (const auto text = fileio::loadViewText(dio1.FileName))
+        rtbMap->setPlainText(*text);
     lblCurrentDirectory->setText(dio1.FileName);
     m_desk.state().MapFileName = winpath::bareFileName(dio1.FileName);
 }
@@ -163,7 +163,7 @@ void frmMap::InstallMap()
     const QString &name = m_desk.state().MapFileName;
     if (name.isEmpty())
         return;
-    fileio::writeText(m_desk.settings().GameFolder + QLatin1String("Scripts\\Playgrounds\\") + name, viewText(rtbMap));
+    fileio::writeBytes(m_desk.settings().GameFolder + QLatin1String("Scripts\\Playgrounds\\") + name, viewFileBytes(rtbMap));
 }
 
 void frmMap::Form_Resize()

@@ -144,6 +144,57 @@ std::optional<QString> loadText(const QString &windowsPath, QString *error)
     return normalizeLineBreaks(decode1252(*bytes));
 }
 
+QByteArray encodeTextFile(const QString &text)
+{
+    const auto isBreak = [](char16_t c) { return c == u'\n' || c == 0x2029 || c == 0x2028; };
+    const QChar *in = text.constData();
+    const qsizetype size = text.size();
+    // Room for the worst case, every character a break; cut to size at the end.
+    QByteArray bytes(2 * size + 2, Qt::Uninitialized);
+    char *out = bytes.data();
+    for (qsizetype i = 0; i < size; ++i) {
+        const char16_t c = in[i].unicode();
+        if (c >= 0x20 && c < 0x80) {
+            *out++ = char(c);
+        } else if (c == u'\r' || isBreak(c)) {
+            *out++ = '\r';
+            *out++ = '\n';
+            if (c == u'\r' && i + 1 < size && isBreak(in[i + 1].unicode()))
+                ++i;
+        } else {
+            *out++ = encodeChar(c);
+        }
+    }
+    *out++ = '\r';
+    *out++ = '\n';
+    bytes.truncate(out - bytes.constData());
+    return bytes;
+}
+
+std::optional<QString> loadViewText(const QString &windowsPath, QString *error)
+{
+    const auto bytes = readBytes(windowsPath, error);
+    if (!bytes)
+        return std::nullopt;
+    // Decoded and given single breaks in one pass into one buffer: a map of many megabytes
+    // otherwise went through three full copies before the view saw it.
+    const char *in = bytes->constData();
+    const qsizetype size = bytes->size();
+    QString text(size, Qt::Uninitialized);
+    QChar *out = text.data();
+    for (qsizetype i = 0; i < size; ++i) {
+        const auto u = static_cast<unsigned char>(in[i]);
+        if (u == '\r') {
+            *out++ = QLatin1Char('\n');
+            i += i + 1 < size && in[i + 1] == '\n';
+        } else {
+            *out++ = QChar(u >= 0x80 && u < 0xA0 ? kHigh[u - 0x80] : char16_t(u));
+        }
+    }
+    text.truncate(out - text.constData());
+    return text;
+}
+
 bool writeBytes(const QString &windowsPath, const QByteArray &bytes, QString *error)
 {
     if (windowsPath.isEmpty() || windowsPath.endsWith(QLatin1Char('\\')) || windowsPath.endsWith(QLatin1Char('/'))) {
