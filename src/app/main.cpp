@@ -1,3 +1,4 @@
+#include "installer/InstallHistory.h"
 #include "platform/WidgetPrompts.h"
 #include "shell/Desk.h"
 #include "shell/Artwork.h"
@@ -95,6 +96,9 @@ int main(int argc, char **argv)
     WidgetPrompts prompts;
     Desk desk(state, prompts);
     desk.startUp();
+    // An install killed last time is put back before anything else can write.
+    if (const QString told = history::recoverUnfinished(desk.settings().ProgramFolder); !told.isEmpty())
+        prompts.message(told);
     if (frmMDI *frame = desk.openMdi())
         QObject::connect(frame, &QObject::destroyed, &app, &QCoreApplication::quit);
 

@@ -2,6 +2,7 @@
 
 #include "installer/HostPaths.h"
 #include "platform/FileIO.h"
+#include "shell/GameFolders.h"
 #include "platform/WinPath.h"
 
 #include <QtEndian>
@@ -317,7 +318,7 @@ QString backupPathFor(const QString &programFolder, const QString &title)
     name = name.mid(cut + 1);
     if (name.isEmpty() || name == QLatin1String(".") || name == QLatin1String(".."))
         return {};
-    return programFolder + QLatin1String("Backup\\brx\\") + name;
+    return programFolder + folders::kBackupBrx + name;
 }
 
 } // namespace brx

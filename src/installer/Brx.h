@@ -190,18 +190,6 @@ QByteArray loadPackage(const QString &windowsPath, QString *error = nullptr);
 // The question asked before a package writes outside the game and program folders.
 QString outsideQuestion(const QStringList &outside);
 
-// The file system door of an install. Tests hand in one that fails on purpose.
-class Writer
-{
-public:
-    virtual ~Writer() = default;
-    // Creates or replaces the file with bytes followed by tail.
-    virtual bool write(const QString &windowsPath, const QByteArray &bytes, const QByteArray &tail, QString *error);
-    virtual std::optional<QByteArray> read(const QString &windowsPath, QString *error);
-    virtual bool exists(const QString &windowsPath);
-    virtual bool remove(const QString &windowsPath, QString *error);
-};
-
 struct PlannedWrite
 {
     enum Kind { EntryFile, Backup };
@@ -217,10 +205,11 @@ struct InstallOptions
     QString gameFolder;          // Settings.GameFolder
     float progressStart = 0.0f;  // the bar's value before the install (an install never resets it)
     std::function<void(float)> onProgress;          // after each write, with the bar's new value
-    // Asked once, before anything is written, with every install path outside both folders;
+    // Asked once, before anything is written, with every install path outside both folders
+    // (as shown to the player, see InstallResult::outsideShown);
     // true installs them as written. Unset: such a package is refused.
     std::function<bool(const QStringList &outside)> confirmOutside;
-    Writer *writer = nullptr;    // null: the real file system
+    QString source;              // what the history names as the package (its path)
     bool dryRun = false;         // plan only: nothing written, no question asked
     InstallerState *state = nullptr; // mirrored for the rest of the program when given
 };
@@ -233,12 +222,14 @@ struct InstallResult
     std::optional<ReadError> damage;
     QList<PlannedWrite> writes;      // done (or, on a dry run, planned), in order
     QStringList outside;             // install paths outside both folders
+    QStringList outsideShown;        // the same as asked: with where each really lands, when that differs
     QString failedPath;              // the write that failed
     QString failure;                 // and why (or why the package could not be read)
     QStringList backupFailures;      // "path: reason" of backup copies that could not be written
     bool rolledBack = false;         // every earlier write was undone
     QStringList rollbackFailures;    // files that could not be put back (should stay empty)
     float progress = 0.0f;
+    qint64 operation = 0;            // the install history's record, 0 without history
     // The message the user is shown, empty when there is none.
     QString message;
 };

@@ -9,6 +9,8 @@
 #include <QSet>
 #include <QString>
 
+#include "platform/HostFiles.h"
+
 namespace brx {
 
 class HostPaths
@@ -37,40 +39,16 @@ private:
     QHash<QString, Folder> m_folders;     // by host folder: every spelling shares one listing
 };
 
-// Creates or replaces a host file with bytes followed by tail, under the rules every write of
-// the program keeps: no folder is created, a folder in the way is refused, and a replaced file
-// changes in one step (a new copy renamed over it, keeping its permissions). Unlike QSaveFile it
-// does not flush each file to disk: a package writes thousands of files, and a flush per file
-// made installs many times slower than copying them, while a package is only all or nothing
-// while the program runs anyway.
 // Reads the package's entries with contents that point into the package instead of copying
 // it; they are valid only while the package is.
 struct ReadResult;
 ReadResult readEntries(const QByteArray &package, bool sharing);
 
-bool writeHostFile(const QString &hostPath, const QByteArray &bytes, const QByteArray &tail, QString *error);
-
-// The same, for a file written in pieces. Nothing is left behind unless commit succeeds.
-class HostFileStream
+// Every file the package code writes goes through the program's one atomic writer.
+using HostFileStream = hostfs::AtomicFile;
+inline bool writeHostFile(const QString &hostPath, const QByteArray &bytes, const QByteArray &tail, QString *error)
 {
-public:
-    HostFileStream() = default;
-    HostFileStream(const HostFileStream &) = delete;
-    HostFileStream &operator=(const HostFileStream &) = delete;
-    ~HostFileStream() { abort(); }
-
-    bool open(const QString &hostPath, QString *error);
-    bool append(const QByteArray &bytes, QString *error);
-    bool commit(QString *error);
-    void abort();
-
-private:
-    QByteArray m_target;
-    QByteArray m_temp;   // empty when writing a new file in place
-    int m_fd = -1;
-#ifdef Q_OS_WIN
-    class QSaveFile *m_file = nullptr;
-#endif
-};
+    return hostfs::writeFile(hostPath, bytes, tail, error);
+}
 
 } // namespace brx

@@ -51,8 +51,9 @@ ChosenFile loadChosenFile(const QString &windowsPath);
 struct GameFileResult
 {
     QString target;          // GameFolder + subfolder + bare name
-    QString backup;          // ProgramFolder + bare name + ".bak"; empty when nothing was replaced
+    QString backup;          // ProgramFolder + bare name + ".bak"
     bool backedUp = false;
+    bool olderBackupKept = false; // nothing was replaced, and the ".bak" already held a backup
     bool installed = false;
     QString backupError;     // why the backup failed, if it did
     QString installError;    // why the install failed, if it did
@@ -64,10 +65,11 @@ struct GameFileSteps
     std::function<void(int)> progress;           // prg1's value, maximum 100
 };
 
-// Backs up the file about to be replaced (when there is one) as ProgramFolder + name + ".bak",
-// then writes the chosen file into GameFolder + subfolder. Text goes through as text + CR LF;
-// a file that is not text, new or old, is copied byte for byte. Each step is skipped on
-// failure and the next one runs.
+// Backs up the file about to be replaced as ProgramFolder + name + ".bak" (a lone CR LF when
+// there is none, unless that would replace a backup holding something), then writes the
+// chosen file into GameFolder + subfolder, both as one install operation. Text goes through as
+// text + CR LF; a file that is not text, new or old, is copied byte for byte. Each step is
+// skipped on failure and the next one runs.
 GameFileResult InstallGameFile(const ChosenFile &chosen, const QString &gameFolder, const QString &programFolder,
                                const QString &subfolder, const GameFileSteps &steps = {});
 

@@ -1,5 +1,6 @@
 #include "managers/GameFileInstall.h"
 
+#include "installer/InstallTransaction.h"
 #include "platform/FileIO.h"
 
 namespace gamefile {
@@ -18,32 +19,35 @@ std::optional<Loaded> load(const QString &windowsPath)
 }
 
 Result installWithBackup(const Source &source, const QString &targetPath, const QString &backupPath,
-                         const std::function<void(Step)> &onStep)
+                         const Where &where, const std::function<void(Step)> &onStep)
 {
     const auto tell = [&onStep](Step step) {
         if (onStep)
             onStep(step);
     };
     Result result;
+    install::Transaction transaction(where.route, where.source, where.gameFolder, where.programFolder);
 
     const std::optional<QByteArray> installed = fileio::readBytes(targetPath);
     tell(Step::InstalledFileRead);
     // A missing or empty installed file has nothing worth keeping; writing it out would only
     // destroy a backup taken of a good file earlier.
     if (installed && !installed->isEmpty()) {
-        bool written;
+        QByteArray bytes = *installed;
         if (fileio::isText(*installed)) {
             result.backupText = fileio::normalizeLineBreaks(fileio::decode1252(*installed));
-            written = fileio::writeText(backupPath, result.backupText);
-        } else {
-            written = fileio::writeBytes(backupPath, *installed);
+            bytes = fileio::encode1252(result.backupText) + QByteArrayLiteral("\r\n");
         }
-        result.backup = written ? Backup::Written : Backup::Failed;
+        const int backup = transaction.add(backupPath);
+        result.backup = backup >= 0 && transaction.write(backup, bytes) ? Backup::Written : Backup::Failed;
     }
     tell(Step::BackupDone);
 
-    result.installed = source.binary ? fileio::writeBytes(targetPath, source.bytes)
-                                     : fileio::writeText(targetPath, source.text);
+    const int target = transaction.add(targetPath);
+    result.installed = target >= 0
+        && (source.binary ? transaction.write(target, source.bytes)
+                          : transaction.write(target, fileio::encode1252(source.text), QByteArrayLiteral("\r\n")));
+    transaction.commit();
     if (result.installed)
         tell(Step::Installed);
     return result;

@@ -46,11 +46,21 @@ struct Result
     QString backupText; // the replaced file as text, when it was text
 };
 
+// Which install this is, for the install history, and the folders it writes in.
+struct Where
+{
+    QString route;          // "landscape", "skin"
+    QString source;         // the window or the loaded file
+    QString gameFolder;
+    QString programFolder;
+};
+
 // Reads the installed file at targetPath, writes it to backupPath (same rule as the install:
-// text as text, anything else byte for byte), then writes the source over targetPath. Each
-// step runs whatever came of the one before; onStep hears of each step's end.
+// text as text, anything else byte for byte), then writes the source over targetPath, both as
+// one install operation. Each step runs whatever came of the one before; onStep hears of each
+// step's end.
 Result installWithBackup(const Source &source, const QString &targetPath, const QString &backupPath,
-                         const std::function<void(Step)> &onStep = {});
+                         const Where &where, const std::function<void(Step)> &onStep = {});
 
 // What a view shows instead of a file that is not text.
 QString binarySummary(const QString &fileName, qint64 size);

@@ -1,12 +1,14 @@
 #include "managers/TattooFiles.h"
 
+#include "installer/InstallTransaction.h"
 #include "platform/FileIO.h"
+#include "shell/GameFolders.h"
 
 namespace tattoo {
 
 namespace {
 constexpr int kColumns = 4;
-const QLatin1String kBackupFolder("Backup\\tattoos\\");
+constexpr QLatin1String kBackupFolder = folders::kBackupTattoos;
 } // namespace
 
 Place slotBox(int n)
@@ -50,29 +52,45 @@ QString profileBackupPath(const QString &programFolder, const QString &profileFo
     return programFolder + kBackupFolder + profileName(profileFolder) + QLatin1Char('-') + slotFileName(n);
 }
 
+bool keepPick(const QByteArray &picture, const QString &programFolder, int n)
+{
+    return install::installFile(QStringLiteral("tattoo"), QStringLiteral("frmTattoo"), QString(), programFolder,
+                                pickBackupPath(programFolder, n), picture);
+}
+
 ProfileInstall installIntoProfile(const QByteArray &picture, const QString &profileFolder,
                                   const QString &programFolder, int n)
 {
     ProfileInstall result;
+    install::Transaction transaction(QStringLiteral("tattoo"), QStringLiteral("frmTattoo"), QString(), programFolder);
     const QString target = profileFolder + slotFileName(n);
     QString error;
 
     if (fileio::exists(target)) {
-        const auto current = fileio::readBytes(target, &error);
         const QString backup = profileBackupPath(programFolder, profileFolder, n);
-        if (!current || !fileio::writeBytes(backup, *current, &error)) {
-            result.problem = QStringLiteral("Veldrin could not keep a copy of the profile's %1 as \"%2\" (%3), so "
-                                            "the tattoo in the profile was left as it was.")
-                                 .arg(slotFileName(n), backup, error);
-            return result;
+        // The first safety copy holds the player's own picture; a later pick must not replace
+        // it with a picture Veldrin put there.
+        const auto kept = fileio::readBytes(backup);
+        if (!kept || kept->isEmpty()) {
+            const auto current = fileio::readBytes(target, &error);
+            const int slot = transaction.add(backup, &error);
+            if (!current || slot < 0 || !transaction.write(slot, *current, QByteArray(), &error)) {
+                result.problem = QStringLiteral("Veldrin could not keep a copy of the profile's %1 as \"%2\" (%3), "
+                                                "so the tattoo in the profile was left as it was.")
+                                     .arg(slotFileName(n), backup, error);
+                return result; // the transaction puts back anything it wrote
+            }
         }
         result.safetyCopied = true;
     }
 
-    if (!fileio::writeBytes(target, picture, &error)) {
+    const int slot = transaction.add(target, &error);
+    if (slot < 0 || !transaction.write(slot, picture, QByteArray(), &error)) {
+        transaction.rollBack();
         result.problem = QStringLiteral("Veldrin could not write the new tattoo to \"%1\" (%2).").arg(target, error);
         return result;
     }
+    transaction.commit();
     result.installed = true;
     return result;
 }

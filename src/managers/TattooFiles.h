@@ -31,6 +31,9 @@ QString profileName(const QString &profileFolder);
 // was before a pick replaced it.
 QString profileBackupPath(const QString &programFolder, const QString &profileFolder, int n);
 
+// Writes the pick's copy, ProgramFolder & "Backup\tattoos\symbolN.bmp", as its own install.
+bool keepPick(const QByteArray &picture, const QString &programFolder, int n);
+
 struct ProfileInstall
 {
     bool installed = false;
@@ -39,8 +42,9 @@ struct ProfileInstall
 };
 
 // Puts the picture's bytes into the profile as symbolN.bmp. The profile's current picture
-// of that slot, if it has one, is copied to its backup first; when that copy cannot be
-// made the profile is left untouched.
+// of that slot, if it has one, is copied to its backup first unless a backup of it exists
+// already (that one holds the player's own picture); when that copy cannot be made the
+// profile is left untouched.
 ProfileInstall installIntoProfile(const QByteArray &picture, const QString &profileFolder,
                                   const QString &programFolder, int n);
 

@@ -4,6 +4,7 @@
 #include "managers/WindowParts.h"
 #include "platform/WinPath.h"
 #include "shell/Desk.h"
+#include "shell/GameFolders.h"
 #include "shell/Hosts.h"
 #include "shell/Placement.h"
 
@@ -79,13 +80,15 @@ frmExtra::frmExtra(Desk &desk, QWidget *parent) : QWidget(parent), m_desk(desk),
 
     m_land.fileName = &desk.state().LandFileName;
     m_land.filter = "Lionhead Land Files (*.lnd)|*.lnd";
-    m_land.gameFolder = "Data\\Landscape\\";
-    m_land.backupFolder = "Backup\\Landscape\\";
+    m_land.gameFolder = folders::kLandscape;
+    m_land.backupFolder = folders::kBackupLandscape;
+    m_land.route = "landscape";
 
     m_skin.fileName = &desk.state().SkinFileName;
     m_skin.filter = "Lionhead Skin Files (*.l3d)|*.l3d";
-    m_skin.gameFolder = "Data\\CreatureMesh\\";
-    m_skin.backupFolder = "Backup\\Skin\\";
+    m_skin.gameFolder = folders::kCreatureMesh;
+    m_skin.backupFolder = folders::kBackupSkin;
+    m_skin.route = "skin";
 }
 
 frmExtra::~frmExtra() = default;
@@ -147,8 +150,8 @@ void frmExtra::install(Half &half)
         }
     };
     const gamefile::Result result =
-        gamefile::installWithBackup(source, s.GameFolder + QLatin1String(half.gameFolder) + name,
-                                    s.ProgramFolder + QLatin1String(half.backupFolder) + name, progress);
+        gamefile::installWithBackup(source, s.GameFolder + half.gameFolder + name, s.ProgramFolder + half.backupFolder + name,
+                                    {QLatin1String(half.route), QStringLiteral("frmExtra"), s.GameFolder, s.ProgramFolder}, progress);
     if (!result.backupText.isEmpty())
         setViewText(rtbBack, result.backupText);
 }

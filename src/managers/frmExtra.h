@@ -38,8 +38,9 @@ private:
         QPlainTextEdit *view = nullptr;
         QString *fileName = nullptr; // the program-wide name of the last file loaded
         const char *filter;
-        const char *gameFolder;   // under GameFolder
-        const char *backupFolder; // under ProgramFolder
+        QLatin1String gameFolder;   // under GameFolder
+        QLatin1String backupFolder; // under ProgramFolder
+        const char *route = "";     // as the install history names it
         bool binary = false;      // the loaded file is not text: install its bytes, not the view
         QByteArray bytes;
     };

@@ -4,7 +4,9 @@
 #include "managers/WindowParts.h"
 #include "platform/FileIO.h"
 #include "platform/WinPath.h"
+#include "installer/InstallTransaction.h"
 #include "shell/Desk.h"
+#include "shell/GameFolders.h"
 #include "shell/Hosts.h"
 #include "shell/Placement.h"
 #include "shell/frmMDI.h"
@@ -163,7 +165,9 @@ void frmMap::InstallMap()
     const QString &name = m_desk.state().MapFileName;
     if (name.isEmpty())
         return;
-    fileio::writeBytes(m_desk.settings().GameFolder + QLatin1String("Scripts\\Playgrounds\\") + name, viewFileBytes(rtbMap));
+    const Settings &s = m_desk.settings();
+    install::installFile(QStringLiteral("map"), QStringLiteral("frmMap"), s.GameFolder, s.ProgramFolder,
+                         s.GameFolder + folders::kPlaygrounds + name, viewFileBytes(rtbMap));
 }
 
 void frmMap::Form_Resize()

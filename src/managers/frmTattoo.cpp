@@ -5,6 +5,7 @@
 #include "managers/WindowParts.h"
 #include "platform/FileIO.h"
 #include "shell/Desk.h"
+#include "shell/GameFolders.h"
 #include "shell/Hosts.h"
 #include "shell/Placement.h"
 #include "shell/frmMDI.h"
@@ -171,7 +172,7 @@ void frmTattoo::PickSlotPicture(int n)
     showFileInView(*picked);
 
     const QString &programFolder = m_desk.settings().ProgramFolder;
-    fileio::writeBytes(tattoo::pickBackupPath(programFolder, n), *picked);
+    tattoo::keepPick(*picked, programFolder, n);
 
     if (m_profileFolder.isEmpty())
         return;
@@ -197,7 +198,7 @@ void frmTattoo::PreviewTattoo()
 
 void frmTattoo::LoadProfile()
 {
-    dio1.FileName = m_desk.settings().GameFolder + QLatin1String("Profiles\\x");
+    dio1.FileName = m_desk.settings().GameFolder + folders::kProfiles + QLatin1String("x");
     dio1.Filter = QStringLiteral("Veldrin (helpstats.dat)|helpstats.dat");
     if (!dio1.showOpen())
         return;

@@ -1,9 +1,9 @@
 #include "platform/FileIO.h"
+#include "platform/HostFiles.h"
 #include "platform/WinPath.h"
 
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 #include <cstring>
 
@@ -203,23 +203,7 @@ bool writeBytes(const QString &windowsPath, const QByteArray &bytes, QString *er
         return false;
     }
     const QString host = winpath::toHost(windowsPath);
-    if (QFileInfo(host).isDir()) {
-        if (error)
-            *error = QStringLiteral("it is a folder");
-        return false;
-    }
-    if (!QFileInfo(QFileInfo(host).absolutePath()).isDir()) {
-        if (error)
-            *error = QStringLiteral("the folder does not exist");
-        return false;
-    }
-    QSaveFile file(host);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
-        if (error)
-            *error = file.errorString();
-        return false;
-    }
-    return true;
+    return hostfs::writeFile(host, bytes, QByteArray(), error);
 }
 
 bool writeText(const QString &windowsPath, const QString &text, QString *error)

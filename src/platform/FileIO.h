@@ -1,7 +1,8 @@
 #pragma once
 // Files as the game and its tools know them: 8-bit Windows-1252 text with CR LF line ends,
 // and binary files copied byte for byte. Paths are Windows paths (see WinPath.h).
-// Every write is atomic: a failure leaves the old file whole. No folder is ever created.
+// Every write is atomic (see HostFiles.h): a failure leaves the old file whole. No folder is
+// ever created.
 #include <QByteArray>
 #include <QString>
 #include <optional>

@@ -1,6 +1,7 @@
 // Installing packages into a throw-away game tree: what is written where and in which order,
 // what the bar shows, what the player is asked or told, and that a failure leaves nothing behind.
 #include "installer/Brx.h"
+#include "installer/InstallTransaction.h"
 #include "platform/FileIO.h"
 #include "support/ScriptedPrompts.h"
 #include "support/TestTree.h"
@@ -15,20 +16,6 @@ const QString kPlaygrounds = kGame + QStringLiteral("Scripts/Playgrounds/");
 const QString kBackups = QStringLiteral("Veldrin/Backup/brx/");
 
 QString winGame(const QString &rest) { return TestTree::gameFolder() + rest; }
-
-// Fails the chosen write (1-based, counting every write of the install) and passes the rest.
-struct FailingWriter : brx::Writer
-{
-    explicit FailingWriter(int at) : failAt(at) {}
-    bool write(const QString &path, const QByteArray &bytes, const QByteArray &tail, QString *error) override
-    {
-        if (++writes != failAt)
-            return brx::Writer::write(path, bytes, tail, error);
-        *error = QStringLiteral("disk full");
-        return false;
-    }
-    int failAt, writes = 0;
-};
 
 struct Run
 {
@@ -181,14 +168,15 @@ private slots:
             return files;
         };
         const QStringList before = snapshot();
-        FailingWriter failing(failAt);
-        run.options.writer = &failing;
+        install::Transaction::failWriteForTesting(failAt);
         run.install(threeEntryPackage());
+        install::Transaction::failWriteForTesting(0);
         QCOMPARE(run.result.outcome, brx::InstallResult::WriteFailed);
         QCOMPARE(snapshot(), before);
         const QString failed = winGame(QStringLiteral("Scripts\\Playgrounds\\map%1.txt").arg(failAt == 3 ? 2 : 3));
         QVERIFY(run.result.message.contains(failed));
-        QVERIFY(run.result.message.contains(QStringLiteral("disk full")));
+        QVERIFY(run.result.message.contains(QStringLiteral("on purpose")));
+        QVERIFY(run.result.message.contains(QStringLiteral("Every file it had written was put back")));
     }
 };
 

@@ -49,11 +49,11 @@ private slots:
         QTest::addColumn<QByteArray>("chosen");
         QTest::addColumn<QByteArray>("old");       // null: nothing to replace
         QTest::addColumn<QByteArray>("installed");
-        QTest::addColumn<QByteArray>("backup");    // null: no backup
+        QTest::addColumn<QByteArray>("backup");
         QTest::newRow("map over an old one") << "island.txt" << "Scripts/Playgrounds/" << QByteArray("new\nmap")
                                              << QByteArray("old map") << QByteArray("new\r\nmap\r\n") << QByteArray("old map\r\n");
         QTest::newRow("nothing to replace") << "hill.lnd" << "Data/Landscape/" << QByteArray("land") << QByteArray()
-                                            << QByteArray("land\r\n") << QByteArray();
+                                            << QByteArray("land\r\n") << QByteArray("\r\n");
         const QByteArray mesh("LND\0\x01\x02\r\n\xff", 9), old("\0\0old\n", 6);
         QTest::newRow("binary mesh") << "skin.l3d" << "Data/CreatureMesh/" << mesh << old << mesh << old;
     }
@@ -80,11 +80,28 @@ private slots:
                                                  QString(subfolder).replace(QLatin1Char('/'), QLatin1Char('\\')),
                                                  {[&](const QString &n) { notes << n; }, [&](int v) { bar << v; }});
         QVERIFY(r.installed);
-        QCOMPARE(r.backedUp, !backup.isNull());
+        QVERIFY(r.backedUp);
         QCOMPARE(tree.read(target), installed);
         QCOMPARE(tree.read(QStringLiteral("Veldrin/") + name + QStringLiteral(".bak")), backup);
         QCOMPARE(notes.last(), kNoteDone);
         QCOMPARE(bar, (QList<int>{50, 100}));
+    }
+
+    void anEmptyBackupNeverReplacesAGoodOne()
+    {
+        TestTree tree;
+        tree.makeGameAndProgramFolders();
+        tree.write(QStringLiteral("in/new.txt"), "new");
+        tree.write(QStringLiteral("Veldrin/new.txt.bak"), "the player's earlier map");
+        const GameFileResult r = InstallGameFile(loadChosenFile(TestTree::win(QStringLiteral("in/new.txt"))),
+                                                 TestTree::gameFolder(), TestTree::programFolder(),
+                                                 QStringLiteral("Scripts\\Playgrounds\\"));
+        QVERIFY(r.installed && !r.backedUp && r.olderBackupKept);
+        QCOMPARE(tree.read(QStringLiteral("Veldrin/new.txt.bak")), QByteArray("the player's earlier map"));
+        // A second install now replaces a real file, so its backup is written as usual.
+        InstallGameFile(loadChosenFile(TestTree::win(QStringLiteral("in/new.txt"))), TestTree::gameFolder(),
+                        TestTree::programFolder(), QStringLiteral("Scripts\\Playgrounds\\"));
+        QCOMPARE(tree.read(QStringLiteral("Veldrin/new.txt.bak")), QByteArray("new\r\n\r\n"));
     }
 
     void unreadableChosenFileLeavesTheGameFileAlone()

@@ -10,6 +10,7 @@ const QString kTarget = QStringLiteral("C:\\Games\\Black & White\\Data\\Landscap
 const QString kBackup = QStringLiteral("C:\\Veldrin\\Backup\\Landscape\\Hills.lnd");
 const QString kTargetRel = QStringLiteral("Games/Black & White/Data/Landscape/Hills.lnd");
 const QString kBackupRel = QStringLiteral("Veldrin/Backup/Landscape/Hills.lnd");
+const gamefile::Where kWhere{QStringLiteral("landscape"), QStringLiteral("frmExtra"), QStringLiteral("C:\\Games\\Black & White\\"), QStringLiteral("C:\\Veldrin\\")};
 } // namespace
 
 class test_LandscapeInstall : public QObject
@@ -25,7 +26,7 @@ private slots:
         gamefile::Source text;
         text.text = QString::fromUtf8("new\r\nl\u00e4nd");
         QList<gamefile::Step> steps;
-        auto result = gamefile::installWithBackup(text, kTarget, kBackup, [&steps](gamefile::Step s) { steps << s; });
+        auto result = gamefile::installWithBackup(text, kTarget, kBackup, kWhere, [&steps](gamefile::Step s) { steps << s; });
         QCOMPARE(result.backup, gamefile::Backup::Written);
         QVERIFY(result.installed);
         // Text goes out as a text buffer hands it back: CR LF, one closing CR LF, code page 1252.
@@ -40,7 +41,7 @@ private slots:
         binary.binary = true;
         binary.bytes = fresh;
         binary.text = QStringLiteral("edits in the view never reach a binary install");
-        result = gamefile::installWithBackup(binary, kTarget, kBackup);
+        result = gamefile::installWithBackup(binary, kTarget, kBackup, kWhere);
         QCOMPARE(result.backup, gamefile::Backup::Written);
         QCOMPARE(tree.read(kBackupRel), old);
         QCOMPARE(tree.read(kTargetRel), fresh);
@@ -53,14 +54,14 @@ private slots:
         tree.write(kBackupRel, "a good backup");
         gamefile::Source source;
         source.text = QStringLiteral("new");
-        QCOMPARE(gamefile::installWithBackup(source, kTarget, kBackup).backup, gamefile::Backup::NothingInstalled);
+        QCOMPARE(gamefile::installWithBackup(source, kTarget, kBackup, kWhere).backup, gamefile::Backup::NothingInstalled);
         tree.write(kTargetRel, QByteArray());
-        QCOMPARE(gamefile::installWithBackup(source, kTarget, kBackup).backup, gamefile::Backup::NothingInstalled);
+        QCOMPARE(gamefile::installWithBackup(source, kTarget, kBackup, kWhere).backup, gamefile::Backup::NothingInstalled);
         QCOMPARE(tree.read(kBackupRel), QByteArray("a good backup"));
 
         QDir(tree.host(QStringLiteral("Veldrin/Backup/Landscape"))).removeRecursively();
         tree.write(kTargetRel, "old");
-        const auto result = gamefile::installWithBackup(source, kTarget, kBackup);
+        const auto result = gamefile::installWithBackup(source, kTarget, kBackup, kWhere);
         QCOMPARE(result.backup, gamefile::Backup::Failed);
         QVERIFY(result.installed);
         QCOMPARE(tree.read(kTargetRel), QByteArray("new\r\n"));

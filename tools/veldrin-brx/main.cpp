@@ -2,7 +2,9 @@
 // Paths on the command line are host paths; the install paths inside a package are Windows
 // paths and go through the same mapping as the program's own installs.
 #include "installer/Brx.h"
+#include "installer/InstallHistory.h"
 #include "platform/FileIO.h"
+#include "platform/HostFiles.h"
 #include "platform/WinPath.h"
 
 #include <QCommandLineParser>
@@ -10,7 +12,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <cstdio>
 #include <unistd.h>
 
@@ -164,36 +165,132 @@ int extract(const QString &package, const QString &dir)
             ++skipped;
             continue;
         }
-        QSaveFile file(QDir(dir).filePath(name));
+        // A link already in DIR must not carry the entry out of it.
+        const QString path = QDir(dir).filePath(name);
+        const QString real = hostfs::realPlace(path);
+        if (!hostfs::inside(real, hostfs::realPlace(dir))) {
+            err(QStringLiteral("%1: would be written outside %2 (%3); skipped").arg(path, dir, real));
+            ++skipped;
+            continue;
+        }
         QString why;
         if (!reader.entryBytes(e, bytes, &why)) {
             err(QStringLiteral("%1: cannot be read (%2)").arg(package, why));
             return Refused;
         }
-        if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
-            err(QStringLiteral("%1: cannot be written (%2)").arg(file.fileName(), file.errorString()));
+        if (!hostfs::writeFile(real, bytes, QByteArray(), &why)) {
+            err(QStringLiteral("%1: cannot be written (%2)").arg(path, why));
             return Refused;
         }
-        out(file.fileName());
+        out(path);
     }
     return skipped ? Refused : Ok;
 }
 
-int install(const QString &package, const QCommandLineParser &args)
+// What an install killed earlier left behind is put back before anything else runs, and the
+// player is told once.
+void recover(const QString &programFolder)
 {
-    if (!args.isSet(QStringLiteral("program-folder")))
-        return usage(QStringLiteral("install needs --program-folder"));
+    const QString told = history::recoverUnfinished(programFolder);
+    for (const QString &line : told.split(QLatin1Char('\n'), Qt::SkipEmptyParts))
+        err(line);
+}
+
+// The program folder every history-aware command needs, as a Windows folder, recovered.
+std::optional<QString> programFolderOf(const QString &command, const QCommandLineParser &args, int *code)
+{
+    if (!args.isSet(QStringLiteral("program-folder"))) {
+        *code = usage(QStringLiteral("%1 needs --program-folder").arg(command));
+        return std::nullopt;
+    }
     const QString programHost = args.value(QStringLiteral("program-folder"));
     if (!QFileInfo(programHost).isDir()) {
         err(QStringLiteral("%1: is not a folder").arg(programHost));
+        *code = Refused;
+        return std::nullopt;
+    }
+    const QString folder = folderAsWindows(programHost);
+    recover(folder);
+    return folder;
+}
+
+int showHistory(const QCommandLineParser &args)
+{
+    int code = Ok;
+    const auto program = programFolderOf(QStringLiteral("history"), args, &code);
+    if (!program)
+        return code;
+    history::History history(*program);
+    if (!history.available()) {
+        err(history.problem());
         return Refused;
     }
+    for (const history::Operation &op : history.operations()) {
+        QString source = op.source;
+        source.replace(QLatin1Char('\t'), QLatin1Char(' '));
+        out(QStringLiteral("%1\t%2\t%3\t%4\t%5\t%6")
+                .arg(op.id)
+                .arg(op.time.isValid() ? op.time.toOffsetFromUtc(op.time.offsetFromUtc()).toString(Qt::ISODate) : QStringLiteral("?"),
+                     op.route, source)
+                .arg(op.fileCount)
+                .arg(history::stateText(op.state)));
+    }
+    return Ok;
+}
+
+int undo(const QStringList &ids, const QCommandLineParser &args)
+{
+    const bool all = args.isSet(QStringLiteral("all"));
+    if (all == !ids.isEmpty() || ids.size() > 1)
+        return usage(QStringLiteral("undo takes one operation id, or --all"));
+    bool numeric = true;
+    const qint64 id = all ? 0 : ids.first().toLongLong(&numeric);
+    if (!numeric || (!all && id <= 0))
+        return usage(QStringLiteral("%1: not an operation id").arg(ids.first()));
+    int code = Ok;
+    const auto program = programFolderOf(QStringLiteral("undo"), args, &code);
+    if (!program)
+        return code;
+    const QString game = args.isSet(QStringLiteral("game-folder")) ? folderAsWindows(args.value(QStringLiteral("game-folder")))
+                                                                   : QString();
+    history::History history(*program, game);
+    if (!history.available()) {
+        err(history.problem());
+        return Refused;
+    }
+    const bool yes = args.isSet(QStringLiteral("yes"));
+    const history::UndoOutcome outcome = all ? history.restoreAllOriginals(yes) : history.undo(id, yes);
+    switch (outcome.result) {
+    case history::UndoOutcome::Done:
+        if (!outcome.message.isEmpty())
+            err(outcome.message);
+        out(all ? QStringLiteral("every original restored") : QStringLiteral("install %1 undone").arg(id));
+        return Ok;
+    case history::UndoOutcome::NeedsConfirmation:
+        err(QStringLiteral("these files were changed since: %1; --yes undoes anyway")
+                .arg(outcome.changed.join(QLatin1String(", "))));
+        return Refused;
+    case history::UndoOutcome::Refused:
+    case history::UndoOutcome::Failed:
+        err(outcome.message.simplified());
+        return Refused;
+    }
+    return Refused;
+}
+
+int install(const QString &package, const QCommandLineParser &args)
+{
+    int code = Ok;
+    const auto program = programFolderOf(QStringLiteral("install"), args, &code);
+    if (!program)
+        return code;
     brx::PackageReader reader;
     if (!openPackage(reader, package))
         return Refused;
 
     brx::InstallOptions options;
-    options.programFolder = folderAsWindows(programHost);
+    options.programFolder = *program;
+    options.source = QFileInfo(package).absoluteFilePath();
     if (args.isSet(QStringLiteral("game-folder")))
         options.gameFolder = folderAsWindows(args.value(QStringLiteral("game-folder")));
     options.dryRun = args.isSet(QStringLiteral("dry-run"));
@@ -277,15 +374,24 @@ int main(int argc, char *argv[])
         "  extract PKG DIR                 write each entry's content into DIR by its title\n"
         "  install PKG --program-folder DIR [--game-folder G] [--dry-run] [--yes]\n"
         "                                  install all or nothing, backups in DIR/Backup/brx\n"
-        "  verify PKG                      say whether every entry is whole\n\n"
-        "Exit status: 0 done, 1 package damaged or refused, 2 wrong usage."));
+        "  verify PKG                      say whether every entry is whole\n"
+        "  history --program-folder DIR    every install Veldrin made, newest first:\n"
+        "                                  id, time, route, source, files, state\n"
+        "  undo ID --program-folder DIR [--game-folder G] [--yes]\n"
+        "                                  put back what install ID changed\n"
+        "  undo --all --program-folder DIR [--game-folder G] [--yes]\n"
+        "                                  put back every original Veldrin replaced\n\n"
+        "Exit status: 0 done, 1 package damaged or refused (or undo refused), 2 wrong usage."));
     const QCommandLineOption help = parser.addHelpOption();
     const QCommandLineOption version = parser.addVersionOption();
     parser.addOption({QStringLiteral("program-folder"), QStringLiteral("Veldrin's folder (host path)."), QStringLiteral("DIR")});
     parser.addOption({QStringLiteral("game-folder"), QStringLiteral("The game's folder (host path)."), QStringLiteral("G")});
     parser.addOption({QStringLiteral("dry-run"), QStringLiteral("List what install would write; write nothing.")});
-    parser.addOption({QStringLiteral("yes"), QStringLiteral("Install entries outside the game and program folders.")});
-    parser.addPositionalArgument(QStringLiteral("command"), QStringLiteral("list, create, extract, install or verify"));
+    parser.addOption({QStringLiteral("yes"), QStringLiteral("Install entries outside the game and program folders; "
+                                                            "undo files changed since.")});
+    parser.addOption({QStringLiteral("all"), QStringLiteral("Undo: restore every original.")});
+    parser.addPositionalArgument(QStringLiteral("command"),
+                                 QStringLiteral("list, create, extract, install, verify, history or undo"));
 
     if (!parser.parse(QCoreApplication::arguments()))
         return usage(parser.errorText());
@@ -298,10 +404,14 @@ int main(int argc, char *argv[])
     if (args.isEmpty())
         return usage(QStringLiteral("no command given"));
     const QString command = args.first();
-    const bool installOptions = parser.isSet(QStringLiteral("program-folder")) || parser.isSet(QStringLiteral("game-folder"))
-        || parser.isSet(QStringLiteral("dry-run")) || parser.isSet(QStringLiteral("yes"));
-    if (installOptions && command != QLatin1String("install"))
-        return usage(QStringLiteral("%1 takes no install options").arg(command));
+    // Each option belongs to the commands that use it.
+    const auto allowed = [&](const char *option, QStringList commands) {
+        return !parser.isSet(QLatin1String(option)) || commands.contains(command);
+    };
+    const QString installing = QStringLiteral("install"), history = QStringLiteral("history"), undoing = QStringLiteral("undo");
+    if (!allowed("program-folder", {installing, history, undoing}) || !allowed("game-folder", {installing, undoing})
+        || !allowed("dry-run", {installing}) || !allowed("yes", {installing, undoing}) || !allowed("all", {undoing}))
+        return usage(QStringLiteral("%1 does not take these options").arg(command));
 
     auto needs = [&](int count) { return args.size() == count + 1; };
     if (command == QLatin1String("list") && needs(1))
@@ -314,8 +424,12 @@ int main(int argc, char *argv[])
         return install(args.at(1), parser);
     if (command == QLatin1String("create") && args.size() >= 2)
         return create(args.at(1), args.mid(2));
+    if (command == history && needs(0))
+        return showHistory(parser);
+    if (command == undoing)
+        return undo(args.mid(1), parser);
     if (QStringList{QStringLiteral("list"), QStringLiteral("verify"), QStringLiteral("extract"), QStringLiteral("install"),
-                    QStringLiteral("create")}
+                    QStringLiteral("create"), history}
             .contains(command))
         return usage(QStringLiteral("%1: wrong number of arguments").arg(command));
     return usage(QStringLiteral("unknown command \"%1\"").arg(command));

@@ -1,0 +1,86 @@
+#pragma once
+// The history's two halves on disk: the store of kept bytes (objects/<sha256>, plain files,
+// written once and never changed) and the journal of operations (SQLite). Only the install
+// transaction and the history itself use this; see docs/install-journal.md for the format.
+#include <QByteArray>
+#include <QDateTime>
+#include <QList>
+#include <QString>
+#include <memory>
+#include <optional>
+
+namespace history {
+
+QString sha256(const QByteArray &bytes);
+// The hash of a file's bytes, read in pieces; empty (with the reason) when it cannot be read.
+QString sha256File(const QString &hostPath, QString *error = nullptr);
+
+struct FileRow
+{
+    int seq = 0;
+    QString path;            // Windows path
+    QString host;            // real host place
+    bool existed = false;
+    QString previous;        // hash of the bytes before; empty when created
+    bool kept = false;       // those bytes are in the store
+    QString written;         // hash left by the operation; empty when it removed the file or never wrote
+    bool touched = false;    // the operation changed the file (set when it finishes)
+};
+
+struct OperationRow
+{
+    qint64 id = 0;
+    QDateTime began;
+    QString route;
+    QString source;
+    QString state;           // "open", "done", "rolled back", "no undo"
+    QList<qint64> undoes;    // for an undo: the operations it undid
+    QList<FileRow> files;
+    QString damage;          // non-empty: the record cannot be used, and why
+};
+
+class Journal
+{
+public:
+    // Null when the program folder keeps no history (no "Backup\history\"). A journal that is
+    // not a database at all is set aside under another name, said once in notice, and a new
+    // one started; null with problem set when even that fails.
+    static std::unique_ptr<Journal> open(const QString &programFolder, QString *problem = nullptr,
+                                         QString *notice = nullptr);
+    ~Journal();
+    Journal(const Journal &) = delete;
+    Journal &operator=(const Journal &) = delete;
+
+    QString folder() const { return m_folder; }
+    QString objectPath(const QString &hash) const;
+
+    // Keeps the file's present bytes under their hash: by a hard link where the store shares
+    // the file system, by a flushed copy otherwise. *linked tells which. Call syncObjects()
+    // once after a batch, before the record that points at them is committed.
+    bool keepFile(const QString &realHost, const QString &hash, bool *linked, QString *error);
+    bool syncObjects();
+    // A linked object still shares its bytes with a file that was not replaced after all:
+    // give the store its own copy, so later edits of the file cannot reach the store.
+    void unshare(const QString &hash, const QString &realHost);
+    // The kept bytes, only when they still match their hash.
+    std::optional<QByteArray> object(const QString &hash, QString *error);
+
+    // Creates the operation (when *id is 0) and adds file rows, in one durable commit.
+    bool record(qint64 *id, const QString &route, const QString &source, const QList<qint64> &undoes,
+                const QList<FileRow> &rows, QString *error);
+    // Ends an operation: its state and, for each file it changed, the hash it left.
+    bool finish(qint64 id, const QString &state, const QList<FileRow> &rows, QString *error);
+
+    QList<OperationRow> operations(bool withFiles); // oldest first
+    std::optional<OperationRow> operation(qint64 id);
+    // Damaged records are named to the player once; true the first time for an id.
+    bool firstNotice(qint64 id);
+
+private:
+    Journal() = default;
+    bool prepare(QString *error);
+    QString m_folder;        // host path of Backup/history, no trailing slash
+    QString m_connection;
+};
+
+} // namespace history

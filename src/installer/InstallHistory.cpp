@@ -1,0 +1,422 @@
+#include "installer/InstallHistory.h"
+
+#include "installer/HistoryJournal.h"
+#include "installer/InstallTransaction.h"
+#include "platform/HostFiles.h"
+#include "platform/WinPath.h"
+#include "shell/GameFolders.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QHash>
+#include <QSet>
+#include <optional>
+
+namespace history {
+
+namespace {
+
+bool fail(QString *error, const QString &why)
+{
+    if (error)
+        *error = why;
+    return false;
+}
+
+// What a file holds now: its hash, or nothing when there is no file.
+std::optional<QString> present(const QString &host)
+{
+    const QFileInfo info(host);
+    if (!info.exists() || info.isDir())
+        return std::nullopt;
+    return sha256File(host);
+}
+
+// What the operation left in the file: what it wrote, nothing if it removed it, and for a
+// file it never changed, what was there before.
+std::optional<QString> leftBy(const FileRow &row)
+{
+    if (row.touched)
+        return row.written.isEmpty() ? std::nullopt : std::optional<QString>(row.written);
+    return row.existed ? std::optional<QString>(row.previous) : std::nullopt;
+}
+
+std::optional<QString> before(const FileRow &row)
+{
+    return row.existed ? std::optional<QString>(row.previous) : std::nullopt;
+}
+
+State stateOf(const OperationRow &op, const QSet<qint64> &undone)
+{
+    if (!op.damage.isEmpty())
+        return State::Damaged;
+    if (op.state == QLatin1String("open"))
+        return State::Unfinished;
+    if (op.state == QLatin1String("rolled back"))
+        return State::RolledBack;
+    if (undone.contains(op.id))
+        return State::Undone;
+    return op.state == QLatin1String("no undo") ? State::NoUndo : State::Done;
+}
+
+// An operation is undone while an undo of it stands that is not itself undone. Undos come
+// after what they undo, so one pass from the newest settles every operation.
+QSet<qint64> undoneSet(const QList<OperationRow> &ops)
+{
+    QSet<qint64> undone;
+    for (auto it = ops.crbegin(); it != ops.crend(); ++it) {
+        const bool live = it->damage.isEmpty() && !undone.contains(it->id)
+            && (it->state == QLatin1String("done") || it->state == QLatin1String("no undo"));
+        if (!live)
+            continue;
+        for (const qint64 id : it->undoes) {
+            if (id < it->id)
+                undone.insert(id);
+        }
+    }
+    return undone;
+}
+
+// One file to put back: where, and what it must hold (nothing: remove it).
+struct Restore
+{
+    QString path;
+    QString host;
+    std::optional<QString> wanted;
+};
+
+UndoOutcome refuse(const QString &message)
+{
+    UndoOutcome outcome;
+    outcome.result = UndoOutcome::Refused;
+    outcome.message = message;
+    return outcome;
+}
+
+} // namespace
+
+QString folderOf(const QString &programFolder) { return programFolder + folders::kBackupHistory; }
+
+bool isKept(const QString &programFolder)
+{
+    return !programFolder.isEmpty() && QFileInfo(hostfs::realPlace(winpath::toHost(folderOf(programFolder)))).isDir();
+}
+
+bool createFolder(const QString &programFolder, QString *error)
+{
+    if (programFolder.isEmpty())
+        return fail(error, QStringLiteral("no program folder is set"));
+    const QString program = hostfs::realPlace(winpath::toHost(programFolder));
+    if (!QFileInfo(program).isDir())
+        return fail(error, QStringLiteral("the program folder %1 does not exist").arg(programFolder));
+    // Only the history's own folders are made: the rest of the tree is the player's.
+    QDir dir(program);
+    const QString backup = winpath::bareFileName(QString(folders::kBackup).chopped(1));
+    const QString name = winpath::bareFileName(QString(folders::kBackupHistory).chopped(1));
+    if ((!dir.exists(backup) && !dir.mkdir(backup)) || !dir.cd(backup) || (!dir.exists(name) && !dir.mkdir(name)))
+        return fail(error, QStringLiteral("%1 could not be created").arg(folderOf(programFolder)));
+    return true;
+}
+
+QString stateText(State state)
+{
+    switch (state) {
+    case State::Unfinished: return QStringLiteral("unfinished");
+    case State::Done: return QStringLiteral("done");
+    case State::RolledBack: return QStringLiteral("rolled back");
+    case State::Undone: return QStringLiteral("undone");
+    case State::NoUndo: return QStringLiteral("undo not available");
+    case State::Damaged: return QStringLiteral("damaged");
+    }
+    return {};
+}
+
+struct History::Private
+{
+    QString programFolder;
+    QString gameFolder;
+    std::unique_ptr<Journal> journal;
+    QString problem;
+
+    // Writes every restore as one operation that undoes `undoes`. Files already as wanted are
+    // left alone; kept bytes that do not match their hash are never written.
+    UndoOutcome apply(const QString &route, const QString &source, const QList<qint64> &undoes,
+                      const QList<Restore> &restores)
+    {
+        UndoOutcome outcome;
+        QStringList mismatched;
+        QList<Restore> todo;
+        for (const Restore &r : restores) {
+            if (present(r.host) == r.wanted)
+                continue;
+            if (r.wanted && sha256File(journal->objectPath(*r.wanted)) != *r.wanted) {
+                mismatched << r.path;
+                continue;
+            }
+            todo.append(r);
+        }
+        if (!mismatched.isEmpty()) {
+            outcome.result = UndoOutcome::Refused;
+            outcome.message = QStringLiteral("Nothing was changed: the kept copies of these files are missing or do "
+                                             "not match the history, so they cannot be put back: %1")
+                                  .arg(mismatched.join(QLatin1String(", ")));
+            return outcome;
+        }
+        install::Transaction transaction(route, source, gameFolder, programFolder);
+        transaction.setUndoes(undoes);
+        for (const Restore &r : std::as_const(todo)) {
+            const int slot = transaction.addRecorded(r.path, r.host);
+            QString why;
+            std::optional<QByteArray> bytes;
+            if (r.wanted)
+                bytes = journal->object(*r.wanted, &why);
+            const bool ok = r.wanted ? bytes && transaction.write(slot, *bytes, QByteArray(), &why)
+                                     : transaction.remove(slot, &why);
+            if (!ok) {
+                const QStringList left = transaction.rollBack();
+                outcome.result = UndoOutcome::Failed;
+                outcome.message = QStringLiteral("Nothing was undone: %1 could not be put back (%2).").arg(r.path, why);
+                if (!left.isEmpty())
+                    outcome.message += QStringLiteral(" These files could not be returned to how they were before "
+                                                      "the undo: %1")
+                                           .arg(left.join(QLatin1String("; ")));
+                return outcome;
+            }
+        }
+        transaction.commit();
+        outcome.result = UndoOutcome::Done;
+        outcome.operation = transaction.operationId();
+        return outcome;
+    }
+};
+
+History::History(const QString &programFolder, const QString &gameFolder) : d(std::make_unique<Private>())
+{
+    d->programFolder = programFolder;
+    d->gameFolder = gameFolder;
+    if (!isKept(programFolder)) {
+        d->problem = QStringLiteral("This program folder keeps no install history (there is no %1).")
+                         .arg(folderOf(programFolder));
+        return;
+    }
+    QString notice;
+    d->journal = Journal::open(programFolder, &d->problem, &notice);
+}
+
+History::~History() = default;
+bool History::available() const { return d->journal != nullptr; }
+QString History::problem() const { return d->problem; }
+
+QList<Operation> History::operations()
+{
+    QList<Operation> list;
+    if (!d->journal)
+        return list;
+    const QList<OperationRow> rows = d->journal->operations(true);
+    const QSet<qint64> undone = undoneSet(rows);
+    for (auto it = rows.crbegin(); it != rows.crend(); ++it) {
+        Operation op;
+        op.id = it->id;
+        op.time = it->began.toLocalTime();
+        op.route = it->route;
+        op.source = it->source;
+        op.fileCount = int(it->files.size());
+        op.state = stateOf(*it, undone);
+        op.problem = it->damage;
+        list.append(op);
+    }
+    return list;
+}
+
+QList<FileChange> History::files(qint64 id)
+{
+    QList<FileChange> list;
+    const auto op = d->journal ? d->journal->operation(id) : std::nullopt;
+    if (!op)
+        return list;
+    for (const FileRow &row : op->files) {
+        FileChange f;
+        f.path = row.path;
+        f.hostPath = row.host;
+        f.created = !row.existed;
+        f.removed = row.touched && row.written.isEmpty();
+        f.previousHash = row.previous;
+        f.writtenHash = row.written;
+        f.changedSince = op->damage.isEmpty() && present(row.host) != leftBy(row);
+        list.append(f);
+    }
+    return list;
+}
+
+UndoOutcome History::undo(qint64 id, bool confirmed)
+{
+    if (!d->journal)
+        return refuse(d->problem);
+    const QList<OperationRow> rows = d->journal->operations(true);
+    const auto found = std::find_if(rows.cbegin(), rows.cend(), [id](const OperationRow &op) { return op.id == id; });
+    if (found == rows.cend())
+        return refuse(QStringLiteral("There is no install %1 in the history.").arg(id));
+    const OperationRow &op = *found;
+    switch (stateOf(op, undoneSet(rows))) {
+    case State::Damaged:
+        return refuse(QStringLiteral("Install %1 cannot be undone: its record is damaged (%2).").arg(id).arg(op.damage));
+    case State::Unfinished:
+        return refuse(QStringLiteral("Install %1 has not finished; it is put back at the next start.").arg(id));
+    case State::RolledBack:
+        return refuse(QStringLiteral("Install %1 was put back already.").arg(id));
+    case State::Undone:
+        return refuse(QStringLiteral("Install %1 is undone already.").arg(id));
+    case State::NoUndo:
+        return refuse(QStringLiteral("Install %1 cannot be undone: what it replaced could not be kept.").arg(id));
+    case State::Done:
+        break;
+    }
+    UndoOutcome outcome;
+    QList<Restore> restores;
+    for (const FileRow &row : op.files) {
+        if (!row.touched)
+            continue;
+        if (row.existed && !row.kept)
+            return refuse(QStringLiteral("Install %1 cannot be undone: the earlier %2 was not kept.").arg(id).arg(row.path));
+        if (present(row.host) != leftBy(row))
+            outcome.changed << row.path;
+        restores.append({row.path, row.host, before(row)});
+    }
+    if (!outcome.changed.isEmpty() && !confirmed) {
+        outcome.result = UndoOutcome::NeedsConfirmation;
+        return outcome;
+    }
+    UndoOutcome done = d->apply(QStringLiteral("undo"), QStringLiteral("install %1").arg(id), {id}, restores);
+    done.changed = outcome.changed;
+    return done;
+}
+
+UndoOutcome History::restoreAllOriginals(bool confirmed)
+{
+    if (!d->journal)
+        return refuse(d->problem);
+    const QList<OperationRow> rows = d->journal->operations(true);
+    const QSet<qint64> undone = undoneSet(rows);
+    // Per file: the state before the first operation that changed it, and the state the last one left.
+    QHash<QString, Restore> original;
+    QHash<QString, std::optional<QString>> last;
+    QStringList order;
+    QStringList notKept;
+    QList<qint64> undoes;
+    for (const OperationRow &op : rows) {
+        const State state = stateOf(op, undone);
+        if (state == State::Damaged || state == State::Unfinished || state == State::RolledBack)
+            continue;
+        if (state != State::Undone)
+            undoes << op.id;
+        for (const FileRow &row : op.files) {
+            if (!row.touched)
+                continue;
+            if (!original.contains(row.host)) {
+                if (row.existed && !row.kept)
+                    notKept << row.path;
+                original.insert(row.host, {row.path, row.host, before(row)});
+                order << row.host;
+            }
+            last.insert(row.host, leftBy(row));
+        }
+    }
+    if (order.isEmpty())
+        return refuse(QStringLiteral("Veldrin has not changed any file yet."));
+    UndoOutcome outcome;
+    QList<Restore> restores;
+    for (const QString &host : std::as_const(order)) {
+        const Restore &r = original.value(host);
+        if (notKept.contains(r.path))
+            continue;
+        if (present(host) != last.value(host))
+            outcome.changed << r.path;
+        restores.append(r);
+    }
+    if (!outcome.changed.isEmpty() && !confirmed) {
+        outcome.result = UndoOutcome::NeedsConfirmation;
+        return outcome;
+    }
+    UndoOutcome done = d->apply(QStringLiteral("restore all"), QStringLiteral("every install"), undoes, restores);
+    done.changed = outcome.changed;
+    if (done.result == UndoOutcome::Done && !notKept.isEmpty())
+        done.message = QStringLiteral("These files could not be restored, as what they held before Veldrin first "
+                                      "changed them was not kept: %1")
+                           .arg(notKept.join(QLatin1String(", ")));
+    return done;
+}
+
+QString recoverUnfinished(const QString &programFolder)
+{
+    QString problem, notice;
+    const std::unique_ptr<Journal> journal = Journal::open(programFolder, &problem, &notice);
+    QStringList lines;
+    if (!notice.isEmpty())
+        lines << notice;
+    if (!journal)
+        return lines.join(QLatin1Char('\n'));
+    for (const OperationRow &op : journal->operations(true)) {
+        if (!op.damage.isEmpty()) {
+            if (journal->firstNotice(op.id))
+                lines << QStringLiteral("Install %1 in the history is damaged (%2); it was left as it is and is "
+                                        "skipped.")
+                             .arg(op.id)
+                             .arg(op.damage);
+            continue;
+        }
+        if (op.state != QLatin1String("open"))
+            continue;
+        QStringList putBack, left;
+        QList<FileRow> rows = op.files;
+        for (FileRow &row : rows) {
+            // A copy the killed process did not get to rename is only debris.
+            const QFileInfo info(row.host);
+            const QDir folder(info.absolutePath());
+            const QStringList temps = folder.entryList({QLatin1Char('.') + info.fileName() + QLatin1String(".veldrin-*")},
+                                                       QDir::Files | QDir::Hidden);
+            for (const QString &temp : temps)
+                QFile::remove(folder.filePath(temp));
+            if (row.existed && row.kept)
+                journal->unshare(row.previous, row.host);
+            const std::optional<QString> now = present(row.host);
+            if (now == before(row)) {
+                row.touched = false;
+                continue;
+            }
+            QString why;
+            bool ok;
+            if (!row.existed) {
+                ok = QFile::remove(row.host);
+                why = QStringLiteral("it could not be removed");
+            } else {
+                const auto bytes = row.kept ? journal->object(row.previous, &why) : std::nullopt;
+                if (!row.kept)
+                    why = QStringLiteral("its earlier content was not kept");
+                ok = bytes && hostfs::writeFile(row.host, *bytes, QByteArray(), &why);
+            }
+            if (ok) {
+                putBack << row.path;
+                row.touched = false;
+                row.written.clear();
+            } else {
+                // Still changed: an undo must see it so.
+                row.touched = true;
+                row.written = now.value_or(QString());
+                left << QStringLiteral("%1 (%2)").arg(row.path, why);
+            }
+        }
+        journal->finish(op.id, left.isEmpty() ? QStringLiteral("rolled back") : QStringLiteral("done"), rows, nullptr);
+        if (putBack.isEmpty() && left.isEmpty())
+            continue;
+        QString line = QStringLiteral("Veldrin was stopped in the middle of an install (%1, %2).").arg(op.route, op.source);
+        if (!putBack.isEmpty())
+            line += QStringLiteral(" These files were put back as they were: %1.").arg(putBack.join(QLatin1String(", ")));
+        if (!left.isEmpty())
+            line += QStringLiteral(" These could not be put back: %1.").arg(left.join(QLatin1String("; ")));
+        lines << line;
+    }
+    return lines.join(QLatin1Char('\n'));
+}
+
+} // namespace history

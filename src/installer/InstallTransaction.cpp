@@ -1,0 +1,518 @@
+#include "installer/InstallTransaction.h"
+
+#include "installer/HistoryJournal.h"
+#include "installer/HostPaths.h"
+#include "platform/HostFiles.h"
+#include "platform/WinPath.h"
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QHash>
+#include <QSet>
+#include <QTemporaryDir>
+#include <atomic>
+#include <cstdio>
+
+#ifndef Q_OS_WIN
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+namespace install {
+
+namespace {
+
+std::atomic<int> g_writes{0};
+std::atomic<int> g_failWrite{0};
+std::atomic<int> g_points{0};
+
+// Tests that kill an install mid-way stop it here: each point is a moment after which a kill
+// must still leave the game whole after the next start.
+void checkpoint()
+{
+    static const int pauseAt = qEnvironmentVariableIntValue("VELDRIN_TEST_PAUSE_AT");
+    const int n = ++g_points;
+    if (pauseAt <= 0 || n != pauseAt)
+        return;
+    std::fprintf(stderr, "veldrin-test-paused %d\n", n);
+    std::fflush(stderr);
+#ifndef Q_OS_WIN
+    for (;;)
+        ::pause();
+#endif
+}
+
+bool fail(QString *error, const QString &why)
+{
+    if (error)
+        *error = why;
+    return false;
+}
+
+bool isRegularFile(const QString &real)
+{
+    const QFileInfo info(real);
+    return info.exists() && !info.isDir();
+}
+
+QString realFolder(brx::HostPaths &paths, const QString &windowsFolder)
+{
+    if (windowsFolder.isEmpty())
+        return {};
+    QString folder = cleanWindowsPath(windowsFolder);
+    if (!folder.endsWith(QLatin1Char('\\')))
+        folder += QLatin1Char('\\');
+    return hostfs::realPlace(paths.toHost(folder));
+}
+
+} // namespace
+
+QString cleanWindowsPath(const QString &windowsPath)
+{
+    QString p = windowsPath;
+    p.replace(QLatin1Char('/'), QLatin1Char('\\'));
+    QString root;
+    if (p.size() >= 3 && p.at(0).isLetter() && p.at(1) == QLatin1Char(':') && p.at(2) == QLatin1Char('\\'))
+        root = p.left(3);
+    else if (p.startsWith(QLatin1String("\\\\")) || (p.size() >= 2 && p.at(1) == QLatin1Char(':')))
+        return p; // network paths and drive-relative paths are left to the mapping
+    else if (p.startsWith(QLatin1Char('\\')))
+        root = QStringLiteral("\\");
+    QStringList kept;
+    for (const QString &part : p.mid(root.size()).split(QLatin1Char('\\'), Qt::SkipEmptyParts)) {
+        if (part == QLatin1String("."))
+            continue;
+        if (part == QLatin1String("..")) {
+            // Windows stops at the root: "C:\..\x" is "C:\x".
+            if (!kept.isEmpty() && kept.last() != QLatin1String(".."))
+                kept.removeLast();
+            else if (root.isEmpty())
+                kept << part;
+            continue;
+        }
+        kept << part;
+    }
+    QString clean = root + kept.join(QLatin1Char('\\'));
+    if (p.endsWith(QLatin1Char('\\')) && !clean.endsWith(QLatin1Char('\\')) && !kept.isEmpty())
+        clean += QLatin1Char('\\');
+    return clean;
+}
+
+QString realPlace(const QString &hostPath) { return hostfs::realPlace(hostPath); }
+bool insideReal(const QString &realPath, const QString &realFolder) { return hostfs::inside(realPath, realFolder); }
+
+struct Transaction::Private
+{
+    struct Slot
+    {
+        Target t;
+        bool prepared = false;
+        QString previous;           // hash of the bytes before, with history
+        bool kept = false;          // those bytes are in the store
+        bool linked = false;        // kept by a link that still shares them with the file
+        bool memoryTaken = false;   // without the store: the bytes before, below
+        QByteArray memory;
+        QString spill;
+        bool touched = false;
+        bool removed = false;
+        QString written;
+    };
+
+    QString route, source, gameFolder, programFolder;
+    QString gameReal, programReal;
+    brx::HostPaths paths;
+    QList<Slot> entries;
+    QHash<QString, int> byReal;
+    std::unique_ptr<history::Journal> journal;
+    QString notice;
+    QList<qint64> undoes;
+    qint64 op = 0;
+    int preparedCount = 0;
+    bool begun = false;
+    bool undoAvailable = true;
+    bool finished = false;
+    QList<int> order;             // entries in the order they were first changed
+    QSet<QString> changedFolders;
+    qint64 inMemory = 0;
+    std::unique_ptr<QTemporaryDir> spillDir;
+
+    static constexpr qint64 kMemoryLimit = qint64(256) * 1024 * 1024;
+
+    history::FileRow row(int i) const
+    {
+        const Slot &s = entries.at(i);
+        history::FileRow r;
+        r.seq = i;
+        r.path = s.t.path;
+        r.host = s.t.real;
+        r.existed = s.t.existed;
+        r.previous = s.previous;
+        r.kept = s.kept;
+        r.written = s.written;
+        r.touched = s.touched;
+        return r;
+    }
+
+    // Keeps the bytes of every slot not yet prepared and records them, in one commit.
+    void prepare()
+    {
+        QList<history::FileRow> rows;
+        bool stored = false;
+        for (int i = preparedCount; i < entries.size(); ++i) {
+            Slot &s = entries[i];
+            s.prepared = true;
+            s.t.existed = isRegularFile(s.t.real);
+            if (journal && s.t.existed) {
+                QString why;
+                s.previous = history::sha256File(s.t.real, &why);
+                s.kept = !s.previous.isEmpty() && journal->keepFile(s.t.real, s.previous, &s.linked, &why);
+                stored = stored || s.kept;
+                if (!s.kept)
+                    undoAvailable = false;
+            }
+            rows.append(row(i));
+        }
+        preparedCount = int(entries.size());
+        if (!journal || rows.isEmpty())
+            return;
+        if (stored)
+            journal->syncObjects();
+        checkpoint();
+        QString why;
+        if (!journal->record(&op, route, source, undoes, rows, &why)) {
+            // Without a record nothing can be undone later; the install itself goes on.
+            std::fprintf(stderr, "veldrin: the install history could not record this install (%s)\n", qPrintable(why));
+            journal.reset();
+            op = 0;
+            undoAvailable = false;
+        }
+        checkpoint();
+    }
+
+    // Without the store, the bytes a file held are kept in memory, or beyond a limit in a
+    // private temporary folder, until the operation ends.
+    bool keepAside(Slot &s, QString *error)
+    {
+        if (!s.t.existed || s.kept || s.memoryTaken)
+            return true;
+        QFile file(s.t.real);
+        if (!file.open(QIODevice::ReadOnly))
+            return fail(error, QStringLiteral("its present content cannot be read: %1").arg(file.errorString()));
+        QByteArray old = file.readAll();
+        s.memoryTaken = true;
+        if (inMemory + old.size() <= kMemoryLimit) {
+            inMemory += old.size();
+            s.memory = std::move(old);
+            return true;
+        }
+        if (!spillDir)
+            spillDir = std::make_unique<QTemporaryDir>();
+        s.spill = spillDir->filePath(QString::number(&s - entries.data()));
+        QFile spill(s.spill);
+        if (!spillDir->isValid() || !spill.open(QIODevice::WriteOnly) || spill.write(old) != old.size()) {
+            s.memoryTaken = false;
+            return fail(error, QStringLiteral("its present content cannot be kept aside: %1").arg(spill.errorString()));
+        }
+        return true;
+    }
+
+    std::optional<QByteArray> before(const Slot &s, QString *error)
+    {
+        if (!s.t.existed)
+            return std::nullopt;
+        if (s.memoryTaken) {
+            if (s.spill.isEmpty())
+                return s.memory;
+            QFile spill(s.spill);
+            if (!spill.open(QIODevice::ReadOnly)) {
+                fail(error, spill.errorString());
+                return std::nullopt;
+            }
+            return spill.readAll();
+        }
+        if (s.kept && journal)
+            return journal->object(s.previous, error);
+        fail(error, QStringLiteral("its earlier content was not kept"));
+        return std::nullopt;
+    }
+
+    void changed(int i)
+    {
+        Slot &s = entries[i];
+        if (!s.touched) {
+            s.touched = true;
+            order.append(i);
+        }
+        s.linked = false; // the file now has bytes of its own; the store keeps the old ones
+        changedFolders.insert(QFileInfo(s.t.real).absolutePath());
+    }
+
+    void release()
+    {
+        for (Slot &s : entries) {
+            if (s.linked && journal)
+                journal->unshare(s.previous, s.t.real);
+            s.linked = false;
+        }
+    }
+};
+
+Transaction::Transaction(const QString &route, const QString &source, const QString &gameFolder,
+                         const QString &programFolder)
+    : d(std::make_unique<Private>())
+{
+    d->route = route;
+    d->source = source;
+    d->gameFolder = gameFolder;
+    d->programFolder = programFolder;
+    d->gameReal = realFolder(d->paths, gameFolder);
+    d->programReal = realFolder(d->paths, programFolder);
+}
+
+Transaction::~Transaction()
+{
+    if (!d->finished && !d->order.isEmpty())
+        rollBack();
+    else if (!d->finished && d->journal && d->op)
+        d->journal->finish(d->op, QStringLiteral("rolled back"), {}, nullptr);
+    d->release();
+}
+
+int Transaction::add(const QString &windowsPath, QString *error)
+{
+    const QString clean = cleanWindowsPath(windowsPath);
+    if (clean.isEmpty() || clean.endsWith(QLatin1Char('\\')) || clean.endsWith(QLatin1Char(':'))) {
+        fail(error, QStringLiteral("no file name"));
+        return -1;
+    }
+    Private::Slot slot;
+    slot.t.path = windowsPath;
+    slot.t.host = d->paths.toHost(clean);
+    slot.t.real = hostfs::realPlace(slot.t.host);
+    const auto known = d->byReal.constFind(slot.t.real);
+    if (known != d->byReal.constEnd())
+        return *known;
+    slot.t.outside = !hostfs::inside(slot.t.real, d->gameReal) && !hostfs::inside(slot.t.real, d->programReal);
+    d->entries.append(slot);
+    d->byReal.insert(slot.t.real, int(d->entries.size()) - 1);
+    return int(d->entries.size()) - 1;
+}
+
+int Transaction::addRecorded(const QString &windowsPath, const QString &realHost)
+{
+    const auto known = d->byReal.constFind(realHost);
+    if (known != d->byReal.constEnd())
+        return *known;
+    Private::Slot slot;
+    slot.t.path = windowsPath;
+    slot.t.host = realHost;
+    slot.t.real = realHost;
+    slot.t.outside = !hostfs::inside(realHost, d->gameReal) && !hostfs::inside(realHost, d->programReal);
+    d->entries.append(slot);
+    d->byReal.insert(realHost, int(d->entries.size()) - 1);
+    return int(d->entries.size()) - 1;
+}
+
+const Target &Transaction::target(int index) const { return d->entries.at(index).t; }
+int Transaction::count() const { return int(d->entries.size()); }
+
+QStringList Transaction::outsidePaths() const
+{
+    QStringList paths;
+    for (const auto &s : d->entries) {
+        if (s.t.outside)
+            paths << s.t.path;
+    }
+    return paths;
+}
+
+QString Transaction::shown(int index) const
+{
+    const Target &t = d->entries.at(index).t;
+    // The player sees the place the file really lands when the path alone hides it (a link on
+    // the way, or ".." that stops at the drive root).
+    const QString really = winpath::fromHost(t.real);
+    if (really.compare(t.path, Qt::CaseInsensitive) == 0)
+        return t.path;
+    return QStringLiteral("%1 (really %2)").arg(t.path, really);
+}
+
+QStringList Transaction::outside() const
+{
+    QStringList list;
+    for (int i = 0; i < d->entries.size(); ++i) {
+        if (d->entries.at(i).t.outside)
+            list << shown(i);
+    }
+    return list;
+}
+
+void Transaction::setUndoes(const QList<qint64> &operations) { d->undoes = operations; }
+
+bool Transaction::begin(QString *error)
+{
+    if (!d->begun) {
+        d->begun = true;
+        QString problem;
+        d->journal = history::Journal::open(d->programFolder, &problem, &d->notice);
+        if (!problem.isEmpty())
+            std::fprintf(stderr, "veldrin: %s\n", qPrintable(problem));
+        if (!d->journal)
+            d->undoAvailable = false;
+    }
+    d->prepare();
+    if (d->journal && !d->undoAvailable)
+        return fail(error, QStringLiteral("undo is not available for this install"));
+    return true;
+}
+
+bool Transaction::write(int index, const QByteArray &bytes, const QByteArray &tail, QString *error)
+{
+    if (index < 0 || index >= d->entries.size())
+        return fail(error, QStringLiteral("no file name"));
+    begin();
+    Private::Slot &s = d->entries[index];
+    if (QFileInfo(s.t.real).isDir())
+        return fail(error, QStringLiteral("it is a folder"));
+    if (!d->keepAside(s, error))
+        return false;
+    const int n = ++g_writes;
+    if (g_failWrite > 0 && n == g_failWrite)
+        return fail(error, QStringLiteral("a failure made on purpose"));
+    hostfs::AtomicFile file;
+    file.setResolved(true);
+    if (!file.open(s.t.real, error) || !file.append(bytes, error) || (!tail.isEmpty() && !file.append(tail, error)))
+        return false;
+    checkpoint();
+    if (!file.commit(error))
+        return false;
+    if (d->journal) {
+        QCryptographicHash hash(QCryptographicHash::Sha256);
+        hash.addData(bytes);
+        hash.addData(tail);
+        s.written = QString::fromLatin1(hash.result().toHex());
+    }
+    s.removed = false;
+    d->changed(index);
+    d->paths.created(s.t.host);
+    checkpoint();
+    return true;
+}
+
+bool Transaction::remove(int index, QString *error)
+{
+    if (index < 0 || index >= d->entries.size())
+        return fail(error, QStringLiteral("no file name"));
+    begin();
+    Private::Slot &s = d->entries[index];
+    if (!isRegularFile(s.t.real))
+        return true;
+    if (!d->keepAside(s, error))
+        return false;
+    QFile file(s.t.real);
+    if (!file.remove())
+        return fail(error, file.errorString());
+    s.written.clear();
+    s.removed = true;
+    d->changed(index);
+    checkpoint();
+    return true;
+}
+
+std::optional<QByteArray> Transaction::previous(int index)
+{
+    if (index < 0 || index >= d->entries.size())
+        return std::nullopt;
+    Private::Slot &s = d->entries[index];
+    if (!s.touched) {
+        QFile file(s.t.real);
+        if (QFileInfo(s.t.real).isDir() || !file.open(QIODevice::ReadOnly))
+            return std::nullopt;
+        return file.readAll();
+    }
+    return d->before(s, nullptr);
+}
+
+void Transaction::commit()
+{
+    if (d->finished)
+        return;
+    d->finished = true;
+    // One flush per folder for all the renames in it, rather than one per file.
+    for (const QString &folder : std::as_const(d->changedFolders))
+        hostfs::syncFolder(folder);
+    checkpoint();
+    d->release();
+    if (d->journal && d->op) {
+        QList<history::FileRow> rows;
+        for (int i = 0; i < d->entries.size(); ++i)
+            rows.append(d->row(i));
+        QString why;
+        if (!d->journal->finish(d->op, d->undoAvailable ? QStringLiteral("done") : QStringLiteral("no undo"), rows, &why))
+            std::fprintf(stderr, "veldrin: the install history could not close this install (%s)\n", qPrintable(why));
+    }
+}
+
+QStringList Transaction::rollBack()
+{
+    QStringList failures;
+    d->finished = true;
+    for (auto it = d->order.crbegin(); it != d->order.crend(); ++it) {
+        Private::Slot &s = d->entries[*it];
+        QString why;
+        bool ok;
+        if (s.t.existed) {
+            const auto old = d->before(s, &why);
+            ok = old && hostfs::writeFile(s.t.real, *old, QByteArray(), &why);
+        } else {
+            QFile file(s.t.real);
+            ok = !isRegularFile(s.t.real) || file.remove();
+            if (!ok)
+                why = file.errorString();
+        }
+        if (ok) {
+            s.touched = false;
+            s.written.clear();
+        } else {
+            failures << QStringLiteral("%1 (%2)").arg(s.t.path, why);
+        }
+    }
+    for (const QString &folder : std::as_const(d->changedFolders))
+        hostfs::syncFolder(folder);
+    d->order.clear();
+    d->release();
+    if (d->journal && d->op) {
+        QList<history::FileRow> rows;
+        for (int i = 0; i < d->entries.size(); ++i)
+            rows.append(d->row(i));
+        // Files that could not be put back stay recorded as changed, so an undo still sees them.
+        d->journal->finish(d->op, failures.isEmpty() ? QStringLiteral("rolled back") : QStringLiteral("done"), rows,
+                           nullptr);
+    }
+    return failures;
+}
+
+bool Transaction::historyKept() const { return d->journal && d->op; }
+bool Transaction::undoAvailable() const { return historyKept() && d->undoAvailable; }
+qint64 Transaction::operationId() const { return d->op; }
+int Transaction::writesDone() const { return int(d->order.size()); }
+QString Transaction::notice() const { return d->notice; }
+void Transaction::failWriteForTesting(int n)
+{
+    g_failWrite = n > 0 ? g_writes + n : 0;
+}
+
+bool installFile(const QString &route, const QString &source, const QString &gameFolder,
+                 const QString &programFolder, const QString &windowsPath, const QByteArray &bytes, QString *error)
+{
+    Transaction t(route, source, gameFolder, programFolder);
+    const int target = t.add(windowsPath, error);
+    if (target < 0 || !t.write(target, bytes, QByteArray(), error))
+        return false;
+    t.commit();
+    return true;
+}
+
+} // namespace install

@@ -1,0 +1,107 @@
+#pragma once
+// One install, all or nothing, the same for every route that writes into the game or the
+// program folder: each target is mapped once, judged inside or outside the player's folders on
+// the place it really lands (links resolved, ".." stopped at the drive root), written
+// atomically, and on failure put back exactly as it was. When the program folder keeps a
+// history, the previous bytes of every replaced file go to the history store for good and the
+// operation is journalled before the first file is touched, so a kill at any moment is undone
+// at the next start.
+#include <QByteArray>
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <memory>
+#include <optional>
+
+namespace install {
+
+// A Windows path with "." and ".." resolved the way Windows does: ".." stops at the drive
+// root. Separators become backslashes; a trailing separator is kept.
+QString cleanWindowsPath(const QString &windowsPath);
+
+// The place a host path really names: links in its existing components (the file itself
+// included) followed, the missing rest appended. Used for every inside/outside judgement.
+QString realPlace(const QString &hostPath);
+
+// True when the real place lies strictly inside the real place of the folder (a host path).
+bool insideReal(const QString &realPath, const QString &realFolder);
+
+struct Target
+{
+    QString path;        // Windows path as given
+    QString host;        // where the mapping puts it
+    QString real;        // where it really lands (written through a link)
+    bool outside = false;
+    bool existed = false;
+};
+
+class Transaction
+{
+public:
+    // route and source are what the history shows: "map" and "frmMap", "package" and the
+    // package's path, ...
+    Transaction(const QString &route, const QString &source, const QString &gameFolder,
+                const QString &programFolder);
+    ~Transaction(); // an operation neither committed nor rolled back is rolled back
+    Transaction(const Transaction &) = delete;
+    Transaction &operator=(const Transaction &) = delete;
+
+    // Plans one target and returns its index; a path planned before returns the same index.
+    // -1, with the reason, for a path that names no file.
+    int add(const QString &windowsPath, QString *error = nullptr);
+    // Plans a target whose real place is already known: an undo writes where the install did.
+    int addRecorded(const QString &windowsPath, const QString &realHost);
+    const Target &target(int index) const;
+    int count() const;
+
+    // The planned targets outside both folders, once each, as the player is asked about them:
+    // the Windows path, and where it really lands when that differs.
+    QStringList outside() const;
+    QStringList outsidePaths() const;
+    // One target as the player is asked about it.
+    QString shown(int index) const;
+
+    // Keeps the previous bytes of every existing target and journals the operation. Runs by
+    // itself on the first write; call it earlier to learn of a store problem first.
+    bool begin(QString *error = nullptr);
+
+    // Replaces (or creates) the target with bytes followed by tail, atomically.
+    bool write(int index, const QByteArray &bytes, const QByteArray &tail = QByteArray(), QString *error = nullptr);
+    // Removes the target, keeping its bytes like a write does.
+    bool remove(int index, QString *error = nullptr);
+
+    // The bytes the target held before this operation, when it held any.
+    std::optional<QByteArray> previous(int index);
+
+    // Marks the operation finished.
+    void commit();
+    // Puts back every file written and removes every file created, last first. Returns the
+    // files that could not be put back, each with its reason; empty when all is well.
+    QStringList rollBack();
+
+    // An undo records which operations it undoes (before begin).
+    void setUndoes(const QList<qint64> &operations);
+
+    bool historyKept() const;      // a journal record exists for this operation
+    bool undoAvailable() const;    // and its previous bytes are all in the store
+    qint64 operationId() const;    // 0 without history
+    int writesDone() const;        // files this operation has changed so far
+
+    // Set when the history had to be set aside as damaged while opening it; say it once.
+    QString notice() const;
+
+    // Tests only: the Nth file write from now on (counting from 1) fails; 0 turns it off.
+    static void failWriteForTesting(int n);
+
+private:
+    struct Private;
+    std::unique_ptr<Private> d;
+};
+
+// Writes one file into the game or program folder as its own operation, outside question
+// answered by the caller beforehand. Used by the routes that write a single file.
+bool installFile(const QString &route, const QString &source, const QString &gameFolder,
+                 const QString &programFolder, const QString &windowsPath, const QByteArray &bytes,
+                 QString *error = nullptr);
+
+} // namespace install

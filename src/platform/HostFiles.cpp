@@ -1,0 +1,232 @@
+#include "platform/HostFiles.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+
+#include <atomic>
+
+#ifndef Q_OS_WIN
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+namespace hostfs {
+
+namespace {
+
+std::atomic<bool> g_flushing{true};
+
+bool fail(QString *error, const QString &why)
+{
+    if (error)
+        *error = why;
+    return false;
+}
+
+#ifndef Q_OS_WIN
+QString errnoText(int code) { return QString::fromLocal8Bit(std::strerror(code)); }
+
+bool linkExists(const QString &path)
+{
+    struct stat st {};
+    return ::lstat(QFile::encodeName(path).constData(), &st) == 0;
+}
+
+bool writeAll(int fd, const char *data, qsizetype size)
+{
+    while (size > 0) {
+        const ssize_t n = ::write(fd, data, size_t(size));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        data += n;
+        size -= n;
+    }
+    return true;
+}
+
+// Links can point at links, or in a circle; the system gives up after 40 as well.
+QString resolve(const QString &hostPath, int depth)
+{
+    const QString absolute = QDir::cleanPath(QFileInfo(hostPath).absoluteFilePath());
+    QString head = absolute;
+    QStringList missing;
+    while (head != QLatin1String("/") && !linkExists(head)) {
+        missing.prepend(QFileInfo(head).fileName());
+        head = QFileInfo(head).path();
+    }
+    const QFileInfo info(head);
+    QString real = info.canonicalFilePath();
+    if (real.isEmpty() && info.isSymLink() && depth < 40)
+        real = resolve(info.symLinkTarget(), depth + 1); // a link to a place that does not exist yet
+    if (real.isEmpty())
+        real = head;
+    for (const QString &part : missing)
+        real = real.endsWith(QLatin1Char('/')) ? real + part : real + QLatin1Char('/') + part;
+    return real;
+}
+#endif
+
+} // namespace
+
+#ifdef Q_OS_WIN
+QString realPlace(const QString &hostPath)
+{
+    const QFileInfo info(hostPath);
+    const QString canonical = info.canonicalFilePath();
+    return canonical.isEmpty() ? QDir::cleanPath(info.absoluteFilePath()) : canonical;
+}
+bool inside(const QString &realPath, const QString &realFolder)
+{
+    QString folder = realFolder;
+    if (!folder.endsWith(QLatin1Char('/')))
+        folder += QLatin1Char('/');
+    return realPath.size() > folder.size() && realPath.startsWith(folder, Qt::CaseInsensitive);
+}
+bool syncFolder(const QString &) { return true; }
+#else
+QString realPlace(const QString &hostPath) { return hostPath.isEmpty() ? QString() : resolve(hostPath, 0); }
+
+bool inside(const QString &realPath, const QString &realFolder)
+{
+    if (realFolder.isEmpty())
+        return false;
+    QString folder = realFolder;
+    if (!folder.endsWith(QLatin1Char('/')))
+        folder += QLatin1Char('/');
+    return realPath.size() > folder.size() && realPath.startsWith(folder);
+}
+
+bool syncFolder(const QString &hostFolder)
+{
+    if (!g_flushing)
+        return true;
+    const int fd = ::open(QFile::encodeName(hostFolder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    const bool ok = ::fsync(fd) == 0;
+    ::close(fd);
+    return ok;
+}
+#endif
+
+bool flushing() { return g_flushing; }
+void setFlushingForTesting(bool on) { g_flushing = on; }
+
+bool AtomicFile::open(const QString &hostPath, QString *error)
+{
+    abort();
+    if (hostPath.isEmpty() || hostPath.endsWith(QLatin1Char('/')))
+        return fail(error, QStringLiteral("no file name"));
+    m_targetName = m_resolved ? hostPath : realPlace(hostPath);
+    const QFileInfo info(m_targetName);
+    if (info.isDir())
+        return fail(error, QStringLiteral("it is a folder"));
+    if (!QFileInfo(info.absolutePath()).isDir())
+        return fail(error, QStringLiteral("the folder does not exist"));
+#ifdef Q_OS_WIN
+    m_file = new QSaveFile(m_targetName);
+    if (!m_file->open(QIODevice::WriteOnly)) {
+        const QString why = m_file->errorString();
+        abort();
+        return fail(error, why);
+    }
+    return true;
+#else
+    m_target = QFile::encodeName(m_targetName);
+    struct stat old {};
+    const bool existed = ::stat(m_target.constData(), &old) == 0;
+    static std::atomic<unsigned> counter{0};
+    m_temp = QFile::encodeName(info.absolutePath() + QLatin1String("/.") + info.fileName()
+                               + QStringLiteral(".veldrin-%1-%2").arg(::getpid()).arg(counter++));
+    // A new file gets the usual permissions (the umask applies); a replaced one keeps its own.
+    m_fd = ::open(m_temp.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, existed ? 0600 : 0666);
+    if (m_fd < 0) {
+        const int why = errno;
+        m_temp.clear();
+        return fail(error, errnoText(why));
+    }
+    if (existed && ::fchmod(m_fd, old.st_mode & 07777) != 0) {
+        const int why = errno;
+        abort();
+        return fail(error, errnoText(why));
+    }
+    return true;
+#endif
+}
+
+bool AtomicFile::append(const QByteArray &bytes, QString *error)
+{
+#ifdef Q_OS_WIN
+    if (m_file && m_file->write(bytes) == bytes.size())
+        return true;
+    return fail(error, m_file ? m_file->errorString() : QStringLiteral("not open"));
+#else
+    if (m_fd >= 0 && writeAll(m_fd, bytes.constData(), bytes.size()))
+        return true;
+    const int why = m_fd >= 0 ? errno : EBADF;
+    abort();
+    return fail(error, errnoText(why));
+#endif
+}
+
+bool AtomicFile::commit(QString *error)
+{
+#ifdef Q_OS_WIN
+    const bool ok = m_file && m_file->commit();
+    const QString why = m_file ? m_file->errorString() : QStringLiteral("not open");
+    delete m_file;
+    m_file = nullptr;
+    return ok || fail(error, why);
+#else
+    if (m_fd < 0)
+        return fail(error, errnoText(EBADF));
+    const int fd = m_fd;
+    m_fd = -1;
+    // The bytes reach the disk before the name does: after a crash the target holds either
+    // its old content or the whole new one.
+    int why = 0;
+    if (g_flushing && ::fsync(fd) != 0)
+        why = errno;
+    if (::close(fd) != 0 && !why)
+        why = errno;
+    if (!why && ::rename(m_temp.constData(), m_target.constData()) != 0)
+        why = errno;
+    if (why)
+        ::unlink(m_temp.constData());
+    m_temp.clear();
+    m_target.clear();
+    return !why || fail(error, errnoText(why));
+#endif
+}
+
+void AtomicFile::abort()
+{
+#ifdef Q_OS_WIN
+    delete m_file;
+    m_file = nullptr;
+#else
+    if (m_fd < 0)
+        return;
+    ::close(m_fd);
+    m_fd = -1;
+    ::unlink(m_temp.constData());
+    m_temp.clear();
+    m_target.clear();
+#endif
+}
+
+bool writeFile(const QString &hostPath, const QByteArray &bytes, const QByteArray &tail, QString *error)
+{
+    AtomicFile file;
+    return file.open(hostPath, error) && file.append(bytes, error) && (tail.isEmpty() || file.append(tail, error))
+        && file.commit(error);
+}
+
+} // namespace hostfs

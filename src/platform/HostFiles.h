@@ -1,0 +1,60 @@
+#pragma once
+// The one way the program replaces a file on the host: a new copy in a temporary file beside
+// the target, flushed to disk, then renamed over it, so that at every moment the target holds
+// either all of its old bytes or all of its new ones. A target that is a link is written
+// through the link: the file replaced is the one the link names, and the link stays.
+#include <QByteArray>
+#include <QString>
+
+namespace hostfs {
+
+// Where a host path really leads: links in every existing component (the last one included)
+// followed, the part that does not exist yet appended unchanged, "." and ".." resolved.
+QString realPlace(const QString &hostPath);
+
+// True when path lies strictly inside folder, both already real places.
+bool inside(const QString &realPath, const QString &realFolder);
+
+// Flushes a folder's entries (files created or renamed in it) to disk.
+bool syncFolder(const QString &hostFolder);
+
+// Whether writes are flushed to disk (always, except in tests that check logic, not
+// durability, and would otherwise spend minutes waiting for the disk).
+bool flushing();
+void setFlushingForTesting(bool on);
+
+class AtomicFile
+{
+public:
+    AtomicFile() = default;
+    AtomicFile(const AtomicFile &) = delete;
+    AtomicFile &operator=(const AtomicFile &) = delete;
+    ~AtomicFile() { abort(); }
+
+    // No folder is created; a folder in the way or a missing folder is refused.
+    bool open(const QString &hostPath, QString *error);
+    bool append(const QByteArray &bytes, QString *error);
+    // Flushes the bytes, then renames them into place. Nothing is left behind on failure.
+    bool commit(QString *error);
+    void abort();
+
+    // The file really written (the link's target when the path was a link); set by open.
+    QString target() const { return m_targetName; }
+    // Tells open() that the target's real place is already known (skips resolving it again).
+    void setResolved(bool resolved) { m_resolved = resolved; }
+
+private:
+    QString m_targetName;
+    QByteArray m_target;
+    QByteArray m_temp;
+    int m_fd = -1;
+    bool m_resolved = false;
+#ifdef Q_OS_WIN
+    class QSaveFile *m_file = nullptr;
+#endif
+};
+
+// Creates or replaces the file with bytes followed by tail.
+bool writeFile(const QString &hostPath, const QByteArray &bytes, const QByteArray &tail, QString *error);
+
+} // namespace hostfs

@@ -1,0 +1,238 @@
+// The install transaction under failure: a write that fails at any point of a package, targets
+// that lead out of the player's folders through links or "..", and the originals that repeated
+// installs must never lose.
+#include "installer/Brx.h"
+#include "installer/InstallHistory.h"
+#include "installer/InstallTransaction.h"
+#include "managers/GameFileInstall.h"
+#include "managers/TattooFiles.h"
+#include "support/ScriptedPrompts.h"
+#include "support/TestTree.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QTest>
+
+namespace {
+
+const QString kGame = QStringLiteral("Games/Black & White/");
+
+QString win(const QString &rest) { return TestTree::gameFolder() + rest; }
+
+// Every file under a folder of the tree, by relative path, with its bytes.
+QMap<QString, QByteArray> snapshot(const TestTree &tree, const QString &folder, const QString &skip = QString())
+{
+    QMap<QString, QByteArray> files;
+    const QString root = tree.host(folder);
+    QDirIterator it(root, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        const QString rel = QDir(root).relativeFilePath(path);
+        if (!skip.isEmpty() && rel.startsWith(skip))
+            continue;
+        QFile file(path);
+        file.open(QIODevice::ReadOnly);
+        files.insert(rel, file.readAll());
+    }
+    return files;
+}
+
+QByteArray fiveEntryPackage()
+{
+    QByteArray package;
+    brx::appendEntry(package, win(QStringLiteral("Scripts\\Playgrounds\\one.txt")), QStringLiteral("one.txt"), "\r\nnew one");
+    brx::appendBinaryEntry(package, win(QStringLiteral("Data\\Landscape\\two.lnd")), QStringLiteral("two.lnd"),
+                           QByteArray("LND\0new", 7));
+    brx::appendEntry(package, win(QStringLiteral("Scripts\\Playgrounds\\three.txt")), QStringLiteral("three.txt"), "\r\n3");
+    brx::appendBinaryEntry(package, win(QStringLiteral("Data\\CreatureMesh\\four.l3d")), QStringLiteral("four.l3d"),
+                           QByteArray("L3D\0four", 8));
+    brx::appendEntry(package, win(QStringLiteral("Scripts\\Playgrounds\\one.txt")), QStringLiteral("five.txt"), "\r\nagain");
+    return package;
+}
+
+brx::InstallOptions options()
+{
+    brx::InstallOptions o;
+    o.gameFolder = TestTree::gameFolder();
+    o.programFolder = TestTree::programFolder();
+    return o;
+}
+
+} // namespace
+
+class test_InstallTransaction : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void cleanWindowsPathStopsAtTheDriveRoot()
+    {
+        using install::cleanWindowsPath;
+        QCOMPARE(cleanWindowsPath(QStringLiteral("C:\\Games\\..\\..\\x")), QStringLiteral("C:\\x"));
+        QCOMPARE(cleanWindowsPath(QStringLiteral("C:\\..\\..\\a\\.\\b\\..\\c.txt")), QStringLiteral("C:\\a\\c.txt"));
+        QCOMPARE(cleanWindowsPath(QStringLiteral("C:/Games//BW/")), QStringLiteral("C:\\Games\\BW\\"));
+        QCOMPARE(cleanWindowsPath(QStringLiteral("..\\x")), QStringLiteral("..\\x"));
+    }
+
+    // A failure at each of the ten writes (five entries, five backup copies), with and without
+    // a history, leaves the trees exactly as they were, or, when only a backup copy failed,
+    // installs the package whole.
+    void aFailureAtAnyWriteLeavesNothingHalfDone()
+    {
+        for (const bool withHistory : {false, true}) {
+            for (int failAt = 1; failAt <= 10; ++failAt) {
+                TestTree tree;
+                tree.makeGameAndProgramFolders();
+                if (withHistory)
+                    QVERIFY(history::createFolder(TestTree::programFolder()));
+                tree.write(kGame + QStringLiteral("Scripts/Playgrounds/one.txt"), "player's one");
+                tree.write(kGame + QStringLiteral("Data/Landscape/two.lnd"), QByteArray("LND\0old", 7));
+                tree.write(QStringLiteral("Veldrin/Backup/brx/three.txt"), "older backup");
+                const auto game = snapshot(tree, kGame);
+                const auto program = snapshot(tree, QStringLiteral("Veldrin"), QStringLiteral("Backup/history"));
+
+                install::Transaction::failWriteForTesting(failAt);
+                const brx::InstallResult r = brx::installPackage(fiveEntryPackage(), options());
+                install::Transaction::failWriteForTesting(0);
+                const QString at = QStringLiteral("history %1, write %2").arg(withHistory).arg(failAt);
+                if (failAt % 2 == 0) { // a backup copy: reported, the package stays
+                    QVERIFY2(r.outcome == brx::InstallResult::Installed, qPrintable(at));
+                    QCOMPARE(r.backupFailures.size(), 1);
+                    QCOMPARE(tree.read(kGame + QStringLiteral("Scripts/Playgrounds/one.txt")), QByteArray("\r\n\r\nagain\r\n\r\n"));
+                    continue;
+                }
+                QVERIFY2(r.outcome == brx::InstallResult::WriteFailed, qPrintable(at));
+                QVERIFY2(snapshot(tree, kGame) == game, qPrintable(at));
+                QVERIFY2(snapshot(tree, QStringLiteral("Veldrin"), QStringLiteral("Backup/history")) == program, qPrintable(at));
+                QVERIFY(r.rollbackFailures.isEmpty());
+                QCOMPARE(r.message.contains(QStringLiteral("Every file it had written was put back")), failAt > 1);
+                if (withHistory) {
+                    history::History h(TestTree::programFolder());
+                    QCOMPARE(h.operations().first().state, history::State::RolledBack);
+                }
+            }
+        }
+    }
+
+    void failureMessagesSayOnlyWhatHappened()
+    {
+        TestTree tree;
+        tree.makeGameAndProgramFolders();
+        QByteArray package;
+        brx::appendEntry(package, QString(), QStringLiteral("a.txt"), "a");
+        brx::InstallResult r = brx::installPackage(package, options());
+        QCOMPARE(r.message, QStringLiteral("The package was not installed: entry 1 has no install path."));
+
+        tree.mkdir(kGame + QStringLiteral("Scripts/Playgrounds/folder.txt"));
+        package.clear();
+        brx::appendEntry(package, win(QStringLiteral("Scripts\\Playgrounds\\fine.txt")), QStringLiteral("fine.txt"), "f");
+        brx::appendEntry(package, win(QStringLiteral("Scripts\\Playgrounds\\folder.txt")), QStringLiteral("b.txt"), "b");
+        r = brx::installPackage(package, options());
+        QCOMPARE(r.outcome, brx::InstallResult::WriteFailed);
+        QVERIFY(!r.message.contains(QStringLiteral("((")) && !r.message.contains(QStringLiteral("))")));
+        QVERIFY(r.message.contains(QStringLiteral("folder.txt could not be written (it is a folder).")));
+        QVERIFY(r.message.contains(QStringLiteral("Every file it had written was put back")));
+        QVERIFY(!tree.exists(kGame + QStringLiteral("Scripts/Playgrounds/fine.txt")));
+    }
+
+    // A folder of the game that is a link to somewhere else, and ".." that climbs past the
+    // drive root, are judged by where the files really land.
+    void linksAndDotDotAreJudgedWhereTheyLand()
+    {
+        TestTree tree;
+        tree.makeGameAndProgramFolders();
+        tree.mkdir(QStringLiteral("../outside"));
+        QVERIFY(QFile::link(tree.prefix() + QStringLiteral("/outside"), tree.host(kGame + QStringLiteral("Data/Link"))));
+        QByteArray package;
+        brx::appendEntry(package, win(QStringLiteral("Data\\Link\\x.txt")), QStringLiteral("x.txt"), "x");
+        brx::appendEntry(package, QStringLiteral("C:\\Games\\..\\..\\..\\escape.txt"), QStringLiteral("e.txt"), "e");
+
+        for (const bool yes : {false, true}) {
+            ScriptedPrompts prompts;
+            prompts.answerQuestion(yes);
+            tree.write(QStringLiteral("in/p.brx"), package);
+            const brx::InstallResult r = brx::installPackageFile(TestTree::win(QStringLiteral("in/p.brx")), options(), prompts);
+            QCOMPARE(r.outside.size(), 2);
+            const QString asked = prompts.shown.first().text;
+            QVERIFY2(asked.contains(QStringLiteral("Data\\Link\\x.txt (really Z:")), qPrintable(asked));
+            QVERIFY2(asked.contains(QStringLiteral("escape.txt (really C:\\escape.txt)")), qPrintable(asked));
+            QCOMPARE(QFile::exists(tree.prefix() + QStringLiteral("/outside/x.txt")), yes);
+            QCOMPARE(tree.exists(QStringLiteral("escape.txt")), yes);
+            QVERIFY(!QFile::exists(tree.prefix() + QStringLiteral("/../escape.txt")));
+            QVERIFY(!QFile::exists(tree.prefix() + QStringLiteral("/escape.txt")));
+        }
+    }
+
+    // A target that is itself a link is written through it: the link stays a link.
+    void aLinkedFileIsWrittenThroughItsLink()
+    {
+        TestTree tree;
+        tree.makeGameAndProgramFolders();
+        tree.write(kGame + QStringLiteral("Data/real.lnd"), "old");
+        const QString link = tree.host(kGame + QStringLiteral("Data/Landscape/hill.lnd"));
+        QVERIFY(QFile::link(tree.host(kGame + QStringLiteral("Data/real.lnd")), link));
+        QVERIFY(install::installFile(QStringLiteral("map"), QStringLiteral("test"), TestTree::gameFolder(),
+                                     TestTree::programFolder(), win(QStringLiteral("Data\\Landscape\\hill.lnd")), "new"));
+        QVERIFY(QFileInfo(link).isSymLink());
+        QCOMPARE(tree.read(kGame + QStringLiteral("Data/real.lnd")), QByteArray("new"));
+    }
+
+    // However often the player installs over the same file, the original stays kept: in the
+    // history for a landscape, in the safety copy for a profile's tattoo.
+    void repeatedInstallsKeepTheOriginal()
+    {
+        TestTree tree;
+        tree.makeGameAndProgramFolders();
+        QVERIFY(history::createFolder(TestTree::programFolder()));
+        const QString target = kGame + QStringLiteral("Data/Landscape/Hills.lnd");
+        tree.write(target, "the game's own hills");
+        const gamefile::Where where{QStringLiteral("landscape"), QStringLiteral("frmExtra"), TestTree::gameFolder(),
+                                    TestTree::programFolder()};
+        for (const char *text : {"first", "second"}) {
+            gamefile::Source source;
+            source.text = QString::fromLatin1(text);
+            QVERIFY(gamefile::installWithBackup(source, win(QStringLiteral("Data\\Landscape\\Hills.lnd")),
+                                                TestTree::programFolder() + QStringLiteral("Backup\\Landscape\\Hills.lnd"),
+                                                where)
+                        .installed);
+        }
+        history::History h(TestTree::programFolder());
+        const history::UndoOutcome restored = h.restoreAllOriginals(false);
+        QVERIFY2(restored.result == history::UndoOutcome::Done, qPrintable(restored.message));
+        QCOMPARE(tree.read(target), QByteArray("the game's own hills"));
+        QVERIFY(!tree.exists(QStringLiteral("Veldrin/Backup/Landscape/Hills.lnd")));
+
+        const QString profile = TestTree::gameFolder() + QStringLiteral("Profiles\\Player1\\");
+        tree.write(kGame + QStringLiteral("Profiles/Player1/symbol3.bmp"), "BM the player's own");
+        for (const char *picture : {"BM first pick", "BM second pick"})
+            QVERIFY(tattoo::installIntoProfile(picture, profile, TestTree::programFolder(), 3).installed);
+        QCOMPARE(tree.read(QStringLiteral("Veldrin/Backup/tattoos/Player1-symbol3.bmp")), QByteArray("BM the player's own"));
+        QCOMPARE(tree.read(kGame + QStringLiteral("Profiles/Player1/symbol3.bmp")), QByteArray("BM second pick"));
+    }
+
+    // Without "Backup\history\" installs go on as they always did and nothing creates it; a
+    // store that cannot be written lets the install go on, marked as not undoable.
+    void historyIsOnlyKeptWhereThePlayerWantsIt()
+    {
+        TestTree tree;
+        tree.makeGameAndProgramFolders();
+        tree.write(kGame + QStringLiteral("Scripts/Playgrounds/a.txt"), "old");
+        QVERIFY(install::installFile(QStringLiteral("map"), QStringLiteral("frmMap"), TestTree::gameFolder(),
+                                     TestTree::programFolder(), win(QStringLiteral("Scripts\\Playgrounds\\a.txt")), "new"));
+        QVERIFY(!tree.exists(QStringLiteral("Veldrin/Backup/history")));
+        QVERIFY(!history::History(TestTree::programFolder()).available());
+
+        QVERIFY(history::createFolder(TestTree::programFolder()));
+        tree.write(QStringLiteral("Veldrin/Backup/history/objects"), "a file where the store's folder belongs");
+        QVERIFY(install::installFile(QStringLiteral("map"), QStringLiteral("frmMap"), TestTree::gameFolder(),
+                                     TestTree::programFolder(), win(QStringLiteral("Scripts\\Playgrounds\\a.txt")), "newer"));
+        QCOMPARE(tree.read(kGame + QStringLiteral("Scripts/Playgrounds/a.txt")), QByteArray("newer"));
+        history::History h(TestTree::programFolder());
+        QCOMPARE(h.operations().first().state, history::State::NoUndo);
+        QCOMPARE(h.undo(h.operations().first().id, true).result, history::UndoOutcome::Refused);
+    }
+};
+
+QTEST_GUILESS_MAIN(test_InstallTransaction)
+#include "test_InstallTransaction.moc"
