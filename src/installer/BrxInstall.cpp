@@ -152,7 +152,25 @@ InstallResult installPackage(PackageReader &package, const InstallOptions &optio
             options.onProgress(result.progress);
     };
 
+    auto failed = [&](const Entry &entry, int k, const QString &why, const QString &path = QString()) {
+        // Copies still waiting to be flushed count as written: the player sees the same
+        // message however far the batch had got.
+        const int written = transaction.writesDone() + transaction.pendingWrites();
+        result.outcome = InstallResult::WriteFailed;
+        result.failedPath = path.isEmpty() ? entry.installPath : path;
+        result.failure = why;
+        result.rollbackFailures = transaction.rollBack();
+        result.rolledBack = result.rollbackFailures.isEmpty();
+        Entry shown = entry;
+        shown.installPath = result.failedPath;
+        result.message = failureMessage(shown, k, why, result.rollbackFailures, written);
+        return result;
+    };
+    // Copies flushed to disk together, a batch at a time: one flush after another, each
+    // waiting for the disk, made installs many times slower than copying the files.
+    constexpr int kBatch = 64;
     QByteArray bytes; // one entry's bytes at a time, the same memory for each
+    transaction.setBatched(true);
     transaction.begin();
     int k = 0;
     for (const Entry &entry : read.entries) {
@@ -165,16 +183,8 @@ InstallResult installPackage(PackageReader &package, const InstallOptions &optio
         const bool read = p.file >= 0 && package.entryBytes(entry, bytes, &why);
         const QByteArray tail;
         const qint64 size = bytes.size();
-        if (!read || !transaction.write(p.file, bytes, tail, &why)) {
-            const int written = transaction.writesDone();
-            result.outcome = InstallResult::WriteFailed;
-            result.failedPath = entry.installPath;
-            result.failure = why;
-            result.rollbackFailures = transaction.rollBack();
-            result.rolledBack = result.rollbackFailures.isEmpty();
-            result.message = failureMessage(entry, k, why, result.rollbackFailures, written);
-            return result;
-        }
+        if (!read || !transaction.write(p.file, bytes, tail, &why))
+            return failed(entry, k, why);
         result.writes.append({PlannedWrite::EntryFile, k, entry.installPath, size});
         if (options.state)
             ++options.state->EntriesInstalled;
@@ -187,7 +197,13 @@ InstallResult installPackage(PackageReader &package, const InstallOptions &optio
                 result.backupFailures << QStringLiteral("%1: %2").arg(p.backupPath, why);
         }
         moveBar();
+        QString path;
+        if (transaction.pendingWrites() >= kBatch && !transaction.flush(&why, &path))
+            return failed(entry, k, why, path);
     }
+    QString why, path;
+    if (!read.entries.isEmpty() && !transaction.flush(&why, &path))
+        return failed(read.entries.last(), k, why, path);
     transaction.commit();
     result.operation = transaction.operationId();
     result.outcome = InstallResult::Installed;

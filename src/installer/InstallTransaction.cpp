@@ -14,6 +14,7 @@
 #include <QTemporaryDir>
 #include <atomic>
 #include <cstdio>
+#include <vector>
 
 #ifndef Q_OS_WIN
 #include <sys/stat.h>
@@ -133,6 +134,16 @@ struct Transaction::Private
     bool begun = false;
     bool undoAvailable = true;
     bool finished = false;
+    // Batched writes: new copies written but not yet flushed and renamed into place.
+    struct Pending
+    {
+        int index;
+        std::unique_ptr<hostfs::AtomicFile> file;
+        QString written;
+    };
+    bool batched = false;
+    std::vector<Pending> pending;
+    QHash<QString, QString> realFolders;
     QList<int> order;             // entries in the order they were first changed
     QSet<QString> changedFolders;
     qint64 inMemory = 0;
@@ -238,6 +249,52 @@ struct Transaction::Private
         return std::nullopt;
     }
 
+    // The place a target really lands: its folder is resolved once for all of its files, and
+    // the file itself is only looked at to see whether it is a link.
+    QString realOf(const QString &host)
+    {
+#ifdef Q_OS_WIN
+        return hostfs::realPlace(host);
+#else
+        const QString absolute = QDir::cleanPath(QFileInfo(host).absoluteFilePath());
+        const qsizetype cut = absolute.lastIndexOf(QLatin1Char('/'));
+        struct stat st {};
+        if (cut <= 0 || absolute.endsWith(QLatin1Char('/'))
+            || (::lstat(QFile::encodeName(absolute).constData(), &st) == 0 && S_ISLNK(st.st_mode)))
+            return hostfs::realPlace(host);
+        const QString folder = absolute.left(cut);
+        auto known = realFolders.constFind(folder);
+        if (known == realFolders.constEnd())
+            known = realFolders.insert(folder, hostfs::realPlace(folder));
+        return known->endsWith(QLatin1Char('/')) ? *known + absolute.mid(cut + 1) : *known + absolute.mid(cut);
+#endif
+    }
+
+    // Flushes the batched copies together (the system writes them all out while the first is
+    // waited for), then renames each into place after its own flush.
+    bool flushPending(QString *error, QString *failedPath = nullptr)
+    {
+        for (Pending &p : pending)
+            p.file->startFlush();
+        std::vector<Pending> batch;
+        batch.swap(pending);
+        for (Pending &p : batch) {
+            Slot &s = entries[p.index];
+            QString why;
+            if (!p.file->commit(&why)) {
+                if (failedPath)
+                    *failedPath = s.t.path;
+                return fail(error, why);
+            }
+            s.written = p.written;
+            s.removed = false;
+            changed(p.index);
+            paths.created(s.t.host);
+            checkpoint();
+        }
+        return true;
+    }
+
     void changed(int i)
     {
         Slot &s = entries[i];
@@ -290,7 +347,7 @@ int Transaction::add(const QString &windowsPath, QString *error)
     Private::Slot slot;
     slot.t.path = windowsPath;
     slot.t.host = d->paths.toHost(clean);
-    slot.t.real = hostfs::realPlace(slot.t.host);
+    slot.t.real = d->realOf(slot.t.host);
     const auto known = d->byReal.constFind(slot.t.real);
     if (known != d->byReal.constEnd())
         return *known;
@@ -374,26 +431,30 @@ bool Transaction::write(int index, const QByteArray &bytes, const QByteArray &ta
         return fail(error, QStringLiteral("no file name"));
     begin();
     Private::Slot &s = d->entries[index];
-    if (QFileInfo(s.t.real).isDir())
-        return fail(error, QStringLiteral("it is a folder"));
     if (!d->keepAside(s, error))
         return false;
     const int n = ++g_writes;
     if (g_failWrite > 0 && n == g_failWrite)
         return fail(error, QStringLiteral("a failure made on purpose"));
-    hostfs::AtomicFile file;
-    file.setResolved(true);
-    if (!file.open(s.t.real, error) || !file.append(bytes, error) || (!tail.isEmpty() && !file.append(tail, error)))
+    auto file = std::make_unique<hostfs::AtomicFile>();
+    file->setResolved(true);
+    if (!file->open(s.t.real, error) || !file->append(bytes, error) || (!tail.isEmpty() && !file->append(tail, error)))
         return false;
     checkpoint();
-    if (!file.commit(error))
-        return false;
+    QString written;
     if (d->journal) {
         QCryptographicHash hash(QCryptographicHash::Sha256);
         hash.addData(bytes);
         hash.addData(tail);
-        s.written = QString::fromLatin1(hash.result().toHex());
+        written = QString::fromLatin1(hash.result().toHex());
     }
+    if (d->batched) {
+        d->pending.push_back({index, std::move(file), written});
+        return true;
+    }
+    if (!file->commit(error))
+        return false;
+    s.written = written;
     s.removed = false;
     d->changed(index);
     d->paths.created(s.t.host);
@@ -435,10 +496,22 @@ std::optional<QByteArray> Transaction::previous(int index)
     return d->before(s, nullptr);
 }
 
+void Transaction::setBatched(bool batched) { d->batched = batched; }
+
+bool Transaction::flush(QString *error, QString *failedPath) { return d->flushPending(error, failedPath); }
+
+int Transaction::pendingWrites() const { return int(d->pending.size()); }
+
 void Transaction::commit()
 {
     if (d->finished)
         return;
+    QString why, path;
+    if (!d->flushPending(&why, &path)) {
+        std::fprintf(stderr, "veldrin: %s could not be written (%s)\n", qPrintable(path), qPrintable(why));
+        rollBack();
+        return;
+    }
     d->finished = true;
     // One flush per folder for all the renames in it, rather than one per file.
     for (const QString &folder : std::as_const(d->changedFolders))
@@ -459,6 +532,7 @@ QStringList Transaction::rollBack()
 {
     QStringList failures;
     d->finished = true;
+    d->pending.clear(); // copies never renamed into place: removed, their targets untouched
     for (auto it = d->order.crbegin(); it != d->order.crend(); ++it) {
         Private::Slot &s = d->entries[*it];
         QString why;

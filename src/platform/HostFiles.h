@@ -36,6 +36,8 @@ public:
     bool append(const QByteArray &bytes, QString *error);
     // Flushes the bytes, then renames them into place. Nothing is left behind on failure.
     bool commit(QString *error);
+    // Lets the system start writing the bytes to disk now; commit still waits for them.
+    void startFlush();
     void abort();
 
     // The file really written (the link's target when the path was a link); set by open.
