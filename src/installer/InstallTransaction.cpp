@@ -14,6 +14,8 @@
 #include <QTemporaryDir>
 #include <atomic>
 #include <cstdio>
+#include <system_error>
+#include <thread>
 #include <vector>
 
 #ifndef Q_OS_WIN
@@ -24,6 +26,9 @@
 namespace install {
 
 namespace {
+
+// Flushes of one batch waited for side by side.
+constexpr size_t kFlushThreads = 8;
 
 std::atomic<int> g_writes{0};
 std::atomic<int> g_failWrite{0};
@@ -278,6 +283,25 @@ struct Transaction::Private
             p.file->startFlush();
         std::vector<Pending> batch;
         batch.swap(pending);
+        // Flushes waited for one after another each wait for the disk on their own; waited
+        // for side by side, the disk finishes them together. Every rename below still comes
+        // after its own file's flush.
+        std::atomic<size_t> next{0};
+        const auto flushSome = [&] {
+            for (size_t i = next++; i < batch.size(); i = next++)
+                batch[i].file->flushData();
+        };
+        std::vector<std::thread> helpers;
+        for (size_t t = 1; t < qMin<size_t>(kFlushThreads, batch.size()); ++t) {
+            try {
+                helpers.emplace_back(flushSome);
+            } catch (const std::system_error &) {
+                break; // no thread to be had: this one flushes the rest
+            }
+        }
+        flushSome();
+        for (std::thread &t : helpers)
+            t.join();
         for (Pending &p : batch) {
             Slot &s = entries[p.index];
             QString why;

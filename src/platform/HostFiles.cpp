@@ -199,9 +199,10 @@ bool AtomicFile::commit(QString *error)
     // The bytes reach the disk before the name does: after a crash the target holds either
     // its old content or the whole new one. The data and the size are what a new file needs;
     // its other times and owners need no flush of their own.
-    int why = 0;
-    if (g_flushing && ::fdatasync(fd) != 0)
+    int why = m_flushed ? m_flushError : 0;
+    if (g_flushing && !m_flushed && ::fdatasync(fd) != 0)
         why = errno;
+    m_flushed = false;
     if (::close(fd) != 0 && !why)
         why = errno;
     if (!why && ::rename(m_temp.constData(), m_target.constData()) != 0)
@@ -211,6 +212,19 @@ bool AtomicFile::commit(QString *error)
     m_temp.clear();
     m_target.clear();
     return !why || fail(error, errnoText(why));
+#endif
+}
+
+bool AtomicFile::flushData()
+{
+#ifndef Q_OS_WIN
+    if (m_fd < 0 || m_flushed)
+        return !m_flushError;
+    m_flushed = true;
+    m_flushError = g_flushing && ::fdatasync(m_fd) != 0 ? errno : 0;
+    return !m_flushError;
+#else
+    return true;
 #endif
 }
 

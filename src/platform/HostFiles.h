@@ -38,6 +38,9 @@ public:
     bool commit(QString *error);
     // Lets the system start writing the bytes to disk now; commit still waits for them.
     void startFlush();
+    // Waits for the bytes to reach the disk, as commit would; commit then only renames. Safe
+    // to call for different files from different threads at once.
+    bool flushData();
     void abort();
 
     // The file really written (the link's target when the path was a link); set by open.
@@ -51,6 +54,8 @@ private:
     QByteArray m_temp;
     int m_fd = -1;
     bool m_resolved = false;
+    bool m_flushed = false;
+    int m_flushError = 0;
 #ifdef Q_OS_WIN
     class QSaveFile *m_file = nullptr;
 #endif
