@@ -17,6 +17,7 @@
 
 #ifndef Q_OS_WIN
 #include <cerrno>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
@@ -200,6 +201,15 @@ bool Journal::keepFile(const QString &realHost, const QString &hash, bool *linke
 #ifndef Q_OS_WIN
     if (::link(QFile::encodeName(realHost).constData(), QFile::encodeName(target).constData()) == 0) {
         *linked = true;
+        // The bytes the record will point at must be on disk before it is committed; for a file
+        // that has long been there this costs next to nothing.
+        if (hostfs::flushing()) {
+            const int fd = ::open(QFile::encodeName(target).constData(), O_RDONLY | O_CLOEXEC);
+            if (fd >= 0) {
+                ::fsync(fd);
+                ::close(fd);
+            }
+        }
         return true;
     }
     if (errno == EEXIST)

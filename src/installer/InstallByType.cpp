@@ -70,39 +70,24 @@ GameFileResult InstallGameFile(const ChosenFile &chosen, const QString &gameFold
     result.target = gameFolder + subfolder + name;
     result.backup = programFolder + name + QLatin1String(".bak");
     install::Transaction transaction(QStringLiteral("file"), chosen.path, gameFolder, programFolder);
-
-    // The ".bak" holds what a text buffer would: the replaced file's text and a CR LF, or its
-    // bytes when it is not text, or a lone CR LF when nothing was replaced. That last one never
-    // takes the place of a backup that holds something: it would pass for the player's file.
-    const auto old = fileio::readBytes(result.target);
-    note(kNoteBackingUp);
-    QByteArray backup;
-    if (old && !fileio::isText(*old))
-        backup = *old;
-    else if (old)
-        backup = fileio::encode1252(fileio::normalizeLineBreaks(fileio::decode1252(*old))) + QByteArrayLiteral("\r\n");
-    const bool nothingReplaced = !old || old->isEmpty();
-    const int bak = transaction.add(result.backup, &result.backupError);
-    const auto earlier = bak >= 0 && nothingReplaced ? transaction.previous(bak) : std::nullopt;
-    if (earlier && !earlier->isEmpty() && *earlier != QByteArrayLiteral("\r\n")) {
-        result.olderBackupKept = true;
-    } else if (bak >= 0) {
-        result.backedUp = transaction.write(bak, nothingReplaced ? QByteArrayLiteral("\r\n") : backup, QByteArray(),
-                                            &result.backupError);
-    }
-    progress(50);
-
-    note(kNoteInstalling);
-    const int target = transaction.add(result.target, &result.installError);
-    if (!chosen.readable)
-        result.installError = QStringLiteral("the chosen file could not be read");
-    else if (target >= 0 && chosen.binary)
-        result.installed = transaction.write(target, chosen.bytes, QByteArray(), &result.installError);
-    else if (target >= 0)
-        result.installed = transaction.write(target, fileio::encode1252(chosen.text), QByteArrayLiteral("\r\n"),
-                                             &result.installError);
-    // Each step stands on its own: a backup written stays written when the install fails.
-    transaction.commit();
+    std::optional<QByteArray> bytes;
+    if (chosen.readable)
+        bytes = chosen.binary ? chosen.bytes : fileio::encode1252(chosen.text);
+    const install::ReplacementResult r = install::backUpAndReplace(
+        transaction, {result.target, result.backup, true}, bytes,
+        chosen.binary ? QByteArray() : QByteArrayLiteral("\r\n"), [&](int step) {
+            if (step == 0) {
+                note(kNoteBackingUp);
+            } else {
+                progress(50);
+                note(kNoteInstalling);
+            }
+        });
+    result.backedUp = r.backedUp;
+    result.olderBackupKept = r.olderBackupKept;
+    result.backupError = r.backupError;
+    result.installed = r.installed;
+    result.installError = r.installError;
     progress(100);
     note(kNoteDone);
     return result;

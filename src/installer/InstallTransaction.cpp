@@ -2,6 +2,7 @@
 
 #include "installer/HistoryJournal.h"
 #include "installer/HostPaths.h"
+#include "platform/FileIO.h"
 #include "platform/HostFiles.h"
 #include "platform/WinPath.h"
 
@@ -153,8 +154,25 @@ struct Transaction::Private
     QSet<QString> changedFolders;
     qint64 inMemory = 0;
     std::unique_ptr<QTemporaryDir> spillDir;
+    QHash<QString, QString> realFolders; // host folder -> its real place, each resolved once
 
     static constexpr qint64 kMemoryLimit = qint64(256) * 1024 * 1024;
+
+    // A package puts many files into few folders: each folder's links are resolved once, and
+    // only a file that is itself a link is resolved on its own.
+    QString realOf(const QString &host)
+    {
+        const qsizetype cut = host.lastIndexOf(QLatin1Char('/'));
+        if (cut <= 0)
+            return hostfs::realPlace(host);
+        const QString folder = host.left(cut);
+        auto known = realFolders.constFind(folder);
+        if (known == realFolders.constEnd())
+            known = realFolders.insert(folder, hostfs::realPlace(folder));
+        const QString real = (known->endsWith(QLatin1Char('/')) ? *known : *known + QLatin1Char('/')) + host.mid(cut + 1);
+        return QFileInfo(real).isSymLink() ? hostfs::realPlace(real) : real;
+    }
+
 
     history::FileRow row(int i) const
     {
@@ -399,16 +417,6 @@ int Transaction::addRecorded(const QString &windowsPath, const QString &realHost
 const Target &Transaction::target(int index) const { return d->entries.at(index).t; }
 int Transaction::count() const { return int(d->entries.size()); }
 
-QStringList Transaction::outsidePaths() const
-{
-    QStringList paths;
-    for (const auto &s : d->entries) {
-        if (s.t.outside)
-            paths << s.t.path;
-    }
-    return paths;
-}
-
 QString Transaction::shown(int index) const
 {
     const Target &t = d->entries.at(index).t;
@@ -418,16 +426,6 @@ QString Transaction::shown(int index) const
     if (really.compare(t.path, Qt::CaseInsensitive) == 0)
         return t.path;
     return QStringLiteral("%1 (really %2)").arg(t.path, really);
-}
-
-QStringList Transaction::outside() const
-{
-    QStringList list;
-    for (int i = 0; i < d->entries.size(); ++i) {
-        if (d->entries.at(i).t.outside)
-            list << shown(i);
-    }
-    return list;
 }
 
 void Transaction::setUndoes(const QList<qint64> &operations) { d->undoes = operations; }
@@ -600,6 +598,45 @@ QString Transaction::notice() const { return d->notice; }
 void Transaction::failWriteForTesting(int n)
 {
     g_failWrite = n > 0 ? g_writes + n : 0;
+}
+
+ReplacementResult backUpAndReplace(Transaction &transaction, const Replacement &what,
+                                   const std::optional<QByteArray> &bytes, const QByteArray &tail,
+                                   const std::function<void(int)> &onStep)
+{
+    const auto step = [&onStep](int n) {
+        if (onStep)
+            onStep(n);
+    };
+    ReplacementResult result;
+    result.replaced = fileio::readBytes(what.target);
+    step(0);
+    const bool nothing = !result.replaced || result.replaced->isEmpty();
+    const int copy = nothing && !what.copyWhenNothingReplaced ? -1 : transaction.add(what.backup, &result.backupError);
+    if (copy >= 0) {
+        QByteArray kept = QByteArrayLiteral("\r\n");
+        if (!nothing)
+            kept = fileio::isText(*result.replaced)
+                ? fileio::encode1252(fileio::normalizeLineBreaks(fileio::decode1252(*result.replaced))) + kept
+                : *result.replaced;
+        // A lone CR LF would pass for the player's file; an older copy that holds something stays.
+        const auto earlier = nothing ? transaction.previous(copy) : std::nullopt;
+        if (earlier && !earlier->isEmpty() && *earlier != QByteArrayLiteral("\r\n")) {
+            result.olderBackupKept = true;
+        } else {
+            result.backupTried = true;
+            result.backedUp = transaction.write(copy, kept, QByteArray(), &result.backupError);
+        }
+    }
+    step(1);
+    const int target = transaction.add(what.target, &result.installError);
+    if (!bytes)
+        result.installError = QStringLiteral("the chosen file could not be read");
+    else if (target >= 0)
+        result.installed = transaction.write(target, *bytes, tail, &result.installError);
+    // Each step stands on its own: a copy written stays written when the install fails.
+    transaction.commit();
+    return result;
 }
 
 bool installFile(const QString &route, const QString &source, const QString &gameFolder,

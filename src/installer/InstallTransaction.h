@@ -10,6 +10,7 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -54,11 +55,8 @@ public:
     const Target &target(int index) const;
     int count() const;
 
-    // The planned targets outside both folders, once each, as the player is asked about them:
-    // the Windows path, and where it really lands when that differs.
-    QStringList outside() const;
-    QStringList outsidePaths() const;
-    // One target as the player is asked about it.
+    // One target as the player is asked about it when it lies outside both folders: the
+    // Windows path, and where it really lands when that differs.
     QString shown(int index) const;
 
     // Keeps the previous bytes of every existing target and journals the operation. Runs by
@@ -106,6 +104,36 @@ private:
     struct Private;
     std::unique_ptr<Private> d;
 };
+
+// Keeping the player-visible copy of a file about to be replaced, then replacing it, inside one
+// transaction: the one way the landscape and skin window and the wizard's single-file install do
+// it. A replaced text file is kept as a text buffer would write it (CR LF line breaks and one
+// closing CR LF); anything else byte for byte.
+struct Replacement
+{
+    QString target;                 // Windows path
+    QString backup;                 // Windows path of the copy the player sees
+    // Without a file to replace (or with an empty one): false writes no copy; true writes a
+    // lone CR LF, as a fresh text buffer would, unless the copy already holds something.
+    bool copyWhenNothingReplaced = false;
+};
+
+struct ReplacementResult
+{
+    std::optional<QByteArray> replaced; // what the target held before
+    bool backupTried = false;
+    bool backedUp = false;
+    bool olderBackupKept = false;   // nothing was replaced and the copy already held something
+    bool installed = false;
+    QString backupError;
+    QString installError;
+};
+
+// onStep(0) once the file to be replaced was read, onStep(1) once the copy is dealt with.
+// bytes + tail are written unless source is unreadable (installError then says so).
+ReplacementResult backUpAndReplace(Transaction &transaction, const Replacement &what,
+                                   const std::optional<QByteArray> &bytes, const QByteArray &tail,
+                                   const std::function<void(int)> &onStep = {});
 
 // Writes one file into the game or program folder as its own operation, outside question
 // answered by the caller beforehand. Used by the routes that write a single file.

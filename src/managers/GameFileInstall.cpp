@@ -27,27 +27,20 @@ Result installWithBackup(const Source &source, const QString &targetPath, const 
     };
     Result result;
     install::Transaction transaction(where.route, where.source, where.gameFolder, where.programFolder);
-
-    const std::optional<QByteArray> installed = fileio::readBytes(targetPath);
-    tell(Step::InstalledFileRead);
-    // A missing or empty installed file has nothing worth keeping; writing it out would only
-    // destroy a backup taken of a good file earlier.
-    if (installed && !installed->isEmpty()) {
-        QByteArray bytes = *installed;
-        if (fileio::isText(*installed)) {
-            result.backupText = fileio::normalizeLineBreaks(fileio::decode1252(*installed));
-            bytes = fileio::encode1252(result.backupText) + QByteArrayLiteral("\r\n");
-        }
-        const int backup = transaction.add(backupPath);
-        result.backup = backup >= 0 && transaction.write(backup, bytes) ? Backup::Written : Backup::Failed;
-    }
-    tell(Step::BackupDone);
-
-    const int target = transaction.add(targetPath);
-    result.installed = target >= 0
-        && (source.binary ? transaction.write(target, source.bytes)
-                          : transaction.write(target, fileio::encode1252(source.text), QByteArrayLiteral("\r\n")));
-    transaction.commit();
+    // A missing or empty installed file has nothing worth keeping: its copy would only destroy
+    // a backup taken of a good file earlier.
+    const install::ReplacementResult r = install::backUpAndReplace(
+        transaction, {targetPath, backupPath, false},
+        source.binary ? source.bytes : fileio::encode1252(source.text),
+        source.binary ? QByteArray() : QByteArrayLiteral("\r\n"),
+        [&](int step) { tell(step == 0 ? Step::InstalledFileRead : Step::BackupDone); });
+    if (r.backupTried)
+        result.backup = r.backedUp ? Backup::Written : Backup::Failed;
+    if (r.backupTried && r.replaced && fileio::isText(*r.replaced))
+        result.backupText = fileio::normalizeLineBreaks(fileio::decode1252(*r.replaced));
+    result.installed = r.installed;
+    result.backupError = r.backupError;
+    result.installError = r.installError;
     if (result.installed)
         tell(Step::Installed);
     return result;

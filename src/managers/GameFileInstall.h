@@ -44,6 +44,8 @@ struct Result
     Backup backup = Backup::NothingInstalled;
     bool installed = false;
     QString backupText; // the replaced file as text, when it was text
+    QString backupError;  // why the backup failed
+    QString installError; // why the install failed
 };
 
 // Which install this is, for the install history, and the folders it writes in.

@@ -326,7 +326,7 @@ int install(const QString &package, const QCommandLineParser &args)
     case brx::InstallResult::Declined:
         err(QStringLiteral("%1: writes outside the game and program folders (%2); nothing was installed, "
                            "--yes installs it as written")
-                .arg(package, result.outside.join(QLatin1String(", "))));
+                .arg(package, result.outsideShown.join(QLatin1String(", "))));
         return Refused;
     case brx::InstallResult::WriteFailed:
         if (terminal && shown >= 0 && shown < 100)
