@@ -149,7 +149,6 @@ struct Transaction::Private
     };
     bool batched = false;
     std::vector<Pending> pending;
-    QHash<QString, QString> realFolders;
     QList<int> order;             // entries in the order they were first changed
     QSet<QString> changedFolders;
     qint64 inMemory = 0;
@@ -272,27 +271,6 @@ struct Transaction::Private
         return std::nullopt;
     }
 
-    // The place a target really lands: its folder is resolved once for all of its files, and
-    // the file itself is only looked at to see whether it is a link.
-    QString realOf(const QString &host)
-    {
-#ifdef Q_OS_WIN
-        return hostfs::realPlace(host);
-#else
-        const QString absolute = QDir::cleanPath(QFileInfo(host).absoluteFilePath());
-        const qsizetype cut = absolute.lastIndexOf(QLatin1Char('/'));
-        struct stat st {};
-        if (cut <= 0 || absolute.endsWith(QLatin1Char('/'))
-            || (::lstat(QFile::encodeName(absolute).constData(), &st) == 0 && S_ISLNK(st.st_mode)))
-            return hostfs::realPlace(host);
-        const QString folder = absolute.left(cut);
-        auto known = realFolders.constFind(folder);
-        if (known == realFolders.constEnd())
-            known = realFolders.insert(folder, hostfs::realPlace(folder));
-        return known->endsWith(QLatin1Char('/')) ? *known + absolute.mid(cut + 1) : *known + absolute.mid(cut);
-#endif
-    }
-
     // Flushes the batched copies together (the system writes them all out while the first is
     // waited for), then renames each into place after its own flush.
     bool flushPending(QString *error, QString *failedPath = nullptr)
@@ -322,6 +300,9 @@ struct Transaction::Private
             t.join();
         for (Pending &p : batch) {
             Slot &s = entries[p.index];
+            // The same moments as a write that is not batched: its copy whole beside the
+            // target, then renamed into place.
+            checkpoint();
             QString why;
             if (!p.file->commit(&why)) {
                 if (failedPath)
@@ -462,7 +443,8 @@ bool Transaction::write(int index, const QByteArray &bytes, const QByteArray &ta
     file->setResolved(true);
     if (!file->open(s.t.real, error) || !file->append(bytes, error) || (!tail.isEmpty() && !file->append(tail, error)))
         return false;
-    checkpoint();
+    if (!d->batched)
+        checkpoint();
     QString written;
     if (d->journal) {
         QCryptographicHash hash(QCryptographicHash::Sha256);
