@@ -108,8 +108,10 @@ bool isText(const QByteArray &bytes)
         const quint64 control = ~(((w & ~kTop) + kOnes * 0x60) | w) & kTop;
         if (!control)
             continue;
-        const quint64 allowed = bytesEqual(w, 0x09) | bytesEqual(w, 0x0A) | bytesEqual(w, 0x0B)
-            | bytesEqual(w, 0x0C) | bytesEqual(w, 0x0D) | bytesEqual(w, 0x1A);
+        // TAB, LF, VT, FF and CR are 9 to 13: at least 9 and not yet 14, tested on the low seven
+        // bits (no byte carries into the next), and SUB on its own.
+        const quint64 low = w & ~kTop;
+        const quint64 allowed = (((low + kOnes * 0x77) & ~(low + kOnes * 0x72)) & kTop) | bytesEqual(w, 0x1A);
         if (control & ~allowed)
             return false;
     }
