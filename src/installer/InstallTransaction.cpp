@@ -15,8 +15,6 @@
 #include <QTemporaryDir>
 #include <atomic>
 #include <cstdio>
-#include <system_error>
-#include <thread>
 #include <vector>
 
 #ifndef Q_OS_WIN
@@ -27,9 +25,6 @@
 namespace install {
 
 namespace {
-
-// Flushes of one batch waited for side by side.
-constexpr size_t kFlushThreads = 8;
 
 std::atomic<int> g_writes{0};
 std::atomic<int> g_failWrite{0};
@@ -279,25 +274,7 @@ struct Transaction::Private
             p.file->startFlush();
         std::vector<Pending> batch;
         batch.swap(pending);
-        // Flushes waited for one after another each wait for the disk on their own; waited
-        // for side by side, the disk finishes them together. Every rename below still comes
-        // after its own file's flush.
-        std::atomic<size_t> next{0};
-        const auto flushSome = [&] {
-            for (size_t i = next++; i < batch.size(); i = next++)
-                batch[i].file->flushData();
-        };
-        std::vector<std::thread> helpers;
-        for (size_t t = 1; t < qMin<size_t>(kFlushThreads, batch.size()); ++t) {
-            try {
-                helpers.emplace_back(flushSome);
-            } catch (const std::system_error &) {
-                break; // no thread to be had: this one flushes the rest
-            }
-        }
-        flushSome();
-        for (std::thread &t : helpers)
-            t.join();
+        hostfs::sideBySide(batch.size(), [&](size_t i) { batch[i].file->flushData(); });
         for (Pending &p : batch) {
             Slot &s = entries[p.index];
             // The same moments as a write that is not batched: its copy whole beside the

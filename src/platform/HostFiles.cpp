@@ -6,6 +6,9 @@
 #include <QSaveFile>
 
 #include <atomic>
+#include <system_error>
+#include <thread>
+#include <vector>
 
 #ifndef Q_OS_WIN
 #include <cerrno>
@@ -115,6 +118,44 @@ bool syncFolder(const QString &hostFolder)
     return ok;
 }
 #endif
+
+void sideBySide(size_t count, const std::function<void(size_t)> &work)
+{
+    constexpr size_t kThreads = 8;
+    std::atomic<size_t> next{0};
+    const auto some = [&] {
+        for (size_t i = next++; i < count; i = next++)
+            work(i);
+    };
+    std::vector<std::thread> helpers;
+    for (size_t t = 1; t < qMin(kThreads, count); ++t) {
+        try {
+            helpers.emplace_back(some);
+        } catch (const std::system_error &) {
+            break; // no thread to be had: this one does the rest
+        }
+    }
+    some();
+    for (std::thread &t : helpers)
+        t.join();
+}
+
+void flushFiles(const QStringList &hostPaths)
+{
+#ifndef Q_OS_WIN
+    if (!g_flushing)
+        return;
+    sideBySide(size_t(hostPaths.size()), [&](size_t i) {
+        const int fd = ::open(QFile::encodeName(hostPaths.at(qsizetype(i))).constData(), O_RDONLY | O_CLOEXEC);
+        if (fd >= 0) {
+            ::fsync(fd);
+            ::close(fd);
+        }
+    });
+#else
+    Q_UNUSED(hostPaths);
+#endif
+}
 
 bool flushing() { return g_flushing; }
 void setFlushingForTesting(bool on) { g_flushing = on; }

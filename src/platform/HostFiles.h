@@ -5,6 +5,8 @@
 // through the link: the file replaced is the one the link names, and the link stays.
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
+#include <functional>
 
 namespace hostfs {
 
@@ -14,6 +16,14 @@ QString realPlace(const QString &hostPath);
 
 // True when path lies strictly inside folder, both already real places.
 bool inside(const QString &realPath, const QString &realFolder);
+
+// Runs work(0) .. work(count - 1) on a few threads at once. Flushes waited for one after
+// another each wait for the disk on their own; waited for side by side, the disk finishes them
+// together.
+void sideBySide(size_t count, const std::function<void(size_t)> &work);
+
+// Flushes each file's bytes to disk, side by side.
+void flushFiles(const QStringList &hostPaths);
 
 // Flushes a folder's entries (files created or renamed in it) to disk.
 bool syncFolder(const QString &hostFolder);
