@@ -5,6 +5,8 @@
 #include "shell/GameFolders.h"
 #include "platform/WinPath.h"
 
+#include <QtEndian>
+
 #include <cstring>
 
 namespace brx {
@@ -35,8 +37,6 @@ qsizetype find(const QByteArray &text, const char *marker, qsizetype from)
     }
     return 0;
 }
-
-QString describe(const char *marker) { return QString::fromLatin1(marker); }
 
 QByteArray withoutBreaks(const QByteArray &content)
 {
@@ -270,19 +270,32 @@ float advance(float value, double step)
 QByteArray normalizeBreaks(const QByteArray &bytes)
 {
     // Most packages are already CR LF throughout; check that cheaply before copying anything:
-    // every LF must follow a CR and every CR must come before an LF. The check runs without
-    // branches over blocks, so the compiler can vectorise it.
+    // every LF must follow a CR and every CR must come before an LF, eight bytes at a time.
     const auto *data = reinterpret_cast<const unsigned char *>(bytes.constData());
     const qsizetype size = bytes.size();
     bool clean = size == 0 || (data[0] != '\n' && data[size - 1] != '\r');
-    constexpr qsizetype kBlock = 4096;
-    for (qsizetype start = 1; clean && start < size; start += kBlock) {
-        const qsizetype end = qMin(size, start + kBlock);
-        unsigned mismatch = 0;
-        for (qsizetype i = start; i < end; ++i)
-            mismatch |= unsigned(data[i] == '\n') ^ unsigned(data[i - 1] == '\r');
-        clean = mismatch == 0;
+    constexpr quint64 kOnes = 0x0101010101010101ull;
+    constexpr quint64 kHigh = 0x8080808080808080ull;
+    const auto equal = [](quint64 w, unsigned char c) {
+        const quint64 t = w ^ (kOnes * c);
+        return ~(((t & ~kHigh) + ~kHigh) | t) & kHigh;
+    };
+    quint64 crBefore = 0; // the last byte of the word before was a CR (high bit of byte 0)
+    quint64 mismatch = 0;
+    qsizetype i = 0;
+    for (; clean && i + 8 <= size; i += 8) {
+        const quint64 w = qFromLittleEndian<quint64>(data + i);
+        const quint64 cr = equal(w, '\r');
+        const quint64 lf = equal(w, '\n');
+        // Shifting by one byte lines each byte's CR flag up with the byte after it.
+        mismatch |= lf ^ ((cr << 8) | crBefore);
+        crBefore = cr >> 56;
+        if ((i & 4095) == 4088 && mismatch)
+            break;
     }
+    clean = clean && mismatch == 0;
+    for (; clean && i < size; ++i)
+        clean = (data[i] == '\n') == (i > 0 && data[i - 1] == '\r');
     if (clean)
         return bytes;
 
@@ -318,64 +331,12 @@ QByteArray Entry::installBytes() const
     return bytes;
 }
 
-qint64 Entry::installSize() const { return binary ? installBytes().size() : content.size() + 2; }
-
-ReadResult readEntries(const QByteArray &text) { return readEntries(text, false); }
-
-ReadResult readEntries(const QByteArray &text, bool sharing)
+qint64 Entry::installSize() const
 {
-    ReadResult result;
-    result.count = countEntries(text);
-    result.entries.reserve(result.count);
-    qsizetype cursor = 1;
-    for (int k = 1; k <= result.count; ++k) {
-        auto fail = [&](const QString &reason) {
-            result.error = ReadError{k, reason};
-            return result;
-        };
-        auto missing = [&](const char *marker, qsizetype from) {
-            return fail(QStringLiteral("no %1 at or after position %2").arg(describe(marker)).arg(from));
-        };
-
-        const qsizetype installAt = find(text, kInstall, cursor);
-        if (!installAt)
-            return missing(kInstall, cursor);
-        const qsizetype a = installAt + markerLength(kInstall);
-        const qsizetype b = find(text, kInstallEnd, a);
-        if (!b)
-            return missing(kInstallEnd, a);
-        const qsizetype titleAt = find(text, kTitle, b);
-        if (!titleAt)
-            return missing(kTitle, b);
-        const qsizetype t1 = titleAt + markerLength(kTitle);
-        const qsizetype t2 = find(text, kTitleEnd, b);
-        if (!t2)
-            return missing(kTitleEnd, b);
-        if (t2 < t1)
-            return fail(QStringLiteral("%1 at position %2 comes before the title starts at %3")
-                            .arg(describe(kTitleEnd)).arg(t2).arg(t1));
-        const qsizetype e = find(text, kEnd, cursor);
-        if (!e)
-            return missing(kEnd, cursor);
-        const qsizetype s = t2 + markerLength(kTitleEnd);
-        if (e < s)
-            return fail(QStringLiteral("%1 at position %2 comes before the content starts at %3")
-                            .arg(describe(kEnd)).arg(e).arg(s));
-
-        Entry entry;
-        entry.installPath = fileio::decode1252(text.mid(a - 1, b - a));
-        entry.title = fileio::decode1252(text.mid(t1 - 1, t2 - t1));
-        entry.content = sharing ? QByteArray::fromRawData(text.constData() + s - 1, e - s) : text.mid(s - 1, e - s);
-        entry.binary = hasBinaryMark(entry.title);
-        if (entry.binary && !decodeBase64(entry.content))
-            return fail(QStringLiteral("its content is not valid base64"));
-        result.entries.append(std::move(entry));
-        cursor = e + markerLength(kEnd);
-    }
-    return result;
+    if (size >= 0)
+        return size;
+    return binary ? installBytes().size() : content.size() + 2;
 }
-
-ReadResult readEntries(const QString &package) { return readEntries(fileio::encode1252(package)); }
 
 QString backupPathFor(const QString &programFolder, const QString &title)
 {

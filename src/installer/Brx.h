@@ -111,7 +111,14 @@ struct Entry
     QString installPath;
     QString title;        // as carried, binary mark included
     QByteArray content;   // the characters between the title's end marker and the end marker
+                          // (empty when read from a file: see PackageReader::entryBytes)
     bool binary = false;
+    // Where the content lies in what was read (0-based byte offset and length), whether it
+    // holds CRs or LFs that are not CR LF pairs, and what installing it writes (-1: unknown).
+    qint64 offset = 0;
+    qint64 length = 0;
+    bool looseBreaks = false;
+    qint64 size = -1;
 
     // The title without the binary mark: the name the entry's backup copy takes.
     QString fileName() const;
@@ -146,6 +153,36 @@ QString damagedMessage(const ReadError &error);
 // order that would cut a negative length, stops the reading with an error.
 ReadResult readEntries(const QByteArray &package);
 ReadResult readEntries(const QString &package);
+
+// A package read in two passes, so that one of any size needs little memory: scan() reads it
+// through once, checking every entry before anything is written and noting where each
+// entry's content lies; entryBytes() then fetches one entry's bytes at a time. A file's line
+// breaks count as CR LF, as loadPackage reads it; bytes given in memory are read as given, as
+// readEntries reads them. Nothing of the file is mapped, so a file cut short while it is read
+// gives an error, never a fault.
+class PackageReader
+{
+public:
+    PackageReader();
+    explicit PackageReader(const QByteArray &package);
+    ~PackageReader();
+    PackageReader(const PackageReader &) = delete;
+    PackageReader &operator=(const PackageReader &) = delete;
+
+    // A package file, by host path.
+    bool open(const QString &hostPath, QString *error = nullptr);
+    // The first pass, made once: later calls give the same result. A file that cannot be read
+    // through gives no entries, and error says why.
+    ReadResult scan(QString *error = nullptr);
+    // What installing a scanned entry writes: its content + CR LF, or a binary entry's bytes.
+    // The buffer is reused from entry to entry. False when the file changed since the scan.
+    bool entryBytes(const Entry &entry, QByteArray &bytes, QString *error = nullptr);
+
+private:
+    ReadResult scanOnce(QString *error);
+    struct Private;
+    std::unique_ptr<Private> d;
+};
 
 // The backup copy's path for an entry: ProgramFolder + "Backup\brx\" + the bare name of the
 // title (after its last backslash or slash, binary mark dropped). Empty when that name is
@@ -187,7 +224,7 @@ struct InstallOptions
 
 struct InstallResult
 {
-    enum Outcome { Installed, NotValid, Damaged, Declined, WriteFailed };
+    enum Outcome { Installed, NotValid, Damaged, Declined, WriteFailed, Unreadable };
     Outcome outcome = NotValid;
     int count = 0;
     std::optional<ReadError> damage;
@@ -195,7 +232,7 @@ struct InstallResult
     QStringList outside;             // install paths outside both folders
     QStringList outsideShown;        // the same as asked: with where each really lands, when that differs
     QString failedPath;              // the write that failed
-    QString failure;                 // and why
+    QString failure;                 // and why (or why the package could not be read)
     QStringList backupFailures;      // "path: reason" of backup copies that could not be written
     bool rolledBack = false;         // every earlier write was undone
     QStringList rollbackFailures;    // files that could not be put back (should stay empty)
@@ -212,6 +249,8 @@ struct InstallResult
 // that cannot be written is reported but does not undo the package.
 InstallResult installPackage(const QByteArray &package, const InstallOptions &options);
 InstallResult installPackage(const QString &package, const InstallOptions &options);
+// The same from a package reader: one entry's bytes in memory at a time.
+InstallResult installPackage(PackageReader &package, const InstallOptions &options);
 
 // The wizard's route for a chosen ".brx": reads the file (an unreadable file counts as empty
 // text), installs it, and shows the result's message through prompts, if any. With

@@ -1,9 +1,10 @@
 #include "installer/BrxCheck.h"
 
 #include "installer/Brx.h"
-#include "platform/FileIO.h"
 
-#include <cstring>
+#include <QFile>
+
+#include <optional>
 
 namespace brx {
 
@@ -11,73 +12,73 @@ namespace {
 
 bool isBreak(char c) { return c == '\r' || c == '\n'; }
 
-// Walks the package as the writer lays it out, entry after entry, and returns where it stops
-// matching: the writer leaves nothing between entries but line breaks, so any other text there
-// is text an entry lost.
-class Walk
+constexpr qint64 kPiece = qint64(1) << 20;
+
+// How many bytes that are not line breaks stand between an entry's end marker and the next
+// begin marker, in the file stretch [from, to) that follows the entry's content. The writer
+// leaves nothing there but line breaks, so any other text is text an entry lost. A stretch that
+// does not start with the end marker was laid out by hand: nothing to compare with.
+std::optional<qint64> strayAfter(QFile &file, qint64 from, qint64 to)
 {
-public:
-    explicit Walk(const QByteArray &bytes) : m_bytes(bytes) {}
+    const QByteArray end(kEnd), begin(kBegin);
+    if (!file.seek(from))
+        return std::nullopt;
+    if (to - from < end.size() || file.read(end.size()) != end)
+        return 0;
+    qint64 stray = 0;
+    QByteArray carry; // the last bytes of a piece, where a begin marker may start
+    for (qint64 at = from + end.size(); at < to;) {
+        const QByteArray piece = file.read(qMin(kPiece, to - at));
+        if (piece.isEmpty())
+            return std::nullopt;
+        at += piece.size();
+        const QByteArray window = carry + piece;
+        const qsizetype found = window.indexOf(begin);
+        const qsizetype stop = found < 0 ? window.size() - qMin<qsizetype>(window.size(), begin.size() - 1) : found;
+        for (qsizetype i = 0; i < stop; ++i)
+            stray += isBreak(window.at(i)) ? 0 : 1;
+        if (found >= 0)
+            return stray;
+        carry = window.mid(stop);
+    }
+    for (const char c : carry)
+        stray += isBreak(c) ? 0 : 1;
+    return stray;
+}
 
-    bool expect(const QByteArray &piece)
-    {
-        if (m_bytes.size() - m_at < piece.size()
-            || std::memcmp(m_bytes.constData() + m_at, piece.constData(), size_t(piece.size())) != 0)
-            return false;
-        m_at += piece.size();
-        return true;
-    }
-    void skipBreaks()
-    {
-        while (m_at < m_bytes.size() && isBreak(m_bytes.at(m_at)))
-            ++m_at;
-    }
-    // Bytes up to the next begin marker (or the end) that are not line breaks.
-    qsizetype strayBeforeNextEntry() const
-    {
-        const qsizetype next = m_bytes.indexOf(kBegin, m_at);
-        const qsizetype stop = next < 0 ? m_bytes.size() : next;
-        qsizetype stray = 0;
-        for (qsizetype i = m_at; i < stop; ++i)
-            stray += isBreak(m_bytes.at(i)) ? 0 : 1;
-        return stray;
-    }
-    void jumpToNextEntry()
-    {
-        const qsizetype next = m_bytes.indexOf(kBegin, m_at);
-        m_at = next < 0 ? m_bytes.size() : next;
-    }
-
-private:
-    const QByteArray &m_bytes;
-    qsizetype m_at = 0;
-};
-
-QString bytesText(qsizetype n) { return n == 1 ? QStringLiteral("1 byte") : QStringLiteral("%1 bytes").arg(n); }
+QString bytesText(qint64 n) { return n == 1 ? QStringLiteral("1 byte") : QStringLiteral("%1 bytes").arg(n); }
 
 } // namespace
 
-QList<Doubt> doubtsAbout(const QByteArray &package, const ReadResult &read)
+QList<Doubt> doubtsAbout(PackageReader &reader, const ReadResult &read, const QString &hostPath, QString *error)
 {
     QList<Doubt> doubts;
-    Walk walk(package);
-    int k = 0;
-    for (const Entry &entry : read.entries) {
-        ++k;
+    QFile file(hostPath);
+    if (!file.open(QIODevice::ReadOnly)) {
+        if (error)
+            *error = file.errorString();
+        return {};
+    }
+    QByteArray bytes;
+    for (int k = 0; k < read.entries.size(); ++k) {
+        const Entry &entry = read.entries.at(k);
         if (!entry.binary) {
-            if (const char *marker = markerIn(entry.content))
-                doubts.append({k, QStringLiteral("its text holds %1").arg(QLatin1String(marker))});
+            if (!reader.entryBytes(entry, bytes, error))
+                return {};
+            if (const char *marker = markerIn(bytes))
+                doubts.append({k + 1, QStringLiteral("its text holds %1").arg(QLatin1String(marker))});
         }
-        const QByteArray head = QByteArray(kBegin) + "\r\n" + kInstall + fileio::encode1252(entry.installPath)
-            + kInstallEnd + "\r\n" + kTitle + fileio::encode1252(entry.title) + kTitleEnd;
-        walk.jumpToNextEntry();
-        if (!walk.expect(head) || !walk.expect(entry.content) || !walk.expect(kEnd))
-            continue; // laid out by hand: nothing to compare with
-        walk.skipBreaks();
-        if (const qsizetype stray = walk.strayBeforeNextEntry())
-            doubts.append({k, QStringLiteral("%1 after its end marker belong to no entry: its text was probably cut at "
-                                             "an %2 inside it")
-                                  .arg(bytesText(stray), QLatin1String(kEnd))});
+        const qint64 to = k + 1 < read.entries.size() ? read.entries.at(k + 1).offset : file.size();
+        const std::optional<qint64> stray = strayAfter(file, entry.offset + entry.length, to);
+        if (!stray) {
+            if (error)
+                *error = QStringLiteral("the package file changed while it was read");
+            return {};
+        }
+        if (*stray > 0)
+            doubts.append({k + 1, QStringLiteral("%1 after its end marker belong to no entry: its text was probably cut "
+                                                 "at an %2 inside it")
+                                      .arg(bytesText(*stray), QLatin1String(kEnd))});
     }
     return doubts;
 }

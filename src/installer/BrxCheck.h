@@ -4,10 +4,9 @@
 #include <QList>
 #include <QString>
 
-class QByteArray;
-
 namespace brx {
 
+class PackageReader;
 struct ReadResult;
 
 struct Doubt
@@ -18,7 +17,9 @@ struct Doubt
 
 // Entries whose text holds marker text, and text after an entry's end marker that belongs to
 // no entry (what is left over when an entry was cut at an "###End_BRX###" inside it). The
-// package must have read without an error.
-QList<Doubt> doubtsAbout(const QByteArray &package, const ReadResult &read);
+// package file at hostPath must have been scanned by reader without an error. Reads one entry
+// and one stretch between entries at a time, so a package of any size is checked in little
+// memory; error says why when the file cannot be read through.
+QList<Doubt> doubtsAbout(PackageReader &reader, const ReadResult &read, const QString &hostPath, QString *error);
 
 } // namespace brx

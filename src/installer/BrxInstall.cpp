@@ -63,11 +63,21 @@ QString outsideQuestion(const QStringList &outside)
 
 InstallResult installPackage(const QByteArray &package, const InstallOptions &options)
 {
+    PackageReader reader(package);
+    return installPackage(reader, options);
+}
+
+InstallResult installPackage(PackageReader &package, const InstallOptions &options)
+{
     InstallResult result;
     result.progress = options.progressStart;
-    // The entries point into the package, which outlives them here: a big package is not
-    // copied once more.
-    const ReadResult read = readEntries(package, true);
+    QString unreadable;
+    const ReadResult read = package.scan(&unreadable);
+    if (!unreadable.isEmpty()) {
+        result.outcome = InstallResult::Unreadable;
+        result.failure = unreadable;
+        return result;
+    }
     result.count = read.count;
     const std::optional<double> step = progressStep(read.count);
     if (options.state) {
@@ -142,6 +152,25 @@ InstallResult installPackage(const QByteArray &package, const InstallOptions &op
             options.onProgress(result.progress);
     };
 
+    auto failed = [&](const Entry &entry, int k, const QString &why, const QString &path = QString()) {
+        // Copies still waiting to be flushed count as written: the player sees the same
+        // message however far the batch had got.
+        const int written = transaction.writesDone() + transaction.pendingWrites();
+        result.outcome = InstallResult::WriteFailed;
+        result.failedPath = path.isEmpty() ? entry.installPath : path;
+        result.failure = why;
+        result.rollbackFailures = transaction.rollBack();
+        result.rolledBack = result.rollbackFailures.isEmpty();
+        Entry shown = entry;
+        shown.installPath = result.failedPath;
+        result.message = failureMessage(shown, k, why, result.rollbackFailures, written);
+        return result;
+    };
+    // Copies flushed to disk together, a batch at a time: one flush after another, each
+    // waiting for the disk, made installs many times slower than copying the files.
+    constexpr int kBatch = 64;
+    QByteArray bytes; // one entry's bytes at a time, the same memory for each
+    transaction.setBatched(true);
     transaction.begin();
     int k = 0;
     for (const Entry &entry : read.entries) {
@@ -150,21 +179,12 @@ InstallResult installPackage(const QByteArray &package, const InstallOptions &op
             options.state->EntryInstallPath = entry.installPath;
             options.state->EntryTitle = entry.title;
         }
-        // A text entry is written as its content and the closing CR LF, without joining them.
-        const QByteArray bytes = entry.binary ? entry.installBytes() : entry.content;
-        const QByteArray tail = entry.binary ? QByteArray() : QByteArrayLiteral("\r\n");
-        const qint64 size = bytes.size() + tail.size();
         QString why = p.why;
-        if (p.file < 0 || !transaction.write(p.file, bytes, tail, &why)) {
-            const int written = transaction.writesDone();
-            result.outcome = InstallResult::WriteFailed;
-            result.failedPath = entry.installPath;
-            result.failure = why;
-            result.rollbackFailures = transaction.rollBack();
-            result.rolledBack = result.rollbackFailures.isEmpty();
-            result.message = failureMessage(entry, k, why, result.rollbackFailures, written);
-            return result;
-        }
+        const bool read = p.file >= 0 && package.entryBytes(entry, bytes, &why);
+        const QByteArray tail;
+        const qint64 size = bytes.size();
+        if (!read || !transaction.write(p.file, bytes, tail, &why))
+            return failed(entry, k, why);
         result.writes.append({PlannedWrite::EntryFile, k, entry.installPath, size});
         if (options.state)
             ++options.state->EntriesInstalled;
@@ -177,7 +197,13 @@ InstallResult installPackage(const QByteArray &package, const InstallOptions &op
                 result.backupFailures << QStringLiteral("%1: %2").arg(p.backupPath, why);
         }
         moveBar();
+        QString path;
+        if (transaction.pendingWrites() >= kBatch && !transaction.flush(&why, &path))
+            return failed(entry, k, why, path);
     }
+    QString why, path;
+    if (!read.entries.isEmpty() && !transaction.flush(&why, &path))
+        return failed(read.entries.last(), k, why, path);
     transaction.commit();
     result.operation = transaction.operationId();
     result.outcome = InstallResult::Installed;

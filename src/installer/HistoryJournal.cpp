@@ -213,15 +213,9 @@ bool Journal::keepFile(const QString &realHost, const QString &hash, bool *linke
 #ifndef Q_OS_WIN
     if (::link(QFile::encodeName(realHost).constData(), QFile::encodeName(target).constData()) == 0) {
         *linked = true;
-        // The bytes the record will point at must be on disk before it is committed; for a file
-        // that has long been there this costs next to nothing.
-        if (hostfs::flushing()) {
-            const int fd = ::open(QFile::encodeName(target).constData(), O_RDONLY | O_CLOEXEC);
-            if (fd >= 0) {
-                ::fsync(fd);
-                ::close(fd);
-            }
-        }
+        // The bytes the record will point at must be on disk before it is committed:
+        // syncObjects() flushes them, all of them side by side.
+        m_unflushed << target;
         return true;
     }
     if (errno == EEXIST)
@@ -243,7 +237,12 @@ bool Journal::keepFile(const QString &realHost, const QString &hash, bool *linke
     return copy.commit(error);
 }
 
-bool Journal::syncObjects() { return hostfs::syncFolder(m_folder + QLatin1String("/objects")); }
+bool Journal::syncObjects()
+{
+    hostfs::flushFiles(m_unflushed);
+    m_unflushed.clear();
+    return hostfs::syncFolder(m_folder + QLatin1String("/objects"));
+}
 
 void Journal::unshare(const QString &hash, const QString &realHost)
 {

@@ -6,6 +6,7 @@
 #include <QDateTime>
 #include <QList>
 #include <QString>
+#include <QStringList>
 #include <memory>
 #include <optional>
 
@@ -81,6 +82,7 @@ private:
     bool prepare(QString *error);
     QString m_folder;        // host path of Backup/history, no trailing slash
     QString m_connection;
+    QStringList m_unflushed; // originals kept by a link, flushed by syncObjects()
 };
 
 } // namespace history

@@ -18,6 +18,7 @@ void HostPaths::list(Folder &folder)
     // case-insensitive match is the same file.
     const QStringList entries = dir.entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
     for (const QString &entry : entries) {
+        folder.names.insert(entry);
         const QString key = entry.toCaseFolded();
         if (!folder.byFolded.contains(key))
             folder.byFolded.insert(key, entry);
@@ -47,10 +48,12 @@ QString HostPaths::toHost(const QString &windowsPath)
         return winpath::toHost(windowsPath);
     Folder &folder = folderOf(windowsPath.left(cut + 1));
     const QString joined = folder.host.endsWith(QLatin1Char('/')) ? folder.host + name : folder.host + QLatin1Char('/') + name;
-    if (QFileInfo::exists(joined))
-        return joined;
+    // One listing answers for every file of the folder: asking the disk about each name in
+    // turn cost several system calls per entry of a package.
     if (!folder.listed)
         list(folder);
+    if (folder.names.contains(name))
+        return joined;
     const auto match = folder.byFolded.constFind(name.toCaseFolded());
     if (match == folder.byFolded.constEnd())
         return joined;
@@ -63,9 +66,30 @@ void HostPaths::created(const QString &hostPath)
     const auto folder = m_folders.find(info.path());
     if (folder == m_folders.end() || !folder->listed)
         return; // listed afresh when first needed
+    folder->names.insert(info.fileName());
     const QString folded = info.fileName().toCaseFolded();
     if (!folder->byFolded.contains(folded))
         folder->byFolded.insert(folded, info.fileName());
+}
+
+void HostPaths::removed(const QString &hostPath)
+{
+    const QFileInfo info(hostPath);
+    const auto folder = m_folders.find(info.path());
+    if (folder == m_folders.end() || !folder->listed)
+        return;
+    // Listed afresh when next needed: another spelling may now be the first match.
+    *folder = Folder{folder->host, false, {}, {}};
+}
+
+bool HostPaths::exists(const QString &windowsPath)
+{
+    const QString host = toHost(windowsPath);
+    const QFileInfo info(host);
+    const auto folder = m_folders.constFind(info.path());
+    if (folder == m_folders.constEnd() || !folder->listed)
+        return QFileInfo::exists(host);
+    return folder->names.contains(info.fileName());
 }
 
 } // namespace brx

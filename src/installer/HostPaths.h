@@ -6,6 +6,7 @@
 // install creates are added to the listing as they appear.
 #include <QByteArray>
 #include <QHash>
+#include <QSet>
 #include <QString>
 
 #include "platform/HostFiles.h"
@@ -18,12 +19,17 @@ public:
     QString toHost(const QString &windowsPath);
     // Tells the cache that the file now exists under this host path.
     void created(const QString &hostPath);
+    // Tells the cache that the file under this host path is gone.
+    void removed(const QString &hostPath);
+    // Whether the file exists, from the folder's listing when it has one.
+    bool exists(const QString &windowsPath);
 
 private:
     struct Folder
     {
         QString host;                     // no trailing slash, except for "/"
         bool listed = false;
+        QSet<QString> names;              // every name in the folder, as spelled on disk
         QHash<QString, QString> byFolded; // case-folded name -> name on disk, first in listing order
     };
     Folder &folderOf(const QString &windowsFolder);

@@ -15,6 +15,7 @@
 #include <QTemporaryDir>
 #include <atomic>
 #include <cstdio>
+#include <vector>
 
 #ifndef Q_OS_WIN
 #include <sys/stat.h>
@@ -134,6 +135,15 @@ struct Transaction::Private
     bool begun = false;
     bool undoAvailable = true;
     bool finished = false;
+    // Batched writes: new copies written but not yet flushed and renamed into place.
+    struct Pending
+    {
+        int index;
+        std::unique_ptr<hostfs::AtomicFile> file;
+        QString written;
+    };
+    bool batched = false;
+    std::vector<Pending> pending;
     QList<int> order;             // entries in the order they were first changed
     QSet<QString> changedFolders;
     qint64 inMemory = 0;
@@ -256,6 +266,35 @@ struct Transaction::Private
         return std::nullopt;
     }
 
+    // Flushes the batched copies together (the system writes them all out while the first is
+    // waited for), then renames each into place after its own flush.
+    bool flushPending(QString *error, QString *failedPath = nullptr)
+    {
+        for (Pending &p : pending)
+            p.file->startFlush();
+        std::vector<Pending> batch;
+        batch.swap(pending);
+        hostfs::sideBySide(batch.size(), [&](size_t i) { batch[i].file->flushData(); });
+        for (Pending &p : batch) {
+            Slot &s = entries[p.index];
+            // The same moments as a write that is not batched: its copy whole beside the
+            // target, then renamed into place.
+            checkpoint();
+            QString why;
+            if (!p.file->commit(&why)) {
+                if (failedPath)
+                    *failedPath = s.t.path;
+                return fail(error, why);
+            }
+            s.written = p.written;
+            s.removed = false;
+            changed(p.index);
+            paths.created(s.t.host);
+            checkpoint();
+        }
+        return true;
+    }
+
     void changed(int i)
     {
         Slot &s = entries[i];
@@ -372,26 +411,31 @@ bool Transaction::write(int index, const QByteArray &bytes, const QByteArray &ta
         return fail(error, QStringLiteral("no file name"));
     begin();
     Private::Slot &s = d->entries[index];
-    if (QFileInfo(s.t.real).isDir())
-        return fail(error, QStringLiteral("it is a folder"));
     if (!d->keepAside(s, error))
         return false;
     const int n = ++g_writes;
     if (g_failWrite > 0 && n == g_failWrite)
         return fail(error, QStringLiteral("a failure made on purpose"));
-    hostfs::AtomicFile file;
-    file.setResolved(true);
-    if (!file.open(s.t.real, error) || !file.append(bytes, error) || (!tail.isEmpty() && !file.append(tail, error)))
+    auto file = std::make_unique<hostfs::AtomicFile>();
+    file->setResolved(true);
+    if (!file->open(s.t.real, error) || !file->append(bytes, error) || (!tail.isEmpty() && !file->append(tail, error)))
         return false;
-    checkpoint();
-    if (!file.commit(error))
-        return false;
+    if (!d->batched)
+        checkpoint();
+    QString written;
     if (d->journal) {
         QCryptographicHash hash(QCryptographicHash::Sha256);
         hash.addData(bytes);
         hash.addData(tail);
-        s.written = QString::fromLatin1(hash.result().toHex());
+        written = QString::fromLatin1(hash.result().toHex());
     }
+    if (d->batched) {
+        d->pending.push_back({index, std::move(file), written});
+        return true;
+    }
+    if (!file->commit(error))
+        return false;
+    s.written = written;
     s.removed = false;
     d->changed(index);
     d->paths.created(s.t.host);
@@ -433,10 +477,22 @@ std::optional<QByteArray> Transaction::previous(int index)
     return d->before(s, nullptr);
 }
 
+void Transaction::setBatched(bool batched) { d->batched = batched; }
+
+bool Transaction::flush(QString *error, QString *failedPath) { return d->flushPending(error, failedPath); }
+
+int Transaction::pendingWrites() const { return int(d->pending.size()); }
+
 void Transaction::commit()
 {
     if (d->finished)
         return;
+    QString why, path;
+    if (!d->flushPending(&why, &path)) {
+        std::fprintf(stderr, "veldrin: %s could not be written (%s)\n", qPrintable(path), qPrintable(why));
+        rollBack();
+        return;
+    }
     d->finished = true;
     // One flush per folder for all the renames in it, rather than one per file.
     for (const QString &folder : std::as_const(d->changedFolders))
@@ -457,6 +513,7 @@ QStringList Transaction::rollBack()
 {
     QStringList failures;
     d->finished = true;
+    d->pending.clear(); // copies never renamed into place: removed, their targets untouched
     for (auto it = d->order.crbegin(); it != d->order.crend(); ++it) {
         Private::Slot &s = d->entries[*it];
         QString why;

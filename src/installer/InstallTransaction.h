@@ -71,7 +71,16 @@ public:
     // The bytes the target held before this operation, when it held any.
     std::optional<QByteArray> previous(int index);
 
-    // Marks the operation finished.
+    // Batched: write() leaves each new copy beside its target, open, until flush() flushes them
+    // to disk together and renames each into place. Set before the first write.
+    void setBatched(bool batched);
+    // Finishes the batched writes still waiting; false, with the file and the reason, when one
+    // could not be finished (roll back then).
+    bool flush(QString *error = nullptr, QString *failedPath = nullptr);
+    // Batched writes waiting for flush().
+    int pendingWrites() const;
+
+    // Marks the operation finished (finishing batched writes first; rolled back if they fail).
     void commit();
     // Puts back every file written and removes every file created, last first. Returns the
     // files that could not be put back, each with its reason; empty when all is well.

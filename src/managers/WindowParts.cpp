@@ -29,6 +29,11 @@ QString viewText(const QPlainTextEdit *view)
     return fileio::normalizeLineBreaks(text);
 }
 
+QByteArray viewFileBytes(const QPlainTextEdit *view)
+{
+    return fileio::encodeTextFile(view->document()->toRawText());
+}
+
 PictureBox::PictureBox(QWidget *parent) : QFrame(parent)
 {
     setFrameShape(QFrame::Box);

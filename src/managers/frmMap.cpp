@@ -152,8 +152,8 @@ void frmMap::LoadMap()
     }
     // An unreadable file leaves the text alone, but the window still takes its path and name,
     // as that is what the user chose.
-    if (const auto text = fileio::loadText(dio1.FileName))
-        setViewText(rtbMap, *text);
+    if (const auto text = fileio::loadViewText(dio1.FileName))
+        rtbMap->setPlainText(*text);
     lblCurrentDirectory->setText(dio1.FileName);
     m_desk.state().MapFileName = winpath::bareFileName(dio1.FileName);
 }
@@ -173,7 +173,7 @@ void frmMap::InstallMap()
         return;
     const Settings &s = m_desk.settings();
     install::installFile(QStringLiteral("map"), QStringLiteral("frmMap"), s.GameFolder, s.ProgramFolder,
-                         s.GameFolder + folders::kPlaygrounds + name, fileio::encode1252(viewText(rtbMap)) + "\r\n");
+                         s.GameFolder + folders::kPlaygrounds + name, viewFileBytes(rtbMap));
 }
 
 void frmMap::Form_Resize()

@@ -5,6 +5,8 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <cstring>
+
 namespace fileio {
 
 namespace {
@@ -73,11 +75,48 @@ QString normalizeLineBreaks(const QString &text)
     return out;
 }
 
+namespace {
+
+bool isTextByte(unsigned char u)
+{
+    return !(u < 0x20 && u != 0x09 && u != 0x0A && u != 0x0B && u != 0x0C && u != 0x0D && u != 0x1A);
+}
+
+// Eight bytes at a time: a package build tests every file it adds, and a byte-by-byte loop
+// with its early exits was a good part of building one.
+constexpr quint64 kOnes = 0x0101010101010101ull;
+constexpr quint64 kTop = 0x8080808080808080ull;
+
+// High bit of each byte set where the byte equals c.
+quint64 bytesEqual(quint64 w, unsigned char c)
+{
+    const quint64 t = w ^ (kOnes * c);
+    return ~(((t & ~kTop) + ~kTop) | t) & kTop;
+}
+
+} // namespace
+
 bool isText(const QByteArray &bytes)
 {
-    for (const char b : bytes) {
-        const auto u = static_cast<unsigned char>(b);
-        if (u < 0x20 && u != 0x09 && u != 0x0A && u != 0x0B && u != 0x0C && u != 0x0D && u != 0x1A)
+    const char *data = bytes.constData();
+    const qsizetype size = bytes.size();
+    qsizetype i = 0;
+    for (; i + 8 <= size; i += 8) {
+        quint64 w;
+        std::memcpy(&w, data + i, 8);
+        // Bytes below 0x20: high bit clear and still clear after adding 0x60 to the low seven bits.
+        const quint64 control = ~(((w & ~kTop) + kOnes * 0x60) | w) & kTop;
+        if (!control)
+            continue;
+        // TAB, LF, VT, FF and CR are 9 to 13: at least 9 and not yet 14, tested on the low seven
+        // bits (no byte carries into the next), and SUB on its own.
+        const quint64 low = w & ~kTop;
+        const quint64 allowed = (((low + kOnes * 0x77) & ~(low + kOnes * 0x72)) & kTop) | bytesEqual(w, 0x1A);
+        if (control & ~allowed)
+            return false;
+    }
+    for (; i < size; ++i) {
+        if (!isTextByte(static_cast<unsigned char>(data[i])))
             return false;
     }
     return true;
@@ -105,6 +144,57 @@ std::optional<QString> loadText(const QString &windowsPath, QString *error)
     if (!bytes)
         return std::nullopt;
     return normalizeLineBreaks(decode1252(*bytes));
+}
+
+QByteArray encodeTextFile(const QString &text)
+{
+    const auto isBreak = [](char16_t c) { return c == u'\n' || c == 0x2029 || c == 0x2028; };
+    const QChar *in = text.constData();
+    const qsizetype size = text.size();
+    // Room for the worst case, every character a break; cut to size at the end.
+    QByteArray bytes(2 * size + 2, Qt::Uninitialized);
+    char *out = bytes.data();
+    for (qsizetype i = 0; i < size; ++i) {
+        const char16_t c = in[i].unicode();
+        if (c >= 0x20 && c < 0x80) {
+            *out++ = char(c);
+        } else if (c == u'\r' || isBreak(c)) {
+            *out++ = '\r';
+            *out++ = '\n';
+            if (c == u'\r' && i + 1 < size && isBreak(in[i + 1].unicode()))
+                ++i;
+        } else {
+            *out++ = encodeChar(c);
+        }
+    }
+    *out++ = '\r';
+    *out++ = '\n';
+    bytes.truncate(out - bytes.constData());
+    return bytes;
+}
+
+std::optional<QString> loadViewText(const QString &windowsPath, QString *error)
+{
+    const auto bytes = readBytes(windowsPath, error);
+    if (!bytes)
+        return std::nullopt;
+    // Decoded and given single breaks in one pass into one buffer: a map of many megabytes
+    // otherwise went through three full copies before the view saw it.
+    const char *in = bytes->constData();
+    const qsizetype size = bytes->size();
+    QString text(size, Qt::Uninitialized);
+    QChar *out = text.data();
+    for (qsizetype i = 0; i < size; ++i) {
+        const auto u = static_cast<unsigned char>(in[i]);
+        if (u == '\r') {
+            *out++ = QLatin1Char('\n');
+            i += i + 1 < size && in[i + 1] == '\n';
+        } else {
+            *out++ = QChar(u >= 0x80 && u < 0xA0 ? kHigh[u - 0x80] : char16_t(u));
+        }
+    }
+    text.truncate(out - text.constData());
+    return text;
 }
 
 bool writeBytes(const QString &windowsPath, const QByteArray &bytes, QString *error)

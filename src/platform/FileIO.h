@@ -23,6 +23,13 @@ std::optional<QByteArray> readBytes(const QString &windowsPath, QString *error =
 // The whole file as a text buffer holds it: decoded, line breaks as CR LF.
 std::optional<QString> loadText(const QString &windowsPath, QString *error = nullptr);
 
+// The whole file as a text view holds it: decoded, every line break (CR, LF or CR LF) one LF.
+std::optional<QString> loadViewText(const QString &windowsPath, QString *error = nullptr);
+
+// What writeText writes for a text view's content, made in one pass: every line break (CR,
+// LF, CR LF, or a view's paragraph or line separator) as CR LF, Windows-1252, one CR LF added.
+QByteArray encodeTextFile(const QString &text);
+
 // Creates or replaces the file with text + CR LF.
 bool writeText(const QString &windowsPath, const QString &text, QString *error = nullptr);
 

@@ -6,6 +6,9 @@
 #include <QSaveFile>
 
 #include <atomic>
+#include <system_error>
+#include <thread>
+#include <vector>
 
 #ifndef Q_OS_WIN
 #include <cerrno>
@@ -116,6 +119,44 @@ bool syncFolder(const QString &hostFolder)
 }
 #endif
 
+void sideBySide(size_t count, const std::function<void(size_t)> &work)
+{
+    constexpr size_t kThreads = 8;
+    std::atomic<size_t> next{0};
+    const auto some = [&] {
+        for (size_t i = next++; i < count; i = next++)
+            work(i);
+    };
+    std::vector<std::thread> helpers;
+    for (size_t t = 1; t < qMin(kThreads, count); ++t) {
+        try {
+            helpers.emplace_back(some);
+        } catch (const std::system_error &) {
+            break; // no thread to be had: this one does the rest
+        }
+    }
+    some();
+    for (std::thread &t : helpers)
+        t.join();
+}
+
+void flushFiles(const QStringList &hostPaths)
+{
+#ifndef Q_OS_WIN
+    if (!g_flushing)
+        return;
+    sideBySide(size_t(hostPaths.size()), [&](size_t i) {
+        const int fd = ::open(QFile::encodeName(hostPaths.at(qsizetype(i))).constData(), O_RDONLY | O_CLOEXEC);
+        if (fd >= 0) {
+            ::fsync(fd);
+            ::close(fd);
+        }
+    });
+#else
+    Q_UNUSED(hostPaths);
+#endif
+}
+
 bool flushing() { return g_flushing; }
 void setFlushingForTesting(bool on) { g_flushing = on; }
 
@@ -126,11 +167,11 @@ bool AtomicFile::open(const QString &hostPath, QString *error)
         return fail(error, QStringLiteral("no file name"));
     m_targetName = m_resolved ? hostPath : realPlace(hostPath);
     const QFileInfo info(m_targetName);
+#ifdef Q_OS_WIN
     if (info.isDir())
         return fail(error, QStringLiteral("it is a folder"));
     if (!QFileInfo(info.absolutePath()).isDir())
         return fail(error, QStringLiteral("the folder does not exist"));
-#ifdef Q_OS_WIN
     m_file = new QSaveFile(m_targetName);
     if (!m_file->open(QIODevice::WriteOnly)) {
         const QString why = m_file->errorString();
@@ -140,16 +181,23 @@ bool AtomicFile::open(const QString &hostPath, QString *error)
     return true;
 #else
     m_target = QFile::encodeName(m_targetName);
+    // One look at the target, and the temporary file's own open tells a missing folder: a
+    // package writes thousands of files, and each look is a system call.
     struct stat old {};
     const bool existed = ::stat(m_target.constData(), &old) == 0;
+    if (existed && S_ISDIR(old.st_mode))
+        return fail(error, QStringLiteral("it is a folder"));
+    static const qint64 pid = ::getpid();
     static std::atomic<unsigned> counter{0};
     m_temp = QFile::encodeName(info.absolutePath() + QLatin1String("/.") + info.fileName()
-                               + QStringLiteral(".veldrin-%1-%2").arg(::getpid()).arg(counter++));
+                               + QStringLiteral(".veldrin-%1-%2").arg(pid).arg(counter++));
     // A new file gets the usual permissions (the umask applies); a replaced one keeps its own.
     m_fd = ::open(m_temp.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, existed ? 0600 : 0666);
     if (m_fd < 0) {
         const int why = errno;
         m_temp.clear();
+        if (why == ENOENT || why == ENOTDIR)
+            return fail(error, QStringLiteral("the folder does not exist"));
         return fail(error, errnoText(why));
     }
     if (existed && ::fchmod(m_fd, old.st_mode & 07777) != 0) {
@@ -190,10 +238,12 @@ bool AtomicFile::commit(QString *error)
     const int fd = m_fd;
     m_fd = -1;
     // The bytes reach the disk before the name does: after a crash the target holds either
-    // its old content or the whole new one.
-    int why = 0;
-    if (g_flushing && ::fsync(fd) != 0)
+    // its old content or the whole new one. The data and the size are what a new file needs;
+    // its other times and owners need no flush of their own.
+    int why = m_flushed ? m_flushError : 0;
+    if (g_flushing && !m_flushed && ::fdatasync(fd) != 0)
         why = errno;
+    m_flushed = false;
     if (::close(fd) != 0 && !why)
         why = errno;
     if (!why && ::rename(m_temp.constData(), m_target.constData()) != 0)
@@ -203,6 +253,29 @@ bool AtomicFile::commit(QString *error)
     m_temp.clear();
     m_target.clear();
     return !why || fail(error, errnoText(why));
+#endif
+}
+
+bool AtomicFile::flushData()
+{
+#ifndef Q_OS_WIN
+    if (m_fd < 0 || m_flushed)
+        return !m_flushError;
+    m_flushed = true;
+    m_flushError = g_flushing && ::fdatasync(m_fd) != 0 ? errno : 0;
+    return !m_flushError;
+#else
+    return true;
+#endif
+}
+
+void AtomicFile::startFlush()
+{
+#if defined(Q_OS_LINUX)
+    // Starts writing the bytes out without waiting, so that many files flushed one after
+    // another find their bytes already on their way.
+    if (m_fd >= 0 && g_flushing)
+        ::sync_file_range(m_fd, 0, 0, SYNC_FILE_RANGE_WRITE);
 #endif
 }
 

@@ -5,6 +5,8 @@
 // through the link: the file replaced is the one the link names, and the link stays.
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
+#include <functional>
 
 namespace hostfs {
 
@@ -14,6 +16,14 @@ QString realPlace(const QString &hostPath);
 
 // True when path lies strictly inside folder, both already real places.
 bool inside(const QString &realPath, const QString &realFolder);
+
+// Runs work(0) .. work(count - 1) on a few threads at once. Flushes waited for one after
+// another each wait for the disk on their own; waited for side by side, the disk finishes them
+// together.
+void sideBySide(size_t count, const std::function<void(size_t)> &work);
+
+// Flushes each file's bytes to disk, side by side.
+void flushFiles(const QStringList &hostPaths);
 
 // Flushes a folder's entries (files created or renamed in it) to disk.
 bool syncFolder(const QString &hostFolder);
@@ -36,6 +46,11 @@ public:
     bool append(const QByteArray &bytes, QString *error);
     // Flushes the bytes, then renames them into place. Nothing is left behind on failure.
     bool commit(QString *error);
+    // Lets the system start writing the bytes to disk now; commit still waits for them.
+    void startFlush();
+    // Waits for the bytes to reach the disk, as commit would; commit then only renames. Safe
+    // to call for different files from different threads at once.
+    bool flushData();
     void abort();
 
     // The file really written (the link's target when the path was a link); set by open.
@@ -49,6 +64,8 @@ private:
     QByteArray m_temp;
     int m_fd = -1;
     bool m_resolved = false;
+    bool m_flushed = false;
+    int m_flushError = 0;
 #ifdef Q_OS_WIN
     class QSaveFile *m_file = nullptr;
 #endif

@@ -3,6 +3,7 @@
 #include "installer/Brx.h"
 #include "platform/FileIO.h"
 
+#include <QRandomGenerator>
 #include <QTest>
 
 namespace {
@@ -152,6 +153,32 @@ private slots:
             QByteArray package;
             QVERIFY(brx::appendFileContent(package, QStringLiteral("C:\\r.txt"), QStringLiteral("r.txt"), text));
             QVERIFY(!brx::readEntries(package).entries.value(0).binary);
+        }
+    }
+
+    void wordAtATimeChecksAgreeWithByteByByte()
+    {
+        // Every control byte and break at every place in an eight-byte word and across words.
+        const QByteArray alphabet("\r\n\r\na\x00\x08\x09\x0b\x0c\x0d\x0e\x19\x1a\x1b\x1f\x20\x80\x8d\xff", 20);
+        QRandomGenerator random(7);
+        for (int round = 0; round < 20000; ++round) {
+            QByteArray bytes(int(random.bounded(40)), Qt::Uninitialized);
+            for (char &c : bytes)
+                c = alphabet.at(int(random.bounded(alphabet.size())));
+            bool text = true;
+            QByteArray normal;
+            for (int i = 0; i < bytes.size(); ++i) {
+                const auto u = static_cast<unsigned char>(bytes.at(i));
+                text = text && (u >= 0x20 || (u >= 0x09 && u <= 0x0d) || u == 0x1a);
+                if (u == '\r' || u == '\n') {
+                    normal += "\r\n";
+                    i += u == '\r' && i + 1 < bytes.size() && bytes.at(i + 1) == '\n';
+                } else {
+                    normal += char(u);
+                }
+            }
+            QCOMPARE(fileio::isText(bytes), text);
+            QCOMPARE(brx::normalizeBreaks(bytes), normal);
         }
     }
 

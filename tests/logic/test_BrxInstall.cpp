@@ -39,7 +39,8 @@ struct Run
             tree.write(QStringLiteral("in/p.brx"), package);
         result = brx::installPackageFile(TestTree::win(QStringLiteral("in/p.brx")), options, prompts);
     }
-    QStringList files(const QString &dir) { return QDir(tree.host(dir)).entryList(QDir::Files); }
+    // Hidden files too: a copy left half-way (".name.veldrin-...") is a fault as well.
+    QStringList files(const QString &dir) { return QDir(tree.host(dir)).entryList(QDir::Files | QDir::Hidden); }
 };
 
 QByteArray threeEntryPackage()

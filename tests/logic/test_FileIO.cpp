@@ -2,6 +2,7 @@
 #include "support/TestTree.h"
 
 #include <QFileInfo>
+#include <QRandomGenerator>
 #include <QTest>
 
 class test_FileIO : public QObject
@@ -37,8 +38,31 @@ private slots:
         QVERIFY(text);
         QCOMPARE(*text, QString::fromUtf8("one\r\ntwo\r\nthree\u20ac\r\nfour\r\n\r\nfive"));
         QVERIFY(!fileio::loadText(TestTree::win(QStringLiteral("absent.txt"))));
+        // A view gets the same text with one LF per break.
+        QCOMPARE(*fileio::loadViewText(TestTree::win(QStringLiteral("out/m.txt"))),
+                 QString(*text).replace(QLatin1String("\r\n"), QLatin1String("\n")));
+        tree.write(QStringLiteral("out/e.txt"), "\r");
+        QCOMPARE(*fileio::loadViewText(TestTree::win(QStringLiteral("out/e.txt"))), QStringLiteral("\n"));
+        QVERIFY(!fileio::loadViewText(TestTree::win(QStringLiteral("absent.txt"))));
         QVERIFY(fileio::writeText(TestTree::win(QStringLiteral("out/a.txt")), QString::fromUtf8("caf\u00e9\u20ac")));
         QCOMPARE(tree.read(QStringLiteral("out/a.txt")), QByteArray("caf\xe9\x80\r\n"));
+    }
+
+    void viewTextEncodesAsWriteTextWould()
+    {
+        // Breaks of every kind next to each other, code-page and unmappable characters.
+        const QString pieces[] = {QStringLiteral("\r"), QStringLiteral("\n"), QString(QChar(0x2029)), QString(QChar(0x2028)),
+                                  QStringLiteral("a"), QStringLiteral("\t"), QString(QChar(0x20AC)), QString(QChar(0xE9)),
+                                  QString(QChar(0x4E00)), QString(QChar(0x9D))};
+        QRandomGenerator random(3);
+        for (int round = 0; round < 3000; ++round) {
+            QString text;
+            for (int n = int(random.bounded(12)); n > 0; --n)
+                text += pieces[random.bounded(int(std::size(pieces)))];
+            QString lines = text;
+            lines.replace(QChar(0x2029), QLatin1Char('\n')).replace(QChar(0x2028), QLatin1Char('\n'));
+            QCOMPARE(fileio::encodeTextFile(text), fileio::encode1252(fileio::normalizeLineBreaks(lines)) + "\r\n");
+        }
     }
 
     void failedWritesCreateNothing()

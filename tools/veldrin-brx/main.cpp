@@ -49,35 +49,29 @@ int usage(const QString &why)
     return Usage;
 }
 
-// The package is read into memory rather than mapped: a mapping would fault if another program
-// truncated the file while it installs, and a read costs little next to the writes.
-struct Loaded
+// The package is read in two passes, never whole: the first checks every entry and notes where
+// it lies, the second fetches one entry at a time. It is read, not mapped: a mapping would
+// fault if another program truncated the file while it installs.
+bool openPackage(brx::PackageReader &reader, const QString &hostPath)
 {
-    QByteArray bytes;
-};
-
-std::optional<Loaded> readPackage(const QString &hostPath)
-{
-    Loaded loaded;
-    QFile file(hostPath);
-    if (QFileInfo(hostPath).isDir() || !file.open(QIODevice::ReadOnly)) {
-        err(QStringLiteral("%1: cannot be read (%2)")
-                .arg(hostPath, QFileInfo(hostPath).isDir() ? QStringLiteral("it is a folder") : file.errorString()));
-        return std::nullopt;
-    }
-    loaded.bytes = brx::normalizeBreaks(file.readAll());
-    return loaded;
+    QString why;
+    if (reader.open(hostPath, &why))
+        return true;
+    err(QStringLiteral("%1: cannot be read (%2)").arg(hostPath, why));
+    return false;
 }
 
-// Reads the whole package; says what is wrong with it in one line when it cannot be used.
-std::optional<brx::ReadResult> readWhole(const QString &hostPath, QByteArray *bytes = nullptr)
+// Scans the whole package; says what is wrong with it in one line when it cannot be used.
+std::optional<brx::ReadResult> readWhole(brx::PackageReader &reader, const QString &hostPath)
 {
-    const auto package = readPackage(hostPath);
-    if (!package)
+    if (!openPackage(reader, hostPath))
         return std::nullopt;
-    if (bytes)
-        *bytes = package->bytes;
-    brx::ReadResult read = brx::readEntries(package->bytes);
+    QString why;
+    brx::ReadResult read = reader.scan(&why);
+    if (!why.isEmpty()) {
+        err(QStringLiteral("%1: cannot be read (%2)").arg(hostPath, why));
+        return std::nullopt;
+    }
     if (!read.valid()) {
         err(QStringLiteral("%1: %2").arg(hostPath, brx::kNotValidMessage));
         return std::nullopt;
@@ -99,7 +93,8 @@ QString folderAsWindows(const QString &hostFolder)
 
 int list(const QString &package)
 {
-    const auto read = readWhole(package);
+    brx::PackageReader reader;
+    const auto read = readWhole(reader, package);
     if (!read)
         return Refused;
     for (const brx::Entry &e : read->entries)
@@ -112,11 +107,16 @@ int list(const QString &package)
 
 int verify(const QString &package)
 {
-    QByteArray bytes;
-    const auto read = readWhole(package, &bytes);
+    brx::PackageReader reader;
+    const auto read = readWhole(reader, package);
     if (!read)
         return Refused;
-    const QList<brx::Doubt> doubts = brx::doubtsAbout(bytes, *read);
+    QString why;
+    const QList<brx::Doubt> doubts = brx::doubtsAbout(reader, *read, package, &why);
+    if (!why.isEmpty()) {
+        err(QStringLiteral("%1: cannot be read (%2)").arg(package, why));
+        return Refused;
+    }
     for (const brx::Doubt &doubt : doubts)
         err(QStringLiteral("%1: entry %2 (%3): %4")
                 .arg(package)
@@ -148,9 +148,12 @@ int create(const QString &package, const QStringList &pairs)
     QByteArray content; // one buffer for every source: no fresh memory per file
     for (const Source &source : sources) {
         QFile file(source.path);
-        const bool folder = QFileInfo(source.path).isDir();
-        QString why = folder ? QStringLiteral("it is a folder") : QString();
-        if (folder || !file.open(QIODevice::ReadOnly)) {
+        QString why;
+        // Asked only when the open fails: a look at every source first cost a call per file.
+        if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
+            const bool folder = QFileInfo(source.path).isDir();
+            if (folder)
+                why = QStringLiteral("it is a folder");
             err(QStringLiteral("%1: cannot be read (%2); no package was written")
                     .arg(source.path, folder ? why : file.errorString()));
             return Refused;
@@ -182,10 +185,12 @@ int extract(const QString &package, const QString &dir)
         err(QStringLiteral("%1: is not a folder").arg(dir));
         return Refused;
     }
-    const auto read = readWhole(package);
+    brx::PackageReader reader;
+    const auto read = readWhole(reader, package);
     if (!read)
         return Refused;
     int skipped = 0;
+    QByteArray bytes;
     for (const brx::Entry &e : read->entries) {
         // The backup rule gives the bare name, or nothing for a name that would leave DIR.
         const QString name = winpath::bareFileName(brx::backupPathFor(QString(), e.title));
@@ -203,7 +208,11 @@ int extract(const QString &package, const QString &dir)
             continue;
         }
         QString why;
-        if (!hostfs::writeFile(real, e.installBytes(), QByteArray(), &why)) {
+        if (!reader.entryBytes(e, bytes, &why)) {
+            err(QStringLiteral("%1: cannot be read (%2)").arg(package, why));
+            return Refused;
+        }
+        if (!hostfs::writeFile(real, bytes, QByteArray(), &why)) {
             err(QStringLiteral("%1: cannot be written (%2)").arg(path, why));
             return Refused;
         }
@@ -309,10 +318,9 @@ int install(const QString &package, const QCommandLineParser &args)
     const auto program = programFolderOf(QStringLiteral("install"), args, &code);
     if (!program)
         return code;
-    const auto loaded = readPackage(package);
-    if (!loaded)
+    brx::PackageReader reader;
+    if (!openPackage(reader, package))
         return Refused;
-    const QByteArray *bytes = &loaded->bytes;
 
     brx::InstallOptions options;
     options.programFolder = *program;
@@ -322,7 +330,7 @@ int install(const QString &package, const QCommandLineParser &args)
     options.dryRun = args.isSet(QStringLiteral("dry-run"));
     const bool yes = args.isSet(QStringLiteral("yes"));
     options.confirmOutside = [yes](const QStringList &) { return yes; };
-    const bool big = bytes->size() >= kProgressBytes || brx::countEntries(*bytes) >= kProgressEntries;
+    const bool big = QFileInfo(package).size() >= kProgressBytes || reader.scan().count >= kProgressEntries;
     // A terminal sees one line counting up; a log gets a line every tenth of the way.
     const bool terminal = stderrIsTerminal();
     int shown = -1;
@@ -337,8 +345,11 @@ int install(const QString &package, const QCommandLineParser &args)
                 std::fputc('\n', stderr);
         };
 
-    const brx::InstallResult result = brx::installPackage(*bytes, options);
+    const brx::InstallResult result = brx::installPackage(reader, options);
     switch (result.outcome) {
+    case brx::InstallResult::Unreadable:
+        err(QStringLiteral("%1: cannot be read (%2)").arg(package, result.failure));
+        return Refused;
     case brx::InstallResult::NotValid:
         err(QStringLiteral("%1: %2").arg(package, brx::kNotValidMessage));
         return Refused;
