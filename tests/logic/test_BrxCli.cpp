@@ -152,12 +152,6 @@ private slots:
         QCOMPARE(install(ab).code, 0);
         QCOMPARE(tree->read(QStringLiteral("Veldrin/Backup/brx/b.txt")), QByteArray("\r\nnew b\r\n\r\n"));
 
-        // A folder where the second entry goes: the first entry's file is put back.
-        o = install(entry(play + QStringLiteral("a.txt"), "a.txt", "x") + entry(TestTree::gameFolder() + QStringLiteral("Scripts"), "c.txt", "y"));
-        QCOMPARE(o.code, 1);
-        QVERIFY(o.err.contains(QStringLiteral("p.brx")));
-        QCOMPARE(tree->read(QStringLiteral("Games/Black & White/Scripts/Playgrounds/a.txt")), QByteArray("\r\nnew a\r\n\r\n"));
-
         // Outside the folders only with --yes; a damaged package never.
         const QByteArray outside = entry(QStringLiteral("C:\\elsewhere\\x.txt"), "x.txt", "x");
         o = install(outside);

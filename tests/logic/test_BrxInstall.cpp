@@ -1,7 +1,6 @@
 // Installing packages into a throw-away game tree: what is written where and in which order,
 // what the bar shows, what the player is asked or told, and that a failure leaves nothing behind.
 #include "installer/Brx.h"
-#include "installer/InstallTransaction.h"
 #include "platform/FileIO.h"
 #include "support/ScriptedPrompts.h"
 #include "support/TestTree.h"
@@ -151,38 +150,6 @@ private slots:
             QCOMPARE(run.tree.read(QStringLiteral("Windows/evil.lnd")), yes ? binary : QByteArray());
             QCOMPARE(run.tree.exists(QStringLiteral("Windows/also.txt")), yes);
         }
-    }
-
-    void failedEntryPutsEverythingBack_data()
-    {
-        QTest::addColumn<int>("failAt");
-        QTest::newRow("second entry") << 3;
-        QTest::newRow("third entry") << 5;
-    }
-
-    void failedEntryPutsEverythingBack()
-    {
-        QFETCH(int, failAt);
-        Run run;
-        run.tree.write(kPlaygrounds + QStringLiteral("map2.txt"), QByteArray("old map two\n\0bytes", 18));
-        run.tree.write(kBackups + QStringLiteral("map1.txt"), "an older backup");
-        const auto snapshot = [&] {
-            QStringList files;
-            for (const QString &dir : {kPlaygrounds, kBackups})
-                for (const QString &name : run.files(dir))
-                    files << dir + name + QLatin1Char('=') + QString::fromLatin1(run.tree.read(dir + name).toHex());
-            return files;
-        };
-        const QStringList before = snapshot();
-        install::Transaction::failWriteForTesting(failAt);
-        run.install(threeEntryPackage());
-        install::Transaction::failWriteForTesting(0);
-        QCOMPARE(run.result.outcome, brx::InstallResult::WriteFailed);
-        QCOMPARE(snapshot(), before);
-        const QString failed = winGame(QStringLiteral("Scripts\\Playgrounds\\map%1.txt").arg(failAt == 3 ? 2 : 3));
-        QVERIFY(run.result.message.contains(failed));
-        QVERIFY(run.result.message.contains(QStringLiteral("on purpose")));
-        QVERIFY(run.result.message.contains(QStringLiteral("Every file it had written was put back")));
     }
 };
 
