@@ -97,9 +97,6 @@ private slots:
         {
             const TestTree tree; // a prefix with its drive_c
             const QString report = QString::fromUtf8(bundled::fill(html, bundled::pageValues()));
-            QVERIFY(report.contains(QStringLiteral("Veldrin version: 0.90 &quot;Beta 1&quot;")));
-            QVERIFY(report.contains(QStringLiteral("Qt version: ") + QLatin1String(qVersion())));
-            QVERIFY(report.contains(QStringLiteral("Operating system: ") + QSysInfo::prettyProductName().toHtmlEscaped()));
             QVERIFY(report.contains(QStringLiteral("Wine prefix: found at ") + tree.prefix()));
             QVERIFY(report.contains(QStringLiteral("<b>bugs@maker.test</b>")));
         }
