@@ -23,13 +23,6 @@ private slots:
         QCOMPARE(text.at(0x9F), QChar(0x0178));
     }
 
-    void textIsToldFromBinary()
-    {
-        QVERIFY(fileio::isText("plain\ttext\r\n\x0b\x0c\x1a\xff"));
-        for (const QByteArray &binary : {QByteArray("a\0b", 3), QByteArray("a\x01"), QByteArray("\x1b[0m")})
-            QVERIFY(!fileio::isText(binary));
-    }
-
     void loadNormalisesLineBreaksAndWriteAddsOne()
     {
         TestTree tree;
