@@ -67,8 +67,6 @@ private slots:
         for (int i = 0; i < 3000; ++i)
             binary.append(char(i % 251));
         QTest::newRow("landscape text") << kLand << QByteArray("new\r\ncontent \xe9");
-        QTest::newRow("landscape binary") << kLand << binary;
-        QTest::newRow("skin text") << kSkin << QByteArray("new\r\ncontent \xe9");
         QTest::newRow("skin binary") << kSkin << binary;
     }
     void installBacksUpThenWrites()
