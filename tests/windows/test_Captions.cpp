@@ -62,7 +62,7 @@ public:
             if (auto *label = qobject_cast<QLabel *>(w))
                 check(label);
             else if (auto *push = qobject_cast<QPushButton *>(w))
-                check(push);
+                check(push, QStyle::SE_PushButtonContents, kButtonBreathing);
             else if (auto *option = qobject_cast<QRadioButton *>(w))
                 check(option, QStyle::SE_RadioButtonContents);
             else if (auto *box = qobject_cast<QCheckBox *>(w))
@@ -123,7 +123,8 @@ private:
             report(label, text, needs, area.size());
     }
 
-    void check(QPushButton *button)
+    // A push button's caption also keeps a little air inside its bevel; an option's needs none.
+    void check(QAbstractButton *button, QStyle::SubElement contents, int breathing = 0)
     {
         const QString text = plain(button->text());
         if (text.isEmpty())
@@ -131,22 +132,9 @@ private:
         QStyleOptionButton option;
         option.initFrom(button);
         option.text = text;
-        const QRect area = button->style()->subElementRect(QStyle::SE_PushButtonContents, &option, button);
-        const QFontMetrics fm(button->font());
-        const QSize needs(advance(fm, text) + 2 * kButtonBreathing, lineHeight(fm, text));
-        if (needs.width() > area.width() || needs.height() > area.height())
-            report(button, text, needs, area.size());
-    }
-
-    void check(QAbstractButton *button, QStyle::SubElement contents)
-    {
-        const QString text = plain(button->text());
-        QStyleOptionButton option;
-        option.initFrom(button);
-        option.text = text;
         const QRect area = button->style()->subElementRect(contents, &option, button);
         const QFontMetrics fm(button->font());
-        const QSize needs(advance(fm, text), lineHeight(fm, text));
+        const QSize needs(advance(fm, text) + 2 * breathing, lineHeight(fm, text));
         if (needs.width() > area.width() || needs.height() > area.height())
             report(button, text, needs, area.size());
     }
