@@ -88,9 +88,27 @@ GameFileResult InstallGameFile(const ChosenFile &chosen, const QString &gameFold
     result.backupError = r.backupError;
     result.installed = r.installed;
     result.installError = r.installError;
-    progress(100);
-    note(kNoteDone);
+    if (result.installed)
+        progress(100);
+    note(outcomeNote(result));
     return result;
+}
+
+bool GameFileResult::succeeded() const { return installed && (backedUp || olderBackupKept); }
+
+QString outcomeNote(const GameFileResult &r)
+{
+    if (r.succeeded())
+        return kNoteDone;
+    const auto reason = [](const QString &why) {
+        return why.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(why);
+    };
+    if (r.installed)
+        return QStringLiteral("Your file was installed to the correct directory, but the file it replaced was not "
+                              "backed up: \"%1\" could not be written%2.")
+            .arg(r.backup, reason(r.backupError));
+    return QStringLiteral("Your file was not installed: \"%1\" could not be written%2.")
+        .arg(r.target, reason(r.installError));
 }
 
 } // namespace installbytype

@@ -57,7 +57,14 @@ struct GameFileResult
     bool installed = false;
     QString backupError;     // why the backup failed, if it did
     QString installError;    // why the install failed, if it did
+
+    // Installed, and the file it replaced backed up (or there was none and an older backup stays).
+    bool succeeded() const;
 };
+
+// What lblNote says when the install is over: kNoteDone only when it succeeded, otherwise what
+// went wrong and which files it concerns.
+QString outcomeNote(const GameFileResult &r);
 
 struct GameFileSteps
 {
@@ -69,7 +76,8 @@ struct GameFileSteps
 // there is none, unless that would replace a backup holding something), then writes the
 // chosen file into GameFolder + subfolder, both as one install operation. Text goes through as
 // text + CR LF; a file that is not text, new or old, is copied byte for byte. Each step is
-// skipped on failure and the next one runs.
+// skipped on failure and the next one runs; the last note is outcomeNote's, and the progress
+// reaches 100 only when the file was installed.
 GameFileResult InstallGameFile(const ChosenFile &chosen, const QString &gameFolder, const QString &programFolder,
                                const QString &subfolder, const GameFileSteps &steps = {});
 

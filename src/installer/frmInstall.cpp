@@ -332,9 +332,17 @@ void frmInstall::InstallChosenFile()
             setProgress(float(value));
         };
         const Settings &settings = m_desk.settings();
-        installbytype::InstallGameFile(rtbFile, settings.GameFolder, settings.ProgramFolder, type.subfolder, steps);
-        step() = 5;
-        m_finishedByInstall = true;
+        const installbytype::GameFileResult result =
+            installbytype::InstallGameFile(rtbFile, settings.GameFolder, settings.ProgramFolder, type.subfolder, steps);
+        if (!result.succeeded())
+            m_desk.prompts().message(installbytype::outcomeNote(result));
+        // A file that did not go in leaves the wizard on its page, to try again or choose another.
+        if (result.installed) {
+            step() = 5;
+            m_finishedByInstall = true;
+        } else {
+            setProgress(0.0f);
+        }
         break;
     }
     case installbytype::Route::Tattoo:

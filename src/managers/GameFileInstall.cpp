@@ -18,6 +18,49 @@ std::optional<Loaded> load(const QString &windowsPath)
     return loaded;
 }
 
+namespace {
+
+// The copy a backup makes of a replaced file: text as a text buffer writes it, anything else
+// byte for byte.
+QByteArray keptForm(const QByteArray &replaced)
+{
+    if (!fileio::isText(replaced))
+        return replaced;
+    return fileio::encode1252(fileio::normalizeLineBreaks(fileio::decode1252(replaced))) + QByteArrayLiteral("\r\n");
+}
+
+bool holdsNothing(const std::optional<QByteArray> &bytes)
+{
+    return !bytes || bytes->isEmpty() || *bytes == QByteArrayLiteral("\r\n");
+}
+
+} // namespace
+
+QString numberedBackupPath(const QString &backupPath, int number)
+{
+    if (number <= 1)
+        return backupPath;
+    const qsizetype slash = backupPath.lastIndexOf(QLatin1Char('\\'));
+    const qsizetype dot = backupPath.lastIndexOf(QLatin1Char('.'));
+    const qsizetype cut = dot > slash + 1 ? dot : backupPath.size();
+    return backupPath.left(cut) + QStringLiteral(" (%1)").arg(number) + backupPath.mid(cut);
+}
+
+QString backupPathFor(const QString &backupPath, const QByteArray &replaced)
+{
+    const QByteArray kept = keptForm(replaced);
+    // Bounded, so that a folder full of copies cannot keep the install looking forever; the
+    // last name is then written over.
+    constexpr int kMostCopies = 1000;
+    for (int number = 1; number < kMostCopies; ++number) {
+        const QString path = numberedBackupPath(backupPath, number);
+        const auto held = fileio::readBytes(path);
+        if (holdsNothing(held) || *held == kept)
+            return path;
+    }
+    return numberedBackupPath(backupPath, kMostCopies);
+}
+
 Result installWithBackup(const Source &source, const QString &targetPath, const QString &backupPath,
                          const Where &where, const std::function<void(Step)> &onStep)
 {
@@ -26,11 +69,14 @@ Result installWithBackup(const Source &source, const QString &targetPath, const 
             onStep(step);
     };
     Result result;
+    // The first copy is the game's own file; later ones go beside it rather than over it.
+    const auto current = fileio::readBytes(targetPath);
+    const QString backup = current && !current->isEmpty() ? backupPathFor(backupPath, *current) : backupPath;
     install::Transaction transaction(where.route, where.source, where.gameFolder, where.programFolder);
     // A missing or empty installed file has nothing worth keeping: its copy would only destroy
     // a backup taken of a good file earlier.
     const install::ReplacementResult r = install::backUpAndReplace(
-        transaction, {targetPath, backupPath, false},
+        transaction, {targetPath, backup, false},
         source.binary ? source.bytes : fileio::encode1252(source.text),
         source.binary ? QByteArray() : QByteArrayLiteral("\r\n"),
         [&](int step) { tell(step == 0 ? Step::InstalledFileRead : Step::BackupDone); });
@@ -38,6 +84,8 @@ Result installWithBackup(const Source &source, const QString &targetPath, const 
         result.backup = r.backedUp ? Backup::Written : Backup::Failed;
     if (r.backupTried && r.replaced && fileio::isText(*r.replaced))
         result.backupText = fileio::normalizeLineBreaks(fileio::decode1252(*r.replaced));
+    if (r.backupTried)
+        result.backupPath = backup;
     result.installed = r.installed;
     result.backupError = r.backupError;
     result.installError = r.installError;

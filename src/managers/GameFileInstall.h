@@ -43,6 +43,7 @@ struct Result
 {
     Backup backup = Backup::NothingInstalled;
     bool installed = false;
+    QString backupPath; // where the copy of the replaced file went, when one was tried
     QString backupText; // the replaced file as text, when it was text
     QString backupError;  // why the backup failed
     QString installError; // why the install failed
@@ -57,9 +58,17 @@ struct Where
     QString programFolder;
 };
 
-// Reads the installed file at targetPath, writes it to backupPath (same rule as the install:
-// text as text, anything else byte for byte), then writes the source over targetPath, both as
-// one install operation. Each step runs whatever came of the one before; onStep hears of each
+// backupPath with " (N)" before its extension (" (2)" for the second copy); backupPath itself
+// for N = 1.
+QString numberedBackupPath(const QString &backupPath, int number);
+// Where the copy of a replaced file goes: backupPath while it holds nothing or the same bytes
+// the copy would hold, else the first numbered name beside it that is free or holds the same
+// bytes. So the first copy, the game's own file, is never written over by a later one.
+QString backupPathFor(const QString &backupPath, const QByteArray &replaced);
+
+// Reads the installed file at targetPath, writes it to backupPath or beside it (backupPathFor;
+// same rule as the install: text as text, anything else byte for byte), then writes the source
+// over targetPath, both as one install operation. Each step runs whatever came of the one before; onStep hears of each
 // step's end.
 Result installWithBackup(const Source &source, const QString &targetPath, const QString &backupPath,
                          const Where &where, const std::function<void(Step)> &onStep = {});

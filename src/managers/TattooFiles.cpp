@@ -1,6 +1,7 @@
 #include "managers/TattooFiles.h"
 
 #include "installer/InstallTransaction.h"
+#include "managers/PictureCheck.h"
 #include "platform/FileIO.h"
 #include "shell/GameFolders.h"
 
@@ -52,20 +53,38 @@ QString profileBackupPath(const QString &programFolder, const QString &profileFo
     return programFolder + kBackupFolder + profileName(profileFolder) + QLatin1Char('-') + slotFileName(n);
 }
 
-bool keepPick(const QByteArray &picture, const QString &programFolder, int n)
+QString refusalOf(const QByteArray &bytes)
 {
-    return install::installFile(QStringLiteral("tattoo"), QStringLiteral("frmTattoo"), QString(), programFolder,
-                                pickBackupPath(programFolder, n), picture);
+    if (!bytes.startsWith("BM"))
+        return QStringLiteral("it is not a BMP picture, and the game reads only those");
+    QString why;
+    if (!picturecheck::isWhole(bytes, &why))
+        return QStringLiteral("it is a BMP picture that is not whole: %1").arg(why);
+    return QString();
 }
 
-ProfileInstall installIntoProfile(const QByteArray &picture, const QString &profileFolder,
-                                  const QString &programFolder, int n)
+PickInstall installPick(const QByteArray &picture, const QString &gameFolder, const QString &programFolder,
+                        const QString &profileFolder, int n)
 {
-    ProfileInstall result;
-    install::Transaction transaction(QStringLiteral("tattoo"), QStringLiteral("frmTattoo"), QString(), programFolder);
-    const QString target = profileFolder + slotFileName(n);
+    PickInstall result;
+    install::Transaction transaction(QStringLiteral("tattoo"), QStringLiteral("frmTattoo"), gameFolder, programFolder);
+    // Whatever comes of the rest, the work done so far stays; an operation that wrote nothing
+    // is rolled back, so it is not shown as an install.
+    const auto finish = [&transaction] {
+        if (transaction.writesDone() > 0)
+            transaction.commit();
+        else
+            transaction.rollBack();
+    };
     QString error;
+    const int pick = transaction.add(pickBackupPath(programFolder, n), &error);
+    result.pickKept = pick >= 0 && transaction.write(pick, picture, QByteArray(), &error);
+    if (profileFolder.isEmpty()) {
+        finish();
+        return result;
+    }
 
+    const QString target = profileFolder + slotFileName(n);
     if (fileio::exists(target)) {
         const QString backup = profileBackupPath(programFolder, profileFolder, n);
         // The first safety copy holds the player's own picture; a later pick must not replace
@@ -73,25 +92,23 @@ ProfileInstall installIntoProfile(const QByteArray &picture, const QString &prof
         const auto kept = fileio::readBytes(backup);
         if (!kept || kept->isEmpty()) {
             const auto current = fileio::readBytes(target, &error);
-            const int slot = transaction.add(backup, &error);
-            if (!current || slot < 0 || !transaction.write(slot, *current, QByteArray(), &error)) {
+            const int slot = current ? transaction.add(backup, &error) : -1;
+            if (slot < 0 || !transaction.write(slot, *current, QByteArray(), &error)) {
                 result.problem = QStringLiteral("Veldrin could not keep a copy of the profile's %1 as \"%2\" (%3), "
                                                 "so the tattoo in the profile was left as it was.")
                                      .arg(slotFileName(n), backup, error);
-                return result; // the transaction puts back anything it wrote
+                finish();
+                return result;
             }
         }
         result.safetyCopied = true;
     }
 
     const int slot = transaction.add(target, &error);
-    if (slot < 0 || !transaction.write(slot, picture, QByteArray(), &error)) {
-        transaction.rollBack();
+    result.installed = slot >= 0 && transaction.write(slot, picture, QByteArray(), &error);
+    if (!result.installed)
         result.problem = QStringLiteral("Veldrin could not write the new tattoo to \"%1\" (%2).").arg(target, error);
-        return result;
-    }
-    transaction.commit();
-    result.installed = true;
+    finish();
     return result;
 }
 

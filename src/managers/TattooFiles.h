@@ -31,21 +31,26 @@ QString profileName(const QString &profileFolder);
 // was before a pick replaced it.
 QString profileBackupPath(const QString &programFolder, const QString &profileFolder, int n);
 
-// Writes the pick's copy, ProgramFolder & "Backup\tattoos\symbolN.bmp", as its own install.
-bool keepPick(const QByteArray &picture, const QString &programFolder, int n);
+// Why these bytes cannot be a tattoo, in words for the player; empty when they are a whole
+// Windows bitmap. The game reads only bitmaps, so what counts is the content, not the name: a
+// PNG renamed ".bmp" is refused like a bitmap cut short.
+QString refusalOf(const QByteArray &bytes);
 
-struct ProfileInstall
+struct PickInstall
 {
-    bool installed = false;
-    bool safetyCopied = false; // the profile had a picture there and it was kept
-    QString problem;           // why nothing was installed, for the user; empty on success
+    bool pickKept = false;     // Backup\tattoos\symbolN.bmp holds the picture
+    bool installed = false;    // the profile's symbolN.bmp holds it
+    bool safetyCopied = false; // the profile had a picture there and it is kept
+    QString problem;           // why the profile was left as it was; empty when it was not
 };
 
-// Puts the picture's bytes into the profile as symbolN.bmp. The profile's current picture
-// of that slot, if it has one, is copied to its backup first unless a backup of it exists
-// already (that one holds the player's own picture); when that copy cannot be made the
-// profile is left untouched.
-ProfileInstall installIntoProfile(const QByteArray &picture, const QString &profileFolder,
-                                  const QString &programFolder, int n);
+// One pick as one install operation, so that one undo takes back one pick: the copy of the
+// picture in Backup\tattoos\ and, when a profile is loaded (profileFolder not empty), the
+// picture as the profile's symbolN.bmp. The profile's current picture of that slot, if it has
+// one, is copied to its backup first unless a backup of it exists already (that one holds the
+// player's own picture); when that copy cannot be made the profile is left untouched. A copy
+// in Backup\tattoos\ that cannot be written is left alone, as the window always did.
+PickInstall installPick(const QByteArray &picture, const QString &gameFolder, const QString &programFolder,
+                        const QString &profileFolder, int n);
 
 } // namespace tattoo

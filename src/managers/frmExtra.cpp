@@ -183,7 +183,7 @@ void frmExtra::install(Half &half)
         progress);
     if (!result.backupText.isEmpty())
         setViewText(rtbBack, result.backupText);
-    m_desk.setProgressText(outcomeText(result, target, backup));
+    m_desk.setProgressText(outcomeText(result, target, result.backupPath.isEmpty() ? backup : result.backupPath));
 }
 
 void frmExtra::cmdEditSkin_Click() { m_desk.LaunchEditor(m_desk.settings().SkinEditorPath); }

@@ -165,25 +165,22 @@ void frmTattoo::PickSlotPicture(int n)
     dio1.Filter = kTattooFilter;
     if (!dio1.showOpen())
         return;
-    const auto picked = fileio::readBytes(dio1.FileName);
-    if (!picked)
-        return;
-    const bool isPicture = tat[n]->loadPicture(*picked);
-    showFileInView(*picked);
-
-    const QString &programFolder = m_desk.settings().ProgramFolder;
-    tattoo::keepPick(*picked, programFolder, n);
-
-    if (m_profileFolder.isEmpty())
-        return;
-    if (!isPicture) {
-        m_desk.prompts().message(QStringLiteral("\"%1\" is not a picture Veldrin can read, so the profile's %2 was "
-                                                "left as it was.")
-                                     .arg(dio1.FileName, tattoo::slotFileName(n)));
+    QString error;
+    const auto picked = fileio::readBytes(dio1.FileName, &error);
+    QString refusal = picked ? tattoo::refusalOf(*picked) : QStringLiteral("it could not be read (%1)").arg(error);
+    // The box reads the picture as the game would; a bitmap no reader makes sense of is no tattoo.
+    if (refusal.isEmpty() && !tat[n]->loadPicture(*picked))
+        refusal = QStringLiteral("it is not a picture Veldrin can read");
+    if (!refusal.isEmpty()) {
+        m_desk.prompts().message(QStringLiteral("\"%1\" cannot be a tattoo: %2. Nothing was changed.")
+                                     .arg(dio1.FileName, refusal));
         return;
     }
-    const tattoo::ProfileInstall result = tattoo::installIntoProfile(*picked, m_profileFolder, programFolder, n);
-    if (!result.installed)
+    showFileInView(*picked);
+
+    const Settings &s = m_desk.settings();
+    const tattoo::PickInstall result = tattoo::installPick(*picked, s.GameFolder, s.ProgramFolder, m_profileFolder, n);
+    if (!result.problem.isEmpty())
         m_desk.prompts().message(result.problem);
 }
 

@@ -81,6 +81,7 @@ private slots:
                                                  {[&](const QString &n) { notes << n; }, [&](int v) { bar << v; }});
         QVERIFY(r.installed);
         QVERIFY(r.backedUp);
+        QVERIFY(r.succeeded());
         QCOMPARE(tree.read(target), installed);
         QCOMPARE(tree.read(QStringLiteral("Veldrin/") + name + QStringLiteral(".bak")), backup);
         QCOMPARE(notes.last(), kNoteDone);
@@ -104,17 +105,37 @@ private slots:
         QCOMPARE(tree.read(QStringLiteral("Veldrin/new.txt.bak")), QByteArray("new\r\n\r\n"));
     }
 
-    void unreadableChosenFileLeavesTheGameFileAlone()
+    // The closing note is the success text only after a success; otherwise it says what failed.
+    void failuresAreToldAsTheyHappened()
     {
         TestTree tree;
         tree.makeGameAndProgramFolders();
+        const QString play = QStringLiteral("Scripts\\Playgrounds\\");
         tree.write(QStringLiteral("Games/Black & White/Scripts/Playgrounds/gone.txt"), "kept");
+        QStringList notes;
+        QList<int> bar;
+        const GameFileSteps steps{[&](const QString &n) { notes << n; }, [&](int v) { bar << v; }};
         // An unreadable chosen file must not empty the game's file; the backup still runs.
-        const GameFileResult r = InstallGameFile(loadChosenFile(TestTree::win(QStringLiteral("in/gone.txt"))),
-                                           TestTree::gameFolder(), TestTree::programFolder(), QStringLiteral("Scripts\\Playgrounds\\"));
-        QVERIFY(!r.installed);
-        QVERIFY(r.backedUp);
+        GameFileResult r = InstallGameFile(loadChosenFile(TestTree::win(QStringLiteral("in/gone.txt"))),
+                                           TestTree::gameFolder(), TestTree::programFolder(), play, steps);
+        QVERIFY(!r.installed && r.backedUp && !r.succeeded());
         QCOMPARE(tree.read(QStringLiteral("Games/Black & White/Scripts/Playgrounds/gone.txt")), QByteArray("kept"));
+        QCOMPARE(notes.last(), outcomeNote(r));
+        QVERIFY2(notes.last().startsWith(QStringLiteral("Your file was not installed: \"") + r.target), qPrintable(notes.last()));
+        QCOMPARE(bar, QList<int>{50});
+
+        // A backup that cannot be written: the file goes in, and the note says it was not backed up.
+        notes.clear();
+        bar.clear();
+        tree.write(QStringLiteral("in/island.txt"), "isle");
+        tree.mkdir(QStringLiteral("Veldrin/island.txt.bak"));
+        tree.write(QStringLiteral("Games/Black & White/Scripts/Playgrounds/island.txt"), "old isle");
+        r = InstallGameFile(loadChosenFile(TestTree::win(QStringLiteral("in/island.txt"))), TestTree::gameFolder(),
+                            TestTree::programFolder(), play, steps);
+        QVERIFY(r.installed && !r.backedUp && !r.succeeded());
+        QCOMPARE(tree.read(QStringLiteral("Games/Black & White/Scripts/Playgrounds/island.txt")), QByteArray("isle\r\n"));
+        QVERIFY2(notes.last().contains(QStringLiteral("not backed up: \"") + r.backup + QLatin1Char('"')), qPrintable(notes.last()));
+        QCOMPARE(bar, (QList<int>{50, 100}));
     }
 };
 

@@ -103,8 +103,7 @@ public:
         case 4: {
             const int slot = 1 + int(m_random.bounded(3));
             const QByteArray picture = QByteArray("BM") + content();
-            tattoo::keepPick(picture, program, slot);
-            tattoo::installIntoProfile(picture, game(QStringLiteral("Profiles\\Player1\\")), program, slot);
+            tattoo::installPick(picture, TestTree::gameFolder(), program, game(QStringLiteral("Profiles\\Player1\\")), slot);
             break;
         }
         default: {

@@ -206,7 +206,7 @@ private slots:
         const QString profile = TestTree::gameFolder() + QStringLiteral("Profiles\\Player1\\");
         tree.write(kGame + QStringLiteral("Profiles/Player1/symbol3.bmp"), "BM the player's own");
         for (const char *picture : {"BM first pick", "BM second pick"})
-            QVERIFY(tattoo::installIntoProfile(picture, profile, TestTree::programFolder(), 3).installed);
+            QVERIFY(tattoo::installPick(picture, TestTree::gameFolder(), TestTree::programFolder(), profile, 3).installed);
         QCOMPARE(tree.read(QStringLiteral("Veldrin/Backup/tattoos/Player1-symbol3.bmp")), QByteArray("BM the player's own"));
         QCOMPARE(tree.read(kGame + QStringLiteral("Profiles/Player1/symbol3.bmp")), QByteArray("BM second pick"));
     }

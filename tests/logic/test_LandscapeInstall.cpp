@@ -17,34 +17,56 @@ class test_LandscapeInstall : public QObject
 {
     Q_OBJECT
 private slots:
-    void installsTextAndBinaryAfterABackup()
+    // The first copy is the game's own landscape and stays; each later replaced version goes
+    // beside it, and a version kept already is not kept twice.
+    void theFirstBackupKeepsTheOriginal()
     {
         TestTree tree;
         tree.makeGameAndProgramFolders();
         tree.write(kTargetRel, "old\nland\xe9");
-        tree.write(kBackupRel, "an older backup");
         gamefile::Source text;
         text.text = QString::fromUtf8("new\r\nl\u00e4nd");
         QList<gamefile::Step> steps;
         auto result = gamefile::installWithBackup(text, kTarget, kBackup, kWhere, [&steps](gamefile::Step s) { steps << s; });
         QCOMPARE(result.backup, gamefile::Backup::Written);
+        QCOMPARE(result.backupPath, kBackup);
         QVERIFY(result.installed);
         // Text goes out as a text buffer hands it back: CR LF, one closing CR LF, code page 1252.
-        QCOMPARE(tree.read(kBackupRel), QByteArray("old\r\nland\xe9\r\n"));
+        const QByteArray original("old\r\nland\xe9\r\n");
+        QCOMPARE(tree.read(kBackupRel), original);
         QCOMPARE(tree.read(kTargetRel), QByteArray("new\r\nl\xe4nd\r\n"));
         QCOMPARE(steps, (QList<gamefile::Step>{gamefile::Step::InstalledFileRead, gamefile::Step::BackupDone,
                                                gamefile::Step::Installed}));
 
-        const QByteArray old("LND\0\x01\r\n\x80\xff", 9), fresh("\0\x01\x80\xff\r", 5);
-        tree.write(kTargetRel, old);
+        const QByteArray fresh("\0\x01\x80\xff\r", 5), fresher("LND\0\x01\r\n\x80\xff", 9);
         gamefile::Source binary;
         binary.binary = true;
-        binary.bytes = fresh;
         binary.text = QStringLiteral("edits in the view never reach a binary install");
-        result = gamefile::installWithBackup(binary, kTarget, kBackup, kWhere);
-        QCOMPARE(result.backup, gamefile::Backup::Written);
-        QCOMPARE(tree.read(kBackupRel), old);
-        QCOMPARE(tree.read(kTargetRel), fresh);
+        const QString backups = QStringLiteral("Veldrin/Backup/Landscape/");
+        for (const QByteArray &bytes : {fresh, fresher, fresh, fresher}) {
+            binary.bytes = bytes;
+            result = gamefile::installWithBackup(binary, kTarget, kBackup, kWhere);
+            QCOMPARE(result.backup, gamefile::Backup::Written);
+            QCOMPARE(tree.read(kTargetRel), bytes);
+        }
+        QCOMPARE(result.backupPath, QStringLiteral("C:\\Veldrin\\Backup\\Landscape\\Hills (3).lnd"));
+        QCOMPARE(QDir(tree.host(backups)).entryList(QDir::Files, QDir::Name),
+                 (QStringList{QStringLiteral("Hills (2).lnd"), QStringLiteral("Hills (3).lnd"),
+                              QStringLiteral("Hills (4).lnd"), QStringLiteral("Hills.lnd")}));
+        QCOMPARE(tree.read(kBackupRel), original);
+        QCOMPARE(tree.read(backups + QStringLiteral("Hills (2).lnd")), QByteArray("new\r\nl\xe4nd\r\n\r\n"));
+        QCOMPARE(tree.read(backups + QStringLiteral("Hills (3).lnd")), fresh);
+        QCOMPARE(tree.read(backups + QStringLiteral("Hills (4).lnd")), fresher);
+
+        // A leftover lone line break names no version: it is written over.
+        tree.write(backups + QStringLiteral("Hills (2).lnd"), "\r\n");
+        QCOMPARE(gamefile::installWithBackup(binary, kTarget, kBackup, kWhere).backupPath,
+                 QStringLiteral("C:\\Veldrin\\Backup\\Landscape\\Hills (2).lnd"));
+        QCOMPARE(tree.read(backups + QStringLiteral("Hills (2).lnd")), fresher);
+
+        QCOMPARE(gamefile::numberedBackupPath(QStringLiteral("C:\\My.Skins\\mesh"), 4), QStringLiteral("C:\\My.Skins\\mesh (4)"));
+        QCOMPARE(gamefile::numberedBackupPath(QStringLiteral("C:\\B\\.hidden"), 2), QStringLiteral("C:\\B\\.hidden (2)"));
+        QCOMPARE(gamefile::numberedBackupPath(QStringLiteral("C:\\B\\a.b.l3d"), 2), QStringLiteral("C:\\B\\a.b (2).l3d"));
     }
 
     void backupProblemsNeverStopTheInstall()
@@ -73,8 +95,9 @@ private slots:
     {
         TestTree tree;
         tree.makeGameAndProgramFolders();
-        const auto result = tattoo::installIntoProfile("BM", QStringLiteral("C:\\Games\\Black & White\\Profiles\\Gone\\"),
-                                                       TestTree::programFolder(), 1);
+        const auto result = tattoo::installPick("BM", TestTree::gameFolder(), TestTree::programFolder(),
+                                                QStringLiteral("C:\\Games\\Black & White\\Profiles\\Gone\\"), 1);
+        QVERIFY(result.pickKept);
         QVERIFY(!result.installed);
         QVERIFY(!result.problem.isEmpty());
         QVERIFY(!tree.exists(QStringLiteral("Games/Black & White/Profiles/Gone")));

@@ -1,9 +1,13 @@
-// Bitmaps that stop short of what their header promises, as the tattoo window meets them:
-// a pick, a preview and a profile's own pictures. None may show noise or reach the profile.
+// Pictures the game cannot use, as the tattoo window meets them: bitmaps that stop short of
+// what their header promises, and files that are no bitmap whatever their name, in a pick, a
+// preview and a profile's own pictures. None may show noise, and a refused pick changes nothing.
 #include "DeskFixture.h"
+#include "installer/InstallHistory.h"
 #include "managers/WindowParts.h"
 #include "managers/frmTattoo.h"
 #include "support/BmpBytes.h"
+
+#include <QBuffer>
 
 namespace {
 
@@ -14,6 +18,17 @@ QString symbol(int n) { return QStringLiteral("symbol%1.bmp").arg(n); }
 
 // A whole picture whose colour tells the slots apart.
 QByteArray whole(int n) { return bmpbytes::solid24(16, 16, char(n * 10), char(200 - n * 10), '\x30'); }
+
+QByteArray png()
+{
+    QImage image(16, 16, QImage::Format_RGB32);
+    image.fill(Qt::green);
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "PNG");
+    return bytes;
+}
 
 } // namespace
 
@@ -43,6 +58,7 @@ private slots:
         f->tree.write(QStringLiteral("pics/truncated.bmp"), bmpbytes::truncated(32, 32, 200));
         f->tree.write(QStringLiteral("pics/lying.bmp"), bmpbytes::lyingHeader(32, 32));
         f->tree.write(QStringLiteral("pics/text.bmp"), "this is a letter, not a picture\r\n");
+        f->tree.write(QStringLiteral("pics/png.bmp"), png());
     }
     void cleanup()
     {
@@ -50,32 +66,51 @@ private slots:
         f.reset();
     }
 
-    void pickIntoAProfileIsRefused_data()
+    void refusedPickChangesNothing_data()
     {
         QTest::addColumn<QString>("file");
-        QTest::newRow("pixels cut short") << QStringLiteral("pics/truncated.bmp");
-        QTest::newRow("header promises more rows") << QStringLiteral("pics/lying.bmp");
+        QTest::addColumn<QString>("why");
+        QTest::newRow("pixels cut short") << QStringLiteral("pics/truncated.bmp") << QStringLiteral("not whole");
+        QTest::newRow("header promises more rows") << QStringLiteral("pics/lying.bmp") << QStringLiteral("not whole");
+        QTest::newRow("PNG renamed") << QStringLiteral("pics/png.bmp") << QStringLiteral("not a BMP picture");
+        QTest::newRow("no picture at all") << QStringLiteral("pics/text.bmp") << QStringLiteral("not a BMP picture");
     }
-    void pickIntoAProfileIsRefused()
+    // Not the slot, not the profile, not the pick's copy, not the history: the player is told
+    // why and everything is as before.
+    void refusedPickChangesNothing()
     {
         QFETCH(QString, file);
-        loadProfile();
-        const QImage before = slot(3)->picture();
-        QVERIFY(!before.isNull());
+        QFETCH(QString, why);
+        f->tree.mkdir(QStringLiteral("Veldrin/Backup/history"));
+        const auto operations = [] { return history::History(TestTree::programFolder()).operations().size(); };
+        const auto refused = [&](int count) {
+            QCOMPARE(f->prompts.messages().size(), count);
+            const QString message = f->prompts.messages().last();
+            QVERIFY2(message.contains(TestTree::win(file)) && message.contains(why)
+                         && message.endsWith(QStringLiteral("Nothing was changed.")),
+                     qPrintable(message));
+        };
 
         f->choose(file, win, "cmd3");
-        QCOMPARE(slot(3)->picture(), before);
-        QCOMPARE(f->tree.read(kProfile + symbol(3)), whole(3));
-        QVERIFY(!f->tree.exists(kTattoos + QStringLiteral("Player1-symbol3.bmp")));
-        QCOMPARE(f->prompts.messages().size(), 1);
-        QString damaged = f->prompts.messages().first();
+        refused(1);
+        QVERIFY(slot(3)->picture().isNull());
+        QVERIFY(QDir(f->tree.host(kTattoos)).entryList(QDir::Files).isEmpty());
+        QCOMPARE(operations(), 0);
 
-        // The player reads the same words as for any other file that is no picture.
-        f->choose(QStringLiteral("pics/text.bmp"), win, "cmd3");
-        QCOMPARE(f->prompts.messages().size(), 2);
-        QString unreadable = f->prompts.messages().last();
-        QCOMPARE(damaged.replace(TestTree::win(file), QStringLiteral("X")),
-                 unreadable.replace(TestTree::win(QStringLiteral("pics/text.bmp")), QStringLiteral("X")));
+        loadProfile();
+        f->tree.write(QStringLiteral("pics/good.bmp"), whole(9));
+        f->choose(QStringLiteral("pics/good.bmp"), win, "cmd3");
+        QCOMPARE(operations(), 1);
+        const QImage before = slot(3)->picture();
+        const QStringList kept = QDir(f->tree.host(kTattoos)).entryList(QDir::Files);
+
+        f->choose(file, win, "cmd3");
+        refused(2);
+        QCOMPARE(slot(3)->picture(), before);
+        QCOMPARE(f->tree.read(kProfile + symbol(3)), whole(9));
+        QCOMPARE(f->tree.read(kTattoos + symbol(3)), whole(9));
+        QCOMPARE(QDir(f->tree.host(kTattoos)).entryList(QDir::Files), kept);
+        QCOMPARE(operations(), 1);
     }
 
     void previewAndProfileKeepWhatTheyShowed()

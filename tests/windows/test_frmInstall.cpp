@@ -176,12 +176,26 @@ private slots:
         QCOMPARE(w<QProgressBar>("prg1")->value(), 100);
         QCOMPARE(page(), kChoosePage);
 
-        // The page stays for the next file; after a single file Back returns to it.
-        f->tree.write(kPlay + QStringLiteral("island.txt"), "old map");
+        // A map that cannot go in: the wizard says so, in a box and in its note, and stays.
+        f->tree.mkdir(kPlay + QStringLiteral("island.txt"));
         f->tree.write(QStringLiteral("Maps/island.txt"), "new\nmap");
         pick(win("Maps/island.txt"));
         click("cmdNext");
+        QCOMPARE(f->prompts.messages().size(), 1);
+        QVERIFY2(f->prompts.messages().constFirst().startsWith(QStringLiteral("Your file was not installed: ")),
+                 qPrintable(f->prompts.messages().constFirst()));
+        QCOMPARE(text("lblNote"), f->prompts.messages().constFirst());
+        QCOMPARE(w<QProgressBar>("prg1")->value(), 0);
+        QCOMPARE(page(), kChoosePage);
+        QVERIFY(QDir(f->tree.host(kPlay + QStringLiteral("island.txt"))).removeRecursively());
+
+        // The page stays for the next file; after a single file Back returns to it.
+        f->tree.write(kPlay + QStringLiteral("island.txt"), "old map");
+        pick(win("Maps/island.txt"));
+        click("cmdNext");
         QCOMPARE(f->tree.read(kPlay + QStringLiteral("island.txt")), QByteArray("new\r\nmap\r\n"));
+        QCOMPARE(text("lblNote"), QStringLiteral("Your file was backed and then installed to the correct directory."));
+        QCOMPARE(f->prompts.messages().size(), 1);
         QCOMPARE(step(), 5);
         // Never back to the save step, which would write over the chosen map.
         click("cmdBack");

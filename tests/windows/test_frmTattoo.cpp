@@ -2,6 +2,7 @@
 #include "managers/WindowParts.h"
 #include "managers/frmTattoo.h"
 #include "app/SampleSetup.h"
+#include "installer/InstallHistory.h"
 
 #include <QLabel>
 #include <QPlainTextEdit>
@@ -87,21 +88,41 @@ private slots:
         QVERIFY(f->prompts.messages().isEmpty());
     }
 
-    void pickIntoALoadedProfile()
+    // Each pick is one install: one history entry, and one undo takes back exactly that pick.
+    void pickIntoALoadedProfileUndoesOneAtATime()
     {
+        f->tree.mkdir(QStringLiteral("Veldrin/Backup/history"));
         loadProfile(kProfile1, 16, 0);
         QMap<int, QByteArray> before;
         for (int n = 1; n <= 16; ++n)
             before[n] = read(kProfile1 + symbol(n));
+        const QString blueFile = QStringLiteral("pics/blue.bmp");
+        f->tree.write(blueFile, bmp(qRgb(0, 0, 255)));
 
         pick(7, kRedFile);
         QCOMPARE(read(kTattoos + QStringLiteral("Player1-symbol7.bmp")), before[7]);
         QCOMPARE(read(kProfile1 + symbol(7)), read(kRedFile));
         QCOMPARE(read(kTattoos + symbol(7)), read(kRedFile));
+        pick(7, blueFile);
+        QCOMPARE(read(kProfile1 + symbol(7)), read(blueFile));
+        QCOMPARE(read(kTattoos + symbol(7)), read(blueFile));
+        QCOMPARE(read(kTattoos + QStringLiteral("Player1-symbol7.bmp")), before[7]);
         for (int n = 1; n <= 16; ++n) {
             if (n != 7)
                 QCOMPARE(read(kProfile1 + symbol(n)), before[n]);
         }
+
+        history::History h(TestTree::programFolder());
+        const QList<history::Operation> ops = h.operations();
+        QCOMPARE(ops.size(), 2);
+        QCOMPARE(h.files(ops[0].id).size(), 2); // the second pick: its copy and the profile's picture
+        QCOMPARE(h.undo(ops[0].id, false).result, history::UndoOutcome::Done);
+        QCOMPARE(read(kProfile1 + symbol(7)), read(kRedFile));
+        QCOMPARE(read(kTattoos + symbol(7)), read(kRedFile));
+        QCOMPARE(h.undo(ops[1].id, false).result, history::UndoOutcome::Done);
+        QCOMPARE(read(kProfile1 + symbol(7)), before[7]);
+        QCOMPARE(QDir(f->tree.host(kTattoos)).entryList(QDir::Files), QStringList());
+        QVERIFY(f->prompts.messages().isEmpty());
     }
 
     void noBackupFolderMeansNothingWritten()
