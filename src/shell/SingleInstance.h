@@ -3,8 +3,7 @@
 // the running one over a local socket and ends, as a file manager's "Open" expects.
 #include <QObject>
 #include <QStringList>
-
-class QLocalServer;
+#include <memory>
 
 namespace singleinstance {
 
@@ -34,7 +33,8 @@ signals:
 private:
     void takeConnection();
 
-    QLocalServer *m_server = nullptr;
+    struct Private;
+    std::unique_ptr<Private> d;
 };
 
 } // namespace singleinstance
