@@ -3,7 +3,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QRegularExpression>
 #include <QStringList>
 
 #ifndef Q_OS_WIN
@@ -114,8 +113,10 @@ QString appendComponent(const QString &base, const QString &name)
 QString resolveUnder(const QString &root, const QString &rest)
 {
     QString host = withoutTrailingSlash(root);
-    static const QRegularExpression separators(QStringLiteral("[\\\\/]"));
-    const QStringList parts = rest.split(separators, Qt::SkipEmptyParts);
+    // Every path mapping passes here, the first ones during start-up: a plain split, not a
+    // pattern, whose engine would be set up for it.
+    const QStringList parts =
+        QString(rest).replace(QLatin1Char('/'), QLatin1Char('\\')).split(QLatin1Char('\\'), Qt::SkipEmptyParts);
     for (const QString &part : parts)
         host = appendComponent(host, part);
     if (host.isEmpty())
