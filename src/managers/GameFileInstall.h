@@ -68,8 +68,8 @@ QString backupPathFor(const QString &backupPath, const QByteArray &replaced);
 
 // Reads the installed file at targetPath, writes it to backupPath or beside it (backupPathFor;
 // same rule as the install: text as text, anything else byte for byte), then writes the source
-// over targetPath, both as one install operation. Each step runs whatever came of the one before; onStep hears of each
-// step's end.
+// over targetPath, both as one install operation. Each step runs whatever came of the one
+// before; onStep hears of each step's end.
 Result installWithBackup(const Source &source, const QString &targetPath, const QString &backupPath,
                          const Where &where, const std::function<void(Step)> &onStep = {});
 

@@ -121,7 +121,8 @@ private slots:
         QVERIFY(!r.installed && r.backedUp && !r.succeeded());
         QCOMPARE(tree.read(QStringLiteral("Games/Black & White/Scripts/Playgrounds/gone.txt")), QByteArray("kept"));
         QCOMPARE(notes.last(), outcomeNote(r));
-        QVERIFY2(notes.last().startsWith(QStringLiteral("Your file was not installed: \"") + r.target), qPrintable(notes.last()));
+        QVERIFY2(notes.last().startsWith(QStringLiteral("Your file was not installed: \"") + r.target),
+                 qPrintable(notes.last()));
         QCOMPARE(bar, QList<int>{50});
 
         // A backup that cannot be written: the file goes in, and the note says it was not backed up.
@@ -133,8 +134,10 @@ private slots:
         r = InstallGameFile(loadChosenFile(TestTree::win(QStringLiteral("in/island.txt"))), TestTree::gameFolder(),
                             TestTree::programFolder(), play, steps);
         QVERIFY(r.installed && !r.backedUp && !r.succeeded());
-        QCOMPARE(tree.read(QStringLiteral("Games/Black & White/Scripts/Playgrounds/island.txt")), QByteArray("isle\r\n"));
-        QVERIFY2(notes.last().contains(QStringLiteral("not backed up: \"") + r.backup + QLatin1Char('"')), qPrintable(notes.last()));
+        QCOMPARE(tree.read(QStringLiteral("Games/Black & White/Scripts/Playgrounds/island.txt")),
+                 QByteArray("isle\r\n"));
+        QVERIFY2(notes.last().contains(QStringLiteral("not backed up: \"") + r.backup + QLatin1Char('"')),
+                 qPrintable(notes.last()));
         QCOMPARE(bar, (QList<int>{50, 100}));
     }
 };

@@ -64,9 +64,12 @@ private slots:
                  QStringLiteral("C:\\Veldrin\\Backup\\Landscape\\Hills (2).lnd"));
         QCOMPARE(tree.read(backups + QStringLiteral("Hills (2).lnd")), fresher);
 
-        QCOMPARE(gamefile::numberedBackupPath(QStringLiteral("C:\\My.Skins\\mesh"), 4), QStringLiteral("C:\\My.Skins\\mesh (4)"));
-        QCOMPARE(gamefile::numberedBackupPath(QStringLiteral("C:\\B\\.hidden"), 2), QStringLiteral("C:\\B\\.hidden (2)"));
-        QCOMPARE(gamefile::numberedBackupPath(QStringLiteral("C:\\B\\a.b.l3d"), 2), QStringLiteral("C:\\B\\a.b (2).l3d"));
+        const auto numbered = [](const char *path, int n) {
+            return gamefile::numberedBackupPath(QString::fromLatin1(path), n);
+        };
+        QCOMPARE(numbered("C:\\My.Skins\\mesh", 4), QStringLiteral("C:\\My.Skins\\mesh (4)"));
+        QCOMPARE(numbered("C:\\B\\.hidden", 2), QStringLiteral("C:\\B\\.hidden (2)"));
+        QCOMPARE(numbered("C:\\B\\a.b.l3d", 2), QStringLiteral("C:\\B\\a.b (2).l3d"));
     }
 
     void backupProblemsNeverStopTheInstall()
