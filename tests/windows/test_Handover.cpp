@@ -59,6 +59,11 @@ private slots:
         const QString name = uniqueName("names");
         singleinstance::Receiver receiver;
         QVERIFY(receiver.listen(name));
+        // Only this user may hand files over.
+        const QFileInfo socketFile(QDir::tempPath() + QLatin1Char('/') + name);
+        QVERIFY(socketFile.exists());
+        QCOMPARE(socketFile.permissions() & (QFile::ReadGroup | QFile::WriteGroup | QFile::ReadOther | QFile::WriteOther),
+                 QFile::Permissions());
         QSignalSpy received(&receiver, &singleinstance::Receiver::filesReceived);
         const QStringList paths = {QStringLiteral("/home/p/Black & White/island.txt"),
                                    QStringLiteral("/tmp/two\nlines.brx"), QStringLiteral("/tmp/\u00e9t\u00e9.lnd")};
