@@ -4,7 +4,6 @@
 #include "platform/WineKinds.h"
 
 #include <QDateTime>
-
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
@@ -324,8 +323,11 @@ QString start(const QString &windowsPath, std::function<void(const QString &mess
         process.setArguments(command.arguments);
         process.setWorkingDirectory(command.workingDirectory);
         process.setStandardInputFile(QProcess::nullDevice());
-        if (!process.startDetached())
-            return failureMessage(windowsPath, process.errorString());
+        if (!process.startDetached()) {
+            const QString message = failureMessage(windowsPath, process.errorString());
+            appendToLog(logPath, message);
+            return message;
+        }
         return {};
     }
     // wine's start /wait ends with the program, or at once with an error; its output is what

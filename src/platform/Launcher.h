@@ -52,7 +52,7 @@ int windowsProgramBits(const QString &hostPath);
 QString start(const QString &windowsPath, std::function<void(const QString &message)> onFailure = {},
               const QString &logPath = QString(), int watchMs = kWatchMs);
 
-// Starts through wine not ended yet (the program they started still runs).
+// How many starts through wine have not ended yet (their program still runs).
 int watchesRunning();
 
 } // namespace launcher
