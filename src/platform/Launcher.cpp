@@ -1,6 +1,9 @@
 #include "platform/Launcher.h"
+#include "platform/FileIO.h"
 #include "platform/WinPath.h"
+#include "platform/WineKinds.h"
 
+#include <QDateTime>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
@@ -27,6 +30,17 @@ bool isNativeProgram(const QFileInfo &info)
         return false;
     const QByteArray head = file.read(4);
     return head == "\x7f" "ELF" || head.startsWith("#!");
+}
+
+// As much of the file as it takes to reach the PE header's machine field.
+QByteArray programHead(const QString &host)
+{
+    QFile file(host);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    QByteArray head = file.read(64);
+    head += file.read(winekinds::headBytes(head) - head.size());
+    return head;
 }
 
 bool looksLikeWindowsProgram(const QString &host)
@@ -75,7 +89,7 @@ QString wineOutputReason(const QString &hostPath, const QByteArray &output, int 
     if (bits == 32) {
         return QStringLiteral("Wine could not run it (%1). It is a 32-bit Windows program, and the 32-bit part of "
                               "Wine is probably missing: install the package wine32 (as root: dpkg "
-                              "--add-architecture i386 && apt-get update && apt-get install wine32:i386)")
+                              "--add-architecture i386 && apt-get update && apt install wine32)")
             .arg(quoted);
     }
     if (bits == 0)
@@ -84,34 +98,85 @@ QString wineOutputReason(const QString &hostPath, const QByteArray &output, int 
     return QStringLiteral("Wine could not run it (%1)").arg(quoted);
 }
 
-// One watch per start: reports wine's refusal at most once, and only within the watch window.
-// The process object outlives the window so that a slow wine is never killed by us.
-void watch(QProcess *process, const QString &windowsPath, const QString &hostPath,
+// Wine's loader says this when the program never ran, and wine may still end with success
+// (a 32-bit program on a Wine whose WoW64 side is missing).
+bool saysItDidNotLoad(const QByteArray &output)
+{
+    static const QRegularExpression loader(QStringLiteral(":err:module:[^\\n]*(failed to load|not found)"));
+    return loader.match(QString::fromLocal8Bit(output)).hasMatch();
+}
+
+// A game left running for hours keeps talking; the start of what it said is what explains a
+// failure.
+constexpr int kKeptOutput = 64 * 1024;
+constexpr int kKeptLogLines = 500;
+
+void appendToLog(const QString &logPath, const QString &message)
+{
+    if (logPath.isEmpty())
+        return;
+    QStringList lines;
+    if (const auto old = fileio::readBytes(logPath))
+        lines = fileio::decode1252(*old).split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
+    QString flat = message;
+    flat.replace(QLatin1Char('\n'), QLatin1Char(' '));
+    lines << QDateTime::currentDateTime().toString(QStringLiteral("yyyy-MM-dd hh:mm:ss  ")) + flat;
+    if (lines.size() > kKeptLogLines)
+        lines = lines.mid(lines.size() - kKeptLogLines);
+    QString error;
+    if (!fileio::writeText(logPath, lines.join(QStringLiteral("\r\n")), &error))
+        qWarning("Veldrin could not write %s: %s", qPrintable(logPath), qPrintable(error));
+}
+
+struct WatchState
+{
+    QElapsedTimer clock;
+    bool failed = false;
+    QByteArray output;
+};
+
+// One watch per start. A failure within the watch window is told to the player once; any
+// failure, early or late, goes to the log. wine is never killed by us: it lives as long as
+// the program it started.
+void watch(QProcess *process, const QString &windowsPath, const QString &hostPath, const QString &logPath,
            std::function<void(const QString &)> onFailure, int watchMs)
 {
     ++g_watches;
     QObject::connect(process, &QObject::destroyed, [] { --g_watches; });
-    auto clock = std::make_shared<QElapsedTimer>();
-    clock->start();
-    auto reported = std::make_shared<bool>(false);
-    auto report = [=](const QString &reason) {
-        if (*reported || clock->elapsed() > watchMs)
+    auto state = std::make_shared<WatchState>();
+    state->clock.start();
+    auto fail = [=](const QString &reason) {
+        if (state->failed)
             return;
-        *reported = true;
+        state->failed = true;
+        const QString message = failureMessage(windowsPath, reason);
+        const qint64 ranMs = state->clock.elapsed();
+        if (ranMs > watchMs) {
+            appendToLog(logPath, message + QStringLiteral(" (after it had run for %1 s)").arg(ranMs / 1000));
+            return;
+        }
+        appendToLog(logPath, message);
         if (onFailure)
-            onFailure(failureMessage(windowsPath, reason));
+            onFailure(message);
     };
+    auto collect = [=] {
+        const QByteArray more = process->readAll();
+        if (state->output.size() < kKeptOutput)
+            state->output += more.left(kKeptOutput - state->output.size());
+    };
+    QObject::connect(process, &QProcess::readyRead, process, collect);
     QObject::connect(process, &QProcess::errorOccurred, process, [=](QProcess::ProcessError error) {
         if (error == QProcess::FailedToStart) {
-            report(QStringLiteral("wine (%1) could not be started: %2").arg(process->program(), process->errorString()));
+            fail(QStringLiteral("wine (%1) could not be started: %2").arg(process->program(), process->errorString()));
             process->deleteLater();
         }
     });
     QObject::connect(process, &QProcess::finished, process, [=](int exitCode, QProcess::ExitStatus status) {
+        collect();
         if (status == QProcess::CrashExit)
-            report(QStringLiteral("wine stopped abnormally (%1)").arg(firstErrorLine(process->readAll())));
-        else if (exitCode != 0)
-            report(wineOutputReason(hostPath, process->readAll(), exitCode));
+            fail(QStringLiteral("wine stopped abnormally (%1)").arg(firstErrorLine(state->output)));
+        else if (exitCode != 0 || saysItDidNotLoad(state->output))
+            fail(wineOutputReason(hostPath, state->output, exitCode));
         process->deleteLater();
     });
 }
@@ -223,8 +288,13 @@ bool commandFor(const QString &windowsPath, Command *command, QString *error)
         QString why;
         if (!findWine(&made.program, &why))
             return fail(why);
-        // start passes the show state on; /min asks for "minimised with the focus".
-        made.arguments = {QStringLiteral("start"), QStringLiteral("/min"), QStringLiteral("/unix"), made.hostPath};
+        why = winekinds::cannotRun(programHead(made.hostPath), winekinds::describe(made.program));
+        if (!why.isEmpty())
+            return fail(why);
+        // start passes the show state on; /min asks for "minimised with the focus". /wait
+        // keeps wine until the program ends, so its own failure and exit code reach the watch.
+        made.arguments = {QStringLiteral("start"), QStringLiteral("/min"), QStringLiteral("/wait"), QStringLiteral("/unix"),
+                          made.hostPath};
         made.viaWine = true;
     } else if (!info.isExecutable()) {
         return fail(QStringLiteral("the file is not executable"));
@@ -237,31 +307,38 @@ bool commandFor(const QString &windowsPath, Command *command, QString *error)
     return true;
 }
 
-QString start(const QString &windowsPath, std::function<void(const QString &message)> onFailure, int watchMs)
+QString start(const QString &windowsPath, std::function<void(const QString &message)> onFailure,
+              const QString &logPath, int watchMs)
 {
     Command command;
     QString error;
-    if (!commandFor(windowsPath, &command, &error))
-        return failureMessage(windowsPath, error);
+    if (!commandFor(windowsPath, &command, &error)) {
+        const QString message = failureMessage(windowsPath, error);
+        appendToLog(logPath, message);
+        return message;
+    }
     if (!command.viaWine) {
         QProcess process;
         process.setProgram(command.program);
         process.setArguments(command.arguments);
         process.setWorkingDirectory(command.workingDirectory);
         process.setStandardInputFile(QProcess::nullDevice());
-        if (!process.startDetached())
-            return failureMessage(windowsPath, process.errorString());
+        if (!process.startDetached()) {
+            const QString message = failureMessage(windowsPath, process.errorString());
+            appendToLog(logPath, message);
+            return message;
+        }
         return {};
     }
-    // wine's start returns once the program runs, or at once with an error; its output is
-    // what tells a player why.
+    // wine's start /wait ends with the program, or at once with an error; its output is what
+    // tells a player why.
     auto *process = new QProcess;
     process->setProgram(command.program);
     process->setArguments(command.arguments);
     process->setWorkingDirectory(command.workingDirectory);
     process->setStandardInputFile(QProcess::nullDevice());
     process->setProcessChannelMode(QProcess::MergedChannels);
-    watch(process, windowsPath, command.hostPath, std::move(onFailure), watchMs);
+    watch(process, windowsPath, command.hostPath, logPath, std::move(onFailure), watchMs);
     process->start();
     return {};
 }

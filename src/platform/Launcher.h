@@ -9,9 +9,12 @@
 
 namespace launcher {
 
-// How long after the start a failure of wine still counts as "it did not start". Wine brings
-// up its server and desktop on a first start, which takes several seconds without a display.
-constexpr int kWatchMs = 45000;
+// How long after the start a failure of the program or of wine is told to the player; a later
+// one goes only to the log. Long enough for wine to bring up its server on a first start.
+constexpr int kWatchMs = 15000;
+
+// The log of programs that could not be started or failed, beside Veldrin in its folder.
+inline QString logFileName() { return QStringLiteral("wine.log"); }
 
 struct Command
 {
@@ -42,13 +45,14 @@ QString firstErrorLine(const QByteArray &output);
 int windowsProgramBits(const QString &hostPath);
 
 // Starts the program at a Windows path with no arguments and does not wait for it. Returns
-// the whole message for the player when it cannot even be started, else an empty text; a
-// Windows program that wine fails to run within watchMs is reported once through onFailure,
-// later on the calling thread's event loop.
+// the whole message for the player when it cannot even be started (a Windows program of a
+// kind this Wine cannot run is not started), else an empty text. A Windows program that fails
+// within watchMs, or whose wine does, is reported once through onFailure, later on the calling
+// thread's event loop. Every failure is added to the log at logPath (a Windows path), when given.
 QString start(const QString &windowsPath, std::function<void(const QString &message)> onFailure = {},
-              int watchMs = kWatchMs);
+              const QString &logPath = QString(), int watchMs = kWatchMs);
 
-// Starts through wine still being watched (their wine has not ended yet).
+// How many starts through wine have not ended yet (their program still runs).
 int watchesRunning();
 
 } // namespace launcher

@@ -209,10 +209,16 @@ void Desk::startProgram(const QString &windowsPath)
 {
     // The desk may be gone by the time wine answers.
     const QPointer<Desk> self(this);
-    const QString refused = launcher::start(windowsPath, [self](const QString &message) {
-        if (self)
-            self->m_prompts.message(message);
-    });
+    const QString log = m_state.settings.ProgramFolder.isEmpty()
+        ? QString()
+        : m_state.settings.ProgramFolder + launcher::logFileName();
+    const QString refused = launcher::start(
+        windowsPath,
+        [self](const QString &message) {
+            if (self)
+                self->m_prompts.message(message);
+        },
+        log);
     if (!refused.isEmpty())
         m_prompts.message(refused);
 }
