@@ -6,13 +6,35 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QIdentityProxyModel>
 #include <QLineEdit>
 #include <QListView>
 #include <QMessageBox>
-#include <QStandardItemModel>
 #include <QUrl>
 
 namespace {
+
+// Where the sidebar keeps each row's folder (Qt's own role number for it).
+constexpr int kSidebarUrlRole = Qt::UserRole + 1;
+
+// The sidebar's rows as Qt names them, with the drive letter put in front of a drive's root.
+class DriveLabels : public QIdentityProxyModel
+{
+public:
+    DriveLabels(QList<dialogpaths::Drive> drives, QObject *parent) : QIdentityProxyModel(parent), m_drives(std::move(drives)) {}
+
+    QVariant data(const QModelIndex &index, int role) const override
+    {
+        const QVariant shown = QIdentityProxyModel::data(index, role);
+        if (role != Qt::DisplayRole)
+            return shown;
+        const QUrl url = QIdentityProxyModel::data(index, kSidebarUrlRole).toUrl();
+        return url.isLocalFile() ? dialogpaths::sidebarLabel(m_drives, url.toLocalFile(), shown.toString()) : shown;
+    }
+
+private:
+    QList<dialogpaths::Drive> m_drives;
+};
 
 // The host's dialog, taught the prefix: typed Windows paths are mapped before it sees them,
 // and (for the program folder) the folder itself is an answer.
@@ -40,19 +62,18 @@ public:
             urls << QUrl::fromLocalFile(drive.hostRoot);
         urls << QUrl::fromLocalFile(QDir::homePath());
         setSidebarUrls(urls);
-        // The sidebar names an entry after its folder ("drive_c", "/"); a player looks for
-        // the letter. The model keeps the URL, so only the shown text changes.
-        if (auto *sidebar = findChild<QListView *>(QStringLiteral("sidebar"))) {
-            if (auto *model = qobject_cast<QStandardItemModel *>(sidebar->model())) {
-                for (int row = 0; row < drives.size() && row < model->rowCount(); ++row) {
-                    const QModelIndex index = model->index(row, 0);
-                    const QString name = index.data(Qt::DisplayRole).toString();
-                    model->setData(index, QStringLiteral("%1: (%2)").arg(drives.at(row).letter).arg(name),
-                                   Qt::DisplayRole);
-                    model->setData(index, drives.at(row).hostRoot, Qt::ToolTipRole);
-                }
-            }
-        }
+        auto *sidebar = findChild<QListView *>(QStringLiteral("sidebar"));
+        if (!sidebar || !sidebar->model())
+            return;
+        // The sidebar's own model renames its rows whenever the file system model reports
+        // news, so labels written into it come and go; a view on top of it keeps them.
+        auto *labels = new DriveLabels(drives, sidebar);
+        labels->setSourceModel(sidebar->model());
+        sidebar->setModel(labels);
+        // A new model brings a new selection model, which the sidebar has not been told of:
+        // moving the current row is what takes the dialog to that folder.
+        QObject::connect(sidebar->selectionModel(), SIGNAL(currentChanged(QModelIndex, QModelIndex)), sidebar,
+                         SLOT(clicked(QModelIndex)), Qt::UniqueConnection);
     }
 
     void accept() override
