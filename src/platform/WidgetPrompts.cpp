@@ -2,15 +2,20 @@
 #include "platform/DialogPaths.h"
 #include "platform/WinPath.h"
 
+#include <QPushButton>
 #include <QApplication>
+#include <QDialogButtonBox>
 #include <QDir>
+#include <QEvent>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QIdentityProxyModel>
 #include <QLineEdit>
 #include <QListView>
 #include <QMessageBox>
+#include <QTimer>
 #include <QUrl>
+#include <functional>
 
 namespace {
 
@@ -36,6 +41,40 @@ private:
     QList<dialogpaths::Drive> m_drives;
 };
 
+// Qt's dialog greys its Open (or Save) button whenever the name field holds no file it knows,
+// which covers the answers it cannot see coming: a typed Windows path, and in a dialog that
+// takes folders, the folder shown with nothing typed. The button is given back for those.
+class AnswerButtonKeeper : public QObject
+{
+public:
+    AnswerButtonKeeper(QPushButton *button, QLineEdit *name, std::function<bool()> canAnswer)
+        : QObject(button), m_button(button), m_canAnswer(std::move(canAnswer))
+    {
+        button->installEventFilter(this);
+        // Qt's own handler of the same edit runs first; a still-disabled button sees no change.
+        connect(name, &QLineEdit::textChanged, this, &AnswerButtonKeeper::recheckSoon);
+        recheck();
+    }
+
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (watched == m_button && event->type() == QEvent::EnabledChange && !m_button->isEnabled())
+            recheckSoon(); // not from inside Qt's own setEnabled call
+        return false;
+    }
+
+private:
+    void recheck()
+    {
+        if (!m_button->isEnabled() && m_canAnswer())
+            m_button->setEnabled(true);
+    }
+    void recheckSoon() { QTimer::singleShot(0, this, [this] { recheck(); }); }
+
+    QPushButton *m_button;
+    std::function<bool()> m_canAnswer;
+};
+
 // The host's dialog, taught the prefix: typed Windows paths are mapped before it sees them,
 // and (for the program folder) the folder itself is an answer.
 class PrefixFileDialog : public QFileDialog
@@ -49,6 +88,16 @@ public:
         const bool save = request.mode == FileRequest::Mode::Save;
         setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
         setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+        auto *buttons = findChild<QDialogButtonBox *>(QStringLiteral("buttonBox"));
+        auto *name = findChild<QLineEdit *>(QStringLiteral("fileNameEdit"));
+        QPushButton *answer = buttons ? buttons->button(save ? QDialogButtonBox::Save : QDialogButtonBox::Open) : nullptr;
+        if (answer && name) {
+            const bool folders = request.acceptFolder;
+            new AnswerButtonKeeper(answer, name, [name, folders] {
+                const QString typed = name->text().trimmed();
+                return dialogpaths::isWindowsPath(typed) || (folders && typed.isEmpty());
+            });
+        }
     }
 
     QString chosen() const { return m_chosen.isEmpty() ? selectedFiles().value(0) : m_chosen; }

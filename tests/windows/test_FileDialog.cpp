@@ -3,7 +3,9 @@
 #include "platform/WidgetPrompts.h"
 #include "support/TestTree.h"
 
+#include <QPushButton>
 #include <QApplication>
+#include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QFileSystemModel>
 #include <QLineEdit>
@@ -37,12 +39,20 @@ std::optional<QString> runDialog(const FileRequest &request, const std::function
     return prompts.chooseFile(request);
 }
 
+// Types the text and presses Open (or Save) as a player would, which needs the button to be
+// enabled for that text.
 void typeAndAccept(QFileDialog *dialog, const QString &text)
 {
     auto *name = dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"));
-    QVERIFY(name);
-    name->setText(text);
-    static_cast<QDialog *>(dialog)->accept(); // virtual: the dialog's own Open/Save
+    auto *buttons = dialog->findChild<QDialogButtonBox *>(QStringLiteral("buttonBox"));
+    QVERIFY(name && buttons);
+    QPushButton *answer = buttons->button(dialog->acceptMode() == QFileDialog::AcceptSave ? QDialogButtonBox::Save
+                                                                                              : QDialogButtonBox::Open);
+    QVERIFY(answer);
+    name->clear();
+    QTest::keyClicks(name, text);
+    QTRY_VERIFY2(answer->isEnabled(), qPrintable(text));
+    QTest::mouseClick(answer, Qt::LeftButton);
 }
 
 } // namespace
