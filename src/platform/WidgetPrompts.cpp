@@ -2,7 +2,6 @@
 #include "platform/DialogPaths.h"
 #include "platform/WinPath.h"
 
-#include <QPushButton>
 #include <QApplication>
 #include <QDialogButtonBox>
 #include <QDir>
@@ -13,6 +12,7 @@
 #include <QLineEdit>
 #include <QListView>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QTimer>
 #include <QUrl>
 #include <functional>

@@ -246,7 +246,9 @@ void placeMenuEntry(const QString &host, const QByteArray &entry, const QString 
     }
     const QByteArray previous = old.open(QIODevice::ReadOnly) ? old.readAll() : QByteArray();
     old.close();
-    if (previous == entry) {
+    // The same program folder is the same prefix, however the prefix was spelled this time.
+    const QString oldFolder = entryValue(previous, "Path");
+    if (previous == entry || oldFolder == escapeValue(programHost)) {
         report.leftAlone << QStringLiteral("menu entry %1").arg(host);
         return;
     }
@@ -256,7 +258,6 @@ void placeMenuEntry(const QString &host, const QByteArray &entry, const QString 
         report.errors << QStringLiteral("could not replace the menu entry %1: %2").arg(host, error);
         return;
     }
-    const QString oldFolder = entryValue(previous, "Path");
     report.done << QStringLiteral("replaced the menu entry %1, which started Veldrin in %2; it now starts it in %3 "
                                   "(the old entry is kept as %4)")
                        .arg(host, oldFolder.isEmpty() ? QStringLiteral("the current folder") : oldFolder, programHost, kept);
@@ -267,8 +268,7 @@ void noteSetup(const QString &configHome, const setuprecord::Record &record, Rep
     if (configHome.isEmpty())
         return;
     const QString file = setuprecord::fileIn(configHome);
-    const setuprecord::Record before = setuprecord::read(configHome);
-    if (before.prefix == record.prefix && before.programFolder == record.programFolder) {
+    if (setuprecord::samePlaces(setuprecord::read(configHome), record)) {
         report.leftAlone << QStringLiteral("note of Veldrin's folder %1").arg(file);
         return;
     }

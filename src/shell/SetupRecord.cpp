@@ -57,6 +57,12 @@ Record read(const QString &configHome)
     return record;
 }
 
+bool samePlaces(const Record &a, const Record &b)
+{
+    return a.isValid() && b.isValid() && samePlace(a.prefix) == samePlace(b.prefix)
+        && samePlace(a.programFolder) == samePlace(b.programFolder);
+}
+
 Record startInstead(const QString &currentFolder, const Record &note, const QString &winePrefix)
 {
     if (!note.isValid() || holdsOptionsFile(currentFolder) || !holdsOptionsFile(note.programFolder))

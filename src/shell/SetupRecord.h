@@ -22,6 +22,9 @@ bool write(const QString &configHome, const Record &record, QString *error);
 // The note, or an invalid record when there is none or it cannot be read.
 Record read(const QString &configHome);
 
+// Whether two notes name the same prefix and folder, links resolved.
+bool samePlaces(const Record &a, const Record &b);
+
 // Where a start in `currentFolder` should look for its options file instead, given the note
 // and the WINEPREFIX in force (empty when unset): an invalid record when the current folder
 // holds an options file itself, when there is no usable note, or when WINEPREFIX names

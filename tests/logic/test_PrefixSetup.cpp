@@ -120,6 +120,11 @@ private slots:
         QVERIFY(prefixsetup::run(request(first)).ok());
         const QString entry = QStringLiteral("data/applications/") + prefixsetup::desktopFileName();
         const QByteArray firstEntry = read(entry);
+        // The same prefix through a link is no second prefix: entry and note stay.
+        QVERIFY(QFile::link(first, at(QStringLiteral("one/link"))));
+        const prefixsetup::Report again = prefixsetup::run(request(at(QStringLiteral("one/link"))));
+        QVERIFY2(again.ok() && again.done.isEmpty(), qPrintable(prefixsetup::describe(again)));
+        QCOMPARE(read(entry), firstEntry);
         const prefixsetup::Report report = prefixsetup::run(request(second));
         QVERIFY(report.ok());
         const QString told = prefixsetup::describe(report);

@@ -3,13 +3,13 @@
 #include "platform/WidgetPrompts.h"
 #include "support/TestTree.h"
 
-#include <QPushButton>
 #include <QApplication>
 #include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QFileSystemModel>
 #include <QLineEdit>
 #include <QListView>
+#include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
