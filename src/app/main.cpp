@@ -38,7 +38,8 @@ void describe(QCommandLineParser &parser)
                       QStringLiteral("dir")});
     parser.addOption({QStringLiteral("setup"),
                       QStringLiteral("Set Veldrin up in a Wine prefix: find the game, create C:\\Veldrin\\ with its backup "
-                                     "folders, a first options file and a menu entry. Adds only, never replaces.")});
+                                     "folders, a first options file and a menu entry, and note that folder for starts from elsewhere. "
+                                     "Existing files are kept; the menu entry follows the prefix set up last.")});
     parser.addOption({QStringLiteral("prefix"),
                       QStringLiteral("The Wine prefix for --setup (default: WINEPREFIX, else ~/.wine)."),
                       QStringLiteral("dir")});
