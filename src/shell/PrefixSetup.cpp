@@ -244,7 +244,11 @@ void placeMenuEntry(const QString &host, const QByteArray &entry, const QString 
         addFile(host, QStringLiteral("menu entry"), entry, false, report);
         return;
     }
-    const QByteArray previous = old.open(QIODevice::ReadOnly) ? old.readAll() : QByteArray();
+    if (!old.open(QIODevice::ReadOnly)) {
+        report.errors << QStringLiteral("could not read the menu entry %1: %2").arg(host, old.errorString());
+        return;
+    }
+    const QByteArray previous = old.readAll();
     old.close();
     // The same program folder is the same prefix, however the prefix was spelled this time.
     const QString oldFolder = entryValue(previous, "Path");
