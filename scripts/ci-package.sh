@@ -2,7 +2,8 @@
 # What a packager ships, checked with the real tools: installs a build into a staging folder,
 # validates the desktop entry, AppStream data, MIME type and manual pages, runs the installed
 # programs from there (the browser plugin must load from the installed place), then builds the
-# Debian package, installs it with apt, runs it and removes it again.
+# Debian package, checks its description, installs it with apt (which must leave the default
+# program for plain text alone), runs it and removes it again.
 # Usage: scripts/ci-package.sh [BUILD_DIR]   (default: build)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -36,6 +37,9 @@ echo "== desktop entry, AppStream data, MIME type, manual pages"
 desktop-file-validate "$root/share/applications/$app_id.desktop"
 appstreamcli validate --no-net "$root/share/metainfo/$app_id.metainfo.xml"
 grep -q '^Exec=veldrin %F$' "$root/share/applications/$app_id.desktop" || fail "desktop entry: Exec is not 'veldrin %F'"
+# Any other type listed here can make Veldrin the default program for it (plain text, pictures).
+grep -qx 'MimeType=application/x-veldrin-brx;' "$root/share/applications/$app_id.desktop" \
+  || fail "desktop entry: MimeType must name application/x-veldrin-brx alone"
 # The MIME database compiler is the judge of the type definition; the result must map *.brx.
 XDG_DATA_DIRS="$root/share" update-mime-database "$root/share/mime"
 grep -q 'application/x-veldrin-brx:\*\.brx' "$root/share/mime/globs" || fail "*.brx is not mapped to its type"
@@ -50,6 +54,9 @@ echo "== installed programs, run from the staging folder"
 loaded=$(env -u VELDRIN_WEBVIEW_PLUGIN "$root/bin/veldrin" --check-web-plugin) || fail "the web view plugin does not load"
 [ "$loaded" = "$(readlink -f "$plugin")" ] || fail "the web view plugin loaded from $loaded, not from the install ($plugin)"
 echo "web view plugin: $loaded"
+# Asked on a machine without a display, the answer must come from the exit status, not an abort.
+env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM -u VELDRIN_WEBVIEW_PLUGIN "$root/bin/veldrin" --check-web-plugin >/dev/null \
+  || fail "--check-web-plugin fails without a display"
 
 echo "== Debian package"
 rm -f "$build"/veldrin_*.deb
@@ -57,6 +64,13 @@ rm -f "$build"/veldrin_*.deb
 deb=$(ls "$build"/veldrin_*.deb)
 dpkg-deb --field "$deb" Package Version Depends
 dpkg-deb --field "$deb" Depends | grep -q 'libqt6widgets6' || fail "the package does not depend on Qt's widgets"
+# Continuation lines of the description start with one space; anything else is a build slip.
+description=$(dpkg-deb --field "$deb" Description)
+printf '%s\n' "$description"
+if printf '%s\n' "$description" | tail -n +2 | grep -qv '^ [^ ;]'; then
+  fail "the package description has a malformed continuation line"
+fi
+text_default_before=$(xdg-mime query default text/plain 2>/dev/null || true)
 DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq "$deb" >/dev/null
 trap 'DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get remove -y -qq veldrin >/dev/null || true; rm -rf "$stage"' EXIT
 [ "$(command -v veldrin)" = /usr/bin/veldrin ] || fail "the package did not put veldrin in /usr/bin"
@@ -64,6 +78,9 @@ trap 'DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get remove -y -qq veld
 loaded=$(env -u VELDRIN_WEBVIEW_PLUGIN /usr/bin/veldrin --check-web-plugin) || fail "the packaged web view plugin does not load"
 case "$loaded" in /usr/lib/*) ;; *) fail "the packaged veldrin loaded its plugin from $loaded" ;; esac
 /usr/bin/veldrin-brx --version
+text_default_after=$(xdg-mime query default text/plain 2>/dev/null || true)
+[ "$text_default_after" = "$text_default_before" ] \
+  || fail "installing the package changed the default for text/plain: '$text_default_before' -> '$text_default_after'"
 DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get remove -y -qq veldrin >/dev/null
 trap 'rm -rf "$stage"' EXIT
 [ ! -e /usr/bin/veldrin ] || fail "apt-get remove left /usr/bin/veldrin behind"

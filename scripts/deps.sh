@@ -10,6 +10,8 @@ packages+=(wine wine64 gcc-mingw-w64-x86-64)
 packages+=(gcc-mingw-w64-i686)
 # Checking and building what a packager ships: desktop entry, AppStream data, the .deb.
 packages+=(desktop-file-utils appstream dpkg-dev file)
+# The default-program check after installing the .deb.
+packages+=(xdg-utils)
 missing=()
 for p in "${packages[@]}"; do
   dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")

@@ -5,6 +5,7 @@
 #include "app/SampleSetup.h"
 #include "shell/OpenRequest.h"
 #include "shell/PrefixSetup.h"
+#include "shell/SetupRecord.h"
 #include "shell/SingleInstance.h"
 #include "shell/frmMDI.h"
 #include "web/WebPaneLoader.h"
@@ -12,6 +13,7 @@
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QStandardPaths>
 #include <QTimer>
@@ -36,7 +38,8 @@ void describe(QCommandLineParser &parser)
                       QStringLiteral("dir")});
     parser.addOption({QStringLiteral("setup"),
                       QStringLiteral("Set Veldrin up in a Wine prefix: find the game, create C:\\Veldrin\\ with its backup "
-                                     "folders, a first options file and a menu entry. Adds only, never replaces.")});
+                                     "folders, a first options file and a menu entry, and note that folder for starts from elsewhere. "
+                                     "Existing files are kept; the menu entry follows the prefix set up last.")});
     parser.addOption({QStringLiteral("prefix"),
                       QStringLiteral("The Wine prefix for --setup (default: WINEPREFIX, else ~/.wine)."),
                       QStringLiteral("dir")});
@@ -85,6 +88,7 @@ int runPrefixSetup(const QCommandLineParser &parser)
     request.prefix = parser.isSet(QStringLiteral("prefix")) ? parser.value(QStringLiteral("prefix")) : prefixsetup::defaultPrefix();
     request.program = QCoreApplication::applicationFilePath();
     request.dataHome = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
+    request.configHome = QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation);
     const prefixsetup::Report report = prefixsetup::run(request);
     std::fputs(qPrintable(prefixsetup::describe(report)), report.ok() ? stdout : stderr);
     return report.ok() ? 0 : 1;
@@ -101,6 +105,37 @@ int runSampleSetup(const QString &dir)
     std::printf("Start Veldrin on it with:\n  cd '%s/drive_c/Veldrin' && WINEPREFIX='%s' '%s'\n", qPrintable(root),
                 qPrintable(root), qPrintable(QCoreApplication::applicationFilePath()));
     return result.ok() ? 0 : 1;
+}
+
+// The options file is read from the current folder; a start from the system menu or a file
+// manager lands wherever the desktop likes, so go to the folder --setup made instead.
+void goToSetUpFolder()
+{
+    const setuprecord::Record note = setuprecord::read(QStandardPaths::writableLocation(QStandardPaths::AppConfigLocation));
+    const setuprecord::Record place =
+        setuprecord::startInstead(QDir::currentPath(), note, qEnvironmentVariable("WINEPREFIX"));
+    if (!place.isValid())
+        return;
+    qputenv("WINEPREFIX", QFile::encodeName(place.prefix));
+    QDir::setCurrent(place.programFolder);
+}
+
+// Asking whether the plugin loads needs no window; without a display the window system
+// would abort the program before it is asked.
+void windowSystemForCheck(int argc, char **argv)
+{
+#ifdef Q_OS_UNIX
+    bool check = false;
+    for (int i = 1; i < argc; ++i)
+        check = check || QByteArray(argv[i]) == "--check-web-plugin";
+    if (check && qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")
+        && qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+#else
+    // Windows always has its window system.
+    Q_UNUSED(argc);
+    Q_UNUSED(argv);
+#endif
 }
 
 } // namespace
@@ -128,6 +163,7 @@ int main(int argc, char **argv)
         qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
 #endif
 
+    windowSystemForCheck(argc, argv);
     QApplication app(argc, argv);
     setIdentity();
     QApplication::setWindowIcon(artwork::programIcon());
@@ -141,6 +177,7 @@ int main(int argc, char **argv)
     QStringList files;
     for (const QString &argument : parser.positionalArguments())
         files << openrequest::hostPathOfArgument(argument, QDir::currentPath());
+    goToSetUpFolder();
     const QString instanceName = singleinstance::serverName(QDir::currentPath());
     if (!files.isEmpty() && singleinstance::handOver(instanceName, files))
         return 0;

@@ -22,6 +22,16 @@ QList<Drive> drives()
     return found;
 }
 
+QString sidebarLabel(const QList<Drive> &drives, const QString &hostFolder, const QString &name)
+{
+    const QString folder = QDir::cleanPath(hostFolder);
+    for (const Drive &drive : drives) {
+        if (drive.hostRoot == folder)
+            return QStringLiteral("%1: (%2)").arg(drive.letter).arg(name);
+    }
+    return name;
+}
+
 bool isWindowsPath(const QString &text)
 {
     if (text.size() < 2 || text.at(1) != QLatin1Char(':'))

@@ -16,6 +16,10 @@ struct Drive
 // The drives that lead somewhere on this host, in letter order.
 QList<Drive> drives();
 
+// What the sidebar shows for a host folder named `name` there: "C: (drive_c)" for a drive's
+// root, `name` itself for any other folder.
+QString sidebarLabel(const QList<Drive> &drives, const QString &hostFolder, const QString &name);
+
 // "C:\Maps\Island.txt", "d:/x", "C:" and "C:\": a drive letter and a colon, then a separator
 // or nothing. Anything else is left to the dialog as a host name.
 bool isWindowsPath(const QString &text);

@@ -3,16 +3,77 @@
 #include "platform/WinPath.h"
 
 #include <QApplication>
+#include <QDialogButtonBox>
 #include <QDir>
+#include <QEvent>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QIdentityProxyModel>
 #include <QLineEdit>
 #include <QListView>
 #include <QMessageBox>
-#include <QStandardItemModel>
+#include <QPushButton>
+#include <QTimer>
 #include <QUrl>
+#include <functional>
 
 namespace {
+
+// Where the sidebar keeps each row's folder (Qt's own role number for it).
+constexpr int kSidebarUrlRole = Qt::UserRole + 1;
+
+// The sidebar's rows as Qt names them, with the drive letter put in front of a drive's root.
+class DriveLabels : public QIdentityProxyModel
+{
+public:
+    DriveLabels(QList<dialogpaths::Drive> drives, QObject *parent) : QIdentityProxyModel(parent), m_drives(std::move(drives)) {}
+
+    QVariant data(const QModelIndex &index, int role) const override
+    {
+        const QVariant shown = QIdentityProxyModel::data(index, role);
+        if (role != Qt::DisplayRole)
+            return shown;
+        const QUrl url = QIdentityProxyModel::data(index, kSidebarUrlRole).toUrl();
+        return url.isLocalFile() ? dialogpaths::sidebarLabel(m_drives, url.toLocalFile(), shown.toString()) : shown;
+    }
+
+private:
+    QList<dialogpaths::Drive> m_drives;
+};
+
+// Qt's dialog greys its Open (or Save) button whenever the name field holds no file it knows,
+// which covers the answers it cannot see coming: a typed Windows path, and in a dialog that
+// takes folders, the folder shown with nothing typed. The button is given back for those.
+class AnswerButtonKeeper : public QObject
+{
+public:
+    AnswerButtonKeeper(QPushButton *button, QLineEdit *name, std::function<bool()> canAnswer)
+        : QObject(button), m_button(button), m_canAnswer(std::move(canAnswer))
+    {
+        button->installEventFilter(this);
+        // Qt's own handler of the same edit runs first; a still-disabled button sees no change.
+        connect(name, &QLineEdit::textChanged, this, &AnswerButtonKeeper::recheckSoon);
+        recheck();
+    }
+
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (watched == m_button && event->type() == QEvent::EnabledChange && !m_button->isEnabled())
+            recheckSoon(); // not from inside Qt's own setEnabled call
+        return false;
+    }
+
+private:
+    void recheck()
+    {
+        if (!m_button->isEnabled() && m_canAnswer())
+            m_button->setEnabled(true);
+    }
+    void recheckSoon() { QTimer::singleShot(0, this, [this] { recheck(); }); }
+
+    QPushButton *m_button;
+    std::function<bool()> m_canAnswer;
+};
 
 // The host's dialog, taught the prefix: typed Windows paths are mapped before it sees them,
 // and (for the program folder) the folder itself is an answer.
@@ -27,6 +88,16 @@ public:
         const bool save = request.mode == FileRequest::Mode::Save;
         setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
         setFileMode(save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
+        auto *buttons = findChild<QDialogButtonBox *>(QStringLiteral("buttonBox"));
+        auto *name = findChild<QLineEdit *>(QStringLiteral("fileNameEdit"));
+        QPushButton *answer = buttons ? buttons->button(save ? QDialogButtonBox::Save : QDialogButtonBox::Open) : nullptr;
+        if (answer && name) {
+            const bool folders = request.acceptFolder;
+            new AnswerButtonKeeper(answer, name, [name, folders] {
+                const QString typed = name->text().trimmed();
+                return dialogpaths::isWindowsPath(typed) || (folders && typed.isEmpty());
+            });
+        }
     }
 
     QString chosen() const { return m_chosen.isEmpty() ? selectedFiles().value(0) : m_chosen; }
@@ -40,19 +111,18 @@ public:
             urls << QUrl::fromLocalFile(drive.hostRoot);
         urls << QUrl::fromLocalFile(QDir::homePath());
         setSidebarUrls(urls);
-        // The sidebar names an entry after its folder ("drive_c", "/"); a player looks for
-        // the letter. The model keeps the URL, so only the shown text changes.
-        if (auto *sidebar = findChild<QListView *>(QStringLiteral("sidebar"))) {
-            if (auto *model = qobject_cast<QStandardItemModel *>(sidebar->model())) {
-                for (int row = 0; row < drives.size() && row < model->rowCount(); ++row) {
-                    const QModelIndex index = model->index(row, 0);
-                    const QString name = index.data(Qt::DisplayRole).toString();
-                    model->setData(index, QStringLiteral("%1: (%2)").arg(drives.at(row).letter).arg(name),
-                                   Qt::DisplayRole);
-                    model->setData(index, drives.at(row).hostRoot, Qt::ToolTipRole);
-                }
-            }
-        }
+        auto *sidebar = findChild<QListView *>(QStringLiteral("sidebar"));
+        if (!sidebar || !sidebar->model())
+            return;
+        // The sidebar's own model renames its rows whenever the file system model reports
+        // news, so labels written into it come and go; a view on top of it keeps them.
+        auto *labels = new DriveLabels(drives, sidebar);
+        labels->setSourceModel(sidebar->model());
+        sidebar->setModel(labels);
+        // A new model brings a new selection model, which the sidebar has not been told of:
+        // moving the current row is what takes the dialog to that folder.
+        QObject::connect(sidebar->selectionModel(), SIGNAL(currentChanged(QModelIndex, QModelIndex)), sidebar,
+                         SLOT(clicked(QModelIndex)), Qt::UniqueConnection);
     }
 
     void accept() override

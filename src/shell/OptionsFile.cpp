@@ -110,8 +110,10 @@ namespace {
 // The cuts are the lengths of "runblack.exe" and "Veldrin.exe": counted, never searched for.
 const BrowseRule kRules[] = {
     {"Command1", "txtRunBlack", "Black and White (runblack.exe)|runblack.exe", 12, false},
-    // On Linux there is no Veldrin.exe to point at: the folder itself is an answer too.
-    {"Command3", "txtManagerLocation", "Veldrin (Veldrin.exe)|Veldrin.exe", 11, true},
+    // On Linux there is no Veldrin.exe to point at: the folder itself is an answer too. The
+    // cut is for Veldrin.exe only: the dialog, shared with the game's button, may still hold
+    // runblack.exe's path after a cancel, and cut by 11 that names no folder at all.
+    {"Command3", "txtManagerLocation", "Veldrin (Veldrin.exe)|Veldrin.exe", 11, true, "Veldrin.exe"},
     {"Command2", "txtMapCreator", "exeFiles (*.exe)|*.exe", 0, false},
     {"Command4", "txtLandscapeCreator", "exe Files (*.exe)|*.exe", 0, false},
     {"Command5", "txtTattooCreator", "exe Files (*.exe)|*.exe", 0, false},
@@ -138,6 +140,8 @@ QString browsedField(const BrowseRule &rule, const QString &chosen, bool chosenI
 {
     if (rule.acceptsFolder && chosenIsFolder && !chosen.isEmpty())
         return chosen.endsWith(QLatin1Char('\\')) ? chosen : chosen + QLatin1Char('\\');
+    if (rule.cutOnly && !chosen.endsWith(QLatin1String(rule.cutOnly), Qt::CaseInsensitive))
+        return chosen;
     return cutTail(chosen, rule.cut);
 }
 

@@ -61,6 +61,9 @@ struct BrowseRule
     const char *filter;
     int cut; // characters removed from the end of the chosen path
     bool acceptsFolder; // a chosen folder is taken whole, with a trailing backslash
+    // When set, the cut applies only to a path ending in this name (any case); any other
+    // path is taken whole.
+    const char *cutOnly = nullptr;
 };
 const BrowseRule *browseRules(int *count);
 const BrowseRule *browseRuleFor(const QString &button);

@@ -1,8 +1,10 @@
 #include "shell/PrefixSetup.h"
 
 #include "platform/FileIO.h"
+#include "platform/HostFiles.h"
 #include "platform/WinPath.h"
 #include "shell/OptionsFile.h"
+#include "shell/SetupRecord.h"
 
 #include <QDir>
 #include <QDirIterator>
@@ -204,6 +206,85 @@ QString execArgument(const QString &arg)
     return QLatin1Char('"') + quoted + QLatin1Char('"');
 }
 
+// A kept options file is the player's, but a game folder it names that is not there makes
+// every install fail; better to hear it now than from the first one.
+void checkKeptGameFolder(const QString &optionsWin, Report &report)
+{
+    const auto text = fileio::loadText(optionsWin);
+    const QString game = text ? optionsfile::splitLines(*text).value(0) : QString();
+    if (game.trimmed().isEmpty()) {
+        report.problems << QStringLiteral("the kept options file %1 names no game folder; set it in Tools, Options.")
+                               .arg(optionsWin);
+    } else if (!QFileInfo(winpath::toHost(game)).isDir()) {
+        report.problems << QStringLiteral("the game folder %1 in the kept options file %2 does not exist (%3); "
+                                          "set it in Tools, Options.")
+                               .arg(game, optionsWin, winpath::toHost(game));
+    }
+}
+
+QString entryValue(const QByteArray &entry, const QByteArray &key)
+{
+    for (const QByteArray &line : entry.split('\n')) {
+        if (line.startsWith(key + '='))
+            return QString::fromUtf8(line.mid(key.size() + 1)).trimmed();
+    }
+    return {};
+}
+
+// One menu entry per user: a set-up of another prefix takes it over, or the menu would keep
+// starting Veldrin on the old one. The entry it replaces is kept beside it.
+void placeMenuEntry(const QString &host, const QByteArray &entry, const QString &programHost, Report &report)
+{
+    QFile old(host);
+    if (!old.exists() && !old.symLinkTarget().isEmpty()) {
+        report.errors << QStringLiteral("could not write the menu entry %1: it is a broken link").arg(host);
+        return;
+    }
+    if (!old.exists()) {
+        addFile(host, QStringLiteral("menu entry"), entry, false, report);
+        return;
+    }
+    if (!old.open(QIODevice::ReadOnly)) {
+        report.errors << QStringLiteral("could not read the menu entry %1: %2").arg(host, old.errorString());
+        return;
+    }
+    const QByteArray previous = old.readAll();
+    old.close();
+    // The same program folder is the same prefix, however the prefix was spelled this time.
+    const QString oldFolder = entryValue(previous, "Path");
+    if (previous == entry || oldFolder == escapeValue(programHost)) {
+        report.leftAlone << QStringLiteral("menu entry %1").arg(host);
+        return;
+    }
+    QString error;
+    const QString kept = host + QLatin1String(".bak");
+    if (!hostfs::writeFile(kept, previous, QByteArray(), &error) || !hostfs::writeFile(host, entry, QByteArray(), &error)) {
+        report.errors << QStringLiteral("could not replace the menu entry %1: %2").arg(host, error);
+        return;
+    }
+    report.done << QStringLiteral("replaced the menu entry %1, which started Veldrin in %2; it now starts it in %3 "
+                                  "(the old entry is kept as %4)")
+                       .arg(host, oldFolder.isEmpty() ? QStringLiteral("the current folder") : oldFolder, programHost, kept);
+}
+
+void noteSetup(const QString &configHome, const setuprecord::Record &record, Report &report)
+{
+    if (configHome.isEmpty())
+        return;
+    const QString file = setuprecord::fileIn(configHome);
+    if (setuprecord::samePlaces(setuprecord::read(configHome), record)) {
+        report.leftAlone << QStringLiteral("note of Veldrin's folder %1").arg(file);
+        return;
+    }
+    QString error;
+    if (!setuprecord::write(configHome, record, &error)) {
+        report.errors << QStringLiteral("could not write %1: %2").arg(file, error);
+        return;
+    }
+    report.done << QStringLiteral("noted %1 in %2: Veldrin started from the system menu or a file manager opens there")
+                       .arg(record.programFolder, file);
+}
+
 } // namespace
 
 QString defaultPrefix()
@@ -235,7 +316,8 @@ QStringList findGame(const QString &prefix, int depth)
         walk.skip.insert(QLatin1String(path));
     walk.skip.insert(winpath::realHostPath(prefix));
     for (int i = 0; i < roots.size(); ++i) {
-        if (roots.at(i).isEmpty())
+        // Walking the whole host takes minutes and finds copies that are not the player's.
+        if (roots.at(i).isEmpty() || roots.at(i) == QLatin1String("/"))
             continue;
         // Each drive's walk leaves the other drives' roots to their own walks.
         QSet<QString> skip = walk.skip;
@@ -265,7 +347,7 @@ QString desktopEntry(const QString &programFolderHost, const QString &program, c
                           "Icon=veldrin\n"
                           "Terminal=false\n"
                           "Categories=Game;\n"
-                          "MimeType=application/x-veldrin-brx;text/plain;image/bmp;\n"
+                          "MimeType=application/x-veldrin-brx;\n"
                           "StartupWMClass=veldrin\n")
         .arg(escapeValue(command), escapeValue(programFolderHost));
 }
@@ -314,6 +396,7 @@ Report run(const Request &request)
     const QString optionsHost = winpath::toHost(optionsWin);
     if (QFileInfo::exists(optionsHost)) {
         report.leftAlone << QStringLiteral("options file %1 (%2)").arg(optionsWin, optionsHost);
+        checkKeptGameFolder(optionsWin, report);
     } else {
         Settings fields;
         fields.GameFolder = report.gameFolder;
@@ -335,8 +418,9 @@ Report run(const Request &request)
     while (named.size() > 1 && named.endsWith(QLatin1Char('/')))
         named.chop(1);
     const bool usual = prefix == winpath::realHostPath(QDir::homePath() + QLatin1String("/.wine"));
-    addFile(applications + QLatin1Char('/') + desktopFileName(), QStringLiteral("menu entry"),
-            desktopEntry(programHost, request.program, usual ? QString() : named).toUtf8(), false, report);
+    placeMenuEntry(applications + QLatin1Char('/') + desktopFileName(),
+                   desktopEntry(programHost, request.program, usual ? QString() : named).toUtf8(), programHost, report);
+    noteSetup(request.configHome, {named, programHost}, report);
     return report;
 }
 
@@ -351,7 +435,9 @@ QString describe(const Report &report)
         text += QLatin1String("Left alone (already there): ") + line + QLatin1Char('\n');
     for (const QString &line : report.errors)
         text += QLatin1String("Error: ") + line + QLatin1Char('\n');
-    if (report.done.isEmpty() && report.ok())
+    for (const QString &line : report.problems)
+        text += QLatin1String("Check: ") + line + QLatin1Char('\n');
+    if (report.done.isEmpty() && report.problems.isEmpty() && report.ok())
         text += QLatin1String("Nothing to do: everything was in place.\n");
     return text;
 }

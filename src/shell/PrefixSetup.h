@@ -1,8 +1,9 @@
 #pragma once
 // The one command a player with the game under Wine runs once: it finds the game in the
 // prefix, makes the program folder C:\Veldrin\ with its backup folders and help, writes a
-// first options file and a menu entry that starts Veldrin in that folder. It only ever adds:
-// whatever is there already is left alone, so running it again changes nothing.
+// first options file and a menu entry that starts Veldrin in that folder, and notes that folder
+// for the user. It adds what is missing and leaves the player's files alone; only the menu
+// entry and the note follow the prefix set up last, so running it again changes nothing.
 #include <QString>
 #include <QStringList>
 
@@ -13,6 +14,7 @@ struct Request
     QString prefix;        // host folder of the Wine prefix
     QString program;       // the veldrin executable the menu entry starts
     QString dataHome;      // XDG data folder that receives applications/<id>.desktop
+    QString configHome;    // per-user configuration folder that receives the set-up note
     int walkDepth = 6;     // folder levels searched below each drive's root
 };
 
@@ -21,6 +23,7 @@ struct Report
     QStringList done;      // what was created, one line each
     QStringList leftAlone; // what was there already
     QStringList notes;     // what was found, and what the player should do next
+    QStringList problems;  // what is in place but will not work as it is
     QStringList errors;
     QString gameFolder;    // Windows path with a trailing backslash, empty when not found
     bool ok() const { return errors.isEmpty(); }
@@ -33,7 +36,8 @@ QString defaultPrefix();
 QString desktopFileName();
 
 // Every runblack.exe (any case) on the prefix's drives as Windows paths, the usual install
-// folders first, then a walk of each drive down to `depth` folder levels.
+// folders first, then a walk of each drive down to `depth` folder levels. A drive that is the
+// whole host (Z:) is not walked.
 QStringList findGame(const QString &prefix, int depth = 6);
 
 // The menu entry for a program folder (host path) and the program to start. A prefix other

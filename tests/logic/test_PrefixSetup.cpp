@@ -1,4 +1,5 @@
 #include "shell/PrefixSetup.h"
+#include "shell/SetupRecord.h"
 
 #include <QDir>
 #include <QFile>
@@ -45,6 +46,7 @@ class test_PrefixSetup : public QObject
         r.prefix = prefix;
         r.program = QStringLiteral("/opt/my games/veldrin");
         r.dataHome = at(QStringLiteral("data"));
+        r.configHome = at(QStringLiteral("config/Veldrin"));
         return r;
     }
 
@@ -61,6 +63,10 @@ private slots:
                  (QStringList{QStringLiteral("C:\\Program Files\\Lionhead Studios Ltd\\Black & White\\runblack.exe"),
                               QStringLiteral("C:\\Games\\BW\\RUNBLACK.exe"),
                               QStringLiteral("D:\\1\\2\\3\\4\\5\\runblack.exe")}));
+        // Z:, the whole host, is not walked: a copy outside the drives stays unseen.
+        write(QStringLiteral("loose/runblack.exe"));
+        QVERIFY(QFile::link(QStringLiteral("/"), prefix + QStringLiteral("/dosdevices/z:")));
+        QCOMPARE(prefixsetup::findGame(prefix, 32).size(), 4);
         QCOMPARE(prefixsetup::findGame(prefix, 2), (QStringList{QStringLiteral(
                                                         "C:\\Program Files\\Lionhead Studios Ltd\\Black & White\\runblack.exe"),
                                                     QStringLiteral("C:\\Games\\BW\\RUNBLACK.exe")}));
@@ -88,11 +94,71 @@ private slots:
         QVERIFY2(entry.contains("\nExec=env WINEPREFIX=" + prefix.toUtf8() + " \"/opt/my games/veldrin\" %F\n"), entry.constData());
         QVERIFY(entry.contains("\nPath=" + QFileInfo(at(QStringLiteral("add/c/veldrin"))).canonicalFilePath().toUtf8() + '\n'));
 
-        write(QStringLiteral("add/c/veldrin/options.txt"), "mine\r\n");
+        // The folder is noted for starts from the system menu.
+        const setuprecord::Record note = setuprecord::read(request(prefix).configHome);
+        QCOMPARE(note.programFolder, QFileInfo(at(QStringLiteral("add/c/veldrin"))).canonicalFilePath());
+        QCOMPARE(note.prefix, prefix);
+
+        write(QStringLiteral("add/c/veldrin/options.txt"), "C:\\Games\\BW\\\r\nmine\r\n");
         report = prefixsetup::run(request(prefix));
         QVERIFY(report.ok() && report.done.isEmpty());
         QVERIFY(prefixsetup::describe(report).contains(QLatin1String("Nothing to do")));
-        QCOMPARE(read(QStringLiteral("add/c/veldrin/options.txt")), QByteArray("mine\r\n"));
+        QCOMPARE(read(QStringLiteral("add/c/veldrin/options.txt")), QByteArray("C:\\Games\\BW\\\r\nmine\r\n"));
+
+        // A kept options file whose game folder is gone is kept, and the player is told.
+        write(QStringLiteral("add/c/veldrin/options.txt"), "C:\\Gone\\\r\nmine\r\n");
+        const QString told = prefixsetup::describe(prefixsetup::run(request(prefix)));
+        QVERIFY2(told.contains(QLatin1String("Check: the game folder C:\\Gone\\")) && !told.contains(QLatin1String("Nothing to do")),
+                 qPrintable(told));
+        QCOMPARE(read(QStringLiteral("add/c/veldrin/options.txt")), QByteArray("C:\\Gone\\\r\nmine\r\n"));
+    }
+
+    void aSecondPrefixTakesOverTheMenuEntryAndTheNote()
+    {
+        const QString first = makePrefix(QStringLiteral("one"));
+        const QString second = makePrefix(QStringLiteral("two"));
+        QVERIFY(prefixsetup::run(request(first)).ok());
+        const QString entry = QStringLiteral("data/applications/") + prefixsetup::desktopFileName();
+        const QByteArray firstEntry = read(entry);
+        // The same prefix through a link is no second prefix: entry and note stay.
+        QVERIFY(QFile::link(first, at(QStringLiteral("one/link"))));
+        const prefixsetup::Report again = prefixsetup::run(request(at(QStringLiteral("one/link"))));
+        QVERIFY2(again.ok() && again.done.isEmpty(), qPrintable(prefixsetup::describe(again)));
+        QCOMPARE(read(entry), firstEntry);
+        const prefixsetup::Report report = prefixsetup::run(request(second));
+        QVERIFY(report.ok());
+        const QString told = prefixsetup::describe(report);
+        const QString secondFolder = QFileInfo(at(QStringLiteral("two/c/Veldrin"))).canonicalFilePath();
+        QVERIFY2(told.contains(QLatin1String("Done: replaced the menu entry")) && told.contains(secondFolder), qPrintable(told));
+        QVERIFY(read(entry).contains("\nPath=" + secondFolder.toUtf8() + '\n'));
+        QCOMPARE(read(entry + QStringLiteral(".bak")), firstEntry);
+        QCOMPARE(setuprecord::read(request(second).configHome).programFolder, secondFolder);
+        // The entry opens packages only: plain text and pictures keep their own programs.
+        QVERIFY(read(entry).contains("\nMimeType=application/x-veldrin-brx;\n"));
+    }
+
+    void aStartOutsideTheProgramFolderGoesToTheNotedOne()
+    {
+        const QString prefix = makePrefix(QStringLiteral("start"));
+        const QString folder = at(QStringLiteral("start/c/Veldrin"));
+        const QString elsewhere = at(QStringLiteral("start/home"));
+        QDir().mkpath(elsewhere);
+        QVERIFY(prefixsetup::run(request(prefix)).ok());
+        const setuprecord::Record note = setuprecord::read(request(prefix).configHome);
+        QCOMPARE(setuprecord::startInstead(elsewhere, note, QString()).programFolder, note.programFolder);
+        // The same prefix by another name is still that prefix.
+        const QString link = at(QStringLiteral("start/link"));
+        QVERIFY(QFile::link(prefix, link));
+        QVERIFY(setuprecord::startInstead(elsewhere, note, link).isValid());
+        // A folder with its own options file, another prefix chosen on purpose, or a noted
+        // folder that lost its options file: the start stays where it is.
+        write(QStringLiteral("start/home/OPTIONS.TXT"), "\r\n");
+        QVERIFY(!setuprecord::startInstead(elsewhere, note, QString()).isValid());
+        QVERIFY(!setuprecord::startInstead(folder, note, at(QStringLiteral("one/prefix"))).isValid());
+        QFile::remove(at(QStringLiteral("start/home/OPTIONS.TXT")));
+        QVERIFY(QFile::remove(folder + QStringLiteral("/options.txt")));
+        QVERIFY(!setuprecord::startInstead(elsewhere, note, QString()).isValid());
+        QVERIFY(!setuprecord::startInstead(elsewhere, setuprecord::read(at(QStringLiteral("nowhere"))), QString()).isValid());
     }
 
     void withoutTheGameItSaysWhereToSetIt()

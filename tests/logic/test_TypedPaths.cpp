@@ -83,11 +83,14 @@ private slots:
         QVERIFY(program && game);
         QCOMPARE(optionsfile::browsedField(*program, QStringLiteral("C:\\Veldrin"), true), QStringLiteral("C:\\Veldrin\\"));
         QCOMPARE(optionsfile::browsedField(*program, QStringLiteral("C:\\"), true), QStringLiteral("C:\\"));
-        // A file keeps the cut by the length of "Veldrin.exe", whatever its name.
+        // The cut by the length of "Veldrin.exe" is for that name only (any case); any other
+        // file, such as the game's path left in the shared dialog, is taken whole.
         QCOMPARE(optionsfile::browsedField(*program, QStringLiteral("C:\\Veldrin\\Veldrin.exe"), false),
                  QStringLiteral("C:\\Veldrin\\"));
+        QCOMPARE(optionsfile::browsedField(*program, QStringLiteral("C:\\Veldrin\\VELDRIN.EXE"), false),
+                 QStringLiteral("C:\\Veldrin\\"));
         QCOMPARE(optionsfile::browsedField(*program, QStringLiteral("C:\\Veldrin\\Other.exe"), false),
-                 QStringLiteral("C:\\Veldri"));
+                 QStringLiteral("C:\\Veldrin\\Other.exe"));
         QCOMPARE(optionsfile::browsedField(*program, QString(), false), QString());
         // Only that button: the game's button cuts a folder as it cuts anything.
         QCOMPARE(optionsfile::browsedField(*game, QStringLiteral("C:\\Games\\Black & White"), true),

@@ -4,11 +4,16 @@
 #include "support/TestTree.h"
 
 #include <QApplication>
+#include <QDialogButtonBox>
 #include <QFileDialog>
+#include <QFileSystemModel>
 #include <QLineEdit>
 #include <QListView>
+#include <QPushButton>
+#include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
+#include <algorithm>
 #include <functional>
 
 namespace {
@@ -25,18 +30,29 @@ std::optional<QString> runDialog(const FileRequest &request, const std::function
             return;
         acted = true;
         act(dialog);
+        // A failed check inside `act` must not leave the dialog waiting for a player.
+        if (dialog->isVisible())
+            dialog->reject();
     });
     poll.start();
     WidgetPrompts prompts;
     return prompts.chooseFile(request);
 }
 
+// Types the text and presses Open (or Save) as a player would, which needs the button to be
+// enabled for that text.
 void typeAndAccept(QFileDialog *dialog, const QString &text)
 {
     auto *name = dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"));
-    QVERIFY(name);
-    name->setText(text);
-    static_cast<QDialog *>(dialog)->accept(); // virtual: the dialog's own Open/Save
+    auto *buttons = dialog->findChild<QDialogButtonBox *>(QStringLiteral("buttonBox"));
+    QVERIFY(name && buttons);
+    QPushButton *answer = buttons->button(dialog->acceptMode() == QFileDialog::AcceptSave ? QDialogButtonBox::Save
+                                                                                              : QDialogButtonBox::Open);
+    QVERIFY(answer);
+    name->clear();
+    QTest::keyClicks(name, text);
+    QTRY_VERIFY2(answer->isEnabled(), qPrintable(text));
+    QTest::mouseClick(answer, Qt::LeftButton);
 }
 
 } // namespace
@@ -50,17 +66,34 @@ private slots:
         TestTree tree;
         tree.write(QStringLiteral("Maps/Island.txt"), "map");
         QStringList sidebar;
+        QString afterClick;
         const auto answer = runDialog({FileRequest::Mode::Open, QStringLiteral("Black and White Maps (*.txt)|*.txt"), {}},
                                       [&](QFileDialog *dialog) {
-                                          auto *view = dialog->findChild<QListView *>(QStringLiteral("sidebar"));
-                                          for (int row = 0; view && row < view->model()->rowCount(); ++row)
-                                              sidebar << view->model()->index(row, 0).data().toString();
-                                          typeAndAccept(dialog, QStringLiteral("C:\\maps\\island.TXT"));
-                                      });
+            auto *view = dialog->findChild<QListView *>(QStringLiteral("sidebar"));
+            auto *files = dialog->findChild<QFileSystemModel *>();
+            QVERIFY(view && files);
+            // The labelled rows lead to their folders, from the start.
+            view->setCurrentIndex(view->model()->index(0, 0));
+            afterClick = dialog->directory().absolutePath();
+            // The labels used to vanish once the file system model had read a folder and the
+            // sidebar renamed its rows; wait for such a read, then force a rename of every row.
+            QSignalSpy loaded(files, &QFileSystemModel::directoryLoaded);
+            const QString maps = QDir(tree.host(QStringLiteral("Maps"))).absolutePath();
+            dialog->setDirectory(maps);
+            QTRY_VERIFY_WITH_TIMEOUT(std::any_of(loaded.cbegin(), loaded.cend(),
+                                                 [&](const QList<QVariant> &args) { return args.value(0).toString() == maps; }),
+                                     15000);
+            emit files->layoutChanged();
+            for (int row = 0; row < view->model()->rowCount(); ++row)
+                sidebar << view->model()->index(row, 0).data().toString();
+            typeAndAccept(dialog, QStringLiteral("C:\\maps\\island.TXT"));
+        });
         QVERIFY(answer.has_value());
         QCOMPARE(*answer, QStringLiteral("C:\\Maps\\Island.txt"));
         QVERIFY2(sidebar.value(0).startsWith(QStringLiteral("C: (")), qPrintable(sidebar.join(QLatin1Char('|'))));
         QVERIFY2(sidebar.join(QLatin1Char('|')).contains(QStringLiteral("Z: (")), qPrintable(sidebar.join(QLatin1Char('|'))));
+        QVERIFY2(!sidebar.last().contains(QLatin1Char(':')), qPrintable(sidebar.last())); // the home folder
+        QCOMPARE(afterClick, QDir(tree.driveC()).absolutePath());
     }
 
     void aTypedFolderIsEnteredAndASaveNameTaken()

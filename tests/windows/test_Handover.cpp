@@ -1,5 +1,6 @@
 // One Veldrin per program folder: a second start hands its files to the running one. The
 // socket talk in-process, then the real program started twice.
+#include "shell/SetupRecord.h"
 #include "shell/SingleInstance.h"
 #include "support/TestTree.h"
 
@@ -8,6 +9,7 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
 #include <atomic>
@@ -144,6 +146,40 @@ private slots:
         if (!first.waitForFinished(10000))
             first.kill();
         first.waitForFinished();
+    }
+
+    // The system menu entry starts Veldrin wherever the desktop likes; the folder --setup
+    // noted has the options file, so no first-run message stops the start there.
+    void aStartWithoutOptionsGoesToTheSetUpFolder()
+    {
+        TestTree tree;
+        QProcess setup;
+        setup.start(QStringLiteral(VELDRIN_PATH), {QStringLiteral("--sample-setup"), tree.prefix()});
+        QVERIFY(setup.waitForFinished(60000) && setup.exitCode() == 0);
+        QTemporaryDir config, elsewhere;
+        QString error;
+        QVERIFY2(setuprecord::write(config.path() + QStringLiteral("/Veldrin"), {tree.prefix(), tree.host(QStringLiteral("Veldrin"))},
+                                    &error),
+                 qPrintable(error));
+
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.remove(QStringLiteral("WINEPREFIX"));
+        env.insert(QStringLiteral("XDG_CONFIG_HOME"), config.path());
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        env.insert(QStringLiteral("VELDRIN_SPLASH_MS"), QStringLiteral("0"));
+        env.insert(QStringLiteral("VELDRIN_SINGLE_INSTANCE"), QStringLiteral("0"));
+        env.insert(QStringLiteral("VELDRIN_BENCH_EXIT"), QStringLiteral("1"));
+        QProcess start;
+        start.setProcessEnvironment(env);
+        start.setWorkingDirectory(elsewhere.path());
+        start.start(QStringLiteral(VELDRIN_PATH), {});
+        const bool finished = start.waitForFinished(30000);
+        if (!finished) { // waiting on the first-run message
+            start.kill();
+            start.waitForFinished();
+        }
+        QVERIFY(finished);
+        QVERIFY(start.readAllStandardOutput().contains("ready"));
     }
 };
 

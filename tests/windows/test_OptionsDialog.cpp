@@ -73,8 +73,9 @@ private slots:
         browse("Command1", QStringLiteral("C:\\Games\\Black & White\\runblack.exe"));
         QCOMPARE(field("txtRunBlack")->text(), QStringLiteral("C:\\Games\\Black & White\\"));
         browse("Command3", {});
-        // The cancelled dialog still holds runblack.exe's path; "Veldrin.exe" is one shorter.
-        QCOMPARE(field("txtManagerLocation")->text(), QStringLiteral("C:\\Games\\Black & White\\r"));
+        // The cancelled dialog still holds runblack.exe's path: taken whole, not cut by the
+        // length of "Veldrin.exe" into a name that is no folder.
+        QCOMPARE(field("txtManagerLocation")->text(), QStringLiteral("C:\\Games\\Black & White\\runblack.exe"));
         browse("Command3", QStringLiteral("C:\\Veldrin\\Veldrin.exe"));
         QCOMPARE(field("txtManagerLocation")->text(), QStringLiteral("C:\\Veldrin\\"));
         // With no Veldrin.exe on Linux, the program folder itself is an answer; only there.
