@@ -72,6 +72,8 @@ class test_RealWine : public QObject
         QProcess veldrin;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("XDG_DATA_HOME"), dataHome);
+        // --setup notes where it set Veldrin up; that note belongs to the test, not to whoever runs it.
+        env.insert(QStringLiteral("XDG_CONFIG_HOME"), dataHome + QStringLiteral("/config"));
         env.remove(QStringLiteral("WINEPREFIX"));
         veldrin.setProcessEnvironment(env);
         veldrin.setProcessChannelMode(QProcess::MergedChannels);
