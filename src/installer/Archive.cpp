@@ -185,19 +185,24 @@ Checked checkWith(Reader &reader, const QString &openError, qint64 packed, const
         checked.refusal = why;
         return checked;
     };
+    const bool zipName = name.endsWith(QLatin1String(".zip"), Qt::CaseInsensitive);
+    if (!openError.isEmpty() && zipName)
+        return refuse(QStringLiteral("%1 is not a zip archive (%2).").arg(name, openError));
     if (!openError.isEmpty())
-        return refuse(QStringLiteral("%1 cannot be read: %2.").arg(name, openError));
+        return refuse(QStringLiteral("%1 is damaged or cut short, or is no archive: %2.").arg(name, openError));
     Entry entry;
     QString error;
     int count = 0;
     QByteArray whole;
     for (;;) {
         if (!reader.next(entry, &error)) {
+            if (!error.isEmpty() && count == 0 && zipName)
+                return refuse(QStringLiteral("%1 is not a zip archive (%2).").arg(name, error));
             if (!error.isEmpty())
                 return refuse(QStringLiteral("%1 is damaged or cut short: %2.").arg(name, error));
             break;
         }
-        if (count == 0 && name.endsWith(QLatin1String(".zip"), Qt::CaseInsensitive) && !reader.isZip())
+        if (count == 0 && zipName && !reader.isZip())
             return refuse(QStringLiteral("%1 is not a zip archive (it reads as %2).").arg(name, reader.formatName()));
         if (++count > limits.maxEntries)
             return refuse(QStringLiteral("%1 holds more than %2 entries.").arg(name).arg(limits.maxEntries));
@@ -249,7 +254,7 @@ Checked checkWith(Reader &reader, const QString &openError, qint64 packed, const
             take(entry, whole);
         checked.files.append(entry);
     }
-    if (count == 0 && name.endsWith(QLatin1String(".zip"), Qt::CaseInsensitive))
+    if (count == 0 && zipName)
         return refuse(QStringLiteral("%1 is not a zip archive.").arg(name));
     return checked;
 }
