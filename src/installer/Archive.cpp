@@ -63,7 +63,16 @@ struct Reader::Private
             return false;
         }
         archive_read_support_filter_all(a);
-        archive_read_support_format_all(a);
+        // The formats add-ons come in, named one by one: "all" would take in mtree, whose
+        // plain-text listings name files on this machine to read.
+        archive_read_support_format_zip(a);
+        archive_read_support_format_7zip(a);
+        archive_read_support_format_rar(a);
+        archive_read_support_format_rar5(a);
+        archive_read_support_format_tar(a);
+        archive_read_support_format_gnutar(a);
+        archive_read_support_format_cab(a);
+        archive_read_support_format_lha(a);
         return true;
     }
 };
