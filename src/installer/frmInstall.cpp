@@ -98,7 +98,9 @@ frmInstall::frmInstall(Desk &desk, QWidget *parent)
     lstPlan->setRootIsDecorated(false);
     lstPlan->setUniformRowHeights(true);
     lstPlan->header()->setSectionResizeMode(QHeaderView::Interactive);
-    lstPlan->setColumnWidth(0, 200);
+    lstPlan->setColumnWidth(0, 170);
+    // The ends of the paths say what and where: the file's name and the game folder it lands in.
+    lstPlan->setTextElideMode(Qt::ElideLeft);
     lstPlan->hide();
     lblType = new QLabel(QStringLiteral("No file type set"), Frame1);
     named(lblType, "lblType");
