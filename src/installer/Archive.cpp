@@ -158,7 +158,7 @@ bool Reader::readBlocks(const std::function<bool(const char *, qsizetype)> &sink
 
 bool Reader::readAll(QByteArray &bytes, qint64 limit, QString *error)
 {
-    bytes.clear();
+    bytes.resize(0); // keeps the capacity: one buffer serves entry after entry
     return readBlocks(
         [&](const char *data, qsizetype n) {
             if (bytes.size() + n > limit) {

@@ -365,6 +365,9 @@ InstallResult install(const Plan &plan, const QString &gameFolder, const QString
         std::reverse(items.begin(), items.end()); // QMultiHash gives the last inserted first
         const Item &first = plan.items.at(items.first());
         const qint64 expected = first.kind == Item::PackageEntry ? kLargestPackage : first.size;
+        // Exactly the entry's size: growing by appends could take twice that.
+        if (first.kind != Item::PackageEntry && bytes.capacity() < first.size)
+            bytes.reserve(qsizetype(first.size));
         if (!reader.readAll(bytes, expected, &why))
             return failed(first.target, why);
         if (first.kind != Item::PackageEntry && bytes.size() != first.size)
