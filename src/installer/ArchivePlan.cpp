@@ -126,11 +126,6 @@ Plan planChecked(const archives::Checked &checked, const QHash<int, PackageSeen>
         } else if (gamePlace(parts, &folder, &rest)) {
             item.kind = Item::GameFile;
             item.target = gameFolder + folder + rest;
-            if (lookAtDisk && !hostFolderExists(item.target)) {
-                item.kind = Item::LeftOut;
-                item.reason = QStringLiteral("the game has no folder %1").arg(item.target.left(item.target.lastIndexOf(QLatin1Char('\\')) + 1));
-                item.target.clear();
-            }
         } else if (extension == QLatin1String("brx")) {
             const PackageSeen seen = packages.value(entry.index, {{}, QStringLiteral("the package is too large to read from inside an archive")});
             if (!seen.problem.isEmpty()) {
@@ -143,6 +138,11 @@ Plan planChecked(const archives::Checked &checked, const QHash<int, PackageSeen>
                     part.target = seen.entries.at(k).installPath;
                     part.backup = brx::backupPathFor(programFolder, seen.entries.at(k).title);
                     part.size = seen.entries.at(k).installSize();
+                    if (part.target.isEmpty()) {
+                        part.kind = Item::LeftOut;
+                        part.reason = QStringLiteral("entry %1 of the package names no place to go").arg(k + 1);
+                    }
+                    part.chosen = part.kind != Item::LeftOut;
                     place(part);
                     plan.items << part;
                 }
@@ -160,6 +160,12 @@ Plan planChecked(const archives::Checked &checked, const QHash<int, PackageSeen>
             } else {
                 item.reason = QStringLiteral("not a kind of file Veldrin installs");
             }
+        }
+        // No folder is created in the game: a file whose folder is missing stays out.
+        if (item.kind == Item::GameFile && lookAtDisk && !hostFolderExists(item.target)) {
+            item.kind = Item::LeftOut;
+            item.reason = QStringLiteral("the game has no folder %1").arg(item.target.left(item.target.lastIndexOf(QLatin1Char('\\')) + 1));
+            item.target.clear();
         }
         item.chosen = item.kind != Item::LeftOut;
         place(item);
@@ -323,8 +329,12 @@ InstallResult install(const Plan &plan, const QString &gameFolder, const QString
         result.outcome = InstallResult::Declined;
         return result;
     }
+    // The add-on's own folder under Downloads\ is made for it, and goes again if nothing lands there.
+    QString madeFolder;
     if (keepsFiles) {
         const QString kept = winpath::toHost(programFolder + kDownloads + plan.name + QLatin1Char('\\'));
+        if (!QFileInfo(kept).isDir())
+            madeFolder = kept;
         if (!QDir().mkpath(kept)) {
             result.outcome = InstallResult::Failed;
             result.message = QStringLiteral("The archive was not installed: the folder %1 cannot be created.")
@@ -336,6 +346,8 @@ InstallResult install(const Plan &plan, const QString &gameFolder, const QString
     auto failed = [&](const QString &path, const QString &why) {
         const int written = transaction.writesDone() + transaction.pendingWrites();
         const QStringList notPutBack = transaction.rollBack();
+        if (!madeFolder.isEmpty())
+            QDir().rmdir(madeFolder);
         result.outcome = InstallResult::Failed;
         result.message = QStringLiteral("The archive was not installed: %1 could not be written (%2).").arg(path, why);
         if (!notPutBack.isEmpty())

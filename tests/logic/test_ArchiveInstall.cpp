@@ -69,6 +69,7 @@ Layout fanSiteLayout()
     add("pack.brx", package.toLatin1(), kGame + QStringLiteral("Scripts/Playgrounds/packed.txt"));
     add("site.nfo", "nfo", QStringLiteral("Veldrin/Downloads/island-pack/site.nfo"));
     add("setup.exe", "MZ", QString());
+    add("Profiles/Nobody/symbol2.bmp", "BM nobody", QString()); // no such profile: no folder is made
     add("SHOUT.TXT", "capitals", QString());
     return l;
 }
@@ -146,6 +147,8 @@ private slots:
             QCOMPARE(item.kind == archiveplan::Item::LeftOut, expected.isEmpty());
         }
         QVERIFY(archiveplan::planLines(p).contains(QStringLiteral("setup.exe\tleft out: not a kind of file Veldrin installs")));
+        QVERIFY(archiveplan::planLines(p).contains(QStringLiteral("Profiles/Nobody/symbol2.bmp\tleft out: the game has no folder ")
+                                                   + TestTree::gameFolder() + QStringLiteral("Profiles\\Nobody\\")));
         QVERIFY(archiveplan::planLines(p).contains(
             QStringLiteral("art/sun.bmp\t") + TestTree::win(QStringLiteral("Veldrin/Downloads/island-pack/sun.bmp"))));
         QCOMPARE(snapshot(*m_tree), before); // planning writes nothing
@@ -199,6 +202,7 @@ private slots:
         QCOMPARE(failed.outcome, archiveplan::InstallResult::Failed);
         QVERIFY2(failed.message.contains(QLatin1String("put back")), qPrintable(failed.message));
         QCOMPARE(snapshot(*m_tree), before);
+        QVERIFY(!m_tree->exists(QStringLiteral("Veldrin/Downloads/island-pack")));
     }
 
     void hostileArchivesWriteNothingAndSayWhy_data()
