@@ -36,12 +36,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
                 std::abort();
             break;
         case archiveplan::Item::GameFile:
-            if (!item.target.startsWith(game) || item.target.contains(QLatin1String("..")))
+            if (!item.target.startsWith(game) || archives::escapes(item.target.mid(game.size())))
                 std::abort();
             break;
         case archiveplan::Item::Readme:
         case archiveplan::Item::Tattoo:
-            if (!item.target.startsWith(program + QLatin1String("Downloads\\")) || item.target.contains(QLatin1String("\\..")))
+            if (!item.target.startsWith(program + QLatin1String("Downloads\\"))
+                || archives::escapes(item.target.mid(program.size())))
                 std::abort();
             break;
         case archiveplan::Item::PackageEntry:
