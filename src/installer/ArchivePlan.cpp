@@ -14,6 +14,8 @@
 #include <QHash>
 #include <QSet>
 
+#include <algorithm>
+
 namespace archiveplan {
 
 namespace {
