@@ -14,6 +14,7 @@
 #include <QPushButton>
 #include <QHeaderView>
 #include <QRadioButton>
+#include <QTextLayout>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
@@ -96,11 +97,8 @@ frmInstall::frmInstall(Desk &desk, QWidget *parent)
     named(lstPlan, "lstPlan");
     lstPlan->setHeaderLabels({QStringLiteral("File in the archive"), QStringLiteral("Goes to")});
     lstPlan->setRootIsDecorated(false);
-    lstPlan->setUniformRowHeights(true);
     lstPlan->header()->setSectionResizeMode(QHeaderView::Interactive);
     lstPlan->setColumnWidth(0, 170);
-    // The ends of the paths say what and where: the file's name and the game folder it lands in.
-    lstPlan->setTextElideMode(Qt::ElideLeft);
     lstPlan->hide();
     lblType = new QLabel(QStringLiteral("No file type set"), Frame1);
     named(lblType, "lblType");
@@ -392,10 +390,25 @@ void frmInstall::showArchivePlan()
     }
     const Settings &settings = m_desk.settings();
     m_plan = archiveplan::makePlan(dio1.FileName, settings.GameFolder, settings.ProgramFolder);
+    // The plan's rows are paths, read by their ends: the file's name and the folder it lands in.
+    lstPlan->setTextElideMode(Qt::ElideLeft);
     if (!m_plan.ok()) {
-        auto *row = new QTreeWidgetItem(lstPlan, {QStringLiteral("Nothing will be installed"), m_plan.refusal});
-        row->setToolTip(1, m_plan.refusal);
-        row->setFlags(Qt::ItemIsEnabled);
+        // A refusal is a sentence, often with a long path in it: read whole, a row per line.
+        const QString text = QStringLiteral("Nothing will be installed: ") + m_plan.refusal;
+        QTextLayout layout(text, lstPlan->font());
+        QTextOption option;
+        option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+        layout.setTextOption(option);
+        const qreal width = qMax(lstPlan->viewport()->width(), 340) - 12;
+        layout.beginLayout();
+        for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+            line.setLineWidth(width);
+            auto *row = new QTreeWidgetItem(lstPlan, {text.mid(line.textStart(), line.textLength()).trimmed()});
+            row->setToolTip(0, text);
+            row->setFlags(Qt::ItemIsEnabled);
+            lstPlan->setFirstColumnSpanned(lstPlan->topLevelItemCount() - 1, QModelIndex(), true);
+        }
+        layout.endLayout();
     }
     for (int i = 0; i < m_plan.items.size(); ++i) {
         const archiveplan::Item &item = m_plan.items.at(i);

@@ -229,8 +229,10 @@ private slots:
         hostile.addLink(QStringLiteral("Scripts/Playgrounds/link.txt"), QStringLiteral("/etc/passwd"), false);
         f->tree.write(QStringLiteral("Packages/evil.tar.gz"), hostile.finish());
         pick(win("Packages/evil.tar.gz"));
-        QCOMPARE(plan->topLevelItemCount(), 1);
-        QVERIFY(plan->topLevelItem(0)->text(1).contains(QStringLiteral("holds a link")));
+        QVERIFY(plan->topLevelItemCount() >= 1);
+        QVERIFY(plan->topLevelItem(0)->toolTip(0).contains(QStringLiteral("holds a link")));
+        for (int r = 0; r < plan->topLevelItemCount(); ++r) // the sentence, a line a row, nothing cut
+            QVERIFY(plan->fontMetrics().horizontalAdvance(plan->topLevelItem(r)->text(0)) <= plan->viewport()->width());
         click("cmdNext");
         QCOMPARE(f->prompts.messages().size(), 1);
         QVERIFY(f->prompts.messages().first().startsWith(QStringLiteral("The archive was not installed: evil.tar.gz holds a link")));
