@@ -277,7 +277,13 @@ QStringList planLines(const Plan &plan)
         const QString where = item.kind == Item::LeftOut ? QStringLiteral("left out: ") + item.reason
                             : item.chosen             ? item.target
                                                       : QStringLiteral("left out: unticked");
-        lines << item.source + QLatin1Char('\t') + where;
+        // A name may hold any character: one line per file, two fields, whatever it holds.
+        QString source = item.source;
+        for (QChar &c : source) {
+            if (c == QLatin1Char('\t') || c == QLatin1Char('\n') || c == QLatin1Char('\r'))
+                c = QLatin1Char(' ');
+        }
+        lines << source + QLatin1Char('\t') + where;
     }
     return lines;
 }
