@@ -1,12 +1,14 @@
 // veldrin-brx: list, build, unpack, check and install BRX packages from the command line.
 // Paths on the command line are host paths; the install paths inside a package are Windows
 // paths and go through the same mapping as the program's own installs.
+#include "installer/ArchivePlan.h"
 #include "installer/Brx.h"
 #include "installer/BrxCheck.h"
 #include "installer/InstallHistory.h"
 #include "platform/FileIO.h"
 #include "platform/HostFiles.h"
 #include "platform/WinPath.h"
+#include "shell/OptionsFile.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -312,12 +314,71 @@ int undo(const QStringList &ids, const QCommandLineParser &args)
     return Refused;
 }
 
+// The game folder: --game-folder, else the first line of options.txt in the program folder,
+// where Veldrin keeps it.
+QString gameFolderOf(const QCommandLineParser &args)
+{
+    if (args.isSet(QStringLiteral("game-folder")))
+        return folderAsWindows(args.value(QStringLiteral("game-folder")));
+    const QDir dir(args.value(QStringLiteral("program-folder")));
+    for (const QString &name : dir.entryList(QDir::Files)) {
+        if (name.compare(QLatin1String("options.txt"), Qt::CaseInsensitive) != 0)
+            continue;
+        QFile file(dir.filePath(name));
+        if (!file.open(QIODevice::ReadOnly))
+            break;
+        const QStringList lines = optionsfile::splitLines(fileio::decode1252(file.read(64 * 1024)));
+        return lines.isEmpty() ? QString() : lines.first().trimmed();
+    }
+    return {};
+}
+
+// An archive: its plan on a dry run (source, tab, target or why it is left out), else every
+// file it plans installed as one operation.
+int installArchive(const QString &archive, const QString &program, const QString &game, const QCommandLineParser &args)
+{
+    const QString windows = winpath::fromHost(QFileInfo(archive).absoluteFilePath());
+    const archiveplan::Plan plan = archiveplan::makePlan(windows, game, program);
+    if (!plan.ok()) {
+        err(QStringLiteral("%1; nothing was installed").arg(plan.refusal.chopped(plan.refusal.endsWith(QLatin1Char('.')) ? 1 : 0)));
+        return Refused;
+    }
+    if (args.isSet(QStringLiteral("dry-run"))) {
+        for (const QString &line : archiveplan::planLines(plan))
+            out(line);
+        return Ok;
+    }
+    const bool yes = args.isSet(QStringLiteral("yes"));
+    const archiveplan::InstallResult result =
+        archiveplan::install(plan, game, program, [yes](const QStringList &) { return yes; });
+    switch (result.outcome) {
+    case archiveplan::InstallResult::Installed:
+        if (!result.message.isEmpty())
+            err(result.message.simplified());
+        out(QStringLiteral("%1: installed %2 files").arg(archive).arg(result.written));
+        return Ok;
+    case archiveplan::InstallResult::Declined:
+        err(QStringLiteral("%1: writes outside the game and program folders (%2); nothing was installed, "
+                           "--yes installs it as written")
+                .arg(archive, result.outside.join(QLatin1String(", "))));
+        return Refused;
+    case archiveplan::InstallResult::Nothing:
+    case archiveplan::InstallResult::Refused:
+    case archiveplan::InstallResult::Failed:
+        break;
+    }
+    err(QStringLiteral("%1: %2").arg(archive, result.message));
+    return Refused;
+}
+
 int install(const QString &package, const QCommandLineParser &args)
 {
     int code = Ok;
     const auto program = programFolderOf(QStringLiteral("install"), args, &code);
     if (!program)
         return code;
+    if (archiveplan::isArchiveName(package))
+        return installArchive(package, *program, gameFolderOf(args), args);
     brx::PackageReader reader;
     if (!openPackage(reader, package))
         return Refused;
@@ -325,8 +386,7 @@ int install(const QString &package, const QCommandLineParser &args)
     brx::InstallOptions options;
     options.programFolder = *program;
     options.source = QFileInfo(package).absoluteFilePath();
-    if (args.isSet(QStringLiteral("game-folder")))
-        options.gameFolder = folderAsWindows(args.value(QStringLiteral("game-folder")));
+    options.gameFolder = gameFolderOf(args);
     options.dryRun = args.isSet(QStringLiteral("dry-run"));
     const bool yes = args.isSet(QStringLiteral("yes"));
     options.confirmOutside = [yes](const QStringList &) { return yes; };
@@ -401,13 +461,18 @@ int main(int argc, char *argv[])
 
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
-        "Lists, builds, unpacks, checks and installs Black & White BRX packages.\n\n"
+        "Lists, builds, unpacks, checks and installs Black & White BRX packages and add-on archives.\n\n"
         "Commands:\n"
         "  list PKG                        install path, title, size and form of each entry\n"
         "  create PKG SOURCE=INSTALLPATH...  build a package (INSTALLPATH is a Windows path)\n"
         "  extract PKG DIR                 write each entry's content into DIR by its title\n"
         "  install PKG --program-folder DIR [--game-folder G] [--dry-run] [--yes]\n"
-        "                                  install all or nothing, backups in DIR/Backup/brx\n"
+        "                                  install all or nothing, backups in DIR/Backup/brx;\n"
+        "                                  G defaults to the game folder in DIR/options.txt\n"
+        "  install ARCHIVE --program-folder DIR [--game-folder G] [--dry-run] [--yes]\n"
+        "                                  install a .zip, .7z, .rar or .tar.* add-on as one\n"
+        "                                  operation; --dry-run prints each file, a tab, and\n"
+        "                                  where it goes or \"left out: reason\"\n"
         "  verify PKG                      say whether every entry is whole and free of marker text\n"
         "  history --program-folder DIR    every install Veldrin made, newest first:\n"
         "                                  id, time, route, source, files, state\n"
