@@ -48,6 +48,8 @@ public:
     // one started; null with problem set when even that fails.
     static std::unique_ptr<Journal> open(const QString &programFolder, QString *problem = nullptr,
                                          QString *notice = nullptr);
+    // True when the program folder's history holds a journal file (opening one creates it).
+    static bool exists(const QString &programFolder);
     ~Journal();
     Journal(const Journal &) = delete;
     Journal &operator=(const Journal &) = delete;

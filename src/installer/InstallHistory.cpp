@@ -1,6 +1,7 @@
 #include "installer/InstallHistory.h"
 
 #include "installer/HistoryJournal.h"
+#include "installer/WriterLock.h"
 #include "installer/InstallTransaction.h"
 #include "platform/HostFiles.h"
 #include "platform/WinPath.h"
@@ -253,6 +254,8 @@ UndoOutcome History::undo(qint64 id, bool confirmed)
 {
     if (!d->journal)
         return refuse(d->problem);
+    // From reading the record to closing the undo's own: nothing else writes in between.
+    const WriterLock lock(d->programFolder, WriterLock::Wait);
     const QList<OperationRow> rows = d->journal->operations(true);
     const auto found = std::find_if(rows.cbegin(), rows.cend(), [id](const OperationRow &op) { return op.id == id; });
     if (found == rows.cend())
@@ -296,6 +299,7 @@ UndoOutcome History::restoreAllOriginals(bool confirmed)
 {
     if (!d->journal)
         return refuse(d->problem);
+    const WriterLock lock(d->programFolder, WriterLock::Wait);
     const QList<OperationRow> rows = d->journal->operations(true);
     const QSet<qint64> undone = undoneSet(rows);
     // Per file: the state before the first operation that changed it, and the state the last one left.
@@ -349,6 +353,11 @@ UndoOutcome History::restoreAllOriginals(bool confirmed)
 
 QString recoverUnfinished(const QString &programFolder)
 {
+    // An operation whose process still holds the lock is running, not unfinished; it is left
+    // to finish. Whoever takes the lock next recovers what a kill left.
+    const WriterLock lock(programFolder, WriterLock::NoWait);
+    if (!lock.held() || !Journal::exists(programFolder))
+        return {};
     QString problem, notice;
     const std::unique_ptr<Journal> journal = Journal::open(programFolder, &problem, &notice);
     QStringList lines;

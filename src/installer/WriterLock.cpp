@@ -1,0 +1,168 @@
+#include "installer/WriterLock.h"
+
+#include "platform/HostFiles.h"
+#include "platform/WinPath.h"
+#include "shell/GameFolders.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QEventLoop>
+#include <QFileInfo>
+#include <QHash>
+#include <QThread>
+#include <thread>
+
+#ifdef Q_OS_WIN
+#include <windows.h>
+#else
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+#endif
+
+namespace history {
+
+namespace {
+
+#ifdef Q_OS_WIN
+using Handle = HANDLE;
+const Handle kNone = INVALID_HANDLE_VALUE;
+#else
+using Handle = int;
+constexpr Handle kNone = -1;
+#endif
+
+struct Holding
+{
+    Handle handle = kNone;
+    int count = 0;
+};
+
+// Locks are per open file, not per process: a second open in this process would wait for the
+// first. So each history folder is opened once and shared by the locks taken on it here. Only
+// the thread that runs installs takes these locks.
+QHash<QString, Holding> &holdings()
+{
+    static QHash<QString, Holding> map;
+    return map;
+}
+
+std::function<void(bool)> &waitNotice()
+{
+    static std::function<void(bool)> notice;
+    return notice;
+}
+
+// The history folder itself is what is locked (the lock file of Windows sits in it): locking
+// creates nothing, so a dry run or a refused install leaves the folder as it found it.
+Handle openFolder(const QString &folder)
+{
+#ifdef Q_OS_WIN
+    const std::wstring name = (folder + QStringLiteral("/journal.lock")).toStdWString();
+    return CreateFileW(name.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                       OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+#else
+    return ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+#endif
+}
+
+void closeHandle(Handle handle)
+{
+#ifdef Q_OS_WIN
+    CloseHandle(handle);
+#else
+    ::close(handle);
+#endif
+}
+
+// True when the lock was taken; blocking waits for it, for as long as its holder lives.
+bool lockHandle(Handle handle, bool blocking)
+{
+#ifdef Q_OS_WIN
+    OVERLAPPED whole {};
+    const DWORD flags = LOCKFILE_EXCLUSIVE_LOCK | (blocking ? 0 : LOCKFILE_FAIL_IMMEDIATELY);
+    return LockFileEx(handle, flags, 0, MAXDWORD, MAXDWORD, &whole);
+#else
+    int r;
+    do
+        r = ::flock(handle, LOCK_EX | (blocking ? 0 : LOCK_NB));
+    while (r != 0 && errno == EINTR);
+    return r == 0;
+#endif
+}
+
+// A window must keep painting (its status line says why nothing happens) but take no new
+// clicks while it waits, so the wait runs beside an event loop that leaves input alone.
+bool waitForLock(Handle handle)
+{
+    QCoreApplication *app = QCoreApplication::instance();
+    if (!app || QThread::currentThread() != app->thread())
+        return lockHandle(handle, true);
+    QEventLoop loop;
+    bool taken = false;
+    std::thread waiter([&] {
+        taken = lockHandle(handle, true);
+        QMetaObject::invokeMethod(&loop, "quit", Qt::QueuedConnection);
+    });
+    loop.exec(QEventLoop::ExcludeUserInputEvents);
+    waiter.join();
+    return taken;
+}
+
+} // namespace
+
+QString waitingText() { return QStringLiteral("waiting for another install to finish"); }
+
+void WriterLock::setWaitNotice(std::function<void(bool)> notice) { waitNotice() = std::move(notice); }
+
+WriterLock::WriterLock(const QString &programFolder, Mode mode)
+{
+    m_held = true;
+    if (programFolder.isEmpty())
+        return;
+    const QString folder = hostfs::realPlace(winpath::toHost(programFolder + folders::kBackupHistory));
+    if (!QFileInfo(folder).isDir())
+        return;
+    auto known = holdings().find(folder);
+    if (known != holdings().end()) {
+        ++known->count;
+        m_key = folder;
+        m_nested = true;
+        return;
+    }
+    const Handle handle = openFolder(folder);
+    // A folder that cannot even be opened cannot hold a journal either: the install goes on
+    // without history, as it does when the journal cannot be opened.
+    if (handle == kNone)
+        return;
+    bool taken = lockHandle(handle, false);
+    if (!taken && mode == Wait) {
+        if (waitNotice())
+            waitNotice()(true);
+        taken = waitForLock(handle);
+        if (waitNotice())
+            waitNotice()(false);
+    }
+    if (!taken) {
+        closeHandle(handle);
+        m_held = false;
+        return;
+    }
+    holdings().insert(folder, {handle, 1});
+    m_key = folder;
+}
+
+WriterLock::~WriterLock()
+{
+    if (m_key.isEmpty())
+        return;
+    auto it = holdings().find(m_key);
+    if (it == holdings().end() || --it->count > 0)
+        return;
+    // Closing the last handle on it releases the lock.
+    closeHandle(it->handle);
+    holdings().erase(it);
+}
+
+} // namespace history
