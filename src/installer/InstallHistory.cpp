@@ -1,6 +1,7 @@
 #include "installer/InstallHistory.h"
 
 #include "installer/HistoryJournal.h"
+#include "installer/ShortList.h"
 #include "installer/WriterLock.h"
 #include "installer/InstallTransaction.h"
 #include "platform/HostFiles.h"
@@ -161,7 +162,7 @@ struct History::Private
             outcome.result = UndoOutcome::Refused;
             outcome.message = QStringLiteral("Nothing was changed: the kept copies of these files are missing or do "
                                              "not match the history, so they cannot be put back: %1")
-                                  .arg(mismatched.join(QLatin1String(", ")));
+                                  .arg(shortList(mismatched));
             return outcome;
         }
         install::Transaction transaction(route, source, gameFolder, programFolder);
@@ -181,7 +182,7 @@ struct History::Private
                 if (!left.isEmpty())
                     outcome.message += QStringLiteral(" These files could not be returned to how they were before "
                                                       "the undo: %1")
-                                           .arg(left.join(QLatin1String("; ")));
+                                           .arg(shortList(left, QStringLiteral("; ")));
                 return outcome;
             }
         }
@@ -347,7 +348,7 @@ UndoOutcome History::restoreAllOriginals(bool confirmed)
     if (done.result == UndoOutcome::Done && !notKept.isEmpty())
         done.message = QStringLiteral("These files could not be restored, as what they held before Veldrin first "
                                       "changed them was not kept: %1")
-                           .arg(notKept.join(QLatin1String(", ")));
+                           .arg(shortList(notKept));
     return done;
 }
 
@@ -420,9 +421,9 @@ QString recoverUnfinished(const QString &programFolder)
             continue;
         QString line = QStringLiteral("Veldrin was stopped in the middle of an install (%1, %2).").arg(op.route, op.source);
         if (!putBack.isEmpty())
-            line += QStringLiteral(" These files were put back as they were: %1.").arg(putBack.join(QLatin1String(", ")));
+            line += QStringLiteral(" %1 put back as they were: %2.").arg(fileCount(putBack.size()), shortList(putBack));
         if (!left.isEmpty())
-            line += QStringLiteral(" These could not be put back: %1.").arg(left.join(QLatin1String("; ")));
+            line += QStringLiteral(" %1 could not be put back: %2.").arg(fileCount(left.size()), shortList(left, QStringLiteral("; ")));
         lines << line;
     }
     return lines.join(QLatin1Char('\n'));

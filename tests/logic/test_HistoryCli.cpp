@@ -136,6 +136,14 @@ private slots:
         TestTree tree;
         prepare(tree);
         const auto before = snapshot(tree);
+        // A dry run, and an install refused for writing outside, leave even the history as it was.
+        QCOMPARE(brxTool(installArgs(tree) << QStringLiteral("--dry-run")).code, 0);
+        QByteArray outside;
+        brx::appendEntry(outside, QStringLiteral("C:\\Elsewhere\\x.txt"), QStringLiteral("x.txt"), "x");
+        tree.write(QStringLiteral("outside.brx"), outside);
+        QCOMPARE(brxTool(installArgs(tree, QStringLiteral("outside.brx"))).code, 1);
+        QVERIFY(QDir(tree.host(QStringLiteral("Veldrin/Backup/history"))).isEmpty());
+        QFile::remove(tree.host(QStringLiteral("outside.brx")));
         QCOMPARE(brxTool(installArgs(tree)).code, 0);
         const auto after = snapshot(tree);
 
@@ -310,6 +318,12 @@ private slots:
         waiterSaid += waiter.readAllStandardError();
         // Only a killed install is recovered, and its survivor says so.
         QCOMPARE(waiterSaid.contains("stopped in the middle of an install"), killed == QLatin1String("first"));
+        // Counted, and named only so far: the rest is in the history window.
+        if (killed == QLatin1String("first") && first == QLatin1String("big"))
+            QVERIFY2(waiterSaid.contains(". 19 files put back as they were: ") && waiterSaid.contains(" and 9 more: see Tools > Install History."),
+                     waiterSaid.constData());
+        else if (killed == QLatin1String("first"))
+            QVERIFY2(waiterSaid.contains(". 2 files put back as they were: ") && !waiterSaid.contains(" more: "), waiterSaid.constData());
 
         const QStringList lines = historyLines(tree);
         if (killed == QLatin1String("first")) {

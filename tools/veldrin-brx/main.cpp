@@ -4,6 +4,7 @@
 #include "installer/Brx.h"
 #include "installer/BrxCheck.h"
 #include "installer/InstallHistory.h"
+#include "installer/ShortList.h"
 #include "installer/WriterLock.h"
 #include "platform/FileIO.h"
 #include "platform/HostFiles.h"
@@ -321,7 +322,7 @@ int undo(const QStringList &ids, const QCommandLineParser &args)
         return Ok;
     case history::UndoOutcome::NeedsConfirmation:
         err(QStringLiteral("these files were changed since: %1; --yes undoes anyway")
-                .arg(outcome.changed.join(QLatin1String(", "))));
+                .arg(history::shortList(outcome.changed)));
         return Refused;
     case history::UndoOutcome::Refused:
     case history::UndoOutcome::Failed:
@@ -382,7 +383,7 @@ int installCommand(const QString &package, const QCommandLineParser &args)
     case brx::InstallResult::Declined:
         err(QStringLiteral("%1: writes outside the game and program folders (%2); nothing was installed, "
                            "--yes installs it as written")
-                .arg(package, result.outsideShown.join(QLatin1String(", "))));
+                .arg(package, history::shortList(result.outsideShown)));
         return Refused;
     case brx::InstallResult::WriteFailed:
         if (terminal && shown >= 0 && shown < 100)
