@@ -1,6 +1,7 @@
 // The install history window: what it lists, undo of one operation, restore of everything,
 // the one question about files changed since, and the state without a history folder.
 #include "DeskFixture.h"
+#include "installer/Brx.h"
 #include "installer/InstallTransaction.h"
 #include "installer/frmHistory.h"
 #include "managers/frmMap.h"
@@ -9,8 +10,12 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QProcess>
 #include <QPushButton>
+#include <QTimer>
 #include <QTreeWidget>
+
+#include <csignal>
 
 namespace {
 
@@ -234,6 +239,62 @@ private slots:
         QVERIFY(!DeskFixture::at<QPushButton>(w, "cmdUndo")->isEnabled());
         QVERIFY2(note(w).contains(QLatin1String("not available")), qPrintable(note(w)));
         QCOMPARE(files(w)->topLevelItemCount(), 1);
+    }
+
+    // An install from a window while veldrin-brx installs into the same program folder waits
+    // for it, says so in the status line meanwhile, and then goes ahead after it.
+    void anInstallWaitsForOneInAnotherProcessAndSaysSo()
+    {
+        f->tree.write(QStringLiteral("Veldrin/options.txt"), "C:\\Games\\Black & White\\\r\nC:\\Veldrin\\\r\n\r\n\r\n\r\n\r\n");
+        f->tree.mkdir(kHistory);
+        f->tree.write(kIsland, "original");
+        QByteArray package;
+        brx::appendEntry(package, TestTree::win(kIsland), QStringLiteral("island.txt"), "from the package");
+        f->tree.write(QStringLiteral("p.brx"), package);
+        f->desk->startUp();
+        frmMDI *frame = f->desk->mdi();
+        QVERIFY(frame && frame->isVisible());
+        frame->setProgressText(QStringLiteral("before"));
+
+        // veldrin-brx stopped right after its record: it holds the history.
+        QProcess tool;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("VELDRIN_TEST_PAUSE_AT"), QStringLiteral("2"));
+        tool.setProcessEnvironment(env);
+        tool.setReadChannel(QProcess::StandardError);
+        tool.start(QStringLiteral(VELDRIN_BRX_PATH),
+                   {QStringLiteral("install"), f->tree.host(QStringLiteral("p.brx")), QStringLiteral("--program-folder"),
+                    f->tree.host(QStringLiteral("Veldrin")), QStringLiteral("--game-folder"),
+                    f->tree.host(QStringLiteral("Games/Black & White"))});
+        QByteArray said;
+        while (!said.contains("veldrin-test-paused 2\n") && tool.waitForReadyRead(30000))
+            said += tool.readAllStandardError();
+        QVERIFY2(said.contains("veldrin-test-paused 2\n"), said.constData());
+
+        // Once the window says it waits, the tool is let go.
+        QString shown;
+        QTimer watch;
+        connect(&watch, &QTimer::timeout, this, [&] {
+            if (shown.isEmpty() && frame->progressText() != QLatin1String("before")) {
+                shown = frame->progressText();
+                ::kill(pid_t(tool.processId()), SIGUSR1);
+            }
+        });
+        watch.start(5);
+        install(QStringLiteral("map"), kIsland, "from the window");
+        watch.stop();
+        QCOMPARE(shown, QStringLiteral("waiting for another install to finish"));
+        QCOMPARE(frame->progressText(), QStringLiteral("before"));
+        QVERIFY(tool.waitForFinished(30000));
+        QCOMPARE(tool.exitCode(), 0);
+        QCOMPARE(f->tree.read(kIsland), QByteArray("from the window"));
+        frmHistory *w = f->desk->showHistory();
+        QCOMPARE(operations(w)->topLevelItemCount(), 2);
+        QCOMPARE(column(w, 0, 1), QStringLiteral("map"));
+        QCOMPARE(column(w, 1, 1), QStringLiteral("package"));
+        QCOMPARE(column(w, 0, 4), QStringLiteral("done"));
+        QCOMPARE(column(w, 1, 4), QStringLiteral("done"));
+        QCOMPARE(f->prompts.pendingAnswers(), 0);
     }
 
     // What the start-up recovery put back is told once, over the main window, whether it is
