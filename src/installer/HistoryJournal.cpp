@@ -377,6 +377,12 @@ bool Journal::finish(qint64 id, const QString &state, const QList<FileRow> &rows
     return commitOrFail(db, ok, why, error);
 }
 
+bool Journal::hasOpen()
+{
+    QSqlQuery q(QSqlDatabase::database(m_connection));
+    return q.exec(QStringLiteral("SELECT 1 FROM operations WHERE state = 'open' LIMIT 1")) && q.next();
+}
+
 QList<OperationRow> Journal::operations(bool withFiles)
 {
     QList<OperationRow> ops;

@@ -257,6 +257,7 @@ UndoOutcome History::undo(qint64 id, bool confirmed)
         return refuse(d->problem);
     // From reading the record to closing the undo's own: nothing else writes in between.
     const WriterLock lock(d->programFolder, WriterLock::Wait);
+    recoverAfterTaking(lock, d->programFolder);
     const QList<OperationRow> rows = d->journal->operations(true);
     const auto found = std::find_if(rows.cbegin(), rows.cend(), [id](const OperationRow &op) { return op.id == id; });
     if (found == rows.cend())
@@ -301,6 +302,7 @@ UndoOutcome History::restoreAllOriginals(bool confirmed)
     if (!d->journal)
         return refuse(d->problem);
     const WriterLock lock(d->programFolder, WriterLock::Wait);
+    recoverAfterTaking(lock, d->programFolder);
     const QList<OperationRow> rows = d->journal->operations(true);
     const QSet<qint64> undone = undoneSet(rows);
     // Per file: the state before the first operation that changed it, and the state the last one left.

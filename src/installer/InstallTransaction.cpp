@@ -392,6 +392,7 @@ bool Transaction::begin(QString *error)
         // Before the journal is read and before any file is judged: what another install is
         // doing must be over first.
         d->lock = std::make_unique<history::WriterLock>(d->programFolder, history::WriterLock::Wait);
+        history::recoverAfterTaking(*d->lock, d->programFolder);
         QString problem;
         d->journal = history::Journal::open(d->programFolder, &problem, &d->notice);
         if (!problem.isEmpty())

@@ -1,5 +1,8 @@
 #include "installer/WriterLock.h"
 
+#include "installer/HistoryJournal.h"
+#include "installer/InstallHistory.h"
+
 #include "platform/HostFiles.h"
 #include "platform/WinPath.h"
 #include "shell/GameFolders.h"
@@ -10,6 +13,7 @@
 #include <QFileInfo>
 #include <QHash>
 #include <QThread>
+#include <cstdio>
 #include <thread>
 
 #ifdef Q_OS_WIN
@@ -52,6 +56,12 @@ std::function<void(bool)> &waitNotice()
 {
     static std::function<void(bool)> notice;
     return notice;
+}
+
+std::function<void(const QString &)> &recoveryTeller()
+{
+    static std::function<void(const QString &)> tell;
+    return tell;
 }
 
 // The history folder itself is what is locked (the lock file of Windows sits in it): locking
@@ -163,6 +173,26 @@ WriterLock::~WriterLock()
     // Closing the last handle on it releases the lock.
     closeHandle(it->handle);
     holdings().erase(it);
+}
+
+void setRecoveryTeller(std::function<void(const QString &)> tell) { recoveryTeller() = std::move(tell); }
+
+void recoverAfterTaking(const WriterLock &lock, const QString &programFolder)
+{
+    if (!lock.held() || lock.nested() || !Journal::exists(programFolder))
+        return;
+    {
+        const std::unique_ptr<Journal> journal = Journal::open(programFolder);
+        if (!journal || !journal->hasOpen())
+            return;
+    }
+    const QString told = recoverUnfinished(programFolder);
+    if (told.isEmpty())
+        return;
+    if (recoveryTeller())
+        recoveryTeller()(told);
+    else
+        std::fprintf(stderr, "veldrin: %s\n", qPrintable(told));
 }
 
 } // namespace history

@@ -40,4 +40,10 @@ private:
     bool m_nested = false;
 };
 
+// Once this process has taken the lock (not again while it holds it), what a process killed in
+// the meantime left open is put back before anything reads the journal, and told: through the
+// teller when one is set (the window's message), else on stderr.
+void recoverAfterTaking(const WriterLock &lock, const QString &programFolder);
+void setRecoveryTeller(std::function<void(const QString &text)> tell);
+
 } // namespace history

@@ -62,11 +62,14 @@ Desk::Desk(Modual1 &state, Prompts &prompts, QObject *parent) : QObject(parent),
             m_textBeforeWait = frame->progressText();
         frame->setProgressText(waiting ? history::waitingText() : std::exchange(m_textBeforeWait, QString()));
     });
+    // An install that finds one killed in another process since start-up puts it back first.
+    history::setRecoveryTeller([this](const QString &text) { tellRecovery(text); });
 }
 
 Desk::~Desk()
 {
     history::WriterLock::setWaitNotice({});
+    history::setRecoveryTeller({});
     // Top-level windows are not owned by the frame; take them down with the desk.
     for (QWidget *w : {static_cast<QWidget *>(m_options.data()), static_cast<QWidget *>(m_install.data()),
                        static_cast<QWidget *>(m_update.data()), static_cast<QWidget *>(m_about.data())})
