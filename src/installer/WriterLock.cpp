@@ -86,31 +86,38 @@ void closeHandle(Handle handle)
 #endif
 }
 
-// True when the lock was taken; blocking waits for it, for as long as its holder lives.
-bool lockHandle(Handle handle, bool blocking)
+enum class Locked { Taken, Busy, Unsupported };
+
+// Blocking waits for the lock for as long as its holder lives. Unsupported: the file system
+// cannot lock at all (some network shares), which is no reason to stop an install.
+Locked lockHandle(Handle handle, bool blocking)
 {
 #ifdef Q_OS_WIN
     OVERLAPPED whole {};
     const DWORD flags = LOCKFILE_EXCLUSIVE_LOCK | (blocking ? 0 : LOCKFILE_FAIL_IMMEDIATELY);
-    return LockFileEx(handle, flags, 0, MAXDWORD, MAXDWORD, &whole);
+    if (LockFileEx(handle, flags, 0, MAXDWORD, MAXDWORD, &whole))
+        return Locked::Taken;
+    return GetLastError() == ERROR_LOCK_VIOLATION ? Locked::Busy : Locked::Unsupported;
 #else
     int r;
     do
         r = ::flock(handle, LOCK_EX | (blocking ? 0 : LOCK_NB));
     while (r != 0 && errno == EINTR);
-    return r == 0;
+    if (r == 0)
+        return Locked::Taken;
+    return errno == EWOULDBLOCK ? Locked::Busy : Locked::Unsupported;
 #endif
 }
 
 // A window must keep painting (its status line says why nothing happens) but take no new
 // clicks while it waits, so the wait runs beside an event loop that leaves input alone.
-bool waitForLock(Handle handle)
+Locked waitForLock(Handle handle)
 {
     QCoreApplication *app = QCoreApplication::instance();
     if (!app || QThread::currentThread() != app->thread())
         return lockHandle(handle, true);
     QEventLoop loop;
-    bool taken = false;
+    Locked taken = Locked::Busy;
     std::thread waiter([&] {
         taken = lockHandle(handle, true);
         QMetaObject::invokeMethod(&loop, "quit", Qt::QueuedConnection);
@@ -146,17 +153,17 @@ WriterLock::WriterLock(const QString &programFolder, Mode mode)
     // without history, as it does when the journal cannot be opened.
     if (handle == kNone)
         return;
-    bool taken = lockHandle(handle, false);
-    if (!taken && mode == Wait) {
+    Locked taken = lockHandle(handle, false);
+    if (taken == Locked::Busy && mode == Wait) {
         if (waitNotice())
             waitNotice()(true);
         taken = waitForLock(handle);
         if (waitNotice())
             waitNotice()(false);
     }
-    if (!taken) {
+    if (taken != Locked::Taken) {
         closeHandle(handle);
-        m_held = false;
+        m_held = taken == Locked::Unsupported;
         return;
     }
     holdings().insert(folder, {handle, 1});
