@@ -17,7 +17,9 @@
 #include <QFileInfo>
 #include <cstdio>
 #include <memory>
-#ifdef VELDRIN_TEST_HOOKS
+// The test hooks stop a process by POSIX signals; the tests that use them run on POSIX hosts.
+#if defined(VELDRIN_TEST_HOOKS) && !defined(Q_OS_WIN)
+#define VELDRIN_PAUSE_HOOK 1
 #include "installer/InstallTransaction.h"
 #include <csignal>
 #endif
@@ -414,7 +416,7 @@ int installCommand(const QString &package, const QCommandLineParser &args)
     return Ok;
 }
 
-#ifdef VELDRIN_TEST_HOOKS
+#ifdef VELDRIN_PAUSE_HOOK
 // The build the tests run, never the one installed: VELDRIN_TEST_PAUSE_AT=N stops an install
 // at its Nth moment a kill must be survivable, says so on stderr, and goes on at SIGUSR1.
 volatile std::sig_atomic_t g_resumed = 0;
@@ -443,7 +445,7 @@ void pauseAt(int point)
 int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
-#ifdef VELDRIN_TEST_HOOKS
+#ifdef VELDRIN_PAUSE_HOOK
     install::Transaction::onCheckpointForTesting(pauseAt);
 #endif
     // One line, once, for an install held up by another.
