@@ -4,6 +4,7 @@
 #include "installer/Brx.h"
 #include "installer/HostPaths.h"
 #include "installer/InstallTransaction.h"
+#include "installer/ShortList.h"
 
 #include "platform/FileIO.h"
 #include "platform/Prompts.h"
@@ -32,7 +33,7 @@ QString failureMessage(const Entry &entry, int k, const QString &why, const QStr
         ? QStringLiteral("The package was not installed: entry %1 has no install path.").arg(k)
         : QStringLiteral("The package was not installed: %1 could not be written (%2).").arg(entry.installPath, why);
     if (!notPutBack.isEmpty())
-        message += QStringLiteral(" These files could not be put back: %1").arg(notPutBack.join(QLatin1String("; ")));
+        message += QStringLiteral(" These files could not be put back: %1").arg(history::shortList(notPutBack, QStringLiteral("; ")));
     else if (written > 0)
         message += QStringLiteral(" Every file it had written was put back as it was.");
     return message;

@@ -95,7 +95,39 @@ QString damageOf(const OperationRow &op, const QString &began, bool filesRead)
     return {};
 }
 
+// Moves a damaged journal out of the way under a name no earlier one holds: the time to the
+// second, then a number when that name is taken. A rename never replaces an existing file here,
+// so nothing set aside before is lost. Empty when it could not be moved.
+QString setAside(const QString &path)
+{
+    const QString base = path + QStringLiteral(".damaged-%1").arg(QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-hhmmss")));
+    for (int n = 1; n < 1000; ++n) {
+        const QString aside = n == 1 ? base : base + QStringLiteral("-%1").arg(n);
+        if (QFileInfo::exists(aside))
+            continue;
+#ifndef Q_OS_WIN
+        // A link is never made over an existing name, so two setting aside at once cannot meet.
+        if (::link(QFile::encodeName(path).constData(), QFile::encodeName(aside).constData()) == 0) {
+            if (QFile::remove(path))
+                return aside;
+            QFile::remove(aside);
+            return {};
+        }
+        if (errno == EEXIST)
+            continue;
+#endif
+        return QFile::rename(path, aside) ? aside : QString();
+    }
+    return {};
+}
+
 } // namespace
+
+bool Journal::exists(const QString &programFolder)
+{
+    return !programFolder.isEmpty()
+        && QFileInfo::exists(QDir(hostfs::realPlace(winpath::toHost(programFolder + folders::kBackupHistory))).filePath(kJournalName));
+}
 
 QString sha256(const QByteArray &bytes)
 {
@@ -140,9 +172,9 @@ std::unique_ptr<Journal> Journal::open(const QString &programFolder, QString *pr
         return nullptr;
     }
     const QString path = journal->m_folder + QLatin1Char('/') + kJournalName;
-    const QString aside = path + QStringLiteral(".damaged-%1").arg(QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-hhmmss")));
     QSqlDatabase::removeDatabase(journal->m_connection);
-    if (!QFile::rename(path, aside)) {
+    const QString aside = setAside(path);
+    if (aside.isEmpty()) {
         fail(problem, QStringLiteral("The install history is damaged and could not be set aside (%1).").arg(why.mid(8)));
         return nullptr;
     }
@@ -343,6 +375,12 @@ bool Journal::finish(qint64 id, const QString &state, const QList<FileRow> &rows
             why = q.lastError().text();
     }
     return commitOrFail(db, ok, why, error);
+}
+
+bool Journal::hasOpen()
+{
+    QSqlQuery q(QSqlDatabase::database(m_connection));
+    return q.exec(QStringLiteral("SELECT 1 FROM operations WHERE state = 'open' LIMIT 1")) && q.next();
 }
 
 QList<OperationRow> Journal::operations(bool withFiles)

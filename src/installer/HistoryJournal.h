@@ -48,6 +48,8 @@ public:
     // one started; null with problem set when even that fails.
     static std::unique_ptr<Journal> open(const QString &programFolder, QString *problem = nullptr,
                                          QString *notice = nullptr);
+    // True when the program folder's history holds a journal file (opening one creates it).
+    static bool exists(const QString &programFolder);
     ~Journal();
     Journal(const Journal &) = delete;
     Journal &operator=(const Journal &) = delete;
@@ -73,6 +75,8 @@ public:
     bool finish(qint64 id, const QString &state, const QList<FileRow> &rows, QString *error);
 
     QList<OperationRow> operations(bool withFiles); // oldest first
+    // True when some operation is still marked open: cheaper than reading them all.
+    bool hasOpen();
     std::optional<OperationRow> operation(qint64 id);
     // Damaged records are named to the player once; true the first time for an id.
     bool firstNotice(qint64 id);

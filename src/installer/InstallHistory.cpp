@@ -1,6 +1,8 @@
 #include "installer/InstallHistory.h"
 
 #include "installer/HistoryJournal.h"
+#include "installer/ShortList.h"
+#include "installer/WriterLock.h"
 #include "installer/InstallTransaction.h"
 #include "platform/HostFiles.h"
 #include "platform/WinPath.h"
@@ -160,7 +162,7 @@ struct History::Private
             outcome.result = UndoOutcome::Refused;
             outcome.message = QStringLiteral("Nothing was changed: the kept copies of these files are missing or do "
                                              "not match the history, so they cannot be put back: %1")
-                                  .arg(mismatched.join(QLatin1String(", ")));
+                                  .arg(shortList(mismatched));
             return outcome;
         }
         install::Transaction transaction(route, source, gameFolder, programFolder);
@@ -180,7 +182,7 @@ struct History::Private
                 if (!left.isEmpty())
                     outcome.message += QStringLiteral(" These files could not be returned to how they were before "
                                                       "the undo: %1")
-                                           .arg(left.join(QLatin1String("; ")));
+                                           .arg(shortList(left, QStringLiteral("; ")));
                 return outcome;
             }
         }
@@ -253,6 +255,9 @@ UndoOutcome History::undo(qint64 id, bool confirmed)
 {
     if (!d->journal)
         return refuse(d->problem);
+    // From reading the record to closing the undo's own: nothing else writes in between.
+    const WriterLock lock(d->programFolder, WriterLock::Wait);
+    recoverAfterTaking(lock, d->programFolder);
     const QList<OperationRow> rows = d->journal->operations(true);
     const auto found = std::find_if(rows.cbegin(), rows.cend(), [id](const OperationRow &op) { return op.id == id; });
     if (found == rows.cend())
@@ -296,6 +301,8 @@ UndoOutcome History::restoreAllOriginals(bool confirmed)
 {
     if (!d->journal)
         return refuse(d->problem);
+    const WriterLock lock(d->programFolder, WriterLock::Wait);
+    recoverAfterTaking(lock, d->programFolder);
     const QList<OperationRow> rows = d->journal->operations(true);
     const QSet<qint64> undone = undoneSet(rows);
     // Per file: the state before the first operation that changed it, and the state the last one left.
@@ -343,12 +350,17 @@ UndoOutcome History::restoreAllOriginals(bool confirmed)
     if (done.result == UndoOutcome::Done && !notKept.isEmpty())
         done.message = QStringLiteral("These files could not be restored, as what they held before Veldrin first "
                                       "changed them was not kept: %1")
-                           .arg(notKept.join(QLatin1String(", ")));
+                           .arg(shortList(notKept));
     return done;
 }
 
 QString recoverUnfinished(const QString &programFolder)
 {
+    // An operation whose process still holds the lock is running, not unfinished; it is left
+    // to finish. Whoever takes the lock next recovers what a kill left.
+    const WriterLock lock(programFolder, WriterLock::NoWait);
+    if (!lock.held() || !Journal::exists(programFolder))
+        return {};
     QString problem, notice;
     const std::unique_ptr<Journal> journal = Journal::open(programFolder, &problem, &notice);
     QStringList lines;
@@ -411,9 +423,9 @@ QString recoverUnfinished(const QString &programFolder)
             continue;
         QString line = QStringLiteral("Veldrin was stopped in the middle of an install (%1, %2).").arg(op.route, op.source);
         if (!putBack.isEmpty())
-            line += QStringLiteral(" These files were put back as they were: %1.").arg(putBack.join(QLatin1String(", ")));
+            line += QStringLiteral(" %1 put back as they were: %2.").arg(fileCount(putBack.size()), shortList(putBack));
         if (!left.isEmpty())
-            line += QStringLiteral(" These could not be put back: %1.").arg(left.join(QLatin1String("; ")));
+            line += QStringLiteral(" %1 could not be put back: %2.").arg(fileCount(left.size()), shortList(left, QStringLiteral("; ")));
         lines << line;
     }
     return lines.join(QLatin1Char('\n'));

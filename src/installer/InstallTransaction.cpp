@@ -2,6 +2,7 @@
 
 #include "installer/HistoryJournal.h"
 #include "installer/HostPaths.h"
+#include "installer/WriterLock.h"
 #include "platform/FileIO.h"
 #include "platform/HostFiles.h"
 #include "platform/WinPath.h"
@@ -29,21 +30,15 @@ namespace {
 std::atomic<int> g_writes{0};
 std::atomic<int> g_failWrite{0};
 std::atomic<int> g_points{0};
+std::atomic<void (*)(int)> g_checkpointHook{nullptr};
 
 // Tests that kill an install mid-way stop it here: each point is a moment after which a kill
-// must still leave the game whole after the next start.
+// must still leave the game whole after the next start. Only a test build sets the hook.
 void checkpoint()
 {
-    static const int pauseAt = qEnvironmentVariableIntValue("VELDRIN_TEST_PAUSE_AT");
     const int n = ++g_points;
-    if (pauseAt <= 0 || n != pauseAt)
-        return;
-    std::fprintf(stderr, "veldrin-test-paused %d\n", n);
-    std::fflush(stderr);
-#ifndef Q_OS_WIN
-    for (;;)
-        ::pause();
-#endif
+    if (auto hook = g_checkpointHook.load())
+        hook(n);
 }
 
 bool fail(QString *error, const QString &why)
@@ -127,6 +122,8 @@ struct Transaction::Private
     brx::HostPaths paths;
     QList<Slot> entries;
     QHash<QString, int> byReal;
+    // Outlives the journal: the record is closed before another process may open one.
+    std::unique_ptr<history::WriterLock> lock;
     std::unique_ptr<history::Journal> journal;
     QString notice;
     QList<qint64> undoes;
@@ -392,6 +389,10 @@ bool Transaction::begin(QString *error)
 {
     if (!d->begun) {
         d->begun = true;
+        // Before the journal is read and before any file is judged: what another install is
+        // doing must be over first.
+        d->lock = std::make_unique<history::WriterLock>(d->programFolder, history::WriterLock::Wait);
+        history::recoverAfterTaking(*d->lock, d->programFolder);
         QString problem;
         d->journal = history::Journal::open(d->programFolder, &problem, &d->notice);
         if (!problem.isEmpty())
@@ -554,6 +555,7 @@ bool Transaction::undoAvailable() const { return historyKept() && d->undoAvailab
 qint64 Transaction::operationId() const { return d->op; }
 int Transaction::writesDone() const { return int(d->order.size()); }
 QString Transaction::notice() const { return d->notice; }
+void Transaction::onCheckpointForTesting(void (*hook)(int point)) { g_checkpointHook = hook; }
 void Transaction::failWriteForTesting(int n)
 {
     g_failWrite = n > 0 ? g_writes + n : 0;

@@ -99,6 +99,8 @@ public:
 
     // Tests only: the Nth file write from now on (counting from 1) fails; 0 turns it off.
     static void failWriteForTesting(int n);
+    // Tests only: called at each moment a kill must be survivable, numbered from 1 in the process.
+    static void onCheckpointForTesting(void (*hook)(int point));
 
 private:
     struct Private;

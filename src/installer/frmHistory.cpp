@@ -1,6 +1,7 @@
 #include "installer/frmHistory.h"
 
 #include "installer/InstallHistory.h"
+#include "installer/ShortList.h"
 #include "platform/Prompts.h"
 #include "shell/Desk.h"
 #include "shell/Placement.h"
@@ -80,10 +81,7 @@ QString noteFor(const history::Operation &op)
 
 QString listed(const QStringList &paths)
 {
-    QString text;
-    for (const QString &path : paths)
-        text += QLatin1String("\n    ") + path;
-    return text;
+    return QLatin1String("\n    ") + history::shortList(paths, QStringLiteral("\n    "));
 }
 
 } // namespace

@@ -292,10 +292,19 @@ private slots:
         QCOMPARE(h.undo(h.operations().first().id, true).result, history::UndoOutcome::Refused);
         QCOMPARE(tree.read(kGame + QStringLiteral("Scripts/Playgrounds/b.txt")), QByteArray("one"));
 
-        tree.write(QStringLiteral("Veldrin/Backup/history/journal.sqlite"), QByteArray(4096, 'x'));
-        QFile::remove(tree.host(QStringLiteral("Veldrin/Backup/history/journal.sqlite-wal")));
-        QFile::remove(tree.host(QStringLiteral("Veldrin/Backup/history/journal.sqlite-shm")));
-        QVERIFY(history::recoverUnfinished(TestTree::programFolder()).contains(QLatin1String("set aside")));
+        // Twice in a row, as fast as it goes: each damaged journal keeps a name of its own.
+        for (const char fill : {'x', 'y'}) {
+            tree.write(QStringLiteral("Veldrin/Backup/history/journal.sqlite"), QByteArray(4096, fill));
+            QFile::remove(tree.host(QStringLiteral("Veldrin/Backup/history/journal.sqlite-wal")));
+            QFile::remove(tree.host(QStringLiteral("Veldrin/Backup/history/journal.sqlite-shm")));
+            const QString setAside = history::recoverUnfinished(TestTree::programFolder());
+            QVERIFY2(setAside.contains(QLatin1String("set aside")), qPrintable(setAside));
+        }
+        const QDir folder(tree.host(QStringLiteral("Veldrin/Backup/history")));
+        QSet<QByteArray> kept;
+        for (const QString &name : folder.entryList({QStringLiteral("journal.sqlite.damaged-*")}, QDir::Files))
+            kept << tree.read(QStringLiteral("Veldrin/Backup/history/") + name);
+        QCOMPARE(kept, (QSet<QByteArray>{QByteArray(4096, 'x'), QByteArray(4096, 'y')}));
         QVERIFY(install::installFile(QStringLiteral("map"), QStringLiteral("frmMap"), TestTree::gameFolder(),
                                      TestTree::programFolder(), target, "two"));
         QCOMPARE(tree.read(kGame + QStringLiteral("Scripts/Playgrounds/b.txt")), QByteArray("two"));

@@ -5,6 +5,8 @@
 #include "installer/Brx.h"
 #include "installer/BrxCheck.h"
 #include "installer/InstallHistory.h"
+#include "installer/ShortList.h"
+#include "installer/WriterLock.h"
 #include "platform/FileIO.h"
 #include "platform/HostFiles.h"
 #include "platform/WinPath.h"
@@ -16,6 +18,13 @@
 #include <QFile>
 #include <QFileInfo>
 #include <cstdio>
+#include <memory>
+// The test hooks stop a process by POSIX signals; the tests that use them run on POSIX hosts.
+#if defined(VELDRIN_TEST_HOOKS) && !defined(Q_OS_WIN)
+#define VELDRIN_PAUSE_HOOK 1
+#include "installer/InstallTransaction.h"
+#include <csignal>
+#endif
 #ifdef Q_OS_WIN
 #include <io.h>
 #else
@@ -224,7 +233,7 @@ int extract(const QString &package, const QString &dir)
 }
 
 // What an install killed earlier left behind is put back before anything else runs, and the
-// player is told once.
+// player is told once. Skipped while another process holds the history: its install is running.
 void recover(const QString &programFolder)
 {
     const QString told = history::recoverUnfinished(programFolder);
@@ -232,8 +241,11 @@ void recover(const QString &programFolder)
         err(line);
 }
 
-// The program folder every history-aware command needs, as a Windows folder, recovered.
-std::optional<QString> programFolderOf(const QString &command, const QCommandLineParser &args, int *code)
+// The program folder every history-aware command needs, as a Windows folder, recovered. A
+// command that writes passes lock: it then holds the history until it ends, taken before the
+// recovery so that nothing another install is doing counts as unfinished.
+std::optional<QString> programFolderOf(const QString &command, const QCommandLineParser &args, int *code,
+                                       std::unique_ptr<history::WriterLock> *lock = nullptr)
 {
     if (!args.isSet(QStringLiteral("program-folder"))) {
         *code = usage(QStringLiteral("%1 needs --program-folder").arg(command));
@@ -246,6 +258,15 @@ std::optional<QString> programFolderOf(const QString &command, const QCommandLin
         return std::nullopt;
     }
     const QString folder = folderAsWindows(programHost);
+    if (lock) {
+        const bool wait = !args.isSet(QStringLiteral("no-wait"));
+        *lock = std::make_unique<history::WriterLock>(folder, wait ? history::WriterLock::Wait : history::WriterLock::NoWait);
+        if (!(*lock)->held()) {
+            err(QStringLiteral("another install on %1 has not finished; nothing was done (--no-wait)").arg(programHost));
+            *code = Refused;
+            return std::nullopt;
+        }
+    }
     recover(folder);
     return folder;
 }
@@ -284,7 +305,8 @@ int undo(const QStringList &ids, const QCommandLineParser &args)
     if (!numeric || (!all && id <= 0))
         return usage(QStringLiteral("%1: not an operation id").arg(ids.first()));
     int code = Ok;
-    const auto program = programFolderOf(QStringLiteral("undo"), args, &code);
+    std::unique_ptr<history::WriterLock> lock;
+    const auto program = programFolderOf(QStringLiteral("undo"), args, &code, &lock);
     if (!program)
         return code;
     const QString game = args.isSet(QStringLiteral("game-folder")) ? folderAsWindows(args.value(QStringLiteral("game-folder")))
@@ -304,7 +326,7 @@ int undo(const QStringList &ids, const QCommandLineParser &args)
         return Ok;
     case history::UndoOutcome::NeedsConfirmation:
         err(QStringLiteral("these files were changed since: %1; --yes undoes anyway")
-                .arg(outcome.changed.join(QLatin1String(", "))));
+                .arg(history::shortList(outcome.changed)));
         return Refused;
     case history::UndoOutcome::Refused:
     case history::UndoOutcome::Failed:
@@ -371,10 +393,13 @@ int installArchive(const QString &archive, const QString &program, const QString
     return Refused;
 }
 
-int install(const QString &package, const QCommandLineParser &args)
+int installCommand(const QString &package, const QCommandLineParser &args)
 {
     int code = Ok;
-    const auto program = programFolderOf(QStringLiteral("install"), args, &code);
+    // A dry run writes nothing, so it neither waits nor holds anyone up.
+    std::unique_ptr<history::WriterLock> lock;
+    const auto program = programFolderOf(QStringLiteral("install"), args, &code,
+                                         args.isSet(QStringLiteral("dry-run")) ? nullptr : &lock);
     if (!program)
         return code;
     if (archiveplan::isArchiveName(package))
@@ -420,7 +445,7 @@ int install(const QString &package, const QCommandLineParser &args)
     case brx::InstallResult::Declined:
         err(QStringLiteral("%1: writes outside the game and program folders (%2); nothing was installed, "
                            "--yes installs it as written")
-                .arg(package, result.outsideShown.join(QLatin1String(", "))));
+                .arg(package, history::shortList(result.outsideShown)));
         return Refused;
     case brx::InstallResult::WriteFailed:
         if (terminal && shown >= 0 && shown < 100)
@@ -451,11 +476,43 @@ int install(const QString &package, const QCommandLineParser &args)
     return Ok;
 }
 
+#ifdef VELDRIN_PAUSE_HOOK
+// The build the tests run, never the one installed: VELDRIN_TEST_PAUSE_AT=N stops an install
+// at its Nth moment a kill must be survivable, says so on stderr, and goes on at SIGUSR1.
+volatile std::sig_atomic_t g_resumed = 0;
+
+void pauseAt(int point)
+{
+    static const int wanted = qEnvironmentVariableIntValue("VELDRIN_TEST_PAUSE_AT");
+    if (point != wanted)
+        return;
+    sigset_t usr1, before;
+    sigemptyset(&usr1);
+    sigaddset(&usr1, SIGUSR1);
+    sigprocmask(SIG_BLOCK, &usr1, &before);
+    std::signal(SIGUSR1, [](int) { g_resumed = 1; });
+    std::fprintf(stderr, "veldrin-test-paused %d\n", point);
+    std::fflush(stderr);
+    sigdelset(&before, SIGUSR1);
+    while (!g_resumed)
+        sigsuspend(&before);
+    sigprocmask(SIG_UNBLOCK, &usr1, nullptr);
+}
+#endif
+
 } // namespace
 
 int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
+#ifdef VELDRIN_PAUSE_HOOK
+    install::Transaction::onCheckpointForTesting(pauseAt);
+#endif
+    // One line, once, for an install held up by another.
+    history::WriterLock::setWaitNotice([](bool waiting) {
+        if (waiting)
+            err(history::waitingText());
+    });
     QCoreApplication::setApplicationName(QStringLiteral("veldrin-brx"));
     QCoreApplication::setApplicationVersion(QStringLiteral("0.90"));
 
@@ -466,20 +523,21 @@ int main(int argc, char *argv[])
         "  list PKG                        install path, title, size and form of each entry\n"
         "  create PKG SOURCE=INSTALLPATH...  build a package (INSTALLPATH is a Windows path)\n"
         "  extract PKG DIR                 write each entry's content into DIR by its title\n"
-        "  install PKG --program-folder DIR [--game-folder G] [--dry-run] [--yes]\n"
+        "  install PKG --program-folder DIR [--game-folder G] [--dry-run] [--yes] [--no-wait]\n"
         "                                  install all or nothing, backups in DIR/Backup/brx;\n"
         "                                  G defaults to the game folder in DIR/options.txt\n"
-        "  install ARCHIVE --program-folder DIR [--game-folder G] [--dry-run] [--yes]\n"
+        "  install ARCHIVE --program-folder DIR [--game-folder G] [--dry-run] [--yes] [--no-wait]\n"
         "                                  install a .zip, .7z, .rar or .tar.* add-on as one\n"
         "                                  operation; --dry-run prints each file, a tab, and\n"
         "                                  where it goes or \"left out: reason\"\n"
         "  verify PKG                      say whether every entry is whole and free of marker text\n"
         "  history --program-folder DIR    every install Veldrin made, newest first:\n"
         "                                  id, time, route, source, files, state\n"
-        "  undo ID --program-folder DIR [--game-folder G] [--yes]\n"
+        "  undo ID --program-folder DIR [--game-folder G] [--yes] [--no-wait]\n"
         "                                  put back what install ID changed\n"
-        "  undo --all --program-folder DIR [--game-folder G] [--yes]\n"
+        "  undo --all --program-folder DIR [--game-folder G] [--yes] [--no-wait]\n"
         "                                  put back every original Veldrin replaced\n\n"
+        "One install or undo at a time writes to a program folder; another waits for it to finish.\n\n"
         "Exit status: 0 done, 1 package damaged, doubtful or refused (or undo refused), 2 wrong usage."));
     const QCommandLineOption help = parser.addHelpOption();
     const QCommandLineOption version = parser.addVersionOption();
@@ -489,6 +547,8 @@ int main(int argc, char *argv[])
     parser.addOption({QStringLiteral("yes"), QStringLiteral("Install entries outside the game and program folders; "
                                                             "undo files changed since.")});
     parser.addOption({QStringLiteral("all"), QStringLiteral("Undo: restore every original.")});
+    parser.addOption({QStringLiteral("no-wait"), QStringLiteral("Install and undo: when another install on the program "
+                                                                "folder has not finished, fail (exit 1) instead of waiting.")});
     parser.addPositionalArgument(QStringLiteral("command"),
                                  QStringLiteral("list, create, extract, install, verify, history or undo"));
 
@@ -509,7 +569,8 @@ int main(int argc, char *argv[])
     };
     const QString installing = QStringLiteral("install"), history = QStringLiteral("history"), undoing = QStringLiteral("undo");
     if (!allowed("program-folder", {installing, history, undoing}) || !allowed("game-folder", {installing, undoing})
-        || !allowed("dry-run", {installing}) || !allowed("yes", {installing, undoing}) || !allowed("all", {undoing}))
+        || !allowed("dry-run", {installing}) || !allowed("yes", {installing, undoing}) || !allowed("all", {undoing})
+        || !allowed("no-wait", {installing, undoing}))
         return usage(QStringLiteral("%1 does not take these options").arg(command));
 
     auto needs = [&](int count) { return args.size() == count + 1; };
@@ -520,7 +581,7 @@ int main(int argc, char *argv[])
     if (command == QLatin1String("extract") && needs(2))
         return extract(args.at(1), args.at(2));
     if (command == QLatin1String("install") && needs(1))
-        return install(args.at(1), parser);
+        return installCommand(args.at(1), parser);
     if (command == QLatin1String("create") && args.size() >= 2)
         return create(args.at(1), args.mid(2));
     if (command == history && needs(0))
