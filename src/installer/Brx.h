@@ -198,6 +198,9 @@ QByteArray loadPackage(const QString &windowsPath, QString *error = nullptr);
 // The question asked before a package writes outside the game and program folders.
 QString outsideQuestion(const QStringList &outside);
 
+// The message of a package refused for writing into Veldrin's own files, one line an entry.
+QString ownFilesMessage(const QStringList &ownFiles);
+
 struct PlannedWrite
 {
     enum Kind { EntryFile, Backup };
@@ -224,13 +227,14 @@ struct InstallOptions
 
 struct InstallResult
 {
-    enum Outcome { Installed, NotValid, Damaged, Declined, WriteFailed, Unreadable };
+    enum Outcome { Installed, NotValid, Damaged, Declined, WriteFailed, Unreadable, Refused };
     Outcome outcome = NotValid;
     int count = 0;
     std::optional<ReadError> damage;
     QList<PlannedWrite> writes;      // done (or, on a dry run, planned), in order
     QStringList outside;             // install paths outside both folders
     QStringList outsideShown;        // the same as asked: with where each really lands, when that differs
+    QStringList ownFiles;            // "entry N: path (what it is)" for entries aimed at Veldrin's own files
     QString failedPath;              // the write that failed
     QString failure;                 // and why (or why the package could not be read)
     QStringList backupFailures;      // "path: reason" of backup copies that could not be written
@@ -243,7 +247,8 @@ struct InstallResult
 };
 
 // Installs a package all or nothing. Reads every entry first; a damaged or empty package
-// writes nothing. Entries go in file order, each followed by its backup copy. The old bytes
+// writes nothing, nor does one with an entry aimed at Veldrin's own files (Refused, each such
+// entry named in ownFiles and the message). Entries go in file order, each followed by its backup copy. The old bytes
 // of every file replaced are kept aside until the package is done, so that a failing entry
 // puts every file back as it was and removes the files the package created. A backup copy
 // that cannot be written is reported but does not undo the package.

@@ -40,6 +40,13 @@ QString failureMessage(const Entry &entry, int k, const QString &why, const QStr
 
 } // namespace
 
+QString ownFilesMessage(const QStringList &ownFiles)
+{
+    return QStringLiteral("The package was not installed: it would write into Veldrin's own files, which no package "
+                          "may change:\n\n%1")
+        .arg(ownFiles.join(QLatin1Char('\n')));
+}
+
 bool isInside(const QString &windowsPath, const QString &folder)
 {
     if (windowsPath.isEmpty())
@@ -118,6 +125,20 @@ InstallResult installPackage(PackageReader &package, const InstallOptions &optio
         if (!p.backupPath.isEmpty())
             p.backup = transaction.add(p.backupPath);
         plan.append(p);
+    }
+    // Veldrin's own files are not a package's to write, asked or not; the backup copies below
+    // are Veldrin's own writing and go where it keeps them.
+    int number = 0;
+    for (const Planned &p : std::as_const(plan)) {
+        ++number;
+        const QString own = p.file >= 0 ? transaction.ownFile(p.file) : QString();
+        if (!own.isEmpty())
+            result.ownFiles << QStringLiteral("entry %1: %2 (%3)").arg(number).arg(transaction.shown(p.file), own);
+    }
+    if (!result.ownFiles.isEmpty()) {
+        result.outcome = InstallResult::Refused;
+        result.message = ownFilesMessage(result.ownFiles);
+        return result;
     }
     // Only the entries' own paths can lead outside; their backup copies go where the player
     // keeps Veldrin's backups.

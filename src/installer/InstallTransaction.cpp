@@ -2,6 +2,8 @@
 
 #include "installer/HistoryJournal.h"
 #include "installer/HostPaths.h"
+#include "installer/OwnFiles.h"
+#include "shell/GameFolders.h"
 #include "platform/FileIO.h"
 #include "platform/HostFiles.h"
 #include "platform/WinPath.h"
@@ -124,6 +126,7 @@ struct Transaction::Private
 
     QString route, source, gameFolder, programFolder;
     QString gameReal, programReal;
+    QString historyReal; // the store may be a link to another disk: judged where it really is
     brx::HostPaths paths;
     QList<Slot> entries;
     QHash<QString, int> byReal;
@@ -151,6 +154,12 @@ struct Transaction::Private
     QHash<QString, QString> realFolders; // host folder -> its real place, each resolved once
 
     static constexpr qint64 kMemoryLimit = qint64(256) * 1024 * 1024;
+
+    bool inStore(const QString &real) const
+    {
+        return inHistoryStore(real, programReal)
+            || (!historyReal.isEmpty() && (real == historyReal || hostfs::inside(real, historyReal)));
+    }
 
     // A package puts many files into few folders: each folder's links are resolved once, and
     // only a file that is itself a link is resolved on its own.
@@ -326,6 +335,8 @@ Transaction::Transaction(const QString &route, const QString &source, const QStr
     d->programFolder = programFolder;
     d->gameReal = realFolder(d->paths, gameFolder);
     d->programReal = realFolder(d->paths, programFolder);
+    if (!programFolder.isEmpty())
+        d->historyReal = realFolder(d->paths, cleanWindowsPath(programFolder + QLatin1Char('\\')) + QString(folders::kBackupHistory));
 }
 
 Transaction::~Transaction()
@@ -386,6 +397,12 @@ QString Transaction::shown(int index) const
     return QStringLiteral("%1 (really %2)").arg(t.path, really);
 }
 
+QString Transaction::ownFile(int index) const
+{
+    const QString &real = d->entries.at(index).t.real;
+    return d->inStore(real) ? QStringLiteral("Veldrin's install history") : install::ownFile(real, d->programReal);
+}
+
 void Transaction::setUndoes(const QList<qint64> &operations) { d->undoes = operations; }
 
 bool Transaction::begin(QString *error)
@@ -409,8 +426,10 @@ bool Transaction::write(int index, const QByteArray &bytes, const QByteArray &ta
 {
     if (index < 0 || index >= d->entries.size())
         return fail(error, QStringLiteral("no file name"));
-    begin();
     Private::Slot &s = d->entries[index];
+    if (d->inStore(s.t.real))
+        return fail(error, QStringLiteral("it is Veldrin's install history, which no install changes"));
+    begin();
     if (!d->keepAside(s, error))
         return false;
     const int n = ++g_writes;
@@ -447,8 +466,10 @@ bool Transaction::remove(int index, QString *error)
 {
     if (index < 0 || index >= d->entries.size())
         return fail(error, QStringLiteral("no file name"));
-    begin();
     Private::Slot &s = d->entries[index];
+    if (d->inStore(s.t.real))
+        return fail(error, QStringLiteral("it is Veldrin's install history, which no install changes"));
+    begin();
     if (!isRegularFile(s.t.real))
         return true;
     if (!d->keepAside(s, error))

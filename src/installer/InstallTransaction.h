@@ -59,6 +59,12 @@ public:
     // Windows path, and where it really lands when that differs.
     QString shown(int index) const;
 
+    // What the target is when it is one of Veldrin's own files (the settings, the backups, the
+    // downloads, the programs Veldrin set up, the install history), as the player is told;
+    // empty when it is not. Packages and archives refuse such a target before writing anything;
+    // the install history is refused by write() and remove() for every route.
+    QString ownFile(int index) const;
+
     // Keeps the previous bytes of every existing target and journals the operation. Runs by
     // itself on the first write; call it earlier to learn of a store problem first.
     bool begin(QString *error = nullptr);

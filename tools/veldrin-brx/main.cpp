@@ -362,6 +362,11 @@ int install(const QString &package, const QCommandLineParser &args)
                            "--yes installs it as written")
                 .arg(package, result.outsideShown.join(QLatin1String(", "))));
         return Refused;
+    case brx::InstallResult::Refused:
+        for (const QString &line : result.ownFiles)
+            err(QStringLiteral("%1: %2: Veldrin's own files are not a package's to write").arg(package, line));
+        err(QStringLiteral("%1: nothing was installed").arg(package));
+        return Refused;
     case brx::InstallResult::WriteFailed:
         if (terminal && shown >= 0 && shown < 100)
             std::fputc('\n', stderr);

@@ -1,0 +1,143 @@
+// Veldrin's own files against packages and every other route: the settings, the backups, the
+// downloads, the programs Veldrin set up and the install history are refused by name, however
+// the path reaches them, and nothing at all is written when one entry aims there.
+#include "installer/Brx.h"
+#include "installer/InstallHistory.h"
+#include "installer/InstallTransaction.h"
+#include "support/TestTree.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QTest>
+
+namespace {
+
+const QString kPlay = QStringLiteral("Games/Black & White/Scripts/Playgrounds/");
+
+QMap<QString, QByteArray> snapshot(const TestTree &tree)
+{
+    QMap<QString, QByteArray> files;
+    QDirIterator it(tree.driveC(), QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        QFile file(path);
+        file.open(QIODevice::ReadOnly);
+        files.insert(QDir(tree.driveC()).relativeFilePath(path), file.readAll());
+    }
+    return files;
+}
+
+brx::InstallOptions options()
+{
+    brx::InstallOptions o;
+    o.gameFolder = TestTree::gameFolder();
+    o.programFolder = TestTree::programFolder();
+    o.confirmOutside = [](const QStringList &) { return true; };
+    return o;
+}
+
+void prepare(const TestTree &tree)
+{
+    tree.makeGameAndProgramFolders();
+    QVERIFY(history::createFolder(TestTree::programFolder()));
+    tree.write(QStringLiteral("Veldrin/options.txt"), "C:\\Games\\Black & White\\\r\nC:\\Veldrin\\\r\n");
+    tree.write(QStringLiteral("Veldrin/Help/Help.exe"), "#!/bin/sh\n");
+    tree.write(QStringLiteral("Veldrin/Steadwright/Steadwright.exe"), "MZ");
+    tree.mkdir(QStringLiteral("Veldrin/Downloads"));
+    tree.mkdir(QStringLiteral("Veldrin/Backups"));
+    tree.mkdir(QStringLiteral("Veldrin/Maps"));
+    // The history's journal exists once anything was installed.
+    QVERIFY(install::installFile(QStringLiteral("map"), QStringLiteral("test"), TestTree::gameFolder(),
+                                 TestTree::programFolder(), TestTree::gameFolder() + QStringLiteral("Scripts\\Playgrounds\\first.txt"), "1"));
+    QVERIFY(tree.exists(QStringLiteral("Veldrin/Backup/history/journal.sqlite")));
+}
+
+} // namespace
+
+class test_OwnFiles : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    // Each own file as the second entry of a package: refused, named with what it is, and not
+    // even the first entry is written. Links and "..", and any spelling of the names, reach
+    // the same judgement; names that only look alike are the player's.
+    void packagesNeverWriteVeldrinsOwnFiles()
+    {
+        struct Case
+        {
+            QString entry;
+            QString what; // empty: installed
+            bool markSteadwright = false;
+        };
+        const QString program = TestTree::programFolder();
+        const QList<Case> cases = {
+            {program + QStringLiteral("options.txt"), QStringLiteral("Veldrin's settings file")},
+            {program + QStringLiteral("OPTIONS.TXT"), QStringLiteral("Veldrin's settings file")},
+            {program + QStringLiteral("Backup\\history\\journal.sqlite"), QStringLiteral("Veldrin's install history")},
+            {program + QStringLiteral("backup\\History\\objects\\new"), QStringLiteral("Veldrin's install history")},
+            {program + QStringLiteral("Backup\\brx\\a.txt"), QStringLiteral("Veldrin's backups")},
+            {program + QStringLiteral("Backup\\new.txt"), QStringLiteral("Veldrin's backups")},
+            {program + QStringLiteral("Downloads\\pack.zip"), QStringLiteral("Veldrin's downloads")},
+            {program + QStringLiteral("Help\\Help.exe"), QStringLiteral("Veldrin's help program")},
+            {TestTree::gameFolder() + QStringLiteral("..\\..\\Veldrin\\options.txt"), QStringLiteral("Veldrin's settings file")},
+            {TestTree::gameFolder() + QStringLiteral("Data\\Own\\tattoos\\x.bmp"), QStringLiteral("Veldrin's backups")},
+            {program + QStringLiteral("Steadwright\\Steadwright.exe"), QStringLiteral("the Steadwright program Veldrin set up"), true},
+            {program + QStringLiteral("Steadwright\\Steadwright.exe"), QString()},
+            {program + QStringLiteral("Backups\\a.txt"), QString()},
+            {program + QStringLiteral("Maps\\options.txt"), QString()},
+        };
+        for (const Case &c : cases) {
+            TestTree tree;
+            prepare(tree);
+            QVERIFY(QFile::link(tree.host(QStringLiteral("Veldrin/Backup")), tree.host(QStringLiteral("Games/Black & White/Data/Own"))));
+            if (c.markSteadwright)
+                tree.write(QStringLiteral("Veldrin/Steadwright/set-up-by-veldrin.txt"), "");
+            QByteArray package;
+            brx::appendEntry(package, TestTree::gameFolder() + QStringLiteral("Scripts\\Playgrounds\\fine.txt"),
+                             QStringLiteral("fine.txt"), "fine");
+            brx::appendBinaryEntry(package, c.entry, QStringLiteral("own.bin"), "not Veldrin's");
+            const auto before = snapshot(tree);
+            const brx::InstallResult r = brx::installPackage(package, options());
+            if (c.what.isEmpty()) {
+                QVERIFY2(r.outcome == brx::InstallResult::Installed, qPrintable(c.entry));
+                continue;
+            }
+            QVERIFY2(r.outcome == brx::InstallResult::Refused, qPrintable(c.entry));
+            QCOMPARE(r.ownFiles.size(), 1);
+            QVERIFY2(r.ownFiles.first().startsWith(QStringLiteral("entry 2: ") + c.entry), qPrintable(r.ownFiles.first()));
+            QVERIFY2(r.ownFiles.first().endsWith(QLatin1Char('(') + c.what + QLatin1Char(')')), qPrintable(r.ownFiles.first()));
+            QVERIFY(r.message.contains(r.ownFiles.first()));
+            QVERIFY2(snapshot(tree) == before, qPrintable(c.entry));
+
+            brx::InstallOptions plan = options();
+            plan.dryRun = true;
+            QCOMPARE(brx::installPackage(package, plan).outcome, brx::InstallResult::Refused);
+        }
+    }
+
+    // The store of originals and the journal are written by the history alone: no route that
+    // goes through an install writes or removes them, not even one that names them outright.
+    void theHistoryIsNoRoutesTarget()
+    {
+        TestTree tree;
+        prepare(tree);
+        const auto before = snapshot(tree);
+        for (const QString &path : {QStringLiteral("Backup\\history\\journal.sqlite"), QStringLiteral("Backup\\History\\x")}) {
+            QString why;
+            QVERIFY(!install::installFile(QStringLiteral("map"), QStringLiteral("test"), TestTree::gameFolder(),
+                                          TestTree::programFolder(), TestTree::programFolder() + path, "x", &why));
+            QVERIFY2(why.contains(QStringLiteral("install history")), qPrintable(why));
+            install::Transaction t(QStringLiteral("map"), QStringLiteral("test"), TestTree::gameFolder(), TestTree::programFolder());
+            QVERIFY(!t.remove(t.add(TestTree::programFolder() + path), &why));
+            t.commit();
+        }
+        QCOMPARE(snapshot(tree), before);
+        // The history still reads, and only the first install is in it.
+        QCOMPARE(history::History(TestTree::programFolder()).operations().size(), 1);
+    }
+};
+
+QTEST_GUILESS_MAIN(test_OwnFiles)
+#include "test_OwnFiles.moc"
