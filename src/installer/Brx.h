@@ -177,6 +177,9 @@ public:
     // What installing a scanned entry writes: its content + CR LF, or a binary entry's bytes.
     // The buffer is reused from entry to entry. False when the file changed since the scan.
     bool entryBytes(const Entry &entry, QByteArray &bytes, QString *error = nullptr);
+    // The first n bytes installing the entry writes (fewer when it writes fewer), read without
+    // the rest: enough to tell a program by its start.
+    QByteArray entryStart(const Entry &entry, qsizetype n);
 
 private:
     ReadResult scanOnce(QString *error);
@@ -197,6 +200,12 @@ QByteArray loadPackage(const QString &windowsPath, QString *error = nullptr);
 
 // The question asked before a package writes outside the game and program folders.
 QString outsideQuestion(const QStringList &outside);
+
+// True when an entry installs a program: by its install path's extension (exe, dll, com, bat,
+// cmd, scr, sh) or by the first bytes it writes (MZ, ELF, "#!").
+bool isProgram(const QString &installPath, const QByteArray &start);
+// The question asked before a package that contains programs installs them.
+QString programsQuestion(const QStringList &programs);
 
 // The message of a package refused for writing into Veldrin's own files, one line an entry.
 QString ownFilesMessage(const QStringList &ownFiles);
@@ -220,6 +229,10 @@ struct InstallOptions
     // (as shown to the player, see InstallResult::outsideShown);
     // true installs them as written. Unset: such a package is refused.
     std::function<bool(const QStringList &outside)> confirmOutside;
+    // Asked once, before anything is written and after the outside question, with the install
+    // path of every entry that is a program (see isProgram); true installs them. Unset: such a
+    // package is refused.
+    std::function<bool(const QStringList &programs)> confirmPrograms;
     QString source;              // what the history names as the package (its path)
     bool dryRun = false;         // plan only: nothing written, no question asked
     InstallerState *state = nullptr; // mirrored for the rest of the program when given
@@ -234,6 +247,7 @@ struct InstallResult
     QList<PlannedWrite> writes;      // done (or, on a dry run, planned), in order
     QStringList outside;             // install paths outside both folders
     QStringList outsideShown;        // the same as asked: with where each really lands, when that differs
+    QStringList programs;            // install paths of the entries that are programs
     QStringList ownFiles;            // "entry N: path (what it is)" for entries aimed at Veldrin's own files
     QString failedPath;              // the write that failed
     QString failure;                 // and why (or why the package could not be read)

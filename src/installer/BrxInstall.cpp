@@ -68,6 +68,25 @@ QString outsideQuestion(const QStringList &outside)
         .arg(outside.join(QLatin1Char('\n')));
 }
 
+bool isProgram(const QString &installPath, const QByteArray &start)
+{
+    static const QStringList kinds = {QStringLiteral("exe"), QStringLiteral("dll"), QStringLiteral("com"),
+                                      QStringLiteral("bat"), QStringLiteral("cmd"), QStringLiteral("scr"),
+                                      QStringLiteral("sh")};
+    const QString name = winpath::bareFileName(installPath);
+    const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
+    if (dot >= 0 && kinds.contains(name.mid(dot + 1), Qt::CaseInsensitive))
+        return true;
+    return start.startsWith("MZ") || start.startsWith("\x7f" "ELF") || start.startsWith("#!");
+}
+
+QString programsQuestion(const QStringList &programs)
+{
+    return QStringLiteral("This package contains programs: %1\n\nA program can change anything on this computer once "
+                          "it is started. Install them? No cancels the whole package.")
+        .arg(programs.join(QLatin1String(", ")));
+}
+
 InstallResult installPackage(const QByteArray &package, const InstallOptions &options)
 {
     PackageReader reader(package);
@@ -150,6 +169,15 @@ InstallResult installPackage(PackageReader &package, const InstallOptions &optio
             result.outsideShown << transaction.shown(p.file);
         }
     }
+    // Every program is named before the first write, wherever it goes.
+    {
+        int k = 0;
+        for (const Entry &entry : read.entries) {
+            const Planned &p = plan.at(k++);
+            if (p.file >= 0 && isProgram(entry.installPath, package.entryStart(entry, 4)))
+                result.programs << transaction.shown(p.file);
+        }
+    }
     if (options.dryRun) {
         int k = 0;
         for (const Entry &entry : read.entries) {
@@ -163,6 +191,10 @@ InstallResult installPackage(PackageReader &package, const InstallOptions &optio
         return result;
     }
     if (!result.outside.isEmpty() && !(options.confirmOutside && options.confirmOutside(result.outsideShown))) {
+        result.outcome = InstallResult::Declined;
+        return result;
+    }
+    if (!result.programs.isEmpty() && !(options.confirmPrograms && options.confirmPrograms(result.programs))) {
         result.outcome = InstallResult::Declined;
         return result;
     }
@@ -248,6 +280,10 @@ InstallResult installPackageFile(const QString &packagePath, InstallOptions opti
     if (!options.confirmOutside)
         options.confirmOutside = [&prompts](const QStringList &outside) {
             return prompts.question(outsideQuestion(outside));
+        };
+    if (!options.confirmPrograms)
+        options.confirmPrograms = [&prompts](const QStringList &programs) {
+            return prompts.question(programsQuestion(programs));
         };
     if (options.source.isEmpty())
         options.source = packagePath;

@@ -4,12 +4,18 @@
 #include "installer/Brx.h"
 #include "installer/InstallHistory.h"
 #include "installer/InstallTransaction.h"
+#include "support/BrxTool.h"
+#include "support/ScriptedPrompts.h"
 #include "support/TestTree.h"
 
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
 #include <QTest>
+
+#ifdef Q_OS_UNIX
+#include <sys/stat.h>
+#endif
 
 namespace {
 
@@ -34,6 +40,7 @@ brx::InstallOptions options()
     o.gameFolder = TestTree::gameFolder();
     o.programFolder = TestTree::programFolder();
     o.confirmOutside = [](const QStringList &) { return true; };
+    o.confirmPrograms = [](const QStringList &) { return true; };
     return o;
 }
 
@@ -51,6 +58,25 @@ void prepare(const TestTree &tree)
     QVERIFY(install::installFile(QStringLiteral("map"), QStringLiteral("test"), TestTree::gameFolder(),
                                  TestTree::programFolder(), TestTree::gameFolder() + QStringLiteral("Scripts\\Playgrounds\\first.txt"), "1"));
     QVERIFY(tree.exists(QStringLiteral("Veldrin/Backup/history/journal.sqlite")));
+}
+
+// A map, and four programs each told by another sign: the name, or an MZ, ELF or "#!" start.
+QByteArray packageWithPrograms(QStringList *programs)
+{
+    const QString play = TestTree::gameFolder() + QStringLiteral("Scripts\\Playgrounds\\");
+    const QString land = TestTree::gameFolder() + QStringLiteral("Data\\Landscape\\");
+    QByteArray package;
+    brx::appendEntry(package, play + QStringLiteral("map.txt"), QStringLiteral("map.txt"), "\r\n#! a map, not a script");
+    brx::appendBinaryEntry(package, play + QStringLiteral("Tool.EXE"), QStringLiteral("Tool.EXE"), "plain bytes");
+    brx::appendBinaryEntry(package, land + QStringLiteral("a.lnd"), QStringLiteral("a.lnd"), QByteArray("MZ\x90\0", 4));
+    brx::appendBinaryEntry(package, land + QStringLiteral("b.lnd"), QStringLiteral("b.lnd"),
+                           QByteArray("\x7f" "ELF\2\1\1", 7) + QByteArray(300, 'x'));
+    // A text entry's content starts right after its title's end marker: here with "#!".
+    brx::appendEntry(package, play + QStringLiteral("run.txt"), QStringLiteral("run.txt"), "#!/bin/sh\necho hi");
+    package.replace("run.txt###/Title###\r\n", "run.txt###/Title###");
+    *programs = {play + QStringLiteral("Tool.EXE"), land + QStringLiteral("a.lnd"), land + QStringLiteral("b.lnd"),
+                 play + QStringLiteral("run.txt")};
+    return package;
 }
 
 } // namespace
@@ -136,6 +162,73 @@ private slots:
         QCOMPARE(snapshot(tree), before);
         // The history still reads, and only the first install is in it.
         QCOMPARE(history::History(TestTree::programFolder()).operations().size(), 1);
+    }
+
+    // Programs are named together in one question before anything is written, in the wizard
+    // and on the command line; once installed, none of them can be started as it is.
+    void programsAreNamedBeforeInstall()
+    {
+        TestTree tree;
+        tree.makeGameAndProgramFolders();
+        QStringList programs;
+        tree.write(QStringLiteral("p.brx"), packageWithPrograms(&programs));
+        const auto before = snapshot(tree);
+        brx::InstallOptions o = options();
+        o.confirmPrograms = nullptr;
+        for (const bool yes : {false, true}) {
+            ScriptedPrompts prompts;
+            prompts.answerQuestion(yes);
+#ifdef Q_OS_UNIX
+            const mode_t mask = ::umask(0); // the run bit must be left off by Veldrin, not by the mask
+#endif
+            const brx::InstallResult r = brx::installPackageFile(TestTree::win(QStringLiteral("p.brx")), o, prompts);
+#ifdef Q_OS_UNIX
+            ::umask(mask);
+#endif
+            QCOMPARE(prompts.shown.size(), 1);
+            QCOMPARE(prompts.shown.first().text, brx::programsQuestion(programs));
+            QVERIFY(prompts.shown.first().text.startsWith(QStringLiteral("This package contains programs: ")));
+            QCOMPARE(r.programs, programs);
+            QCOMPARE(r.outcome, yes ? brx::InstallResult::Installed : brx::InstallResult::Declined);
+            if (!yes) {
+                QCOMPARE(snapshot(tree), before);
+                continue;
+            }
+            for (const QString &path : programs) {
+                const QFileInfo info(tree.host(QString(path).mid(3).replace(QLatin1Char('\\'), QLatin1Char('/'))));
+                QVERIFY2(info.exists(), qPrintable(path));
+                QVERIFY2(!(info.permissions() & (QFile::ExeOwner | QFile::ExeGroup | QFile::ExeOther)), qPrintable(path));
+            }
+        }
+
+        // The command line reads the package from its file: the same programs, refused without --yes.
+        TestTree cli;
+        cli.makeGameAndProgramFolders();
+        cli.write(QStringLiteral("p.brx"), packageWithPrograms(&programs));
+        const auto untouched = snapshot(cli);
+        const QStringList args = {QStringLiteral("install"), cli.host(QStringLiteral("p.brx")), QStringLiteral("--program-folder"),
+                                  cli.host(QStringLiteral("Veldrin")), QStringLiteral("--game-folder"),
+                                  cli.host(QStringLiteral("Games/Black & White"))};
+        Outcome run = brxTool(args + QStringList{QStringLiteral("--dry-run")});
+        QCOMPARE(run.code, 1);
+        QCOMPARE(run.out.count(QStringLiteral("program\t")), 4);
+        run = brxTool(args);
+        QCOMPARE(run.code, 1);
+        for (const QString &path : programs)
+            QVERIFY2(run.err.contains(path), qPrintable(run.err));
+        QCOMPARE(snapshot(cli), untouched);
+        QCOMPARE(brxTool(args + QStringList{QStringLiteral("--yes")}).code, 0);
+        QVERIFY(cli.exists(kPlay + QStringLiteral("run.txt")));
+
+        // Veldrin's own files: refused with --yes too, each entry named on its own line.
+        QByteArray own;
+        brx::appendEntry(own, TestTree::programFolder() + QStringLiteral("options.txt"), QStringLiteral("o.txt"), "x");
+        cli.write(QStringLiteral("own.brx"), own);
+        run = brxTool({QStringLiteral("install"), cli.host(QStringLiteral("own.brx")), QStringLiteral("--program-folder"),
+                       cli.host(QStringLiteral("Veldrin")), QStringLiteral("--yes")});
+        QCOMPARE(run.code, 1);
+        QVERIFY2(run.err.contains(QStringLiteral("entry 1: C:\\Veldrin\\options.txt (Veldrin's settings file)")), qPrintable(run.err));
+        QVERIFY(!cli.exists(QStringLiteral("Veldrin/options.txt")));
     }
 };
 

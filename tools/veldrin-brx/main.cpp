@@ -330,6 +330,7 @@ int install(const QString &package, const QCommandLineParser &args)
     options.dryRun = args.isSet(QStringLiteral("dry-run"));
     const bool yes = args.isSet(QStringLiteral("yes"));
     options.confirmOutside = [yes](const QStringList &) { return yes; };
+    options.confirmPrograms = [yes](const QStringList &) { return yes; };
     const bool big = QFileInfo(package).size() >= kProgressBytes || reader.scan().count >= kProgressEntries;
     // A terminal sees one line counting up; a log gets a line every tenth of the way.
     const bool terminal = stderrIsTerminal();
@@ -358,9 +359,13 @@ int install(const QString &package, const QCommandLineParser &args)
                 .arg(package).arg(result.damage->entry).arg(result.damage->reason));
         return Refused;
     case brx::InstallResult::Declined:
-        err(QStringLiteral("%1: writes outside the game and program folders (%2); nothing was installed, "
-                           "--yes installs it as written")
-                .arg(package, result.outsideShown.join(QLatin1String(", "))));
+        if (!result.outside.isEmpty())
+            err(QStringLiteral("%1: writes outside the game and program folders (%2); nothing was installed, "
+                               "--yes installs it as written")
+                    .arg(package, result.outsideShown.join(QLatin1String(", "))));
+        else
+            err(QStringLiteral("%1: contains programs (%2); nothing was installed, --yes installs them")
+                    .arg(package, result.programs.join(QLatin1String(", "))));
         return Refused;
     case brx::InstallResult::Refused:
         for (const QString &line : result.ownFiles)
@@ -383,9 +388,15 @@ int install(const QString &package, const QCommandLineParser &args)
                     .arg(w.size));
         for (const QString &path : result.outside)
             out(QStringLiteral("outside\t%1\t%2").arg(winpath::toHost(path), path));
+        for (const QString &path : result.programs)
+            out(QStringLiteral("program\t%1").arg(path));
         if (!result.outside.isEmpty() && !yes) {
             err(QStringLiteral("%1: writes outside the game and program folders; it would be refused without --yes")
                     .arg(package));
+            return Refused;
+        }
+        if (!result.programs.isEmpty() && !yes) {
+            err(QStringLiteral("%1: contains programs; it would be refused without --yes").arg(package));
             return Refused;
         }
         return Ok;
@@ -426,8 +437,8 @@ int main(int argc, char *argv[])
     parser.addOption({QStringLiteral("program-folder"), QStringLiteral("Veldrin's folder (host path)."), QStringLiteral("DIR")});
     parser.addOption({QStringLiteral("game-folder"), QStringLiteral("The game's folder (host path)."), QStringLiteral("G")});
     parser.addOption({QStringLiteral("dry-run"), QStringLiteral("List what install would write; write nothing.")});
-    parser.addOption({QStringLiteral("yes"), QStringLiteral("Install entries outside the game and program folders; "
-                                                            "undo files changed since.")});
+    parser.addOption({QStringLiteral("yes"), QStringLiteral("Install entries outside the game and program folders "
+                                                            "and programs; undo files changed since.")});
     parser.addOption({QStringLiteral("all"), QStringLiteral("Undo: restore every original.")});
     parser.addPositionalArgument(QStringLiteral("command"),
                                  QStringLiteral("list, create, extract, install, verify, history or undo"));
