@@ -94,6 +94,13 @@ UndoOutcome refuse(const QString &message)
     return outcome;
 }
 
+QString refusedMessage(const QStringList &refused)
+{
+    return QStringLiteral("Nothing was changed: the history names files outside the game and program folders, or "
+                          "inside the history itself, where no undo writes: %1")
+        .arg(refused.join(QLatin1String(", ")));
+}
+
 } // namespace
 
 QString folderOf(const QString &programFolder) { return programFolder + folders::kBackupHistory; }
@@ -138,6 +145,21 @@ struct History::Private
     QString gameFolder;
     std::unique_ptr<Journal> journal;
     QString problem;
+
+    // Files a record names where no undo writes: outside the game and program folders (a
+    // hand-edited or damaged record), or in the history itself. Judged before anything there
+    // is so much as read.
+    QStringList refusedPlaces(const QList<Restore> &restores) const
+    {
+        install::Transaction judge(QStringLiteral("undo"), QString(), gameFolder, programFolder);
+        QStringList refused;
+        for (const Restore &r : restores) {
+            const int slot = judge.addRecorded(r.path, r.host);
+            if (judge.target(slot).outside || judge.target(slot).history)
+                refused << judge.shown(slot);
+        }
+        return refused;
+    }
 
     // Writes every restore as one operation that undoes `undoes`. Files already as wanted are
     // left alone; kept bytes that do not match their hash are never written.
@@ -274,14 +296,21 @@ UndoOutcome History::undo(qint64 id, bool confirmed)
     }
     UndoOutcome outcome;
     QList<Restore> restores;
+    QList<std::optional<QString>> left;
     for (const FileRow &row : op.files) {
         if (!row.touched)
             continue;
         if (row.existed && !row.kept)
             return refuse(QStringLiteral("Install %1 cannot be undone: the earlier %2 was not kept.").arg(id).arg(row.path));
-        if (present(row.host) != leftBy(row))
-            outcome.changed << row.path;
         restores.append({row.path, row.host, before(row)});
+        left.append(leftBy(row));
+    }
+    const QStringList refused = d->refusedPlaces(restores);
+    if (!refused.isEmpty())
+        return refuse(refusedMessage(refused));
+    for (qsizetype i = 0; i < restores.size(); ++i) {
+        if (present(restores.at(i).host) != left.at(i))
+            outcome.changed << restores.at(i).path;
     }
     if (!outcome.changed.isEmpty() && !confirmed) {
         outcome.result = UndoOutcome::NeedsConfirmation;
@@ -328,11 +357,15 @@ UndoOutcome History::restoreAllOriginals(bool confirmed)
     QList<Restore> restores;
     for (const QString &host : std::as_const(order)) {
         const Restore &r = original.value(host);
-        if (notKept.contains(r.path))
-            continue;
-        if (present(host) != last.value(host))
+        if (!notKept.contains(r.path))
+            restores.append(r);
+    }
+    const QStringList refused = d->refusedPlaces(restores);
+    if (!refused.isEmpty())
+        return refuse(refusedMessage(refused));
+    for (const Restore &r : std::as_const(restores)) {
+        if (present(r.host) != last.value(r.host))
             outcome.changed << r.path;
-        restores.append(r);
     }
     if (!outcome.changed.isEmpty() && !confirmed) {
         outcome.result = UndoOutcome::NeedsConfirmation;
@@ -347,7 +380,7 @@ UndoOutcome History::restoreAllOriginals(bool confirmed)
     return done;
 }
 
-QString recoverUnfinished(const QString &programFolder)
+QString recoverUnfinished(const QString &programFolder, const QString &gameFolder)
 {
     QString problem, notice;
     const std::unique_ptr<Journal> journal = Journal::open(programFolder, &problem, &notice);
@@ -369,7 +402,18 @@ QString recoverUnfinished(const QString &programFolder)
             continue;
         QStringList putBack, left;
         QList<FileRow> rows = op.files;
+        install::Transaction judge(op.route, op.source, gameFolder, programFolder);
         for (FileRow &row : rows) {
+            // Only where an install may write is anything put back: a record that names another
+            // place was not written by Veldrin, and that place is neither read nor changed.
+            const int slot = judge.addRecorded(row.path, row.host);
+            if (judge.target(slot).outside || judge.target(slot).history) {
+                row.touched = true;
+                left << QStringLiteral("%1 (it lies outside the game and program folders or in the history; nothing "
+                                       "was written there)")
+                            .arg(judge.shown(slot));
+                continue;
+            }
             // A copy the killed process did not get to rename is only debris.
             const QFileInfo info(row.host);
             const QDir folder(info.absolutePath());

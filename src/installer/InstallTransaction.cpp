@@ -363,6 +363,7 @@ int Transaction::add(const QString &windowsPath, QString *error)
     if (known != d->byReal.constEnd())
         return *known;
     slot.t.outside = !hostfs::inside(slot.t.real, d->gameReal) && !hostfs::inside(slot.t.real, d->programReal);
+    slot.t.history = d->inStore(slot.t.real);
     d->entries.append(slot);
     d->byReal.insert(slot.t.real, int(d->entries.size()) - 1);
     return int(d->entries.size()) - 1;
@@ -370,16 +371,18 @@ int Transaction::add(const QString &windowsPath, QString *error)
 
 int Transaction::addRecorded(const QString &windowsPath, const QString &realHost)
 {
-    const auto known = d->byReal.constFind(realHost);
+    const QString real = hostfs::realPlace(realHost);
+    const auto known = d->byReal.constFind(real);
     if (known != d->byReal.constEnd())
         return *known;
     Private::Slot slot;
     slot.t.path = windowsPath;
-    slot.t.host = realHost;
-    slot.t.real = realHost;
-    slot.t.outside = !hostfs::inside(realHost, d->gameReal) && !hostfs::inside(realHost, d->programReal);
+    slot.t.host = real;
+    slot.t.real = real;
+    slot.t.outside = !hostfs::inside(real, d->gameReal) && !hostfs::inside(real, d->programReal);
+    slot.t.history = d->inStore(real);
     d->entries.append(slot);
-    d->byReal.insert(realHost, int(d->entries.size()) - 1);
+    d->byReal.insert(real, int(d->entries.size()) - 1);
     return int(d->entries.size()) - 1;
 }
 
@@ -399,8 +402,8 @@ QString Transaction::shown(int index) const
 
 QString Transaction::ownFile(int index) const
 {
-    const QString &real = d->entries.at(index).t.real;
-    return d->inStore(real) ? QStringLiteral("Veldrin's install history") : install::ownFile(real, d->programReal);
+    const Target &t = d->entries.at(index).t;
+    return t.history ? QStringLiteral("Veldrin's install history") : install::ownFile(t.real, d->programReal);
 }
 
 void Transaction::setUndoes(const QList<qint64> &operations) { d->undoes = operations; }
@@ -427,7 +430,7 @@ bool Transaction::write(int index, const QByteArray &bytes, const QByteArray &ta
     if (index < 0 || index >= d->entries.size())
         return fail(error, QStringLiteral("no file name"));
     Private::Slot &s = d->entries[index];
-    if (d->inStore(s.t.real))
+    if (s.t.history)
         return fail(error, QStringLiteral("it is Veldrin's install history, which no install changes"));
     begin();
     if (!d->keepAside(s, error))
@@ -467,7 +470,7 @@ bool Transaction::remove(int index, QString *error)
     if (index < 0 || index >= d->entries.size())
         return fail(error, QStringLiteral("no file name"));
     Private::Slot &s = d->entries[index];
-    if (d->inStore(s.t.real))
+    if (s.t.history)
         return fail(error, QStringLiteral("it is Veldrin's install history, which no install changes"));
     begin();
     if (!isRegularFile(s.t.real))

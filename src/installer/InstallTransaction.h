@@ -33,6 +33,7 @@ struct Target
     QString host;        // where the mapping puts it
     QString real;        // where it really lands (written through a link)
     bool outside = false;
+    bool history = false; // in the install history's store: no route writes there
     bool existed = false;
 };
 
@@ -50,7 +51,9 @@ public:
     // Plans one target and returns its index; a path planned before returns the same index.
     // -1, with the reason, for a path that names no file.
     int add(const QString &windowsPath, QString *error = nullptr);
-    // Plans a target whose real place is already known: an undo writes where the install did.
+    // Plans a target recorded by an earlier operation: an undo writes where the install did.
+    // The recorded place is judged again where it really lands now, as a hand-edited or
+    // damaged record must not lead anywhere a package could not.
     int addRecorded(const QString &windowsPath, const QString &realHost);
     const Target &target(int index) const;
     int count() const;

@@ -53,6 +53,8 @@ void prepare(TestTree &tree)
     tree.write(QStringLiteral("Games/Black & White/Data/Landscape/h.lnd"), QByteArray("LND\0old", 7));
     tree.write(QStringLiteral("Veldrin/Backup/brx/b.txt"), "an older backup copy");
     tree.write(QStringLiteral("p.brx"), fiveEntries());
+    // Undo and recovery write only in the game folder the settings name.
+    tree.write(QStringLiteral("Veldrin/options.txt"), "C:\\Games\\Black & White\\\r\nC:\\Veldrin\\\r\n");
 }
 
 QStringList installArgs(const TestTree &tree)

@@ -108,7 +108,7 @@ private slots:
                 QVERIFY(r.rollbackFailures.isEmpty());
                 QCOMPARE(r.message.contains(QStringLiteral("Every file it had written was put back")), failAt > 1);
                 if (withHistory) {
-                    history::History h(TestTree::programFolder());
+                    history::History h(TestTree::programFolder(), TestTree::gameFolder());
                     QCOMPARE(h.operations().first().state, history::State::RolledBack);
                 }
             }
@@ -197,7 +197,7 @@ private slots:
                                                 where)
                         .installed);
         }
-        history::History h(TestTree::programFolder());
+        history::History h(TestTree::programFolder(), TestTree::gameFolder());
         const history::UndoOutcome restored = h.restoreAllOriginals(false);
         QVERIFY2(restored.result == history::UndoOutcome::Done, qPrintable(restored.message));
         QCOMPARE(tree.read(target), QByteArray("the game's own hills"));
@@ -221,14 +221,14 @@ private slots:
         QVERIFY(install::installFile(QStringLiteral("map"), QStringLiteral("frmMap"), TestTree::gameFolder(),
                                      TestTree::programFolder(), win(QStringLiteral("Scripts\\Playgrounds\\a.txt")), "new"));
         QVERIFY(!tree.exists(QStringLiteral("Veldrin/Backup/history")));
-        QVERIFY(!history::History(TestTree::programFolder()).available());
+        QVERIFY(!history::History(TestTree::programFolder(), TestTree::gameFolder()).available());
 
         QVERIFY(history::createFolder(TestTree::programFolder()));
         tree.write(QStringLiteral("Veldrin/Backup/history/objects"), "a file where the store's folder belongs");
         QVERIFY(install::installFile(QStringLiteral("map"), QStringLiteral("frmMap"), TestTree::gameFolder(),
                                      TestTree::programFolder(), win(QStringLiteral("Scripts\\Playgrounds\\a.txt")), "newer"));
         QCOMPARE(tree.read(kGame + QStringLiteral("Scripts/Playgrounds/a.txt")), QByteArray("newer"));
-        history::History h(TestTree::programFolder());
+        history::History h(TestTree::programFolder(), TestTree::gameFolder());
         QCOMPARE(h.operations().first().state, history::State::NoUndo);
         QCOMPARE(h.undo(h.operations().first().id, true).result, history::UndoOutcome::Refused);
     }

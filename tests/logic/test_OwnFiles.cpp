@@ -11,6 +11,8 @@
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QTest>
 
 #ifdef Q_OS_UNIX
@@ -21,15 +23,18 @@ namespace {
 
 const QString kPlay = QStringLiteral("Games/Black & White/Scripts/Playgrounds/");
 
-QMap<QString, QByteArray> snapshot(const TestTree &tree)
+QMap<QString, QByteArray> snapshot(const TestTree &tree, bool withHistory = true)
 {
     QMap<QString, QByteArray> files;
     QDirIterator it(tree.driveC(), QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
     while (it.hasNext()) {
         const QString path = it.next();
+        const QString rel = QDir(tree.driveC()).relativeFilePath(path);
+        if (!withHistory && rel.startsWith(QLatin1String("Veldrin/Backup/history/")))
+            continue;
         QFile file(path);
         file.open(QIODevice::ReadOnly);
-        files.insert(QDir(tree.driveC()).relativeFilePath(path), file.readAll());
+        files.insert(rel, file.readAll());
     }
     return files;
 }
@@ -77,6 +82,22 @@ QByteArray packageWithPrograms(QStringList *programs)
     *programs = {play + QStringLiteral("Tool.EXE"), land + QStringLiteral("a.lnd"), land + QStringLiteral("b.lnd"),
                  play + QStringLiteral("run.txt")};
     return package;
+}
+
+// Changes the journal as a hand or a damaged disk might, outside Veldrin.
+void editJournal(const TestTree &tree, const QStringList &statements)
+{
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("hand"));
+        db.setDatabaseName(tree.host(QStringLiteral("Veldrin/Backup/history/journal.sqlite")));
+        QVERIFY(db.open());
+        for (const QString &statement : statements) {
+            QSqlQuery query(db);
+            QVERIFY2(query.exec(statement), qPrintable(statement));
+        }
+        db.close();
+    }
+    QSqlDatabase::removeDatabase(QStringLiteral("hand"));
 }
 
 } // namespace
@@ -162,6 +183,45 @@ private slots:
         QCOMPARE(snapshot(tree), before);
         // The history still reads, and only the first install is in it.
         QCOMPARE(history::History(TestTree::programFolder()).operations().size(), 1);
+    }
+
+    // A journal that names places no install may write (outside both folders, through "..",
+    // or the history itself): undo, "restore all" and the recovery after a kill each refuse
+    // them by name and leave them unread and unwritten; recovery still puts back the rest.
+    void recordedPlacesAreJudgedAgain()
+    {
+        for (const QString &place : {QStringLiteral("/victim.txt"), QStringLiteral("/drive_c/Games/Black & White/../../../victim.txt"),
+                                     QStringLiteral("/drive_c/Veldrin/Backup/history/journal.sqlite")}) {
+            TestTree tree;
+            prepare(tree);
+            tree.write(kPlay + QStringLiteral("a.txt"), "the game's a");
+            tree.write(QStringLiteral("../victim.txt"), "not Veldrin's");
+            QByteArray package;
+            brx::appendEntry(package, TestTree::gameFolder() + QStringLiteral("Scripts\\Playgrounds\\a.txt"), QStringLiteral("a.txt"), "new a");
+            brx::appendEntry(package, TestTree::gameFolder() + QStringLiteral("Scripts\\Playgrounds\\b.txt"), QStringLiteral("b.txt"), "new b");
+            QCOMPARE(brx::installPackage(package, options()).outcome, brx::InstallResult::Installed);
+            const QString host = tree.prefix() + place;
+            editJournal(tree, {QStringLiteral("UPDATE files SET host = '%1' WHERE operation = 2 AND path LIKE '%a.txt'").arg(host)});
+            const auto before = snapshot(tree, false);
+
+            history::History h(TestTree::programFolder(), TestTree::gameFolder());
+            for (const history::UndoOutcome &o : {h.undo(2, true), h.restoreAllOriginals(true)}) {
+                QCOMPARE(o.result, history::UndoOutcome::Refused);
+                QVERIFY2(o.message.contains(QStringLiteral("a.txt (really ")), qPrintable(o.message));
+            }
+            QCOMPARE(snapshot(tree, false), before);
+            QCOMPARE(tree.read(QStringLiteral("../victim.txt")), QByteArray("not Veldrin's"));
+
+            editJournal(tree, {QStringLiteral("UPDATE operations SET state = 'open' WHERE id = 2")});
+            const QString told = history::recoverUnfinished(TestTree::programFolder(), TestTree::gameFolder());
+            QVERIFY2(told.contains(QStringLiteral("a.txt (really ")) && told.contains(QStringLiteral("nothing was written there")),
+                     qPrintable(told));
+            QVERIFY2(told.contains(QStringLiteral("put back as they were: ")), qPrintable(told));
+            QVERIFY(!tree.exists(kPlay + QStringLiteral("b.txt")));
+            QCOMPARE(tree.read(QStringLiteral("../victim.txt")), QByteArray("not Veldrin's"));
+            if (place.endsWith(QLatin1String("journal.sqlite")))
+                QVERIFY(tree.read(QStringLiteral("Veldrin/Backup/history/journal.sqlite")) != QByteArray("new a\r\n"));
+        }
     }
 
     // Programs are named together in one question before anything is written, in the wizard

@@ -7,6 +7,7 @@
 #include "platform/FileIO.h"
 #include "platform/HostFiles.h"
 #include "platform/WinPath.h"
+#include "shell/OptionsFile.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -221,11 +222,21 @@ int extract(const QString &package, const QString &dir)
     return skipped ? Refused : Ok;
 }
 
+// The game folder undo and recovery may write in: --game-folder, else the one the program
+// folder's options.txt names, as the window would use it.
+QString gameFolderOf(const QCommandLineParser &args, const QString &programFolder)
+{
+    if (args.isSet(QStringLiteral("game-folder")))
+        return folderAsWindows(args.value(QStringLiteral("game-folder")));
+    const auto text = fileio::loadText(programFolder + QLatin1String("options.txt"));
+    return text ? optionsfile::splitLines(*text).value(0) : QString();
+}
+
 // What an install killed earlier left behind is put back before anything else runs, and the
 // player is told once.
-void recover(const QString &programFolder)
+void recover(const QString &programFolder, const QString &gameFolder)
 {
-    const QString told = history::recoverUnfinished(programFolder);
+    const QString told = history::recoverUnfinished(programFolder, gameFolder);
     for (const QString &line : told.split(QLatin1Char('\n'), Qt::SkipEmptyParts))
         err(line);
 }
@@ -244,7 +255,7 @@ std::optional<QString> programFolderOf(const QString &command, const QCommandLin
         return std::nullopt;
     }
     const QString folder = folderAsWindows(programHost);
-    recover(folder);
+    recover(folder, gameFolderOf(args, folder));
     return folder;
 }
 
@@ -285,9 +296,7 @@ int undo(const QStringList &ids, const QCommandLineParser &args)
     const auto program = programFolderOf(QStringLiteral("undo"), args, &code);
     if (!program)
         return code;
-    const QString game = args.isSet(QStringLiteral("game-folder")) ? folderAsWindows(args.value(QStringLiteral("game-folder")))
-                                                                   : QString();
-    history::History history(*program, game);
+    history::History history(*program, gameFolderOf(args, *program));
     if (!history.available()) {
         err(history.problem());
         return Refused;
