@@ -115,6 +115,38 @@ private slots:
         }
     }
 
+    // Without a history the old bytes live only in the install's memory: a package failing at
+    // its last entry, after whole batches were renamed into place, still puts every one back.
+    void aLateFailureWithoutHistoryPutsEveryFileBack()
+    {
+        TestTree tree;
+        tree.makeGameAndProgramFolders();
+        QByteArray package;
+        for (int i = 1; i <= 101; ++i) {
+            const QString name = QStringLiteral("map%1.txt").arg(i);
+            if (i % 2)
+                tree.write(kGame + QStringLiteral("Scripts/Playgrounds/") + name, "the player's " + QByteArray::number(i));
+            brx::appendEntry(package, win(QStringLiteral("Scripts\\Playgrounds\\") + name), name, "new");
+        }
+        tree.write(QStringLiteral("Veldrin/Backup/brx/map7.txt"), "an older backup");
+        const auto before = snapshot(tree, QString());
+        int renamed = 0;
+        brx::InstallOptions o = options();
+        // Each entry and its backup copy are one write each: the 201st is the last entry's.
+        o.onProgress = [&](float) {
+            if (tree.read(kGame + QStringLiteral("Scripts/Playgrounds/map1.txt")) != "the player's 1")
+                ++renamed;
+        };
+        install::Transaction::failWriteForTesting(201);
+        const brx::InstallResult r = brx::installPackage(package, o);
+        install::Transaction::failWriteForTesting(0);
+        QCOMPARE(r.outcome, brx::InstallResult::WriteFailed);
+        QVERIFY(r.failedPath.endsWith(QStringLiteral("map101.txt")));
+        QVERIFY(renamed > 0); // the first entries were really in place before the failure
+        QVERIFY(r.rollbackFailures.isEmpty());
+        QVERIFY(snapshot(tree, QString()) == before);
+    }
+
     void failureMessagesSayOnlyWhatHappened()
     {
         TestTree tree;
