@@ -209,6 +209,9 @@ QString programsQuestion(const QStringList &programs);
 
 // The message of a package refused for writing into Veldrin's own files, one line an entry.
 QString ownFilesMessage(const QStringList &ownFiles);
+// What the player is told, and asked, when the files a package replaces cannot be kept.
+QString notKeptMessage(const QString &why);
+QString withoutUndoQuestion(const QString &why);
 
 struct PlannedWrite
 {
@@ -233,6 +236,10 @@ struct InstallOptions
     // path of every entry that is a program (see isProgram); true installs them. Unset: such a
     // package is refused.
     std::function<bool(const QStringList &programs)> confirmPrograms;
+    // Asked when the history is kept but the files the package replaces cannot be (the store
+    // is full or cannot be written), with why; true installs without undo. Unset: NotKept.
+    std::function<bool(const QString &why)> confirmWithoutUndo;
+    bool withoutUndo = false;    // go on without undo without asking (the command line's --no-history)
     QString source;              // what the history names as the package (its path)
     bool dryRun = false;         // plan only: nothing written, no question asked
     InstallerState *state = nullptr; // mirrored for the rest of the program when given
@@ -240,7 +247,7 @@ struct InstallOptions
 
 struct InstallResult
 {
-    enum Outcome { Installed, NotValid, Damaged, Declined, WriteFailed, Unreadable, Refused };
+    enum Outcome { Installed, NotValid, Damaged, Declined, WriteFailed, Unreadable, Refused, NotKept };
     Outcome outcome = NotValid;
     int count = 0;
     std::optional<ReadError> damage;

@@ -40,6 +40,20 @@ QString failureMessage(const Entry &entry, int k, const QString &why, const QStr
 
 } // namespace
 
+QString notKeptMessage(const QString &why)
+{
+    return QStringLiteral("The package was not installed: %1, so it could not be undone. Nothing in the game was "
+                          "changed.")
+        .arg(why);
+}
+
+QString withoutUndoQuestion(const QString &why)
+{
+    return QStringLiteral("Veldrin cannot keep the files this package replaces: %1.\n\nInstall without undo? The "
+                          "package could not be undone later. No leaves the game as it is.")
+        .arg(why);
+}
+
 QString ownFilesMessage(const QStringList &ownFiles)
 {
     return QStringLiteral("The package was not installed: it would write into Veldrin's own files, which no package "
@@ -224,7 +238,26 @@ InstallResult installPackage(PackageReader &package, const InstallOptions &optio
     constexpr int kBatch = 64;
     QByteArray bytes; // one entry's bytes at a time, the same memory for each
     transaction.setBatched(true);
-    transaction.begin();
+    transaction.setWithoutUndo(options.withoutUndo);
+    QString notKept;
+    if (!transaction.begin(&notKept)) {
+        // The originals could not be kept: nothing is touched unless the player goes on
+        // without undo.
+        QString again;
+        if (!options.confirmWithoutUndo || !options.confirmWithoutUndo(notKept)) {
+            result.outcome = InstallResult::NotKept;
+            result.failure = notKept;
+            result.message = notKeptMessage(notKept);
+            return result;
+        }
+        transaction.setWithoutUndo(true);
+        if (!transaction.begin(&again)) {
+            result.outcome = InstallResult::NotKept;
+            result.failure = again;
+            result.message = notKeptMessage(again);
+            return result;
+        }
+    }
     int k = 0;
     for (const Entry &entry : read.entries) {
         const Planned &p = plan.at(k++);
@@ -257,7 +290,13 @@ InstallResult installPackage(PackageReader &package, const InstallOptions &optio
     QString why, path;
     if (!read.entries.isEmpty() && !transaction.flush(&why, &path))
         return failed(read.entries.last(), k, why, path);
-    transaction.commit();
+    if (!transaction.commit(&why)) {
+        result.outcome = InstallResult::WriteFailed;
+        result.failure = why;
+        result.rolledBack = !why.contains(QLatin1String("could not be put back"));
+        result.message = QStringLiteral("The package was not installed: %1.").arg(why);
+        return result;
+    }
     result.operation = transaction.operationId();
     result.outcome = InstallResult::Installed;
     if (!result.backupFailures.isEmpty())
@@ -280,6 +319,10 @@ InstallResult installPackageFile(const QString &packagePath, InstallOptions opti
     if (!options.confirmOutside)
         options.confirmOutside = [&prompts](const QStringList &outside) {
             return prompts.question(outsideQuestion(outside));
+        };
+    if (!options.confirmWithoutUndo)
+        options.confirmWithoutUndo = [&prompts](const QString &why) {
+            return prompts.question(withoutUndoQuestion(why));
         };
     if (!options.confirmPrograms)
         options.confirmPrograms = [&prompts](const QStringList &programs) {

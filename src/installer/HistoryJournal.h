@@ -59,7 +59,7 @@ public:
     // the file system, by a flushed copy otherwise. *linked tells which. Call syncObjects()
     // once after a batch, before the record that points at them is committed.
     bool keepFile(const QString &realHost, const QString &hash, bool *linked, QString *error);
-    bool syncObjects();
+    [[nodiscard]] bool syncObjects();
     // A linked object still shares its bytes with a file that was not replaced after all:
     // give the store its own copy, so later edits of the file cannot reach the store.
     void unshare(const QString &hash, const QString &realHost);

@@ -89,7 +89,8 @@ GameFileResult InstallGameFile(const ChosenFile &chosen, const QString &gameFold
     result.installed = r.installed;
     result.installError = r.installError;
     progress(100);
-    note(kNoteDone);
+    // The closing line says what happened: it promised an install even when there was none.
+    note(result.installed ? kNoteDone : QStringLiteral("Your file was not installed: %1").arg(result.installError));
     return result;
 }
 

@@ -206,7 +206,12 @@ struct History::Private
                 return outcome;
             }
         }
-        transaction.commit();
+        QString why;
+        if (!transaction.commit(&why)) {
+            outcome.result = UndoOutcome::Failed;
+            outcome.message = QStringLiteral("Nothing was undone: %1.").arg(why);
+            return outcome;
+        }
         outcome.result = UndoOutcome::Done;
         outcome.operation = transaction.operationId();
         return outcome;

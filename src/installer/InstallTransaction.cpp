@@ -31,6 +31,7 @@ namespace {
 std::atomic<int> g_writes{0};
 std::atomic<int> g_failWrite{0};
 std::atomic<int> g_points{0};
+std::atomic<bool> g_failKeep{false};
 
 // Tests that kill an install mid-way stop it here: each point is a moment after which a kill
 // must still leave the game whole after the next start.
@@ -137,6 +138,8 @@ struct Transaction::Private
     int preparedCount = 0;
     bool begun = false;
     bool undoAvailable = true;
+    bool withoutUndo = false;    // the player chose to go on when an original cannot be kept
+    QString stopped;             // why the operation may not start, when it may not
     bool finished = false;
     // Batched writes: new copies written but not yet flushed and renamed into place.
     struct Pending
@@ -192,11 +195,14 @@ struct Transaction::Private
         return r;
     }
 
-    // Keeps the bytes of every slot not yet prepared and records them, in one commit.
+    // Keeps the bytes of every slot not yet prepared and records them, in one commit. When an
+    // original cannot be kept (the store is full or cannot be written), nothing is recorded and
+    // `stopped` says why, unless the player chose to go on without undo.
     void prepare()
     {
         QList<history::FileRow> rows;
         bool stored = false;
+        stopped.clear();
         for (int i = preparedCount; i < entries.size(); ++i) {
             Slot &s = entries[i];
             s.prepared = true;
@@ -204,26 +210,41 @@ struct Transaction::Private
             if (journal && s.t.existed) {
                 QString why;
                 s.previous = history::sha256File(s.t.real, &why);
-                s.kept = !s.previous.isEmpty() && journal->keepFile(s.t.real, s.previous, &s.linked, &why);
+                s.kept = !s.previous.isEmpty() && !g_failKeep
+                    && journal->keepFile(s.t.real, s.previous, &s.linked, &why);
+                if (g_failKeep)
+                    why = QStringLiteral("no space left on device (made on purpose)");
                 stored = stored || s.kept;
-                if (!s.kept)
+                if (!s.kept) {
                     undoAvailable = false;
+                    if (stopped.isEmpty())
+                        stopped = QStringLiteral("%1 could not be kept for undo (%2)").arg(s.t.path, why);
+                }
             }
             rows.append(row(i));
         }
-        preparedCount = int(entries.size());
-        if (!journal || rows.isEmpty())
+        if (!journal || rows.isEmpty()) {
+            preparedCount = int(entries.size());
             return;
-        if (stored)
-            journal->syncObjects();
+        }
+        if (stored && !journal->syncObjects() && stopped.isEmpty()) {
+            undoAvailable = false;
+            stopped = QStringLiteral("the kept originals could not be flushed to disk");
+        }
+        if (!stopped.isEmpty() && !withoutUndo)
+            return; // tried again, from the same slot, if the player goes on without undo
+        stopped.clear();
+        preparedCount = int(entries.size());
         checkpoint();
         QString why;
         if (!journal->record(&op, route, source, undoes, rows, &why)) {
-            // Without a record nothing can be undone later; the install itself goes on.
-            std::fprintf(stderr, "veldrin: the install history could not record this install (%s)\n", qPrintable(why));
             journal.reset();
             op = 0;
             undoAvailable = false;
+            if (!withoutUndo) {
+                stopped = QStringLiteral("the install history could not record this install (%1)").arg(why);
+                return;
+            }
         }
         checkpoint();
     }
@@ -341,8 +362,11 @@ Transaction::Transaction(const QString &route, const QString &source, const QStr
 
 Transaction::~Transaction()
 {
-    if (!d->finished && !d->order.isEmpty())
-        rollBack();
+    if (!d->finished && !d->order.isEmpty()) {
+        // Nobody is left to tell: the files not put back stay recorded as changed.
+        for (const QString &left : rollBack())
+            std::fprintf(stderr, "veldrin: %s could not be put back\n", qPrintable(left));
+    }
     else if (!d->finished && d->journal && d->op)
         d->journal->finish(d->op, QStringLiteral("rolled back"), {}, nullptr);
     d->release();
@@ -420,10 +444,12 @@ bool Transaction::begin(QString *error)
             d->undoAvailable = false;
     }
     d->prepare();
-    if (d->journal && !d->undoAvailable)
-        return fail(error, QStringLiteral("undo is not available for this install"));
+    if (!d->stopped.isEmpty())
+        return fail(error, d->stopped);
     return true;
 }
+
+void Transaction::setWithoutUndo(bool withoutUndo) { d->withoutUndo = withoutUndo; }
 
 bool Transaction::write(int index, const QByteArray &bytes, const QByteArray &tail, QString *error)
 {
@@ -432,7 +458,8 @@ bool Transaction::write(int index, const QByteArray &bytes, const QByteArray &ta
     Private::Slot &s = d->entries[index];
     if (s.t.history)
         return fail(error, QStringLiteral("it is Veldrin's install history, which no install changes"));
-    begin();
+    if (!begin(error))
+        return false;
     if (!d->keepAside(s, error))
         return false;
     const int n = ++g_writes;
@@ -472,7 +499,8 @@ bool Transaction::remove(int index, QString *error)
     Private::Slot &s = d->entries[index];
     if (s.t.history)
         return fail(error, QStringLiteral("it is Veldrin's install history, which no install changes"));
-    begin();
+    if (!begin(error))
+        return false;
     if (!isRegularFile(s.t.real))
         return true;
     if (!d->keepAside(s, error))
@@ -507,30 +535,40 @@ bool Transaction::flush(QString *error, QString *failedPath) { return d->flushPe
 
 int Transaction::pendingWrites() const { return int(d->pending.size()); }
 
-void Transaction::commit()
+bool Transaction::commit(QString *error)
 {
     if (d->finished)
-        return;
+        return true;
     QString why, path;
-    if (!d->flushPending(&why, &path)) {
-        std::fprintf(stderr, "veldrin: %s could not be written (%s)\n", qPrintable(path), qPrintable(why));
-        rollBack();
-        return;
+    if (!d->flushPending(&why, &path))
+        return putBack(error, QStringLiteral("%1 could not be written (%2)").arg(path, why));
+    // One flush per folder for all the renames in it, rather than one per file. Until they are
+    // on disk the install is not done: the record must not say so.
+    for (const QString &folder : std::as_const(d->changedFolders)) {
+        if (!hostfs::syncFolder(folder))
+            return putBack(error, QStringLiteral("the folder %1 could not be flushed to disk").arg(winpath::fromHost(folder)));
     }
-    d->finished = true;
-    // One flush per folder for all the renames in it, rather than one per file.
-    for (const QString &folder : std::as_const(d->changedFolders))
-        hostfs::syncFolder(folder);
     checkpoint();
-    d->release();
     if (d->journal && d->op) {
         QList<history::FileRow> rows;
         for (int i = 0; i < d->entries.size(); ++i)
             rows.append(d->row(i));
-        QString why;
+        // An operation left open is put back at the next start: better now, and said.
         if (!d->journal->finish(d->op, d->undoAvailable ? QStringLiteral("done") : QStringLiteral("no undo"), rows, &why))
-            std::fprintf(stderr, "veldrin: the install history could not close this install (%s)\n", qPrintable(why));
+            return putBack(error, QStringLiteral("the install history could not record the end of this install (%1)").arg(why));
     }
+    d->finished = true;
+    d->release();
+    return true;
+}
+
+bool Transaction::putBack(QString *error, const QString &why)
+{
+    const QStringList left = rollBack();
+    QString message = why;
+    message += left.isEmpty() ? QStringLiteral("; every file was put back as it was")
+                              : QStringLiteral("; these files could not be put back: %1").arg(left.join(QLatin1String("; ")));
+    return fail(error, message);
 }
 
 QStringList Transaction::rollBack()
@@ -558,8 +596,10 @@ QStringList Transaction::rollBack()
             failures << QStringLiteral("%1 (%2)").arg(s.t.path, why);
         }
     }
-    for (const QString &folder : std::as_const(d->changedFolders))
-        hostfs::syncFolder(folder);
+    for (const QString &folder : std::as_const(d->changedFolders)) {
+        if (!hostfs::syncFolder(folder))
+            failures << QStringLiteral("%1 (the folder could not be flushed to disk)").arg(winpath::fromHost(folder));
+    }
     d->order.clear();
     d->release();
     if (d->journal && d->op) {
@@ -578,6 +618,7 @@ bool Transaction::undoAvailable() const { return historyKept() && d->undoAvailab
 qint64 Transaction::operationId() const { return d->op; }
 int Transaction::writesDone() const { return int(d->order.size()); }
 QString Transaction::notice() const { return d->notice; }
+void Transaction::failKeepForTesting(bool on) { g_failKeep = on; }
 void Transaction::failWriteForTesting(int n)
 {
     g_failWrite = n > 0 ? g_writes + n : 0;
@@ -617,8 +658,16 @@ ReplacementResult backUpAndReplace(Transaction &transaction, const Replacement &
         result.installError = QStringLiteral("the chosen file could not be read");
     else if (target >= 0)
         result.installed = transaction.write(target, *bytes, tail, &result.installError);
-    // Each step stands on its own: a copy written stays written when the install fails.
-    transaction.commit();
+    // Each step stands on its own: a copy written stays written when the install fails. When
+    // even that cannot be finished, all is put back and neither happened.
+    QString why;
+    if (!transaction.commit(&why)) {
+        result.backedUp = false;
+        result.installed = false;
+        result.installError = why;
+        if (result.backupTried)
+            result.backupError = why;
+    }
     return result;
 }
 
@@ -629,8 +678,7 @@ bool installFile(const QString &route, const QString &source, const QString &gam
     const int target = t.add(windowsPath, error);
     if (target < 0 || !t.write(target, bytes, QByteArray(), error))
         return false;
-    t.commit();
-    return true;
+    return t.commit(error);
 }
 
 } // namespace install

@@ -69,13 +69,18 @@ public:
     QString ownFile(int index) const;
 
     // Keeps the previous bytes of every existing target and journals the operation. Runs by
-    // itself on the first write; call it earlier to learn of a store problem first.
-    bool begin(QString *error = nullptr);
+    // itself on the first write; call it earlier to learn of a store problem first. False, with
+    // the reason, when the history is kept but an original cannot be (the store is full or
+    // cannot be written) or the operation cannot be recorded: nothing is touched then, and
+    // every write fails the same way, unless setWithoutUndo(true) was called first.
+    [[nodiscard]] bool begin(QString *error = nullptr);
+    // The player's "install without undo": go on when originals cannot be kept.
+    void setWithoutUndo(bool withoutUndo);
 
     // Replaces (or creates) the target with bytes followed by tail, atomically.
-    bool write(int index, const QByteArray &bytes, const QByteArray &tail = QByteArray(), QString *error = nullptr);
+    [[nodiscard]] bool write(int index, const QByteArray &bytes, const QByteArray &tail = QByteArray(), QString *error = nullptr);
     // Removes the target, keeping its bytes like a write does.
-    bool remove(int index, QString *error = nullptr);
+    [[nodiscard]] bool remove(int index, QString *error = nullptr);
 
     // The bytes the target held before this operation, when it held any.
     std::optional<QByteArray> previous(int index);
@@ -85,15 +90,17 @@ public:
     void setBatched(bool batched);
     // Finishes the batched writes still waiting; false, with the file and the reason, when one
     // could not be finished (roll back then).
-    bool flush(QString *error = nullptr, QString *failedPath = nullptr);
+    [[nodiscard]] bool flush(QString *error = nullptr, QString *failedPath = nullptr);
     // Batched writes waiting for flush().
     int pendingWrites() const;
 
-    // Marks the operation finished (finishing batched writes first; rolled back if they fail).
-    void commit();
+    // Marks the operation finished: finishes the batched writes, flushes the folders written in
+    // and records the end. False, with the reason (and what could not be put back), when any of
+    // that fails: the operation is rolled back then and nothing of it stays.
+    [[nodiscard]] bool commit(QString *error = nullptr);
     // Puts back every file written and removes every file created, last first. Returns the
     // files that could not be put back, each with its reason; empty when all is well.
-    QStringList rollBack();
+    [[nodiscard]] QStringList rollBack();
 
     // An undo records which operations it undoes (before begin).
     void setUndoes(const QList<qint64> &operations);
@@ -108,8 +115,11 @@ public:
 
     // Tests only: the Nth file write from now on (counting from 1) fails; 0 turns it off.
     static void failWriteForTesting(int n);
+    // Tests only: while on, no original can be kept in the history's store.
+    static void failKeepForTesting(bool on);
 
 private:
+    bool putBack(QString *error, const QString &why);
     struct Private;
     std::unique_ptr<Private> d;
 };
@@ -146,7 +156,7 @@ ReplacementResult backUpAndReplace(Transaction &transaction, const Replacement &
 
 // Writes one file into the game or program folder as its own operation, outside question
 // answered by the caller beforehand. Used by the routes that write a single file.
-bool installFile(const QString &route, const QString &source, const QString &gameFolder,
+[[nodiscard]] bool installFile(const QString &route, const QString &source, const QString &gameFolder,
                  const QString &programFolder, const QString &windowsPath, const QByteArray &bytes,
                  QString *error = nullptr);
 

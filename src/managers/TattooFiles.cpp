@@ -85,12 +85,14 @@ ProfileInstall installIntoProfile(const QByteArray &picture, const QString &prof
     }
 
     const int slot = transaction.add(target, &error);
-    if (slot < 0 || !transaction.write(slot, picture, QByteArray(), &error)) {
-        transaction.rollBack();
+    if (slot < 0 || !transaction.write(slot, picture, QByteArray(), &error) || !transaction.commit(&error)) {
+        // Whatever was written is put back (by commit itself, or here).
+        const QStringList left = transaction.rollBack();
+        if (!left.isEmpty())
+            error += QStringLiteral("; not put back: %1").arg(left.join(QLatin1String("; ")));
         result.problem = QStringLiteral("Veldrin could not write the new tattoo to \"%1\" (%2).").arg(target, error);
         return result;
     }
-    transaction.commit();
     result.installed = true;
     return result;
 }

@@ -76,8 +76,8 @@ public:
         const QStringList lands{QStringLiteral("h.lnd"), QStringLiteral("k.lnd")};
         switch (m_random.bounded(6)) {
         case 0:
-            install::installFile(QStringLiteral("map"), QStringLiteral("frmMap"), TestTree::gameFolder(), program,
-                                 game(QStringLiteral("Scripts\\Playgrounds\\") + pick(maps)), content());
+            QVERIFY(install::installFile(QStringLiteral("map"), QStringLiteral("frmMap"), TestTree::gameFolder(), program,
+                                         game(QStringLiteral("Scripts\\Playgrounds\\") + pick(maps)), content()));
             break;
         case 1:
         case 2: {

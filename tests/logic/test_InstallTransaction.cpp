@@ -4,6 +4,7 @@
 #include "installer/Brx.h"
 #include "installer/InstallHistory.h"
 #include "installer/InstallTransaction.h"
+#include "platform/HostFiles.h"
 #include "managers/GameFileInstall.h"
 #include "managers/TattooFiles.h"
 #include "support/ScriptedPrompts.h"
@@ -257,12 +258,71 @@ private slots:
 
         QVERIFY(history::createFolder(TestTree::programFolder()));
         tree.write(QStringLiteral("Veldrin/Backup/history/objects"), "a file where the store's folder belongs");
-        QVERIFY(install::installFile(QStringLiteral("map"), QStringLiteral("frmMap"), TestTree::gameFolder(),
-                                     TestTree::programFolder(), win(QStringLiteral("Scripts\\Playgrounds\\a.txt")), "newer"));
-        QCOMPARE(tree.read(kGame + QStringLiteral("Scripts/Playgrounds/a.txt")), QByteArray("newer"));
+        QString why;
+        QVERIFY(!install::installFile(QStringLiteral("map"), QStringLiteral("frmMap"), TestTree::gameFolder(),
+                                      TestTree::programFolder(), win(QStringLiteral("Scripts\\Playgrounds\\a.txt")), "newer", &why));
+        QVERIFY2(why.contains(QStringLiteral("a.txt could not be kept for undo")), qPrintable(why));
+        QCOMPARE(tree.read(kGame + QStringLiteral("Scripts/Playgrounds/a.txt")), QByteArray("new"));
         history::History h(TestTree::programFolder(), TestTree::gameFolder());
-        QCOMPARE(h.operations().first().state, history::State::NoUndo);
-        QCOMPARE(h.undo(h.operations().first().id, true).result, history::UndoOutcome::Refused);
+        QVERIFY(h.operations().isEmpty()); // stopped before its record
+    }
+
+    // An original the store cannot take (full, or not writable) stops a package before the game
+    // is touched, unless the player answers "install without undo" (--no-history); a flush that
+    // fails stops it before the record. Both by injected failures.
+    void originalsThatCannotBeKeptStopTheInstall()
+    {
+        for (const int answer : {-1, 0, 1}) { // no question asked, answered No, answered Yes
+            TestTree tree;
+            tree.makeGameAndProgramFolders();
+            QVERIFY(history::createFolder(TestTree::programFolder()));
+            tree.write(kGame + QStringLiteral("Scripts/Playgrounds/one.txt"), "player's one");
+            tree.write(kGame + QStringLiteral("Data/Landscape/two.lnd"), QByteArray("LND\0old", 7));
+            const auto before = snapshot(tree, QString(), QStringLiteral("Veldrin/Backup/history"));
+            brx::InstallOptions o = options();
+            QStringList asked;
+            if (answer >= 0)
+                o.confirmWithoutUndo = [&](const QString &why) {
+                    asked << why;
+                    return answer == 1;
+                };
+            install::Transaction::failKeepForTesting(true);
+            const brx::InstallResult r = brx::installPackage(fiveEntryPackage(), o);
+            install::Transaction::failKeepForTesting(false);
+            QCOMPARE(asked.size(), answer >= 0 ? 1 : 0);
+            history::History h(TestTree::programFolder(), TestTree::gameFolder());
+            if (answer == 1) {
+                QCOMPARE(r.outcome, brx::InstallResult::Installed);
+                QCOMPARE(h.operations().first().state, history::State::NoUndo);
+                continue;
+            }
+            QCOMPARE(r.outcome, brx::InstallResult::NotKept);
+            QVERIFY2(r.message.contains(QStringLiteral("one.txt could not be kept for undo (no space left on device")),
+                     qPrintable(r.message));
+            QVERIFY(snapshot(tree, QString(), QStringLiteral("Veldrin/Backup/history")) == before);
+            QVERIFY(h.operations().isEmpty());
+        }
+
+        // A flush that fails: of the kept originals (before the record), or of the folders after
+        // the renames (before the end is recorded). Either way all is put back.
+        for (const bool withHistory : {true, false}) {
+            TestTree tree;
+            tree.makeGameAndProgramFolders();
+            if (withHistory)
+                QVERIFY(history::createFolder(TestTree::programFolder()));
+            tree.write(kGame + QStringLiteral("Scripts/Playgrounds/one.txt"), "player's one");
+            const auto before = snapshot(tree, QString(), QStringLiteral("Veldrin/Backup/history"));
+            hostfs::failFlushesForTesting(true);
+            const brx::InstallResult r = brx::installPackage(fiveEntryPackage(), options());
+            hostfs::failFlushesForTesting(false);
+            QVERIFY2(r.outcome == (withHistory ? brx::InstallResult::NotKept : brx::InstallResult::WriteFailed),
+                     qPrintable(r.message));
+            QVERIFY2(r.message.contains(QStringLiteral("flushed")) || r.message.contains(QStringLiteral("Input/output")),
+                     qPrintable(r.message));
+            QVERIFY(snapshot(tree, QString(), QStringLiteral("Veldrin/Backup/history")) == before);
+            if (withHistory)
+                QVERIFY(history::History(TestTree::programFolder(), TestTree::gameFolder()).operations().isEmpty());
+        }
     }
 };
 

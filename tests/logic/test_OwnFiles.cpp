@@ -178,7 +178,7 @@ private slots:
             QVERIFY2(why.contains(QStringLiteral("install history")), qPrintable(why));
             install::Transaction t(QStringLiteral("map"), QStringLiteral("test"), TestTree::gameFolder(), TestTree::programFolder());
             QVERIFY(!t.remove(t.add(TestTree::programFolder() + path), &why));
-            t.commit();
+            QVERIFY(t.commit());
         }
         QCOMPARE(snapshot(tree), before);
         // The history still reads, and only the first install is in it.

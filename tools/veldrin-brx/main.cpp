@@ -340,6 +340,7 @@ int install(const QString &package, const QCommandLineParser &args)
     const bool yes = args.isSet(QStringLiteral("yes"));
     options.confirmOutside = [yes](const QStringList &) { return yes; };
     options.confirmPrograms = [yes](const QStringList &) { return yes; };
+    options.withoutUndo = args.isSet(QStringLiteral("no-history"));
     const bool big = QFileInfo(package).size() >= kProgressBytes || reader.scan().count >= kProgressEntries;
     // A terminal sees one line counting up; a log gets a line every tenth of the way.
     const bool terminal = stderrIsTerminal();
@@ -375,6 +376,10 @@ int install(const QString &package, const QCommandLineParser &args)
         else
             err(QStringLiteral("%1: contains programs (%2); nothing was installed, --yes installs them")
                     .arg(package, result.programs.join(QLatin1String(", "))));
+        return Refused;
+    case brx::InstallResult::NotKept:
+        err(QStringLiteral("%1: %2; nothing was installed, --no-history installs it without undo")
+                .arg(package, result.failure));
         return Refused;
     case brx::InstallResult::Refused:
         for (const QString &line : result.ownFiles)
@@ -431,7 +436,7 @@ int main(int argc, char *argv[])
         "  list PKG                        install path, title, size and form of each entry\n"
         "  create PKG SOURCE=INSTALLPATH...  build a package (INSTALLPATH is a Windows path)\n"
         "  extract PKG DIR                 write each entry's content into DIR by its title\n"
-        "  install PKG --program-folder DIR [--game-folder G] [--dry-run] [--yes]\n"
+        "  install PKG --program-folder DIR [--game-folder G] [--dry-run] [--yes] [--no-history]\n"
         "                                  install all or nothing, backups in DIR/Backup/brx\n"
         "  verify PKG                      say whether every entry is whole and free of marker text\n"
         "  history --program-folder DIR    every install Veldrin made, newest first:\n"
@@ -448,6 +453,8 @@ int main(int argc, char *argv[])
     parser.addOption({QStringLiteral("dry-run"), QStringLiteral("List what install would write; write nothing.")});
     parser.addOption({QStringLiteral("yes"), QStringLiteral("Install entries outside the game and program folders "
                                                             "and programs; undo files changed since.")});
+    parser.addOption({QStringLiteral("no-history"),
+                      QStringLiteral("Install without undo when the files replaced cannot be kept.")});
     parser.addOption({QStringLiteral("all"), QStringLiteral("Undo: restore every original.")});
     parser.addPositionalArgument(QStringLiteral("command"),
                                  QStringLiteral("list, create, extract, install, verify, history or undo"));
@@ -469,7 +476,7 @@ int main(int argc, char *argv[])
     };
     const QString installing = QStringLiteral("install"), history = QStringLiteral("history"), undoing = QStringLiteral("undo");
     if (!allowed("program-folder", {installing, history, undoing}) || !allowed("game-folder", {installing, undoing})
-        || !allowed("dry-run", {installing}) || !allowed("yes", {installing, undoing}) || !allowed("all", {undoing}))
+        || !allowed("dry-run", {installing}) || !allowed("no-history", {installing}) || !allowed("yes", {installing, undoing}) || !allowed("all", {undoing}))
         return usage(QStringLiteral("%1 does not take these options").arg(command));
 
     auto needs = [&](int count) { return args.size() == count + 1; };
