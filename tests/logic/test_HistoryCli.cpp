@@ -125,6 +125,26 @@ private slots:
         QCOMPARE(snapshot(tree), before);
     }
 
+    // A store that cannot take the originals (its folder taken by a file) stops the install
+    // before the game is touched; --no-history installs it without undo.
+    void aStoreThatCannotKeepStopsUnlessNoHistory()
+    {
+        TestTree tree;
+        prepare(tree);
+        tree.write(QStringLiteral("Veldrin/Backup/history/objects"), "in the way");
+        const auto before = snapshot(tree);
+        Outcome o = brxTool(installArgs(tree));
+        QCOMPARE(o.code, 1);
+        QVERIFY2(o.err.contains(QStringLiteral("could not be kept for undo")) && o.err.contains(QStringLiteral("--no-history")),
+                 qPrintable(o.err));
+        QCOMPARE(snapshot(tree), before);
+        o = brxTool(installArgs(tree) + QStringList{QStringLiteral("--no-history")});
+        QCOMPARE(o.code, 0);
+        QVERIFY(snapshot(tree) != before);
+        o = brxTool(QStringList{QStringLiteral("history")} + programArgs(tree));
+        QVERIFY2(o.out.trimmed().endsWith(QStringLiteral("\tundo not available")), qPrintable(o.out));
+    }
+
     // Killed at moments all through an install (before its record, between writing a file and
     // renaming it into place, between files, before it is marked done), the next start leaves
     // the trees exactly as before the install or exactly as after it.
