@@ -110,10 +110,14 @@ private slots:
         tree.makeGameAndProgramFolders();
         tree.write(QStringLiteral("Games/Black & White/Scripts/Playgrounds/gone.txt"), "kept");
         // An unreadable chosen file must not empty the game's file; the backup still runs.
+        QStringList notes;
         const GameFileResult r = InstallGameFile(loadChosenFile(TestTree::win(QStringLiteral("in/gone.txt"))),
-                                           TestTree::gameFolder(), TestTree::programFolder(), QStringLiteral("Scripts\\Playgrounds\\"));
+                                           TestTree::gameFolder(), TestTree::programFolder(), QStringLiteral("Scripts\\Playgrounds\\"),
+                                           {[&](const QString &n) { notes << n; }, {}});
         QVERIFY(!r.installed);
         QVERIFY(r.backedUp);
+        // The closing line tells the truth: no install happened.
+        QCOMPARE(notes.last(), QStringLiteral("Your file was not installed: the chosen file could not be read"));
         QCOMPARE(tree.read(QStringLiteral("Games/Black & White/Scripts/Playgrounds/gone.txt")), QByteArray("kept"));
     }
 };
