@@ -245,7 +245,7 @@ struct InstallOptions
     InstallerState *state = nullptr; // mirrored for the rest of the program when given
 };
 
-struct InstallResult
+struct [[nodiscard]] InstallResult
 {
     enum Outcome { Installed, NotValid, Damaged, Declined, WriteFailed, Unreadable, Refused, NotKept };
     Outcome outcome = NotValid;

@@ -455,7 +455,12 @@ QString recoverUnfinished(const QString &programFolder, const QString &gameFolde
                 left << QStringLiteral("%1 (%2)").arg(row.path, why);
             }
         }
-        journal->finish(op.id, left.isEmpty() ? QStringLiteral("rolled back") : QStringLiteral("done"), rows, nullptr);
+        QString why;
+        if (!journal->finish(op.id, left.isEmpty() ? QStringLiteral("rolled back") : QStringLiteral("done"), rows, &why))
+            lines << QStringLiteral("Install %1 could not be marked as put back (%2); it is checked again at the next "
+                                    "start.")
+                         .arg(op.id)
+                         .arg(why);
         if (putBack.isEmpty() && left.isEmpty())
             continue;
         QString line = QStringLiteral("Veldrin was stopped in the middle of an install (%1, %2).").arg(op.route, op.source);

@@ -54,7 +54,7 @@ struct FileChange
     bool changedSince = false; // the file now holds something else than the operation left
 };
 
-struct UndoOutcome
+struct [[nodiscard]] UndoOutcome
 {
     enum Result {
         Done,                // every file is back; operation recorded as `operation`

@@ -366,9 +366,12 @@ Transaction::~Transaction()
         // Nobody is left to tell: the files not put back stay recorded as changed.
         for (const QString &left : rollBack())
             std::fprintf(stderr, "veldrin: %s could not be put back\n", qPrintable(left));
+    } else if (!d->finished && d->journal && d->op) {
+        // Nothing was touched; a record left open is only checked again at the next start.
+        QString why;
+        if (!d->journal->finish(d->op, QStringLiteral("rolled back"), {}, &why))
+            std::fprintf(stderr, "veldrin: the install history could not close an install (%s)\n", qPrintable(why));
     }
-    else if (!d->finished && d->journal && d->op)
-        d->journal->finish(d->op, QStringLiteral("rolled back"), {}, nullptr);
     d->release();
 }
 
@@ -607,8 +610,12 @@ QStringList Transaction::rollBack()
         for (int i = 0; i < d->entries.size(); ++i)
             rows.append(d->row(i));
         // Files that could not be put back stay recorded as changed, so an undo still sees them.
-        d->journal->finish(d->op, failures.isEmpty() ? QStringLiteral("rolled back") : QStringLiteral("done"), rows,
-                           nullptr);
+        // Left open, the record is checked again at the next start, which finds the files as
+        // they were and closes it.
+        QString why;
+        if (!d->journal->finish(d->op, failures.isEmpty() ? QStringLiteral("rolled back") : QStringLiteral("done"),
+                                rows, &why))
+            std::fprintf(stderr, "veldrin: the install history could not record the roll back (%s)\n", qPrintable(why));
     }
     return failures;
 }

@@ -137,7 +137,7 @@ struct Replacement
     bool copyWhenNothingReplaced = false;
 };
 
-struct ReplacementResult
+struct [[nodiscard]] ReplacementResult
 {
     std::optional<QByteArray> replaced; // what the target held before
     bool backupTried = false;

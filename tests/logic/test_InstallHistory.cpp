@@ -117,7 +117,7 @@ public:
             brx::InstallOptions options;
             options.gameFolder = TestTree::gameFolder();
             options.programFolder = program;
-            brx::installPackage(package, options);
+            QCOMPARE(brx::installPackage(package, options).outcome, brx::InstallResult::Installed);
             break;
         }
         }
