@@ -600,7 +600,8 @@ QStringList Transaction::rollBack()
     }
     for (const QString &folder : std::as_const(d->changedFolders)) {
         if (!hostfs::syncFolder(folder))
-            failures << QStringLiteral("%1 (the folder could not be flushed to disk)").arg(winpath::fromHost(folder));
+            failures << QStringLiteral("%1 (put back, but the folder could not be flushed to disk)")
+                            .arg(winpath::fromHost(folder));
     }
     d->order.clear();
     d->release();

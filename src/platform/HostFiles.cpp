@@ -23,7 +23,7 @@ namespace hostfs {
 namespace {
 
 std::atomic<bool> g_flushing{true};
-std::atomic<bool> g_failFlush{false};
+std::atomic<int> g_failFlush{0}; // FlushFailure bits
 
 bool fail(QString *error, const QString &why)
 {
@@ -109,7 +109,7 @@ bool inside(const QString &realPath, const QString &realFolder)
 
 bool syncFolder(const QString &hostFolder)
 {
-    if (g_failFlush)
+    if (g_failFlush & FailFolderFlushes)
         return false;
     if (!g_flushing)
         return true;
@@ -146,7 +146,7 @@ void sideBySide(size_t count, const std::function<void(size_t)> &work)
 bool flushFiles(const QStringList &hostPaths)
 {
 #ifndef Q_OS_WIN
-    if (g_failFlush)
+    if (g_failFlush & FailFileFlushes)
         return false;
     if (!g_flushing)
         return true;
@@ -167,7 +167,7 @@ bool flushFiles(const QStringList &hostPaths)
 
 bool flushing() { return g_flushing; }
 void setFlushingForTesting(bool on) { g_flushing = on; }
-void failFlushesForTesting(bool on) { g_failFlush = on; }
+void failFlushesForTesting(int which) { g_failFlush = which; }
 
 bool AtomicFile::open(const QString &hostPath, QString *error)
 {
@@ -250,7 +250,7 @@ bool AtomicFile::commit(QString *error)
     // its old content or the whole new one. The data and the size are what a new file needs;
     // its other times and owners need no flush of their own.
     int why = m_flushed ? m_flushError : 0;
-    if (!m_flushed && g_failFlush)
+    if (!m_flushed && (g_failFlush & FailFileFlushes))
         why = EIO;
     else if (g_flushing && !m_flushed && ::fdatasync(fd) != 0)
         why = errno;
@@ -273,7 +273,7 @@ bool AtomicFile::flushData()
     if (m_fd < 0 || m_flushed)
         return !m_flushError;
     m_flushed = true;
-    m_flushError = g_failFlush ? EIO : g_flushing && ::fdatasync(m_fd) != 0 ? errno : 0;
+    m_flushError = (g_failFlush & FailFileFlushes) ? EIO : g_flushing && ::fdatasync(m_fd) != 0 ? errno : 0;
     return !m_flushError;
 #else
     return true;

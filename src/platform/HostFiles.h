@@ -32,8 +32,9 @@ void sideBySide(size_t count, const std::function<void(size_t)> &work);
 // durability, and would otherwise spend minutes waiting for the disk).
 bool flushing();
 void setFlushingForTesting(bool on);
-// Tests only: while on, every flush of files and folders fails, as on a failing disk.
-void failFlushesForTesting(bool on);
+// Tests only: the flushes that fail from now on, as on a failing disk (0: none).
+enum FlushFailure { FailFileFlushes = 1, FailFolderFlushes = 2 };
+void failFlushesForTesting(int which);
 
 class AtomicFile
 {

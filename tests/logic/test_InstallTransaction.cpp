@@ -303,25 +303,48 @@ private slots:
             QVERIFY(h.operations().isEmpty());
         }
 
-        // A flush that fails: of the kept originals (before the record), or of the folders after
-        // the renames (before the end is recorded). Either way all is put back.
-        for (const bool withHistory : {true, false}) {
+        // Through the wizard's seam: one question, then, answered No, the message.
+        {
             TestTree tree;
             tree.makeGameAndProgramFolders();
-            if (withHistory)
-                QVERIFY(history::createFolder(TestTree::programFolder()));
+            QVERIFY(history::createFolder(TestTree::programFolder()));
             tree.write(kGame + QStringLiteral("Scripts/Playgrounds/one.txt"), "player's one");
-            const auto before = snapshot(tree, QString(), QStringLiteral("Veldrin/Backup/history"));
-            hostfs::failFlushesForTesting(true);
-            const brx::InstallResult r = brx::installPackage(fiveEntryPackage(), options());
-            hostfs::failFlushesForTesting(false);
-            QVERIFY2(r.outcome == (withHistory ? brx::InstallResult::NotKept : brx::InstallResult::WriteFailed),
-                     qPrintable(r.message));
-            QVERIFY2(r.message.contains(QStringLiteral("flushed")) || r.message.contains(QStringLiteral("Input/output")),
-                     qPrintable(r.message));
-            QVERIFY(snapshot(tree, QString(), QStringLiteral("Veldrin/Backup/history")) == before);
-            if (withHistory)
-                QVERIFY(history::History(TestTree::programFolder(), TestTree::gameFolder()).operations().isEmpty());
+            tree.write(QStringLiteral("in/p.brx"), fiveEntryPackage());
+            ScriptedPrompts prompts;
+            prompts.answerQuestion(false);
+            install::Transaction::failKeepForTesting(true);
+            const brx::InstallResult r = brx::installPackageFile(TestTree::win(QStringLiteral("in/p.brx")), options(), prompts);
+            install::Transaction::failKeepForTesting(false);
+            QCOMPARE(r.outcome, brx::InstallResult::NotKept);
+            QCOMPARE(prompts.shown.size(), 2);
+            QCOMPARE(prompts.shown.at(0).text, brx::withoutUndoQuestion(r.failure));
+            QVERIFY(prompts.shown.at(0).text.contains(QStringLiteral("Install without undo?")));
+            QCOMPARE(prompts.shown.at(1).text, r.message);
+            QCOMPARE(tree.read(kGame + QStringLiteral("Scripts/Playgrounds/one.txt")), QByteArray("player's one"));
+        }
+
+        // A flush that fails, of files or of folders: with a history it is the kept originals'
+        // (before the record); without, the new files' bytes (before they are renamed into
+        // place) or their folders (after, before the install counts as done). All is put back.
+        for (const int which : {int(hostfs::FailFileFlushes), int(hostfs::FailFolderFlushes)}) {
+            for (const bool withHistory : {true, false}) {
+                TestTree tree;
+                tree.makeGameAndProgramFolders();
+                if (withHistory)
+                    QVERIFY(history::createFolder(TestTree::programFolder()));
+                tree.write(kGame + QStringLiteral("Scripts/Playgrounds/one.txt"), "player's one");
+                const auto before = snapshot(tree, QString(), QStringLiteral("Veldrin/Backup/history"));
+                hostfs::failFlushesForTesting(which);
+                const brx::InstallResult r = brx::installPackage(fiveEntryPackage(), options());
+                hostfs::failFlushesForTesting(0);
+                QVERIFY2(r.outcome == (withHistory ? brx::InstallResult::NotKept : brx::InstallResult::WriteFailed),
+                         qPrintable(r.message));
+                QVERIFY2(r.message.contains(QStringLiteral("flushed")) || r.message.contains(QStringLiteral("Input/output")),
+                         qPrintable(r.message));
+                QVERIFY(snapshot(tree, QString(), QStringLiteral("Veldrin/Backup/history")) == before);
+                if (withHistory)
+                    QVERIFY(history::History(TestTree::programFolder(), TestTree::gameFolder()).operations().isEmpty());
+            }
         }
     }
 };
