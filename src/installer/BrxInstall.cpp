@@ -290,10 +290,10 @@ InstallResult installPackage(PackageReader &package, const InstallOptions &optio
     QString why, path;
     if (!read.entries.isEmpty() && !transaction.flush(&why, &path))
         return failed(read.entries.last(), k, why, path);
-    if (!transaction.commit(&why)) {
+    if (!transaction.commit(&why, &result.rollbackFailures)) {
         result.outcome = InstallResult::WriteFailed;
         result.failure = why;
-        result.rolledBack = !why.contains(QLatin1String("could not be put back"));
+        result.rolledBack = result.rollbackFailures.isEmpty();
         result.message = QStringLiteral("The package was not installed: %1.").arg(why);
         return result;
     }

@@ -537,18 +537,19 @@ bool Transaction::flush(QString *error, QString *failedPath) { return d->flushPe
 
 int Transaction::pendingWrites() const { return int(d->pending.size()); }
 
-bool Transaction::commit(QString *error)
+bool Transaction::commit(QString *error, QStringList *notPutBack)
 {
     if (d->finished)
         return true;
     QString why, path;
     if (!d->flushPending(&why, &path))
-        return putBack(error, QStringLiteral("%1 could not be written (%2)").arg(path, why));
+        return putBack(error, QStringLiteral("%1 could not be written (%2)").arg(path, why), notPutBack);
     // One flush per folder for all the renames in it, rather than one per file. Until they are
     // on disk the install is not done: the record must not say so.
     for (const QString &folder : std::as_const(d->changedFolders)) {
         if (!hostfs::syncFolder(folder))
-            return putBack(error, QStringLiteral("the folder %1 could not be flushed to disk").arg(winpath::fromHost(folder)));
+            return putBack(error, QStringLiteral("the folder %1 could not be flushed to disk").arg(winpath::fromHost(folder)),
+                           notPutBack);
     }
     checkpoint();
     if (d->journal && d->op) {
@@ -557,16 +558,20 @@ bool Transaction::commit(QString *error)
             rows.append(d->row(i));
         // An operation left open is put back at the next start: better now, and said.
         if (!d->journal->finish(d->op, d->undoAvailable ? QStringLiteral("done") : QStringLiteral("no undo"), rows, &why))
-            return putBack(error, QStringLiteral("the install history could not record the end of this install (%1)").arg(why));
+            return putBack(error,
+                           QStringLiteral("the install history could not record the end of this install (%1)").arg(why),
+                           notPutBack);
     }
     d->finished = true;
     d->release();
     return true;
 }
 
-bool Transaction::putBack(QString *error, const QString &why)
+bool Transaction::putBack(QString *error, const QString &why, QStringList *notPutBack)
 {
     const QStringList left = rollBack();
+    if (notPutBack)
+        *notPutBack = left;
     QString message = why;
     message += left.isEmpty() ? QStringLiteral("; every file was put back as it was")
                               : QStringLiteral("; these files could not be put back: %1").arg(left.join(QLatin1String("; ")));

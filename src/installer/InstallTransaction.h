@@ -97,7 +97,8 @@ public:
     // Marks the operation finished: finishes the batched writes, flushes the folders written in
     // and records the end. False, with the reason (and what could not be put back), when any of
     // that fails: the operation is rolled back then and nothing of it stays.
-    [[nodiscard]] bool commit(QString *error = nullptr);
+    // notPutBack, when given, receives the files the roll back could not put back.
+    [[nodiscard]] bool commit(QString *error = nullptr, QStringList *notPutBack = nullptr);
     // Puts back every file written and removes every file created, last first. Returns the
     // files that could not be put back, each with its reason; empty when all is well.
     [[nodiscard]] QStringList rollBack();
@@ -119,7 +120,7 @@ public:
     static void failKeepForTesting(bool on);
 
 private:
-    bool putBack(QString *error, const QString &why);
+    bool putBack(QString *error, const QString &why, QStringList *notPutBack);
     struct Private;
     std::unique_ptr<Private> d;
 };
