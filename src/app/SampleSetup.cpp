@@ -2,6 +2,7 @@
 
 #include "installer/Archive.h"
 #include "platform/FileIO.h"
+#include "shell/GameFolders.h"
 
 #include <QDir>
 #include <QFile>
@@ -131,6 +132,9 @@ QList<Entry> sampleFiles()
                   standInScript(QStringLiteral("Veldrin Help"), QStringLiteral("help-starts.log")), true});
     files.append({program + QLatin1String("/Steadwright/Steadwright.exe"),
                   standInScript(QStringLiteral("Steadwright"), QStringLiteral("steadwright-starts.log")), true});
+    // Veldrin put this Steadwright here, so it is Veldrin's and no package replaces it.
+    text(program + QLatin1String("/Steadwright/") + QString(folders::kSetUpMark),
+         QStringLiteral("Veldrin set up the program in this folder.\n"));
     files.append({program + QLatin1String("/Editors/Editor.exe"),
                   standInScript(QStringLiteral("an editor"), QStringLiteral("editor-starts.log")), true});
 

@@ -209,7 +209,7 @@ int main(int argc, char **argv)
     desk.startUp();
     started = true;
     // An install killed last time is put back before anything else can write.
-    desk.tellRecovery(history::recoverUnfinished(desk.settings().ProgramFolder));
+    desk.tellRecovery(history::recoverUnfinished(desk.settings().ProgramFolder, desk.settings().GameFolder));
     if (frmMDI *frame = desk.openMdi())
         QObject::connect(frame, &QObject::destroyed, &app, &QCoreApplication::quit);
     if (!files.isEmpty())

@@ -326,6 +326,23 @@ InstallResult install(const Plan &plan, const QString &gameFolder, const QString
         if (!item.backup.isEmpty())
             backupOf.insert(it.value(), transaction.add(item.backup));
     }
+    // Readmes and pictures are kept in the add-on's own folder under Downloads\ on purpose;
+    // anything else aimed at Veldrin's own files is not an archive's to write.
+    QStringList own;
+    for (auto it = fileOf.cbegin(); it != fileOf.cend(); ++it) {
+        const Item::Kind kind = plan.items.at(it.key()).kind;
+        if (kind == Item::Readme || kind == Item::Tattoo)
+            continue;
+        const QString what = transaction.ownFile(it.value());
+        if (!what.isEmpty())
+            own << QStringLiteral("%1 (%2)").arg(transaction.target(it.value()).path, what);
+    }
+    if (!own.isEmpty()) {
+        result.outcome = InstallResult::Refused;
+        result.message = QStringLiteral("The archive was not installed: it writes Veldrin's own files: %1.")
+                             .arg(own.join(QLatin1String("; ")));
+        return result;
+    }
     QSet<int> asked;
     for (auto it = fileOf.cbegin(); it != fileOf.cend(); ++it) {
         if (transaction.target(it.value()).outside && !asked.contains(it.value())) {
@@ -423,7 +440,18 @@ InstallResult install(const Plan &plan, const QString &gameFolder, const QString
     QString path;
     if (!transaction.flush(&why, &path))
         return failed(path, why);
-    transaction.commit();
+    // A commit that fails has put everything back itself.
+    QStringList notPutBack;
+    if (!transaction.commit(&why, &notPutBack)) {
+        if (!madeFolder.isEmpty())
+            QDir().rmdir(madeFolder);
+        result.outcome = InstallResult::Failed;
+        result.written = 0;
+        result.message = QStringLiteral("The archive was not installed: the install could not be finished (%1).").arg(why);
+        if (!notPutBack.isEmpty())
+            result.message += QStringLiteral(" These files could not be put back: %1").arg(notPutBack.join(QLatin1String("; ")));
+        return result;
+    }
     result.operation = transaction.operationId();
     result.outcome = InstallResult::Installed;
     if (!backupFailures.isEmpty())

@@ -271,9 +271,10 @@ bool Journal::keepFile(const QString &realHost, const QString &hash, bool *linke
 
 bool Journal::syncObjects()
 {
-    hostfs::flushFiles(m_unflushed);
+    const bool files = hostfs::flushFiles(m_unflushed);
     m_unflushed.clear();
-    return hostfs::syncFolder(m_folder + QLatin1String("/objects"));
+    const bool folder = hostfs::syncFolder(m_folder + QLatin1String("/objects"));
+    return files && folder;
 }
 
 void Journal::unshare(const QString &hash, const QString &realHost)

@@ -60,8 +60,8 @@ public:
     // Keeps the file's present bytes under their hash: by a hard link where the store shares
     // the file system, by a flushed copy otherwise. *linked tells which. Call syncObjects()
     // once after a batch, before the record that points at them is committed.
-    bool keepFile(const QString &realHost, const QString &hash, bool *linked, QString *error);
-    bool syncObjects();
+    [[nodiscard]] bool keepFile(const QString &realHost, const QString &hash, bool *linked, QString *error);
+    [[nodiscard]] bool syncObjects();
     // A linked object still shares its bytes with a file that was not replaced after all:
     // give the store its own copy, so later edits of the file cannot reach the store.
     void unshare(const QString &hash, const QString &realHost);
@@ -69,10 +69,10 @@ public:
     std::optional<QByteArray> object(const QString &hash, QString *error);
 
     // Creates the operation (when *id is 0) and adds file rows, in one durable commit.
-    bool record(qint64 *id, const QString &route, const QString &source, const QList<qint64> &undoes,
+    [[nodiscard]] bool record(qint64 *id, const QString &route, const QString &source, const QList<qint64> &undoes,
                 const QList<FileRow> &rows, QString *error);
     // Ends an operation: its state and, for each file it changed, the hash it left.
-    bool finish(qint64 id, const QString &state, const QList<FileRow> &rows, QString *error);
+    [[nodiscard]] bool finish(qint64 id, const QString &state, const QList<FileRow> &rows, QString *error);
 
     QList<OperationRow> operations(bool withFiles); // oldest first
     // True when some operation is still marked open: cheaper than reading them all.

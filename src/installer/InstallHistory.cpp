@@ -96,6 +96,13 @@ UndoOutcome refuse(const QString &message)
     return outcome;
 }
 
+QString refusedMessage(const QStringList &refused)
+{
+    return QStringLiteral("Nothing was changed: the history names files outside the game and program folders, or "
+                          "inside the history itself, where no undo writes: %1")
+        .arg(refused.join(QLatin1String(", ")));
+}
+
 } // namespace
 
 QString folderOf(const QString &programFolder) { return programFolder + folders::kBackupHistory; }
@@ -140,6 +147,21 @@ struct History::Private
     QString gameFolder;
     std::unique_ptr<Journal> journal;
     QString problem;
+
+    // Files a record names where no undo writes: outside the game and program folders (a
+    // hand-edited or damaged record), or in the history itself. Judged before anything there
+    // is so much as read.
+    QStringList refusedPlaces(const QList<Restore> &restores) const
+    {
+        install::Transaction judge(QStringLiteral("undo"), QString(), gameFolder, programFolder);
+        QStringList refused;
+        for (const Restore &r : restores) {
+            const int slot = judge.addRecorded(r.path, r.host);
+            if (judge.target(slot).outside || judge.target(slot).history)
+                refused << judge.shown(slot);
+        }
+        return refused;
+    }
 
     // Writes every restore as one operation that undoes `undoes`. Files already as wanted are
     // left alone; kept bytes that do not match their hash are never written.
@@ -186,7 +208,12 @@ struct History::Private
                 return outcome;
             }
         }
-        transaction.commit();
+        QString why;
+        if (!transaction.commit(&why)) {
+            outcome.result = UndoOutcome::Failed;
+            outcome.message = QStringLiteral("Nothing was undone: %1.").arg(why);
+            return outcome;
+        }
         outcome.result = UndoOutcome::Done;
         outcome.operation = transaction.operationId();
         return outcome;
@@ -257,7 +284,7 @@ UndoOutcome History::undo(qint64 id, bool confirmed)
         return refuse(d->problem);
     // From reading the record to closing the undo's own: nothing else writes in between.
     const WriterLock lock(d->programFolder, WriterLock::Wait);
-    recoverAfterTaking(lock, d->programFolder);
+    recoverAfterTaking(lock, d->programFolder, d->gameFolder);
     const QList<OperationRow> rows = d->journal->operations(true);
     const auto found = std::find_if(rows.cbegin(), rows.cend(), [id](const OperationRow &op) { return op.id == id; });
     if (found == rows.cend())
@@ -279,14 +306,21 @@ UndoOutcome History::undo(qint64 id, bool confirmed)
     }
     UndoOutcome outcome;
     QList<Restore> restores;
+    QList<std::optional<QString>> left;
     for (const FileRow &row : op.files) {
         if (!row.touched)
             continue;
         if (row.existed && !row.kept)
             return refuse(QStringLiteral("Install %1 cannot be undone: the earlier %2 was not kept.").arg(id).arg(row.path));
-        if (present(row.host) != leftBy(row))
-            outcome.changed << row.path;
         restores.append({row.path, row.host, before(row)});
+        left.append(leftBy(row));
+    }
+    const QStringList refused = d->refusedPlaces(restores);
+    if (!refused.isEmpty())
+        return refuse(refusedMessage(refused));
+    for (qsizetype i = 0; i < restores.size(); ++i) {
+        if (present(restores.at(i).host) != left.at(i))
+            outcome.changed << restores.at(i).path;
     }
     if (!outcome.changed.isEmpty() && !confirmed) {
         outcome.result = UndoOutcome::NeedsConfirmation;
@@ -302,7 +336,7 @@ UndoOutcome History::restoreAllOriginals(bool confirmed)
     if (!d->journal)
         return refuse(d->problem);
     const WriterLock lock(d->programFolder, WriterLock::Wait);
-    recoverAfterTaking(lock, d->programFolder);
+    recoverAfterTaking(lock, d->programFolder, d->gameFolder);
     const QList<OperationRow> rows = d->journal->operations(true);
     const QSet<qint64> undone = undoneSet(rows);
     // Per file: the state before the first operation that changed it, and the state the last one left.
@@ -335,11 +369,15 @@ UndoOutcome History::restoreAllOriginals(bool confirmed)
     QList<Restore> restores;
     for (const QString &host : std::as_const(order)) {
         const Restore &r = original.value(host);
-        if (notKept.contains(r.path))
-            continue;
-        if (present(host) != last.value(host))
+        if (!notKept.contains(r.path))
+            restores.append(r);
+    }
+    const QStringList refused = d->refusedPlaces(restores);
+    if (!refused.isEmpty())
+        return refuse(refusedMessage(refused));
+    for (const Restore &r : std::as_const(restores)) {
+        if (present(r.host) != last.value(r.host))
             outcome.changed << r.path;
-        restores.append(r);
     }
     if (!outcome.changed.isEmpty() && !confirmed) {
         outcome.result = UndoOutcome::NeedsConfirmation;
@@ -354,7 +392,7 @@ UndoOutcome History::restoreAllOriginals(bool confirmed)
     return done;
 }
 
-QString recoverUnfinished(const QString &programFolder)
+QString recoverUnfinished(const QString &programFolder, const QString &gameFolder)
 {
     // An operation whose process still holds the lock is running, not unfinished; it is left
     // to finish. Whoever takes the lock next recovers what a kill left.
@@ -381,7 +419,18 @@ QString recoverUnfinished(const QString &programFolder)
             continue;
         QStringList putBack, left;
         QList<FileRow> rows = op.files;
+        install::Transaction judge(op.route, op.source, gameFolder, programFolder);
         for (FileRow &row : rows) {
+            // Only where an install may write is anything put back: a record that names another
+            // place was not written by Veldrin, and that place is neither read nor changed.
+            const int slot = judge.addRecorded(row.path, row.host);
+            if (judge.target(slot).outside || judge.target(slot).history) {
+                row.touched = true;
+                left << QStringLiteral("%1 (it lies outside the game and program folders or in the history; nothing "
+                                       "was written there)")
+                            .arg(judge.shown(slot));
+                continue;
+            }
             // A copy the killed process did not get to rename is only debris.
             const QFileInfo info(row.host);
             const QDir folder(info.absolutePath());
@@ -418,7 +467,12 @@ QString recoverUnfinished(const QString &programFolder)
                 left << QStringLiteral("%1 (%2)").arg(row.path, why);
             }
         }
-        journal->finish(op.id, left.isEmpty() ? QStringLiteral("rolled back") : QStringLiteral("done"), rows, nullptr);
+        QString why;
+        if (!journal->finish(op.id, left.isEmpty() ? QStringLiteral("rolled back") : QStringLiteral("done"), rows, &why))
+            lines << QStringLiteral("Install %1 could not be marked as put back (%2); it is checked again at the next "
+                                    "start.")
+                         .arg(op.id)
+                         .arg(why);
         if (putBack.isEmpty() && left.isEmpty())
             continue;
         QString line = QStringLiteral("Veldrin was stopped in the middle of an install (%1, %2).").arg(op.route, op.source);

@@ -184,7 +184,7 @@ WriterLock::~WriterLock()
 
 void setRecoveryTeller(std::function<void(const QString &)> tell) { recoveryTeller() = std::move(tell); }
 
-void recoverAfterTaking(const WriterLock &lock, const QString &programFolder)
+void recoverAfterTaking(const WriterLock &lock, const QString &programFolder, const QString &gameFolder)
 {
     if (!lock.held() || lock.nested() || !Journal::exists(programFolder))
         return;
@@ -193,7 +193,7 @@ void recoverAfterTaking(const WriterLock &lock, const QString &programFolder)
         if (!journal || !journal->hasOpen())
             return;
     }
-    const QString told = recoverUnfinished(programFolder);
+    const QString told = recoverUnfinished(programFolder, gameFolder);
     if (told.isEmpty())
         return;
     if (recoveryTeller())

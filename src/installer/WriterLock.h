@@ -43,7 +43,7 @@ private:
 // Once this process has taken the lock (not again while it holds it), what a process killed in
 // the meantime left open is put back before anything reads the journal, and told: through the
 // teller when one is set (the window's message), else on stderr.
-void recoverAfterTaking(const WriterLock &lock, const QString &programFolder);
+void recoverAfterTaking(const WriterLock &lock, const QString &programFolder, const QString &gameFolder);
 void setRecoveryTeller(std::function<void(const QString &text)> tell);
 
 } // namespace history

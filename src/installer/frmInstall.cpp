@@ -386,7 +386,10 @@ void frmInstall::InstallPackage()
     options.state = &m_desk.state().installer;
     // Without a confirmOutside of our own, paths outside the game and program folders are put
     // to the user as a question before anything is written.
-    brx::installPackageFile(dio1.FileName, options, m_desk.prompts(), &rtbBrx);
+    const brx::InstallResult result = brx::installPackageFile(dio1.FileName, options, m_desk.prompts(), &rtbBrx);
+    // The reason was told in a message (or the player said no); the page keeps saying so.
+    if (result.outcome != brx::InstallResult::Installed)
+        lblNote->setText(QStringLiteral("The package was not installed."));
 }
 
 void frmInstall::showArchivePlan()

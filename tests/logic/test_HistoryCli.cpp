@@ -53,6 +53,8 @@ void prepare(TestTree &tree)
     tree.write(QStringLiteral("Games/Black & White/Data/Landscape/h.lnd"), QByteArray("LND\0old", 7));
     tree.write(QStringLiteral("Veldrin/Backup/brx/b.txt"), "an older backup copy");
     tree.write(QStringLiteral("p.brx"), fiveEntries());
+    // Undo and recovery write only in the game folder the settings name.
+    tree.write(QStringLiteral("Veldrin/options.txt"), "C:\\Games\\Black & White\\\r\nC:\\Veldrin\\\r\n");
 }
 
 QStringList installArgs(const TestTree &tree)
@@ -187,6 +189,26 @@ private slots:
         QVERIFY(snapshot(tree) != before);
         QCOMPARE(brxTool(QStringList{QStringLiteral("undo"), QStringLiteral("--all"), QStringLiteral("--yes")} + programArgs(tree)).code, 0);
         QCOMPARE(snapshot(tree), before);
+    }
+
+    // A store that cannot take the originals (its folder taken by a file) stops the install
+    // before the game is touched; --no-history installs it without undo.
+    void aStoreThatCannotKeepStopsUnlessNoHistory()
+    {
+        TestTree tree;
+        prepare(tree);
+        tree.write(QStringLiteral("Veldrin/Backup/history/objects"), "in the way");
+        const auto before = snapshot(tree);
+        Outcome o = brxTool(installArgs(tree));
+        QCOMPARE(o.code, 1);
+        QVERIFY2(o.err.contains(QStringLiteral("could not be kept for undo")) && o.err.contains(QStringLiteral("--no-history")),
+                 qPrintable(o.err));
+        QCOMPARE(snapshot(tree), before);
+        o = brxTool(installArgs(tree) + QStringList{QStringLiteral("--no-history")});
+        QCOMPARE(o.code, 0);
+        QVERIFY(snapshot(tree) != before);
+        o = brxTool(QStringList{QStringLiteral("history")} + programArgs(tree));
+        QVERIFY2(o.out.trimmed().endsWith(QStringLiteral("\tundo not available")), qPrintable(o.out));
     }
 
     // Killed at moments all through an install (before its record, between writing a file and

@@ -76,8 +76,8 @@ public:
         const QStringList lands{QStringLiteral("h.lnd"), QStringLiteral("k.lnd")};
         switch (m_random.bounded(6)) {
         case 0:
-            install::installFile(QStringLiteral("map"), QStringLiteral("frmMap"), TestTree::gameFolder(), program,
-                                 game(QStringLiteral("Scripts\\Playgrounds\\") + pick(maps)), content());
+            QVERIFY(install::installFile(QStringLiteral("map"), QStringLiteral("frmMap"), TestTree::gameFolder(), program,
+                                         game(QStringLiteral("Scripts\\Playgrounds\\") + pick(maps)), content()));
             break;
         case 1:
         case 2: {
@@ -116,7 +116,7 @@ public:
             brx::InstallOptions options;
             options.gameFolder = TestTree::gameFolder();
             options.programFolder = program;
-            brx::installPackage(package, options);
+            QCOMPARE(brx::installPackage(package, options).outcome, brx::InstallResult::Installed);
             break;
         }
         }
@@ -125,7 +125,7 @@ public:
     // Undoes a random operation that can be undone; checks that only its files changed.
     bool undoOne(QString *problem)
     {
-        history::History h(TestTree::programFolder());
+        history::History h(TestTree::programFolder(), TestTree::gameFolder());
         QList<qint64> candidates;
         for (const history::Operation &op : h.operations()) {
             if (op.state == history::State::Done)
@@ -216,7 +216,7 @@ private slots:
                 else
                     sequence.install();
             }
-            history::History h(TestTree::programFolder());
+            history::History h(TestTree::programFolder(), TestTree::gameFolder());
             history::UndoOutcome outcome = h.restoreAllOriginals(false);
             if (outcome.result == history::UndoOutcome::NeedsConfirmation)
                 outcome = h.restoreAllOriginals(true);
@@ -246,7 +246,7 @@ private slots:
         const QString map = kGame + QStringLiteral("Scripts/Playgrounds/a.txt");
         QVERIFY(install::installFile(QStringLiteral("map"), QStringLiteral("frmMap"), TestTree::gameFolder(),
                                      TestTree::programFolder(), game(QStringLiteral("Scripts\\Playgrounds\\a.txt")), "mine"));
-        history::History h(TestTree::programFolder());
+        history::History h(TestTree::programFolder(), TestTree::gameFolder());
         const history::Operation op = h.operations().first();
         QCOMPARE(op.route, QStringLiteral("map"));
         QCOMPARE(op.fileCount, 1);
@@ -284,10 +284,10 @@ private slots:
             db.close();
         }
         QSqlDatabase::removeDatabase(QStringLiteral("edit"));
-        const QString told = history::recoverUnfinished(TestTree::programFolder());
+        const QString told = history::recoverUnfinished(TestTree::programFolder(), TestTree::gameFolder());
         QVERIFY2(told.contains(QLatin1String("damaged")), qPrintable(told));
-        QVERIFY(history::recoverUnfinished(TestTree::programFolder()).isEmpty()); // once
-        history::History h(TestTree::programFolder());
+        QVERIFY(history::recoverUnfinished(TestTree::programFolder(), TestTree::gameFolder()).isEmpty()); // once
+        history::History h(TestTree::programFolder(), TestTree::gameFolder());
         QCOMPARE(h.operations().first().state, history::State::Damaged);
         QCOMPARE(h.undo(h.operations().first().id, true).result, history::UndoOutcome::Refused);
         QCOMPARE(tree.read(kGame + QStringLiteral("Scripts/Playgrounds/b.txt")), QByteArray("one"));
@@ -297,7 +297,7 @@ private slots:
             tree.write(QStringLiteral("Veldrin/Backup/history/journal.sqlite"), QByteArray(4096, fill));
             QFile::remove(tree.host(QStringLiteral("Veldrin/Backup/history/journal.sqlite-wal")));
             QFile::remove(tree.host(QStringLiteral("Veldrin/Backup/history/journal.sqlite-shm")));
-            const QString setAside = history::recoverUnfinished(TestTree::programFolder());
+            const QString setAside = history::recoverUnfinished(TestTree::programFolder(), TestTree::gameFolder());
             QVERIFY2(setAside.contains(QLatin1String("set aside")), qPrintable(setAside));
         }
         const QDir folder(tree.host(QStringLiteral("Veldrin/Backup/history")));
@@ -308,7 +308,7 @@ private slots:
         QVERIFY(install::installFile(QStringLiteral("map"), QStringLiteral("frmMap"), TestTree::gameFolder(),
                                      TestTree::programFolder(), target, "two"));
         QCOMPARE(tree.read(kGame + QStringLiteral("Scripts/Playgrounds/b.txt")), QByteArray("two"));
-        QCOMPARE(history::History(TestTree::programFolder()).operations().size(), 1);
+        QCOMPARE(history::History(TestTree::programFolder(), TestTree::gameFolder()).operations().size(), 1);
     }
 };
 

@@ -246,10 +246,17 @@ private slots:
 
     void anOperationWhoseOriginalsCouldNotBeKeptSaysUndoIsNotAvailable()
     {
-        // The store's own folder taken by a file: the install goes on, its original cannot be kept.
+        // The store's own folder taken by a file: the original cannot be kept, and the player
+        // chose to install without undo.
         f->tree.write(kHistory + QStringLiteral("/objects"), "in the way");
         f->tree.write(kHills, "original");
-        install(QStringLiteral("landscape"), kHills, "new");
+        {
+            install::Transaction t(QStringLiteral("landscape"), QStringLiteral("test"), f->state.settings.GameFolder,
+                                   f->state.settings.ProgramFolder);
+            t.setWithoutUndo(true);
+            QVERIFY(t.write(t.add(TestTree::win(kHills)), "new"));
+            QVERIFY(t.commit());
+        }
         QCOMPARE(f->tree.read(kHills), QByteArray("new"));
         frmHistory *w = f->desk->showHistory();
         QCOMPARE(operations(w)->topLevelItemCount(), 1);
@@ -332,7 +339,7 @@ private slots:
         QCOMPARE(column(w, 0, 4), QStringLiteral("done"));
         QCOMPARE(column(w, 1, 4), QStringLiteral("rolled back"));
         // Nothing is left for a later start to put back.
-        QVERIFY(history::recoverUnfinished(TestTree::programFolder()).isEmpty());
+        QVERIFY(history::recoverUnfinished(TestTree::programFolder(), TestTree::gameFolder()).isEmpty());
         QCOMPARE(f->tree.read(kIsland), QByteArray("from the window"));
         DeskFixture::click(w, "cmdRestoreAll");
         QCOMPARE(f->tree.read(kIsland), QByteArray("original"));

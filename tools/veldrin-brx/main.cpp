@@ -232,11 +232,21 @@ int extract(const QString &package, const QString &dir)
     return skipped ? Refused : Ok;
 }
 
+// The game folder undo and recovery may write in: --game-folder, else the one the program
+// folder's options.txt names, as the window would use it.
+QString gameFolderOf(const QCommandLineParser &args, const QString &programFolder)
+{
+    if (args.isSet(QStringLiteral("game-folder")))
+        return folderAsWindows(args.value(QStringLiteral("game-folder")));
+    const auto text = fileio::loadText(programFolder + QLatin1String("options.txt"));
+    return text ? optionsfile::splitLines(*text).value(0) : QString();
+}
+
 // What an install killed earlier left behind is put back before anything else runs, and the
 // player is told once. Skipped while another process holds the history: its install is running.
-void recover(const QString &programFolder)
+void recover(const QString &programFolder, const QString &gameFolder)
 {
-    const QString told = history::recoverUnfinished(programFolder);
+    const QString told = history::recoverUnfinished(programFolder, gameFolder);
     for (const QString &line : told.split(QLatin1Char('\n'), Qt::SkipEmptyParts))
         err(line);
 }
@@ -267,7 +277,7 @@ std::optional<QString> programFolderOf(const QString &command, const QCommandLin
             return std::nullopt;
         }
     }
-    recover(folder);
+    recover(folder, gameFolderOf(args, folder));
     return folder;
 }
 
@@ -309,9 +319,7 @@ int undo(const QStringList &ids, const QCommandLineParser &args)
     const auto program = programFolderOf(QStringLiteral("undo"), args, &code, &lock);
     if (!program)
         return code;
-    const QString game = args.isSet(QStringLiteral("game-folder")) ? folderAsWindows(args.value(QStringLiteral("game-folder")))
-                                                                   : QString();
-    history::History history(*program, game);
+    history::History history(*program, gameFolderOf(args, *program));
     if (!history.available()) {
         err(history.problem());
         return Refused;
@@ -334,25 +342,6 @@ int undo(const QStringList &ids, const QCommandLineParser &args)
         return Refused;
     }
     return Refused;
-}
-
-// The game folder: --game-folder, else the first line of options.txt in the program folder,
-// where Veldrin keeps it.
-QString gameFolderOf(const QCommandLineParser &args)
-{
-    if (args.isSet(QStringLiteral("game-folder")))
-        return folderAsWindows(args.value(QStringLiteral("game-folder")));
-    const QDir dir(args.value(QStringLiteral("program-folder")));
-    for (const QString &name : dir.entryList(QDir::Files)) {
-        if (name.compare(QLatin1String("options.txt"), Qt::CaseInsensitive) != 0)
-            continue;
-        QFile file(dir.filePath(name));
-        if (!file.open(QIODevice::ReadOnly))
-            break;
-        const QStringList lines = optionsfile::splitLines(fileio::decode1252(file.read(64 * 1024)));
-        return lines.isEmpty() ? QString() : lines.first().trimmed();
-    }
-    return {};
 }
 
 // An archive: its plan on a dry run (source, tab, target or why it is left out), else every
@@ -403,7 +392,7 @@ int installCommand(const QString &package, const QCommandLineParser &args)
     if (!program)
         return code;
     if (archiveplan::isArchiveName(package))
-        return installArchive(package, *program, gameFolderOf(args), args);
+        return installArchive(package, *program, gameFolderOf(args, *program), args);
     brx::PackageReader reader;
     if (!openPackage(reader, package))
         return Refused;
@@ -411,10 +400,12 @@ int installCommand(const QString &package, const QCommandLineParser &args)
     brx::InstallOptions options;
     options.programFolder = *program;
     options.source = QFileInfo(package).absoluteFilePath();
-    options.gameFolder = gameFolderOf(args);
+    options.gameFolder = gameFolderOf(args, *program);
     options.dryRun = args.isSet(QStringLiteral("dry-run"));
     const bool yes = args.isSet(QStringLiteral("yes"));
     options.confirmOutside = [yes](const QStringList &) { return yes; };
+    options.confirmPrograms = [yes](const QStringList &) { return yes; };
+    options.withoutUndo = args.isSet(QStringLiteral("no-history"));
     const bool big = QFileInfo(package).size() >= kProgressBytes || reader.scan().count >= kProgressEntries;
     // A terminal sees one line counting up; a log gets a line every tenth of the way.
     const bool terminal = stderrIsTerminal();
@@ -443,9 +434,22 @@ int installCommand(const QString &package, const QCommandLineParser &args)
                 .arg(package).arg(result.damage->entry).arg(result.damage->reason));
         return Refused;
     case brx::InstallResult::Declined:
-        err(QStringLiteral("%1: writes outside the game and program folders (%2); nothing was installed, "
-                           "--yes installs it as written")
-                .arg(package, history::shortList(result.outsideShown)));
+        if (!result.outside.isEmpty())
+            err(QStringLiteral("%1: writes outside the game and program folders (%2); nothing was installed, "
+                               "--yes installs it as written")
+                    .arg(package, history::shortList(result.outsideShown)));
+        else
+            err(QStringLiteral("%1: contains programs (%2); nothing was installed, --yes installs them")
+                    .arg(package, history::shortList(result.programs)));
+        return Refused;
+    case brx::InstallResult::NotKept:
+        err(QStringLiteral("%1: %2; nothing was installed, --no-history installs it without undo")
+                .arg(package, result.failure));
+        return Refused;
+    case brx::InstallResult::Refused:
+        for (const QString &line : result.ownFiles)
+            err(QStringLiteral("%1: %2: Veldrin's own files are not a package's to write").arg(package, line));
+        err(QStringLiteral("%1: nothing was installed").arg(package));
         return Refused;
     case brx::InstallResult::WriteFailed:
         if (terminal && shown >= 0 && shown < 100)
@@ -463,9 +467,15 @@ int installCommand(const QString &package, const QCommandLineParser &args)
                     .arg(w.size));
         for (const QString &path : result.outside)
             out(QStringLiteral("outside\t%1\t%2").arg(winpath::toHost(path), path));
+        for (const QString &path : result.programs)
+            out(QStringLiteral("program\t%1").arg(path));
         if (!result.outside.isEmpty() && !yes) {
             err(QStringLiteral("%1: writes outside the game and program folders; it would be refused without --yes")
                     .arg(package));
+            return Refused;
+        }
+        if (!result.programs.isEmpty() && !yes) {
+            err(QStringLiteral("%1: contains programs; it would be refused without --yes").arg(package));
             return Refused;
         }
         return Ok;
@@ -524,7 +534,7 @@ int main(int argc, char *argv[])
         "  create PKG SOURCE=INSTALLPATH...  build a package (INSTALLPATH is a Windows path)\n"
         "  extract PKG DIR                 write each entry's content into DIR by its title\n"
         "  install PKG --program-folder DIR [--game-folder G] [--dry-run] [--yes] [--no-wait]\n"
-        "                                  install all or nothing, backups in DIR/Backup/brx;\n"
+        "      [--no-history]              install all or nothing, backups in DIR/Backup/brx;\n"
         "                                  G defaults to the game folder in DIR/options.txt\n"
         "  install ARCHIVE --program-folder DIR [--game-folder G] [--dry-run] [--yes] [--no-wait]\n"
         "                                  install a .zip, .7z, .rar or .tar.* add-on as one\n"
@@ -544,8 +554,10 @@ int main(int argc, char *argv[])
     parser.addOption({QStringLiteral("program-folder"), QStringLiteral("Veldrin's folder (host path)."), QStringLiteral("DIR")});
     parser.addOption({QStringLiteral("game-folder"), QStringLiteral("The game's folder (host path)."), QStringLiteral("G")});
     parser.addOption({QStringLiteral("dry-run"), QStringLiteral("List what install would write; write nothing.")});
-    parser.addOption({QStringLiteral("yes"), QStringLiteral("Install entries outside the game and program folders; "
-                                                            "undo files changed since.")});
+    parser.addOption({QStringLiteral("yes"), QStringLiteral("Install entries outside the game and program folders "
+                                                            "and programs; undo files changed since.")});
+    parser.addOption({QStringLiteral("no-history"),
+                      QStringLiteral("Install without undo when the files replaced cannot be kept.")});
     parser.addOption({QStringLiteral("all"), QStringLiteral("Undo: restore every original.")});
     parser.addOption({QStringLiteral("no-wait"), QStringLiteral("Install and undo: when another install on the program "
                                                                 "folder has not finished, fail (exit 1) instead of waiting.")});
@@ -569,8 +581,8 @@ int main(int argc, char *argv[])
     };
     const QString installing = QStringLiteral("install"), history = QStringLiteral("history"), undoing = QStringLiteral("undo");
     if (!allowed("program-folder", {installing, history, undoing}) || !allowed("game-folder", {installing, undoing})
-        || !allowed("dry-run", {installing}) || !allowed("yes", {installing, undoing}) || !allowed("all", {undoing})
-        || !allowed("no-wait", {installing, undoing}))
+        || !allowed("dry-run", {installing}) || !allowed("no-history", {installing}) || !allowed("yes", {installing, undoing})
+        || !allowed("all", {undoing}) || !allowed("no-wait", {installing, undoing}))
         return usage(QStringLiteral("%1 does not take these options").arg(command));
 
     auto needs = [&](int count) { return args.size() == count + 1; };
