@@ -47,6 +47,7 @@ private slots:
         const QByteArray pack = f->tree.read(QStringLiteral("Veldrin/Samples/island-pack.brx"));
         QCOMPARE(pack.count("###Install###C:\\Games\\Black & White\\Scripts\\Playgrounds\\"), 2);
         QVERIFY(f->tree.exists(QStringLiteral("Veldrin/Backup/history"))); // installs there can be undone
+        QVERIFY(f->tree.exists(QStringLiteral("Veldrin/Downloads"))); // where the browser saves
 
         f->tree.write(QStringLiteral("Veldrin/options.txt"), "mine\r\n");
         QFile::remove(f->tree.host(QStringLiteral("Veldrin/Samples/Wolf.l3d")));

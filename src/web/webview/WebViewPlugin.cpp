@@ -3,10 +3,13 @@
 #include "web/BundledPages.h"
 #include "web/WebPane.h"
 
+#include <QFileInfo>
+#include <QHash>
 #include <QObject>
 #include <QPointer>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <QWebEngineDownloadRequest>
 #include <QWebEngineHistory>
 #include <QWebEnginePage>
 #include <QWebEngineProfile>
@@ -75,6 +78,20 @@ public:
         m_page->scripts().insert(fill);
         m_view->setPage(m_page);
         layout->addWidget(m_view);
+        // The profile is shared by every page area; each takes the downloads of its own page.
+        QObject::connect(m_page->profile(), &QWebEngineProfile::downloadRequested, this,
+                         [this](QWebEngineDownloadRequest *request) { downloadRequested(request); });
+    }
+
+    ~EnginePane() override
+    {
+        // A window that goes away takes its unfinished downloads with it: nobody is left to
+        // move them into place.
+        m_watcher = nullptr;
+        for (const QPointer<QWebEngineDownloadRequest> &request : std::as_const(m_downloads)) {
+            if (request && !request->isFinished())
+                request->cancel();
+        }
     }
 
     void go(const QUrl &address) override { m_page->load(m_page->mapped(address)); }
@@ -95,9 +112,60 @@ public:
     QUrl url() const override { return m_page->url(); }
     QString title() const override { return m_page->title(); }
 
+    bool canDownload() const override { return true; }
+    void setDownloadWatcher(DownloadWatcher *watcher) override { m_watcher = watcher; }
+    void cancelDownload(int id) override
+    {
+        if (QWebEngineDownloadRequest *request = m_downloads.value(id))
+            request->cancel();
+    }
+
 private:
+    // Not accepted here, a request is refused by the engine once this returns.
+    void downloadRequested(QWebEngineDownloadRequest *request)
+    {
+        if (request->page() != m_page || !m_watcher)
+            return;
+        const int id = ++m_lastId;
+        const QString path = m_watcher->downloadAsked(id, request->suggestedFileName());
+        if (path.isEmpty())
+            return;
+        const QFileInfo where(path);
+        request->setDownloadDirectory(where.absolutePath());
+        request->setDownloadFileName(where.fileName());
+        m_downloads.insert(id, request);
+        const auto progress = [this, id, request] {
+            if (m_watcher)
+                m_watcher->downloadProgress(id, request->receivedBytes(), request->totalBytes());
+        };
+        QObject::connect(request, &QWebEngineDownloadRequest::receivedBytesChanged, this, progress);
+        QObject::connect(request, &QWebEngineDownloadRequest::totalBytesChanged, this, progress);
+        QObject::connect(request, &QWebEngineDownloadRequest::isFinishedChanged, this, [this, id, request] {
+            if (!request->isFinished() || !m_downloads.contains(id))
+                return;
+            m_downloads.remove(id);
+            if (!m_watcher)
+                return;
+            switch (request->state()) {
+            case QWebEngineDownloadRequest::DownloadCompleted:
+                m_watcher->downloadEnded(id, DownloadWatcher::End::Completed, QString());
+                break;
+            case QWebEngineDownloadRequest::DownloadCancelled:
+                m_watcher->downloadEnded(id, DownloadWatcher::End::Cancelled, QString());
+                break;
+            default:
+                m_watcher->downloadEnded(id, DownloadWatcher::End::Failed, request->interruptReasonString());
+                break;
+            }
+        });
+        request->accept();
+    }
+
     QWebEngineView *m_view = nullptr;
     BundlePage *m_page = nullptr;
+    DownloadWatcher *m_watcher = nullptr;
+    QHash<int, QPointer<QWebEngineDownloadRequest>> m_downloads;
+    int m_lastId = 0;
 };
 
 } // namespace
