@@ -126,7 +126,18 @@ private:
     {
         if (request->page() != m_page || !m_watcher)
             return;
+        // The engine starts a download whose connection broke over again, from its first byte,
+        // as a new request of the same number. The player hears that it broke instead: a
+        // half-fetched file is never passed off as one still coming.
+        if (const int broken = m_engineIds.value(request->id()); broken && m_downloads.contains(broken)) {
+            m_downloads.remove(broken);
+            request->cancel();
+            m_watcher->downloadEnded(broken, DownloadWatcher::End::Failed,
+                                     QStringLiteral("the connection to the server was lost"));
+            return;
+        }
         const int id = ++m_lastId;
+        m_engineIds.insert(request->id(), id);
         const QString path = m_watcher->downloadAsked(id, request->suggestedFileName());
         if (path.isEmpty())
             return;
@@ -140,23 +151,31 @@ private:
         };
         QObject::connect(request, &QWebEngineDownloadRequest::receivedBytesChanged, this, progress);
         QObject::connect(request, &QWebEngineDownloadRequest::totalBytesChanged, this, progress);
-        QObject::connect(request, &QWebEngineDownloadRequest::isFinishedChanged, this, [this, id, request] {
-            if (!request->isFinished() || !m_downloads.contains(id))
+        const auto ended = [this, id, request] {
+            const auto state = request->state();
+            if (!m_downloads.contains(id) || state == QWebEngineDownloadRequest::DownloadRequested
+                || state == QWebEngineDownloadRequest::DownloadInProgress)
                 return;
             m_downloads.remove(id);
+            // The engine keeps an interrupted download to resume it later; the player asked for a
+            // file, not a half one, so it is given up and its bytes go.
+            if (state == QWebEngineDownloadRequest::DownloadInterrupted)
+                request->cancel();
             if (!m_watcher)
                 return;
-            switch (request->state()) {
-            case QWebEngineDownloadRequest::DownloadCompleted:
+            if (state == QWebEngineDownloadRequest::DownloadCompleted)
                 m_watcher->downloadEnded(id, DownloadWatcher::End::Completed, QString());
-                break;
-            case QWebEngineDownloadRequest::DownloadCancelled:
+            else if (state == QWebEngineDownloadRequest::DownloadCancelled)
                 m_watcher->downloadEnded(id, DownloadWatcher::End::Cancelled, QString());
-                break;
-            default:
+            else
                 m_watcher->downloadEnded(id, DownloadWatcher::End::Failed, request->interruptReasonString());
-                break;
-            }
+        };
+        // A finished download has its bytes in place only once isFinished is set; an interrupted
+        // one never sets it.
+        QObject::connect(request, &QWebEngineDownloadRequest::isFinishedChanged, this, ended);
+        QObject::connect(request, &QWebEngineDownloadRequest::stateChanged, this, [ended, request] {
+            if (request->state() == QWebEngineDownloadRequest::DownloadInterrupted)
+                ended();
         });
         request->accept();
     }
@@ -165,6 +184,7 @@ private:
     BundlePage *m_page = nullptr;
     DownloadWatcher *m_watcher = nullptr;
     QHash<int, QPointer<QWebEngineDownloadRequest>> m_downloads;
+    QHash<quint32, int> m_engineIds;
     int m_lastId = 0;
 };
 
