@@ -41,7 +41,6 @@ public:
     virtual QString title() const = 0;
 
     // Files that links lead to. A page area that cannot fetch them keeps these as they are.
-    virtual bool canDownload() const { return false; }
     virtual void setDownloadWatcher(DownloadWatcher *watcher) { Q_UNUSED(watcher) }
     virtual void cancelDownload(int id) { Q_UNUSED(id) }
 };

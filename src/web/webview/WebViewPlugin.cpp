@@ -112,7 +112,6 @@ public:
     QUrl url() const override { return m_page->url(); }
     QString title() const override { return m_page->title(); }
 
-    bool canDownload() const override { return true; }
     void setDownloadWatcher(DownloadWatcher *watcher) override { m_watcher = watcher; }
     void cancelDownload(int id) override
     {
