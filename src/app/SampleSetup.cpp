@@ -165,6 +165,7 @@ const char *const kFolders[] = {
     "drive_c/Veldrin/Backup/Skin",
     "drive_c/Veldrin/Backup/brx",
     "drive_c/Veldrin/Backup/history",
+    "drive_c/Veldrin/Downloads",
     "drive_c/Veldrin/Help",
     "drive_c/Veldrin/Steadwright",
     "drive_c/Veldrin/Editors",

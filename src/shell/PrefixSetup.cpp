@@ -21,7 +21,7 @@ namespace {
 
 const char kProgramFolder[] = "C:\\Veldrin\\";
 const char *const kFolders[] = {"Backup", "Backup\\tattoos", "Backup\\Landscape", "Backup\\Skin",
-                                "Backup\\brx", "Backup\\history", "Help"};
+                                "Backup\\brx", "Backup\\history", "Downloads", "Help"};
 
 // Where the game's installer and the usual copies put it, relative to a drive's root.
 const char *const kUsualFolders[] = {

@@ -7,6 +7,21 @@
 #include <QWidget>
 #include <QtPlugin>
 
+// What a page area tells its window about the files links lead to. The window decides where
+// each one is written; the page area only fetches it there.
+class DownloadWatcher
+{
+public:
+    enum class End { Completed, Cancelled, Failed };
+    virtual ~DownloadWatcher() = default;
+    // A link led to a file: the host path to write it to, or empty to refuse it.
+    virtual QString downloadAsked(int id, const QString &suggestedName) = 0;
+    // total is negative while the size is unknown.
+    virtual void downloadProgress(int id, qint64 received, qint64 total) = 0;
+    // Once per download; reason says why a failed one failed.
+    virtual void downloadEnded(int id, End end, const QString &reason) = 0;
+};
+
 class WebPane : public QWidget
 {
 public:
@@ -24,6 +39,10 @@ public:
     // What is on show now: the page's address (after any redirect) and its title.
     virtual QUrl url() const = 0;
     virtual QString title() const = 0;
+
+    // Files that links lead to. A page area that cannot fetch them keeps these as they are.
+    virtual void setDownloadWatcher(DownloadWatcher *watcher) { Q_UNUSED(watcher) }
+    virtual void cancelDownload(int id) { Q_UNUSED(id) }
 };
 
 // What the plugin's root object offers.
@@ -37,5 +56,5 @@ public:
                                 QWidget *parent) = 0;
 };
 
-#define VeldrinWebPaneFactory_iid "org.veldrin.WebPaneFactory/1.1"
+#define VeldrinWebPaneFactory_iid "org.veldrin.WebPaneFactory/1.2"
 Q_DECLARE_INTERFACE(WebPaneFactory, VeldrinWebPaneFactory_iid)

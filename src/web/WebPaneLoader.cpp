@@ -83,7 +83,10 @@ public:
         m_view->setHtml(QStringLiteral("<html><head><title>Web view unavailable</title></head><body>"
                                        "<h2>This page cannot be shown</h2>"
                                        "<p>The web view is unavailable on this computer, so <b>%1</b> cannot be "
-                                       "opened here. Open it in your own web browser instead.</p></body></html>")
+                                       "opened here. Open it in your own web browser instead.</p>"
+                                       "<p>Downloading add-ons from a link also needs the web view: save them "
+                                       "with your own web browser and install them with Veldrin's installer."
+                                       "</p></body></html>")
                             .arg(address.toString().toHtmlEscaped()));
     }
     void back() override { m_view->backward(); }

@@ -4,6 +4,7 @@
 #include "shell/Hosts.h"
 #include "shell/Placement.h"
 #include "web/BrowserLayout.h"
+#include "web/DownloadBar.h"
 #include "web/WebPane.h"
 #include "web/WebPaneLoader.h"
 
@@ -13,6 +14,7 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QStyle>
+#include <algorithm>
 
 namespace {
 
@@ -74,6 +76,9 @@ frmBrowser::frmBrowser(Desk &desk, QWidget *parent) : QWidget(parent), m_desk(de
     m_cmdGo->setAutoDefault(false);
     m_web1 = webpane::create(this);
     placeControl(m_web1, kWeb);
+    // Not one of the window's own controls: a line over the foot of the page, shown only
+    // while there is a download to tell of.
+    m_downloads = new DownloadBar(desk, *m_web1, this);
 
     connect(m_cmdBack, &QPushButton::clicked, this, &frmBrowser::cmdBack_Click);
     connect(m_cmdForward, &QPushButton::clicked, this, &frmBrowser::cmdForward_Click);
@@ -85,7 +90,8 @@ frmBrowser::frmBrowser(Desk &desk, QWidget *parent) : QWidget(parent), m_desk(de
     Form_Load();
 }
 
-frmBrowser::~frmBrowser() = default;
+// The download line goes first: it still has the page area's downloads to cancel.
+frmBrowser::~frmBrowser() { delete m_downloads; }
 
 QSize frmBrowser::sizeHint() const { return {twipsToPixels(kClientWidth), twipsToPixels(kClientHeight)}; }
 
@@ -117,6 +123,8 @@ void frmBrowser::Form_Resize()
     const PaneSize pane = browserPaneSize(pixelsToTwips(outer.width()), pixelsToTwips(outer.height()));
     m_web1->setGeometry(twipsToPixels(kWeb.left), twipsToPixels(kWeb.top), twipsToPixels(pane.width),
                         twipsToPixels(pane.height));
+    const int barHeight = m_downloads->barHeight();
+    m_downloads->setGeometry(0, std::max(0, height() - barHeight), width(), barHeight);
 }
 
 // With nothing to go back or forward to, the buttons quietly do nothing.

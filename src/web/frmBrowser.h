@@ -2,6 +2,7 @@
 #include <QWidget>
 
 class Desk;
+class DownloadBar;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -18,6 +19,7 @@ public:
 
     QSize sizeHint() const override;
     WebPane *web1() const { return m_web1; }
+    DownloadBar *downloadBar() const { return m_downloads; }
 
 protected:
     void resizeEvent(QResizeEvent *event) override;
@@ -41,4 +43,5 @@ private:
     QLineEdit *m_txtNav = nullptr;
     QPushButton *m_cmdGo = nullptr;
     WebPane *m_web1 = nullptr;
+    DownloadBar *m_downloads = nullptr;
 };

@@ -3,6 +3,7 @@
 #include "shell/Desk.h"
 #include "shell/Hosts.h"
 #include "shell/Placement.h"
+#include "web/DownloadBar.h"
 #include "web/WebPane.h"
 #include "web/WebPaneLoader.h"
 
@@ -23,8 +24,8 @@ const Place kClose = {"cmdClose", 4320, 3240, 1335, 375};
 
 } // namespace
 
-// The window needs nothing from the desk: it only shows one page.
-frmUpdate::frmUpdate(Desk &, QWidget *parent) : QWidget(parent, Qt::Window)
+// The desk is only needed for what a link on the page downloads.
+frmUpdate::frmUpdate(Desk &desk, QWidget *parent) : QWidget(parent, Qt::Window)
 {
     setObjectName(QStringLiteral("frmUpdate"));
     setWindowTitle(QStringLiteral("Veldrin - Updates"));
@@ -43,13 +44,18 @@ frmUpdate::frmUpdate(Desk &, QWidget *parent) : QWidget(parent, Qt::Window)
     auto *close = new QPushButton(QStringLiteral("Close"), this);
     placeControl(close, kClose);
     connect(close, &QPushButton::clicked, this, &frmUpdate::cmdClose_Click);
+    // A new version's file is fetched as the browser fetches one, its line over the foot of the page.
+    m_downloads = new DownloadBar(desk, *m_web1, this);
+    const int barHeight = m_downloads->barHeight();
+    m_downloads->setGeometry(0, m_web1->geometry().bottom() + 1 - barHeight, m_web1->width(), barHeight);
 
     // The controls sit at fixed places, so the window keeps the size they were laid out for.
     setFixedSize(twipsToPixels(kClientWidth), twipsToPixels(kClientHeight));
     Form_Load();
 }
 
-frmUpdate::~frmUpdate() = default;
+// The download line goes first: it still has the page area's downloads to cancel.
+frmUpdate::~frmUpdate() { delete m_downloads; }
 
 void frmUpdate::Form_Load() { m_web1->go(QUrl(QLatin1String("http://") + hosts::maker() + QLatin1String(kUpdatePath))); }
 

@@ -2,6 +2,7 @@
 #include <QWidget>
 
 class Desk;
+class DownloadBar;
 class WebPane;
 
 // A small stand-alone window that shows the maker's update page for this version.
@@ -19,4 +20,5 @@ private:
     void cmdClose_Click();
 
     WebPane *m_web1 = nullptr;
+    DownloadBar *m_downloads = nullptr;
 };

@@ -85,6 +85,7 @@ private slots:
         for (const char *folder : {"tattoos", "Landscape", "Skin", "history"})
             QVERIFY(QFileInfo(at(QStringLiteral("add/c/veldrin/backup/")) + QLatin1String(folder)).isDir());
         QCOMPARE(QDir(at(QStringLiteral("add/c/veldrin/backup"))).entryList(QDir::Dirs | QDir::NoDotAndDotDot).size(), 5);
+        QVERIFY(QFileInfo(at(QStringLiteral("add/c/veldrin/Downloads"))).isDir());
         QVERIFY(!QFileInfo::exists(at(QStringLiteral("add/c/Veldrin"))));
         QCOMPARE(read(QStringLiteral("add/c/veldrin/options.txt")),
                  QByteArray("C:\\Games\\BW\\\r\nC:\\Veldrin\\\r\n\r\n\r\n\r\n\r\n\r\n"));

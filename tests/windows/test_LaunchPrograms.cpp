@@ -57,6 +57,7 @@ private slots:
                               QStringLiteral("Coral-Atoll-v2/Black & White/Data/Landscape/Coral.lnd\t"
                                              "C:\\Games\\Black & White\\Data\\Landscape\\Coral.lnd"),
                               QStringLiteral("Coral-Atoll-v2/readme.txt\tC:\\Veldrin\\Downloads\\Coral-Atoll-v2\\readme.txt")}));
+        QVERIFY(f->tree.exists(QStringLiteral("Veldrin/Downloads"))); // where the browser saves
 
         f->tree.write(QStringLiteral("Veldrin/options.txt"), "mine\r\n");
         QFile::remove(f->tree.host(QStringLiteral("Veldrin/Samples/Wolf.l3d")));

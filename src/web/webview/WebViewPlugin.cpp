@@ -3,10 +3,13 @@
 #include "web/BundledPages.h"
 #include "web/WebPane.h"
 
+#include <QFileInfo>
+#include <QHash>
 #include <QObject>
 #include <QPointer>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <QWebEngineDownloadRequest>
 #include <QWebEngineHistory>
 #include <QWebEnginePage>
 #include <QWebEngineProfile>
@@ -75,6 +78,20 @@ public:
         m_page->scripts().insert(fill);
         m_view->setPage(m_page);
         layout->addWidget(m_view);
+        // The profile is shared by every page area; each takes the downloads of its own page.
+        QObject::connect(m_page->profile(), &QWebEngineProfile::downloadRequested, this,
+                         [this](QWebEngineDownloadRequest *request) { downloadRequested(request); });
+    }
+
+    ~EnginePane() override
+    {
+        // A window that goes away takes its unfinished downloads with it: nobody is left to
+        // move them into place.
+        m_watcher = nullptr;
+        for (const QPointer<QWebEngineDownloadRequest> &request : std::as_const(m_downloads)) {
+            if (request && !request->isFinished())
+                request->cancel();
+        }
     }
 
     void go(const QUrl &address) override { m_page->load(m_page->mapped(address)); }
@@ -95,9 +112,79 @@ public:
     QUrl url() const override { return m_page->url(); }
     QString title() const override { return m_page->title(); }
 
+    void setDownloadWatcher(DownloadWatcher *watcher) override { m_watcher = watcher; }
+    void cancelDownload(int id) override
+    {
+        if (QWebEngineDownloadRequest *request = m_downloads.value(id))
+            request->cancel();
+    }
+
 private:
+    // Not accepted here, a request is refused by the engine once this returns.
+    void downloadRequested(QWebEngineDownloadRequest *request)
+    {
+        if (request->page() != m_page || !m_watcher)
+            return;
+        // The engine starts a download whose connection broke over again, from its first byte,
+        // as a new request of the same number. The player hears that it broke instead: a
+        // half-fetched file is never passed off as one still coming.
+        if (const int broken = m_engineIds.value(request->id()); broken && m_downloads.contains(broken)) {
+            m_downloads.remove(broken);
+            request->cancel();
+            m_watcher->downloadEnded(broken, DownloadWatcher::End::Failed,
+                                     QStringLiteral("the connection to the server was lost"));
+            return;
+        }
+        const int id = ++m_lastId;
+        m_engineIds.insert(request->id(), id);
+        const QString path = m_watcher->downloadAsked(id, request->suggestedFileName());
+        if (path.isEmpty())
+            return;
+        const QFileInfo where(path);
+        request->setDownloadDirectory(where.absolutePath());
+        request->setDownloadFileName(where.fileName());
+        m_downloads.insert(id, request);
+        const auto progress = [this, id, request] {
+            if (m_watcher)
+                m_watcher->downloadProgress(id, request->receivedBytes(), request->totalBytes());
+        };
+        QObject::connect(request, &QWebEngineDownloadRequest::receivedBytesChanged, this, progress);
+        QObject::connect(request, &QWebEngineDownloadRequest::totalBytesChanged, this, progress);
+        const auto ended = [this, id, request] {
+            const auto state = request->state();
+            if (!m_downloads.contains(id) || state == QWebEngineDownloadRequest::DownloadRequested
+                || state == QWebEngineDownloadRequest::DownloadInProgress)
+                return;
+            m_downloads.remove(id);
+            // The engine keeps an interrupted download to resume it later; the player asked for a
+            // file, not a half one, so it is given up and its bytes go.
+            if (state == QWebEngineDownloadRequest::DownloadInterrupted)
+                request->cancel();
+            if (!m_watcher)
+                return;
+            if (state == QWebEngineDownloadRequest::DownloadCompleted)
+                m_watcher->downloadEnded(id, DownloadWatcher::End::Completed, QString());
+            else if (state == QWebEngineDownloadRequest::DownloadCancelled)
+                m_watcher->downloadEnded(id, DownloadWatcher::End::Cancelled, QString());
+            else
+                m_watcher->downloadEnded(id, DownloadWatcher::End::Failed, request->interruptReasonString());
+        };
+        // A finished download has its bytes in place only once isFinished is set; an interrupted
+        // one never sets it.
+        QObject::connect(request, &QWebEngineDownloadRequest::isFinishedChanged, this, ended);
+        QObject::connect(request, &QWebEngineDownloadRequest::stateChanged, this, [ended, request] {
+            if (request->state() == QWebEngineDownloadRequest::DownloadInterrupted)
+                ended();
+        });
+        request->accept();
+    }
+
     QWebEngineView *m_view = nullptr;
     BundlePage *m_page = nullptr;
+    DownloadWatcher *m_watcher = nullptr;
+    QHash<int, QPointer<QWebEngineDownloadRequest>> m_downloads;
+    QHash<quint32, int> m_engineIds;
+    int m_lastId = 0;
 };
 
 } // namespace
