@@ -2,6 +2,7 @@
 
 #include "installer/HostPaths.h"
 #include "platform/FileIO.h"
+#include "platform/LineBreaks.h"
 #include "shell/GameFolders.h"
 #include "platform/WinPath.h"
 
@@ -274,19 +275,14 @@ QByteArray normalizeBreaks(const QByteArray &bytes)
     const auto *data = reinterpret_cast<const unsigned char *>(bytes.constData());
     const qsizetype size = bytes.size();
     bool clean = size == 0 || (data[0] != '\n' && data[size - 1] != '\r');
-    constexpr quint64 kOnes = 0x0101010101010101ull;
-    constexpr quint64 kHigh = 0x8080808080808080ull;
-    const auto equal = [](quint64 w, unsigned char c) {
-        const quint64 t = w ^ (kOnes * c);
-        return ~(((t & ~kHigh) + ~kHigh) | t) & kHigh;
-    };
+    using linebreaks::bytesEqual;
     quint64 crBefore = 0; // the last byte of the word before was a CR (high bit of byte 0)
     quint64 mismatch = 0;
     qsizetype i = 0;
     for (; clean && i + 8 <= size; i += 8) {
         const quint64 w = qFromLittleEndian<quint64>(data + i);
-        const quint64 cr = equal(w, '\r');
-        const quint64 lf = equal(w, '\n');
+        const quint64 cr = bytesEqual(w, '\r');
+        const quint64 lf = bytesEqual(w, '\n');
         // Shifting by one byte lines each byte's CR flag up with the byte after it.
         mismatch |= lf ^ ((cr << 8) | crBefore);
         crBefore = cr >> 56;
@@ -301,18 +297,7 @@ QByteArray normalizeBreaks(const QByteArray &bytes)
 
     QByteArray out;
     out.reserve(size + size / 16);
-    for (qsizetype i = 0; i < size; ++i) {
-        const char c = char(data[i]);
-        if (c == '\r') {
-            out.append("\r\n");
-            if (i + 1 < size && data[i + 1] == '\n')
-                ++i;
-        } else if (c == '\n') {
-            out.append("\r\n");
-        } else {
-            out.append(c);
-        }
-    }
+    linebreaks::appendCrLf(out, bytes.constData(), size);
     return out;
 }
 

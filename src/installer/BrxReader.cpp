@@ -11,6 +11,7 @@
 #include "installer/HostPaths.h"
 
 #include "platform/FileIO.h"
+#include "platform/LineBreaks.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -45,23 +46,6 @@ Marker markerAt(const char *at, qsizetype left)
 }
 
 QString describe(Marker m) { return QString::fromLatin1(kMarkerText[m]); }
-
-// CR, LF and CR LF made CR LF, for a piece of text whose neighbours are not line breaks.
-void appendNormalized(QByteArray &out, const char *data, qsizetype size)
-{
-    for (qsizetype i = 0; i < size; ++i) {
-        const char c = data[i];
-        if (c == '\r') {
-            out.append("\r\n", 2);
-            if (i + 1 < size && data[i + 1] == '\n')
-                ++i;
-        } else if (c == '\n') {
-            out.append("\r\n", 2);
-        } else {
-            out.append(c);
-        }
-    }
-}
 
 } // namespace
 
@@ -357,7 +341,7 @@ private:
         if (!m_normalize || (!bytes.contains('\r') && !bytes.contains('\n')))
             return bytes;
         QByteArray out;
-        appendNormalized(out, bytes.constData(), bytes.size());
+        linebreaks::appendCrLf(out, bytes.constData(), bytes.size());
         return out;
     }
 
@@ -539,7 +523,7 @@ bool PackageReader::entryBytes(const Entry &entry, QByteArray &bytes, QString *e
         if (entry.binary)
             base64.feed(d->chunk.constData(), use, bytes.data());
         else
-            appendNormalized(bytes, d->chunk.constData(), use);
+            linebreaks::appendCrLf(bytes, d->chunk.constData(), use);
         at += use;
         if ((entry.binary ? base64.decoded() : bytes.size()) > entry.size)
             break;
