@@ -1,4 +1,5 @@
 #include "installer/Brx.h"
+#include "installer/BrxSyntax.h"
 
 #include "installer/HostPaths.h"
 #include "platform/FileIO.h"
@@ -39,27 +40,6 @@ qsizetype find(const QByteArray &text, const char *marker, qsizetype from)
     return 0;
 }
 
-QByteArray withoutBreaks(const QByteArray &content)
-{
-    QByteArray out(content.size(), Qt::Uninitialized);
-    char *to = out.data();
-    for (const char c : content) {
-        if (c != '\r' && c != '\n')
-            *to++ = c;
-    }
-    out.truncate(to - out.constData());
-    return out;
-}
-
-std::optional<QByteArray> decodeBase64(const QByteArray &content)
-{
-    const auto decoded =
-        QByteArray::fromBase64Encoding(withoutBreaks(content), QByteArray::AbortOnBase64DecodingErrors);
-    if (!decoded)
-        return std::nullopt;
-    return decoded.decoded;
-}
-
 bool hasBinaryMark(const QString &title) { return title.endsWith(QLatin1String(kBinaryMark)); }
 
 } // namespace
@@ -75,15 +55,10 @@ const char *markerIn(const QByteArray &bytes)
         const auto *hash = static_cast<const char *>(std::memchr(at, '#', size_t(end - at)));
         if (!hash)
             return nullptr;
+        const Marker m = markerAt(hash, end - hash);
+        if (m != NoMarker)
+            return kMarkerText[m];
         at = hash + 1;
-        // Every marker opens with "###": a lone '#' in a script costs one comparison.
-        if (end - hash < 3 || hash[1] != '#' || hash[2] != '#')
-            continue;
-        for (const char *marker : {kBegin, kInstall, kInstallEnd, kTitle, kTitleEnd, kEnd}) {
-            const size_t length = std::strlen(marker);
-            if (size_t(end - hash) >= length && std::memcmp(hash, marker, length) == 0)
-                return marker;
-        }
     }
     return nullptr;
 }
