@@ -16,16 +16,6 @@ namespace brx {
 
 namespace {
 
-QString cleanHostFolder(const QString &windowsFolder)
-{
-    if (windowsFolder.isEmpty())
-        return {};
-    QString folder = install::cleanWindowsPath(windowsFolder);
-    if (!folder.endsWith(QLatin1Char('\\')))
-        folder += QLatin1Char('\\');
-    return install::realPlace(winpath::toHost(folder));
-}
-
 QString failureMessage(const Entry &entry, int k, const QString &why, const QStringList &notPutBack, int written)
 {
     QString message = entry.installPath.isEmpty()
@@ -39,14 +29,6 @@ QString failureMessage(const Entry &entry, int k, const QString &why, const QStr
 }
 
 } // namespace
-
-bool isInside(const QString &windowsPath, const QString &folder)
-{
-    if (windowsPath.isEmpty())
-        return false;
-    const QString path = install::realPlace(winpath::toHost(install::cleanWindowsPath(windowsPath)));
-    return install::insideReal(path, cleanHostFolder(folder));
-}
 
 QByteArray loadPackage(const QString &windowsPath, QString *error)
 {
