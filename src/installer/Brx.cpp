@@ -1,7 +1,9 @@
 #include "installer/Brx.h"
+#include "installer/BrxSyntax.h"
 
 #include "installer/HostPaths.h"
 #include "platform/FileIO.h"
+#include "platform/LineBreaks.h"
 #include "shell/GameFolders.h"
 #include "platform/WinPath.h"
 
@@ -38,27 +40,6 @@ qsizetype find(const QByteArray &text, const char *marker, qsizetype from)
     return 0;
 }
 
-QByteArray withoutBreaks(const QByteArray &content)
-{
-    QByteArray out(content.size(), Qt::Uninitialized);
-    char *to = out.data();
-    for (const char c : content) {
-        if (c != '\r' && c != '\n')
-            *to++ = c;
-    }
-    out.truncate(to - out.constData());
-    return out;
-}
-
-std::optional<QByteArray> decodeBase64(const QByteArray &content)
-{
-    const auto decoded =
-        QByteArray::fromBase64Encoding(withoutBreaks(content), QByteArray::AbortOnBase64DecodingErrors);
-    if (!decoded)
-        return std::nullopt;
-    return decoded.decoded;
-}
-
 bool hasBinaryMark(const QString &title) { return title.endsWith(QLatin1String(kBinaryMark)); }
 
 } // namespace
@@ -74,15 +55,10 @@ const char *markerIn(const QByteArray &bytes)
         const auto *hash = static_cast<const char *>(std::memchr(at, '#', size_t(end - at)));
         if (!hash)
             return nullptr;
+        const Marker m = markerAt(hash, end - hash);
+        if (m != NoMarker)
+            return kMarkerText[m];
         at = hash + 1;
-        // Every marker opens with "###": a lone '#' in a script costs one comparison.
-        if (end - hash < 3 || hash[1] != '#' || hash[2] != '#')
-            continue;
-        for (const char *marker : {kBegin, kInstall, kInstallEnd, kTitle, kTitleEnd, kEnd}) {
-            const size_t length = std::strlen(marker);
-            if (size_t(end - hash) >= length && std::memcmp(hash, marker, length) == 0)
-                return marker;
-        }
     }
     return nullptr;
 }
@@ -274,19 +250,14 @@ QByteArray normalizeBreaks(const QByteArray &bytes)
     const auto *data = reinterpret_cast<const unsigned char *>(bytes.constData());
     const qsizetype size = bytes.size();
     bool clean = size == 0 || (data[0] != '\n' && data[size - 1] != '\r');
-    constexpr quint64 kOnes = 0x0101010101010101ull;
-    constexpr quint64 kHigh = 0x8080808080808080ull;
-    const auto equal = [](quint64 w, unsigned char c) {
-        const quint64 t = w ^ (kOnes * c);
-        return ~(((t & ~kHigh) + ~kHigh) | t) & kHigh;
-    };
+    using linebreaks::bytesEqual;
     quint64 crBefore = 0; // the last byte of the word before was a CR (high bit of byte 0)
     quint64 mismatch = 0;
     qsizetype i = 0;
     for (; clean && i + 8 <= size; i += 8) {
         const quint64 w = qFromLittleEndian<quint64>(data + i);
-        const quint64 cr = equal(w, '\r');
-        const quint64 lf = equal(w, '\n');
+        const quint64 cr = bytesEqual(w, '\r');
+        const quint64 lf = bytesEqual(w, '\n');
         // Shifting by one byte lines each byte's CR flag up with the byte after it.
         mismatch |= lf ^ ((cr << 8) | crBefore);
         crBefore = cr >> 56;
@@ -301,18 +272,7 @@ QByteArray normalizeBreaks(const QByteArray &bytes)
 
     QByteArray out;
     out.reserve(size + size / 16);
-    for (qsizetype i = 0; i < size; ++i) {
-        const char c = char(data[i]);
-        if (c == '\r') {
-            out.append("\r\n");
-            if (i + 1 < size && data[i + 1] == '\n')
-                ++i;
-        } else if (c == '\n') {
-            out.append("\r\n");
-        } else {
-            out.append(c);
-        }
-    }
+    linebreaks::appendCrLf(out, bytes.constData(), size);
     return out;
 }
 

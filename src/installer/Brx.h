@@ -284,8 +284,4 @@ InstallResult installPackage(PackageReader &package, const InstallOptions &optio
 InstallResult installPackageFile(const QString &packagePath, InstallOptions options, Prompts &prompts,
                                  QString *loadedText = nullptr);
 
-// True when the path (after "." and ".." are resolved, compared as Windows compares names)
-// lies inside the folder. An empty folder contains nothing.
-bool isInside(const QString &windowsPath, const QString &folder);
-
 } // namespace brx

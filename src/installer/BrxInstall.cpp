@@ -17,16 +17,6 @@ namespace brx {
 
 namespace {
 
-QString cleanHostFolder(const QString &windowsFolder)
-{
-    if (windowsFolder.isEmpty())
-        return {};
-    QString folder = install::cleanWindowsPath(windowsFolder);
-    if (!folder.endsWith(QLatin1Char('\\')))
-        folder += QLatin1Char('\\');
-    return install::realPlace(winpath::toHost(folder));
-}
-
 QString failureMessage(const Entry &entry, int k, const QString &why, const QStringList &notPutBack, int written)
 {
     QString message = entry.installPath.isEmpty()
@@ -60,14 +50,6 @@ QString ownFilesMessage(const QStringList &ownFiles)
     return QStringLiteral("The package was not installed: it would write into Veldrin's own files, which no package "
                           "may change:\n\n%1")
         .arg(ownFiles.join(QLatin1Char('\n')));
-}
-
-bool isInside(const QString &windowsPath, const QString &folder)
-{
-    if (windowsPath.isEmpty())
-        return false;
-    const QString path = install::realPlace(winpath::toHost(install::cleanWindowsPath(windowsPath)));
-    return install::insideReal(path, cleanHostFolder(folder));
 }
 
 QByteArray loadPackage(const QString &windowsPath, QString *error)

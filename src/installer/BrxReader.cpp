@@ -8,9 +8,11 @@
 // that remembers, for the entry being read, the first occurrence of each marker past its
 // starting point gives the same entries and the same errors as searching the whole text.
 #include "installer/Brx.h"
+#include "installer/BrxSyntax.h"
 #include "installer/HostPaths.h"
 
 #include "platform/FileIO.h"
+#include "platform/LineBreaks.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -20,109 +22,10 @@ namespace brx {
 
 namespace {
 
-enum Marker { Begin, Install, InstallEnd, Title, TitleEnd, End, NoMarker };
-const char *const kMarkerText[] = {kBegin, kInstall, kInstallEnd, kTitle, kTitleEnd, kEnd};
-constexpr qsizetype kMarkerLength[] = {15, 13, 14, 11, 12, 13};
-constexpr qsizetype kLongest = 15;
 // Read in pieces of this size: large enough for few system calls, small next to any limit.
 constexpr qint64 kChunk = qint64(1) << 20;
 
-Marker markerAt(const char *at, qsizetype left)
-{
-    if (left < 11 || at[1] != '#' || at[2] != '#')
-        return NoMarker;
-    Marker m;
-    switch (at[3]) {
-    case 'B': m = Begin; break;
-    case 'I': m = Install; break;
-    case 'T': m = Title; break;
-    case 'E': m = End; break;
-    case '/': m = at[4] == 'I' ? InstallEnd : TitleEnd; break;
-    default: return NoMarker;
-    }
-    const qsizetype length = kMarkerLength[m];
-    return left >= length && std::memcmp(at, kMarkerText[m], size_t(length)) == 0 ? m : NoMarker;
-}
-
 QString describe(Marker m) { return QString::fromLatin1(kMarkerText[m]); }
-
-// CR, LF and CR LF made CR LF, for a piece of text whose neighbours are not line breaks.
-void appendNormalized(QByteArray &out, const char *data, qsizetype size)
-{
-    for (qsizetype i = 0; i < size; ++i) {
-        const char c = data[i];
-        if (c == '\r') {
-            out.append("\r\n", 2);
-            if (i + 1 < size && data[i + 1] == '\n')
-                ++i;
-        } else if (c == '\n') {
-            out.append("\r\n", 2);
-        } else {
-            out.append(c);
-        }
-    }
-}
-
-} // namespace
-
-// Base64 read as QByteArray::fromBase64Encoding reads it with AbortOnBase64DecodingErrors, line
-// breaks dropped first: any length without padding, one or two '=' only at the very end of a
-// text whose length is a multiple of four, nothing else. Taken piece by piece.
-class Base64Stream
-{
-public:
-    // Decoded bytes go to out when given (room for them made by the caller), else only counted.
-    void feed(const char *data, qsizetype size, char *out = nullptr)
-    {
-        static const signed char *const table = makeTable();
-        for (qsizetype i = 0; i < size && !m_bad; ++i) {
-            const auto c = static_cast<unsigned char>(data[i]);
-            if (c == '\r' || c == '\n')
-                continue;
-            ++m_chars;
-            if (c == '=') {
-                m_bad = ++m_equals > 2;
-                continue;
-            }
-            const int d = table[c];
-            if (d < 0 || m_equals > 0) {
-                m_bad = true;
-                break;
-            }
-            m_bits = (m_bits << 6) | unsigned(d);
-            m_nbits += 6;
-            if (m_nbits >= 8) {
-                m_nbits -= 8;
-                if (out)
-                    out[m_decoded] = char(m_bits >> m_nbits);
-                ++m_decoded;
-                m_bits &= (1u << m_nbits) - 1;
-            }
-        }
-    }
-    bool valid() const { return !m_bad && (m_equals == 0 || m_chars % 4 == 0); }
-    qint64 decoded() const { return m_decoded; }
-
-private:
-    static const signed char *makeTable()
-    {
-        static signed char table[256];
-        std::memset(table, -1, sizeof table);
-        const char *alphabet = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-        for (int i = 0; i < 64; ++i)
-            table[static_cast<unsigned char>(alphabet[i])] = static_cast<signed char>(i);
-        return table;
-    }
-
-    unsigned m_bits = 0;
-    int m_nbits = 0;
-    qint64 m_chars = 0;
-    int m_equals = 0;
-    qint64 m_decoded = 0;
-    bool m_bad = false;
-};
-
-namespace {
 
 // One pass over a package's bytes, fed in pieces.
 class Scanner
@@ -357,7 +260,7 @@ private:
         if (!m_normalize || (!bytes.contains('\r') && !bytes.contains('\n')))
             return bytes;
         QByteArray out;
-        appendNormalized(out, bytes.constData(), bytes.size());
+        linebreaks::appendCrLf(out, bytes.constData(), bytes.size());
         return out;
     }
 
@@ -478,7 +381,7 @@ ReadResult PackageReader::scanOnce(QString *error)
     }
     // The piece read plus the last few bytes of the one before, so that a marker split between
     // two reads is seen whole.
-    QByteArray buffer(kChunk + kLongest, Qt::Uninitialized);
+    QByteArray buffer(kChunk + kLongestMarker, Qt::Uninitialized);
     qint64 base = 0, have = 0, from = 0;
     for (bool end = false; !end;) {
         while (have < buffer.size()) {
@@ -494,7 +397,7 @@ ReadResult PackageReader::scanOnce(QString *error)
             }
             have += n;
         }
-        const qint64 limit = end ? base + have : qMax(from, base + have - (kLongest - 1));
+        const qint64 limit = end ? base + have : qMax(from, base + have - (kLongestMarker - 1));
         scanner.take(buffer.constData(), base, have, from, limit);
         from = limit;
         if (!end) {
@@ -560,7 +463,7 @@ bool PackageReader::entryBytes(const Entry &entry, QByteArray &bytes, QString *e
         if (entry.binary)
             base64.feed(d->chunk.constData(), use, bytes.data());
         else
-            appendNormalized(bytes, d->chunk.constData(), use);
+            linebreaks::appendCrLf(bytes, d->chunk.constData(), use);
         at += use;
         if ((entry.binary ? base64.decoded() : bytes.size()) > entry.size)
             break;

@@ -1,5 +1,7 @@
 #include "managers/PictureCheck.h"
 
+#include "platform/Fail.h"
+
 #include <QtEndian>
 
 namespace picturecheck {
@@ -14,12 +16,7 @@ constexpr qint64 kMaxSide = 1 << 15;
 
 enum Compression : quint32 { Plain = 0, Rle8 = 1, Rle4 = 2, BitFields = 3, AlphaBitFields = 6 };
 
-bool fail(QString *why, const QString &reason)
-{
-    if (why)
-        *why = reason;
-    return false;
-}
+using failure::fail;
 
 quint16 u16(const QByteArray &b, qint64 at) { return qFromLittleEndian<quint16>(b.constData() + at); }
 quint32 u32(const QByteArray &b, qint64 at) { return qFromLittleEndian<quint32>(b.constData() + at); }

@@ -1,5 +1,6 @@
 #include "platform/FileIO.h"
 #include "platform/HostFiles.h"
+#include "platform/LineBreaks.h"
 #include "platform/WinPath.h"
 
 #include <QFile>
@@ -59,19 +60,7 @@ QString normalizeLineBreaks(const QString &text)
         return text;
     QString out;
     out.reserve(text.size() + text.size() / 16);
-    const int n = text.size();
-    for (int i = 0; i < n; ++i) {
-        const QChar c = text.at(i);
-        if (c == QLatin1Char('\r')) {
-            out += QLatin1String("\r\n");
-            if (i + 1 < n && text.at(i + 1) == QLatin1Char('\n'))
-                ++i;
-        } else if (c == QLatin1Char('\n')) {
-            out += QLatin1String("\r\n");
-        } else {
-            out += c;
-        }
-    }
+    linebreaks::appendCrLf(out, text.constData(), text.size());
     return out;
 }
 
@@ -82,17 +71,9 @@ bool isTextByte(unsigned char u)
     return !(u < 0x20 && u != 0x09 && u != 0x0A && u != 0x0B && u != 0x0C && u != 0x0D && u != 0x1A);
 }
 
-// Eight bytes at a time: a package build tests every file it adds, and a byte-by-byte loop
-// with its early exits was a good part of building one.
-constexpr quint64 kOnes = 0x0101010101010101ull;
-constexpr quint64 kTop = 0x8080808080808080ull;
-
-// High bit of each byte set where the byte equals c.
-quint64 bytesEqual(quint64 w, unsigned char c)
-{
-    const quint64 t = w ^ (kOnes * c);
-    return ~(((t & ~kTop) + ~kTop) | t) & kTop;
-}
+using linebreaks::bytesEqual;
+using linebreaks::kOnes;
+using linebreaks::kTop;
 
 } // namespace
 

@@ -16,8 +16,12 @@ const Place kClient = {"frmSplash", 0, 0, 8010, 3375};
 const Place kImage1 = {"Image1", 1080, 960, 6000, 1875};
 } // namespace
 
-frmSplash::frmSplash(Desk &desk, QWidget *parent)
-    : QDialog(parent, Qt::SplashScreen | Qt::FramelessWindowHint), m_desk(desk),
+void SplashClock::tick(frmSplash &splash) { splash.tmrMove_Timer(); }
+
+void SplashClock::closeDue(frmSplash &splash) { splash.tmrEnd_Timer(); }
+
+frmSplash::frmSplash(Desk &desk, QWidget *parent, SplashClock *clock)
+    : QDialog(parent, Qt::SplashScreen | Qt::FramelessWindowHint), m_desk(desk), m_clock(clock),
       m_bars{{120, 720, 3120, 0xFF, 150}, {0, 480, 3120, 0xC0, 100}, {-120, 360, 3120, 0x40, 70}}
 {
     setObjectName(QStringLiteral("frmSplash"));
@@ -50,8 +54,12 @@ frmSplash::frmSplash(Desk &desk, QWidget *parent)
     m_tmrEnd->setInterval(closeDelayMs());
     m_tmrEnd->setSingleShot(true);
     connect(m_tmrEnd, &QTimer::timeout, this, &frmSplash::tmrEnd_Timer);
-    m_tmrMove->start();
-    m_tmrEnd->start();
+    if (m_clock) {
+        m_clock->start(*this, kTickMs, m_tmrEnd->interval());
+    } else {
+        m_tmrMove->start();
+        m_tmrEnd->start();
+    }
 }
 
 frmSplash::~frmSplash() = default;
@@ -104,6 +112,8 @@ void frmSplash::unload()
     m_unloaded = true;
     m_tmrMove->stop();
     m_tmrEnd->stop();
+    if (m_clock)
+        m_clock->stop();
     hide();
     if (m_loop)
         m_loop->quit();

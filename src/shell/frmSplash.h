@@ -2,9 +2,28 @@
 #include <QDialog>
 
 class Desk;
+class frmSplash;
 class QEventLoop;
 class QLabel;
 class QTimer;
+
+// Where the splash's time comes from when it is not tmrMove and tmrEnd themselves: a test hands
+// in a clock it turns by hand, so the animation and the close are checked without waiting on
+// a real timer that a loaded machine delivers late.
+class SplashClock
+{
+public:
+    virtual ~SplashClock() = default;
+    // From now on: a tick every tickMs, and the close once, closeMs from now.
+    virtual void start(frmSplash &splash, int tickMs, int closeMs) = 0;
+    // No more ticks or close: the splash has closed.
+    virtual void stop() = 0;
+
+protected:
+    // What tmrMove and tmrEnd do when they fire.
+    static void tick(frmSplash &splash);
+    static void closeDue(frmSplash &splash);
+};
 
 // The splash: a picture and three bars that grow at three speeds until the close timer fires
 // or the picture is clicked. Its load step reads the settings, which on a first run opens the
@@ -13,7 +32,9 @@ class frmSplash : public QDialog
 {
     Q_OBJECT
 public:
-    explicit frmSplash(Desk &desk, QWidget *parent = nullptr);
+    // Without a clock the splash runs on its own timers; a clock given is used instead of them
+    // and must outlive the splash.
+    explicit frmSplash(Desk &desk, QWidget *parent = nullptr, SplashClock *clock = nullptr);
     ~frmSplash() override;
 
     // One animated line, in twips; only the right-hand end moves.
@@ -50,6 +71,7 @@ protected:
     void done(int result) override;
 
 private:
+    friend class SplashClock;
     void tmrMove_Timer();
     void tmrEnd_Timer();
     void Image1_Click();
@@ -59,6 +81,7 @@ private:
     QLabel *m_image = nullptr;
     QTimer *m_tmrMove = nullptr;
     QTimer *m_tmrEnd = nullptr;
+    SplashClock *m_clock = nullptr;
     Bar m_bars[3];
     QEventLoop *m_loop = nullptr;
     bool m_unloaded = false;
