@@ -3,6 +3,7 @@
 #include "platform/WinPath.h"
 #include "platform/WineKinds.h"
 
+#include <cstring>
 #include <QDateTime>
 #include <QElapsedTimer>
 #include <QFile>
@@ -238,13 +239,17 @@ int windowsProgramBits(const QString &hostPath)
     if (peAt < 64 || !file.seek(peAt))
         return 0;
     // Signature, file header (20 bytes), then the optional header's magic.
-    const QByteArray pe = file.read(4 + 20 + 2);
-    if (pe.size() < 26 || !pe.startsWith(QByteArray("PE\0\0", 4)))
+    const QByteArray read = file.read(4 + 20 + 2);
+    if (read.size() < 26 || !read.startsWith(QByteArray("PE\0\0", 4)))
         return 0;
-    const quint16 optionalSize = qFromLittleEndian<quint16>(pe.constData() + 4 + 16);
-    const quint16 magic = qFromLittleEndian<quint16>(pe.constData() + 24);
+    // Copied out so the optimiser, which cannot see the size check above, does not take the
+    // reads below for reads past an empty array.
+    char pe[26];
+    std::memcpy(pe, read.constData(), sizeof pe);
+    const quint16 optionalSize = qFromLittleEndian<quint16>(pe + 4 + 16);
+    const quint16 magic = qFromLittleEndian<quint16>(pe + 24);
     // A program whose headers or sections run past the end of the file is cut short.
-    const quint16 sections = qFromLittleEndian<quint16>(pe.constData() + 4 + 2);
+    const quint16 sections = qFromLittleEndian<quint16>(pe + 4 + 2);
     const qint64 table = qint64(peAt) + 24 + optionalSize;
     if (table + qint64(sections) * 40 > file.size() || !file.seek(table))
         return 0;
