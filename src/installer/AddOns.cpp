@@ -251,6 +251,7 @@ struct AddOns::Private
 
     AddOnOutcome change(const QString &route, const QString &source, HandEdits handEdits, const Mutation &mutate)
     {
+        const bool everyFile = route == QLatin1String("restore originals");
         if (!journal)
             return refuse(problem);
         QSet<QString> handled;
@@ -270,9 +271,12 @@ struct AddOns::Private
             QList<Write> writes;
             QList<FileRow> edited;
             QStringList editedPaths, lost;
+            QStringList skipped;
             for (const QString &host : now.hosts) {
                 const Model::Top was = now.top(host), will = next.top(host);
-                if (was.known && will.known && was.bytes == will.bytes)
+                // Restoring the originals also looks at files whose top stays the original:
+                // the game may have changed them since.
+                if (was.known && will.known && was.bytes == will.bytes && !everyFile)
                     continue;
                 const Bytes disk = present(host);
                 const QString path = now.paths.value(host);
@@ -291,6 +295,10 @@ struct AddOns::Private
                 }
                 if (disk == will.bytes && will.known)
                     continue;
+                if (!will.known && everyFile) {
+                    skipped << path;
+                    continue;
+                }
                 if (!will.known || (will.bytes && !journal->object(*will.bytes, nullptr)))
                     lost << path;
                 writes.append({path, host, will.bytes});
@@ -321,9 +329,12 @@ struct AddOns::Private
                 return refuse(QStringLiteral("Nothing was changed: the kept copies of these files are missing or do not match "
                                              "the history, so they cannot be written: %1")
                                   .arg(lost.join(QLatin1String(", "))));
+            // Files changed by hand are looked at even when every add-on is out already.
+            if (everyFile && subjects.isEmpty() && writes.isEmpty() && hands.isEmpty())
+                return refuse(QStringLiteral("Every add-on is out already: the game holds its originals."));
             if (handEdits == HandEdits::KeepOnTop && route != QLatin1String("take out") && route != QLatin1String("restore originals"))
                 subjects << hands;
-            return write(route, source, subjects, writes.size(), [&](install::Transaction &t, QString *error) {
+            AddOnOutcome outcome = write(route, source, subjects, writes.size(), [&](install::Transaction &t, QString *error) {
                 for (const Write &w : std::as_const(writes)) {
                     const int slot = t.addRecorded(w.path, w.host);
                     std::optional<QByteArray> bytes;
@@ -336,6 +347,11 @@ struct AddOns::Private
                 }
                 return true;
             });
+            if (outcome.result == AddOnOutcome::Done && !skipped.isEmpty())
+                outcome.message = QStringLiteral("These files could not be restored, as what they held before Veldrin first "
+                                                 "changed them was not kept: %1")
+                                      .arg(skipped.join(QLatin1String(", ")));
+            return outcome;
         }
     }
 
@@ -528,14 +544,12 @@ AddOnOutcome AddOns::rename(qint64 id, const QString &name)
 AddOnOutcome AddOns::restoreAllOriginals(HandEdits handEdits)
 {
     return d->change(QStringLiteral("restore originals"), QStringLiteral("every add-on"), handEdits,
-                     [handEdits](Model &m, QList<qint64> *subjects, QString *why) {
+                     [handEdits](Model &m, QList<qint64> *subjects, QString *) {
                          for (const qint64 id : m.order) {
                              const bool keptEdit = handEdits == HandEdits::KeepOnTop && m.rowOf.value(id)->route == QLatin1String("by hand");
                              if (!m.out.contains(id) && !keptEdit)
                                  *subjects << id;
                          }
-                         if (subjects->isEmpty())
-                             return (*why = QStringLiteral("Every add-on is out already: the game holds its originals."), false);
                          for (const qint64 id : std::as_const(*subjects))
                              m.out.insert(id);
                          return true;

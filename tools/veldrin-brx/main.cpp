@@ -3,6 +3,7 @@
 // paths and go through the same mapping as the program's own installs.
 #include "installer/Brx.h"
 #include "installer/BrxCheck.h"
+#include "installer/AddOns.h"
 #include "installer/InstallHistory.h"
 #include "platform/FileIO.h"
 #include "platform/HostFiles.h"
@@ -312,6 +313,73 @@ int undo(const QStringList &ids, const QCommandLineParser &args)
     return Refused;
 }
 
+// One tab-separated line per add-on, top layer first.
+int showAddOns(const QCommandLineParser &args)
+{
+    int code = Ok;
+    const auto program = programFolderOf(QStringLiteral("addons"), args, &code);
+    if (!program)
+        return code;
+    history::AddOns addOns(*program);
+    if (!addOns.available()) {
+        err(addOns.problem());
+        return Refused;
+    }
+    for (const history::AddOn &a : addOns.list()) {
+        QString name = a.name;
+        name.replace(QLatin1Char('\t'), QLatin1Char(' '));
+        out(QStringLiteral("%1\t%2\t%3\t%4\t%5\t%6")
+                .arg(a.id)
+                .arg(name, a.kind, a.enabled ? QStringLiteral("in") : QStringLiteral("out"))
+                .arg(a.fileCount)
+                .arg(a.conflicts));
+    }
+    return Ok;
+}
+
+// take-out ID, put-back ID, order ID --above ID2.
+int changeAddOn(const QString &command, const QStringList &ids, const QCommandLineParser &args)
+{
+    const bool ordering = command == QLatin1String("order");
+    if (ids.size() != 1 || ordering != args.isSet(QStringLiteral("above")))
+        return usage(ordering ? QStringLiteral("order takes one add-on id and --above ID")
+                              : QStringLiteral("%1 takes one add-on id").arg(command));
+    bool ok = true, okOther = true;
+    const qint64 id = ids.first().toLongLong(&ok);
+    const qint64 other = ordering ? args.value(QStringLiteral("above")).toLongLong(&okOther) : 0;
+    if (!ok || !okOther || id <= 0 || (ordering && other <= 0))
+        return usage(QStringLiteral("%1: not an add-on id").arg(ok && id > 0 ? args.value(QStringLiteral("above")) : ids.first()));
+    int code = Ok;
+    const auto program = programFolderOf(command, args, &code);
+    if (!program)
+        return code;
+    const QString game = args.isSet(QStringLiteral("game-folder")) ? folderAsWindows(args.value(QStringLiteral("game-folder")))
+                                                                   : QString();
+    history::AddOns addOns(*program, game);
+    if (!addOns.available()) {
+        err(addOns.problem());
+        return Refused;
+    }
+    const auto hand = args.isSet(QStringLiteral("yes")) ? history::HandEdits::Overwrite : history::HandEdits::Ask;
+    const history::AddOnOutcome outcome = command == QLatin1String("take-out") ? addOns.takeOut(id, hand)
+        : command == QLatin1String("put-back")                                 ? addOns.putBack(id, hand)
+                                                                               : addOns.moveAbove(id, other, hand);
+    switch (outcome.result) {
+    case history::AddOnOutcome::Done:
+        out(QStringLiteral("%1 %2: %3 files rewritten").arg(command).arg(id).arg(outcome.written));
+        return Ok;
+    case history::AddOnOutcome::NeedsChoice:
+        err(QStringLiteral("these files were changed by hand: %1; --yes keeps the changes aside and goes on")
+                .arg(outcome.handEdited.join(QLatin1String(", "))));
+        return Refused;
+    case history::AddOnOutcome::Refused:
+    case history::AddOnOutcome::Failed:
+        err(outcome.message.simplified());
+        return Refused;
+    }
+    return Refused;
+}
+
 int install(const QString &package, const QCommandLineParser &args)
 {
     int code = Ok;
@@ -414,7 +482,12 @@ int main(int argc, char *argv[])
         "  undo ID --program-folder DIR [--game-folder G] [--yes]\n"
         "                                  put back what install ID changed\n"
         "  undo --all --program-folder DIR [--game-folder G] [--yes]\n"
-        "                                  put back every original Veldrin replaced\n\n"
+        "                                  put back every original Veldrin replaced\n"
+        "  addons --program-folder DIR     every add-on, top layer first:\n"
+        "                                  id, name, kind, state (in/out), files, conflicts\n"
+        "  take-out ID | put-back ID --program-folder DIR [--game-folder G] [--yes]\n"
+        "  order ID --above ID2 --program-folder DIR [--game-folder G] [--yes]\n"
+        "                                  --yes: files changed by hand are kept aside, then rewritten\n\n"
         "Exit status: 0 done, 1 package damaged, doubtful or refused (or undo refused), 2 wrong usage."));
     const QCommandLineOption help = parser.addHelpOption();
     const QCommandLineOption version = parser.addVersionOption();
@@ -424,8 +497,9 @@ int main(int argc, char *argv[])
     parser.addOption({QStringLiteral("yes"), QStringLiteral("Install entries outside the game and program folders; "
                                                             "undo files changed since.")});
     parser.addOption({QStringLiteral("all"), QStringLiteral("Undo: restore every original.")});
+    parser.addOption({QStringLiteral("above"), QStringLiteral("Order: the add-on to place it directly above."), QStringLiteral("ID2")});
     parser.addPositionalArgument(QStringLiteral("command"),
-                                 QStringLiteral("list, create, extract, install, verify, history or undo"));
+                                 QStringLiteral("list, create, extract, install, verify, history, undo, addons, take-out, put-back or order"));
 
     if (!parser.parse(QCoreApplication::arguments()))
         return usage(parser.errorText());
@@ -443,8 +517,12 @@ int main(int argc, char *argv[])
         return !parser.isSet(QLatin1String(option)) || commands.contains(command);
     };
     const QString installing = QStringLiteral("install"), history = QStringLiteral("history"), undoing = QStringLiteral("undo");
-    if (!allowed("program-folder", {installing, history, undoing}) || !allowed("game-folder", {installing, undoing})
-        || !allowed("dry-run", {installing}) || !allowed("yes", {installing, undoing}) || !allowed("all", {undoing}))
+    const QStringList changing{QStringLiteral("take-out"), QStringLiteral("put-back"), QStringLiteral("order")};
+    const QString addons = QStringLiteral("addons");
+    if (!allowed("program-folder", QStringList{installing, history, undoing, addons} + changing)
+        || !allowed("game-folder", QStringList{installing, undoing} + changing) || !allowed("dry-run", {installing})
+        || !allowed("yes", QStringList{installing, undoing} + changing) || !allowed("all", {undoing})
+        || !allowed("above", {QStringLiteral("order")}))
         return usage(QStringLiteral("%1 does not take these options").arg(command));
 
     auto needs = [&](int count) { return args.size() == count + 1; };
@@ -462,8 +540,12 @@ int main(int argc, char *argv[])
         return showHistory(parser);
     if (command == undoing)
         return undo(args.mid(1), parser);
+    if (command == addons && needs(0))
+        return showAddOns(parser);
+    if (changing.contains(command))
+        return changeAddOn(command, args.mid(1), parser);
     if (QStringList{QStringLiteral("list"), QStringLiteral("verify"), QStringLiteral("extract"), QStringLiteral("install"),
-                    QStringLiteral("create"), history}
+                    QStringLiteral("create"), history, addons}
             .contains(command))
         return usage(QStringLiteral("%1: wrong number of arguments").arg(command));
     return usage(QStringLiteral("unknown command \"%1\"").arg(command));
