@@ -153,6 +153,7 @@ QList<Operation> History::operations()
         op.time = it->began.toLocalTime();
         op.route = it->route;
         op.source = it->source;
+        op.description = it->damage.isEmpty() ? describe(*it, rows) : it->source;
         op.fileCount = int(it->files.size());
         op.state = stateOf(*it, undone);
         op.problem = it->damage;
