@@ -4,6 +4,8 @@ set -euo pipefail
 packages=(cmake g++ make qt6-base-dev qt6-webengine-dev libgl-dev clang libclang-rt-14-dev python3)
 # The install journal lives in SQLite through Qt SQL.
 packages+=(libqt6sql6-sqlite)
+# Reading downloaded add-on archives (zip, 7z, rar, tar and its compressions).
+packages+=(libarchive-dev pkg-config)
 # Real Wine, a prefix made by wineboot, and tiny Windows programs built for the launch tests.
 packages+=(wine wine64 gcc-mingw-w64-x86-64)
 # A 32-bit Windows program, as the game is, to see the message when 32-bit Wine is missing.

@@ -21,9 +21,9 @@ cmake --build build-asan -j"$jobs"
 ASAN_OPTIONS=detect_leaks=0:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
   ctest --test-dir build-asan --output-on-failure -j"$jobs"
 
-# Fuzz the package reader and writer, the settings-file line reader, the path mapping and the
-# whole-picture check for about a minute each (a fixed number of runs), in a clang build of
-# their own. Each run works on a copy of its seed corpus; a crash leaves its input in
+# Fuzz the package reader and writer, the settings-file line reader, the path mapping, the
+# whole-picture check and the archive reader and plan for about a minute each (a fixed number
+# of runs), in a clang build of their own. Each run works on a copy of its seed corpus; a crash leaves its input in
 # build-fuzz/crashes/ and fails the run.
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELDRIN_WERROR=ON \
   -DVELDRIN_FUZZ=ON -DVELDRIN_TESTS=OFF -DVELDRIN_BENCH=OFF
@@ -31,8 +31,8 @@ cmake --build build-fuzz -j"$jobs" --target fuzz_all
 mkdir -p build-fuzz/crashes
 # A fixed seed and run count make the run repeatable: what passes here passes in CI, and a
 # crash found once can be replayed from its saved input.
-declare -A runs=([brx_reader]=700000 [brx_roundtrip]=350000 [options_lines]=150000 [winpath]=40000 [picture_check]=500000)
-for target in brx_reader brx_roundtrip options_lines winpath picture_check; do
+declare -A runs=([brx_reader]=700000 [brx_roundtrip]=350000 [options_lines]=150000 [winpath]=40000 [picture_check]=500000 [archive_plan]=200000)
+for target in brx_reader brx_roundtrip options_lines winpath picture_check archive_plan; do
   work=$(mktemp -d)
   cp fuzz/corpus/"$target"/* "$work"/
   dict=()

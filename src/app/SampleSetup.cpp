@@ -1,6 +1,8 @@
 #include "app/SampleSetup.h"
 
+#include "installer/Archive.h"
 #include "platform/FileIO.h"
+#include "shell/GameFolders.h"
 
 #include <QDir>
 #include <QFile>
@@ -75,6 +77,25 @@ QString lagoonMap()
                              "ALIGNMENT neutral\n");
 }
 
+// An add-on as fan sites hand it out: a zip holding the game's own folders under a folder
+// named after the add-on, with the readme beside them.
+QByteArray coralAtollArchive()
+{
+    const QString top = QStringLiteral("Coral-Atoll-v2/");
+    const QString game = top + QStringLiteral("Black & White/");
+    archives::Writer zip;
+    zip.addFile(game + QStringLiteral("Scripts/Playgrounds/coral-atoll.txt"),
+                text1252(QStringLiteral("// Coral Atoll - a ring of reefs around a warm lagoon\n"
+                                        "PLAYGROUND \"Coral Atoll\"\n"
+                                        "LANDSCAPE \"Coral.lnd\"\n"
+                                        "TOWN \"Reefhaven\" AT 1200, 1180 PEOPLE 20\n")));
+    zip.addFile(game + QStringLiteral("Data/Landscape/Coral.lnd"), binaryBlob("LND", 3072, 2001));
+    zip.addFile(top + QStringLiteral("readme.txt"),
+                text1252(QStringLiteral("Coral Atoll, version 2\n\nUnzip into your Black & White folder, or let "
+                                        "Veldrin install the archive.\n")));
+    return zip.finish();
+}
+
 struct Entry
 {
     QString path; // relative to hostDir
@@ -111,6 +132,9 @@ QList<Entry> sampleFiles()
                   standInScript(QStringLiteral("Veldrin Help"), QStringLiteral("help-starts.log")), true});
     files.append({program + QLatin1String("/Steadwright/Steadwright.exe"),
                   standInScript(QStringLiteral("Steadwright"), QStringLiteral("steadwright-starts.log")), true});
+    // Veldrin put this Steadwright here, so it is Veldrin's and no package replaces it.
+    text(program + QLatin1String("/Steadwright/") + QString(folders::kSetUpMark),
+         QStringLiteral("Veldrin set up the program in this folder.\n"));
     files.append({program + QLatin1String("/Editors/Editor.exe"),
                   standInScript(QStringLiteral("an editor"), QStringLiteral("editor-starts.log")), true});
 
@@ -127,6 +151,7 @@ QList<Entry> sampleFiles()
     const QString pack = brxPackage({brxEntry(playgrounds + QLatin1String("island.txt"), QStringLiteral("island.txt"), islandMap()),
                                      brxEntry(playgrounds + QLatin1String("lagoon.txt"), QStringLiteral("lagoon.txt"), lagoonMap())});
     files.append({samples + QLatin1String("island-pack.brx"), fileio::encode1252(pack)});
+    files.append({samples + QLatin1String("Coral-Atoll-v2.zip"), coralAtollArchive()});
     return files;
 }
 
@@ -144,6 +169,7 @@ const char *const kFolders[] = {
     "drive_c/Veldrin/Steadwright",
     "drive_c/Veldrin/Editors",
     "drive_c/Veldrin/Samples",
+    "drive_c/Veldrin/Downloads",
 };
 
 } // namespace

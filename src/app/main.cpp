@@ -179,7 +179,9 @@ int main(int argc, char **argv)
         files << openrequest::hostPathOfArgument(argument, QDir::currentPath());
     goToSetUpFolder();
     const QString instanceName = singleinstance::serverName(QDir::currentPath());
-    if (!files.isEmpty() && singleinstance::handOver(instanceName, files))
+    // Without files the running one is only asked to come forward: two full programs on one
+    // program folder would each take the other's windows' work for their own.
+    if (singleinstance::handOver(instanceName, files))
         return 0;
     singleinstance::Receiver receiver;
     receiver.listen(instanceName);
@@ -190,6 +192,15 @@ int main(int argc, char **argv)
     // Files handed over during start-up wait until the main window is up.
     bool started = false;
     QObject::connect(&receiver, &singleinstance::Receiver::filesReceived, &desk, [&](const QStringList &handed) {
+        if (handed.isEmpty()) {
+            if (frmMDI *frame = desk.openMdi()) {
+                frame->setWindowState(frame->windowState() & ~Qt::WindowMinimized);
+                frame->show();
+                frame->raise();
+                frame->activateWindow();
+            }
+            return;
+        }
         if (started)
             desk.openHostFiles(handed);
         else
@@ -198,7 +209,7 @@ int main(int argc, char **argv)
     desk.startUp();
     started = true;
     // An install killed last time is put back before anything else can write.
-    desk.tellRecovery(history::recoverUnfinished(desk.settings().ProgramFolder));
+    desk.tellRecovery(history::recoverUnfinished(desk.settings().ProgramFolder, desk.settings().GameFolder));
     if (frmMDI *frame = desk.openMdi())
         QObject::connect(frame, &QObject::destroyed, &app, &QCoreApplication::quit);
     if (!files.isEmpty())

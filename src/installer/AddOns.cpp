@@ -3,6 +3,8 @@
 #include "installer/HistoryJournal.h"
 #include "installer/InstallHistory.h"
 #include "installer/InstallTransaction.h"
+#include "installer/ShortList.h"
+#include "installer/WriterLock.h"
 
 #include <QFileInfo>
 #include <QHash>
@@ -38,7 +40,7 @@ QString defaultName(const OperationRow &row)
 {
     if (row.route == QLatin1String("by hand"))
         return QStringLiteral("Changed by hand");
-    if (row.route == QLatin1String("package") || row.route == QLatin1String("file"))
+    if (row.route == QLatin1String("package") || row.route == QLatin1String("file") || row.route == QLatin1String("archive"))
         return bareName(row.source);
     QString first;
     for (const FileRow &f : row.files) {
@@ -187,6 +189,7 @@ bool isAddOnRoute(const QString &route)
 {
     static const QStringList routes{QStringLiteral("map"),  QStringLiteral("landscape"), QStringLiteral("skin"),
                                     QStringLiteral("tattoo"), QStringLiteral("file"),    QStringLiteral("package"),
+                                    QStringLiteral("archive"),
                                     QStringLiteral("by hand")};
     return routes.contains(route);
 }
@@ -211,6 +214,8 @@ QString describe(const OperationRow &row, const QList<OperationRow> &rows)
         return QStringLiteral("File %1 from the installer").arg(name);
     if (row.route == QLatin1String("package"))
         return QStringLiteral("Package %1").arg(name);
+    if (row.route == QLatin1String("archive"))
+        return QStringLiteral("Archive %1").arg(name);
     if (row.route == QLatin1String("by hand"))
         return QStringLiteral("Kept files changed by hand");
     if (row.route == QLatin1String("take out") || row.route == QLatin1String("undo"))
@@ -254,6 +259,9 @@ struct AddOns::Private
         const bool everyFile = route == QLatin1String("restore originals");
         if (!journal)
             return refuse(problem);
+        // From reading the layers to closing the change's own record: nothing else writes.
+        const WriterLock lock(programFolder, WriterLock::Wait);
+        recoverAfterTaking(lock, programFolder, gameFolder);
         QSet<QString> handled;
         QList<qint64> hands;
         for (;;) {
@@ -303,6 +311,22 @@ struct AddOns::Private
                     lost << path;
                 writes.append({path, host, will.bytes});
             }
+            // A record that names a place outside the game and program folders, or inside the
+            // history itself, is never written to: judged before anything there is read.
+            {
+                install::Transaction judge(route, QString(), gameFolder, programFolder);
+                QStringList refused;
+                for (const Write &w : std::as_const(writes)) {
+                    const int slot = judge.addRecorded(w.path, w.host);
+                    if (judge.target(slot).outside || judge.target(slot).history)
+                        refused << judge.shown(slot);
+                }
+                if (!refused.isEmpty())
+                    return refuse(QStringLiteral("Nothing was changed: the history names files outside the game and "
+                                                 "program folders, or inside the history itself, where Veldrin does not "
+                                                 "write: %1")
+                                      .arg(shortList(refused)));
+            }
             if (!edited.isEmpty()) {
                 if (handEdits == HandEdits::Ask) {
                     AddOnOutcome outcome;
@@ -317,7 +341,8 @@ struct AddOns::Private
                                           .arg(row.path, why));
                     handled.insert(row.host);
                 }
-                journal->syncObjects();
+                if (!journal->syncObjects())
+                    return failed(QStringLiteral("Nothing was changed: the files changed by hand could not be kept safely."));
                 qint64 hand = 0, off = 0;
                 if (!note(QStringLiteral("by hand"), QStringLiteral("changed by hand"), {}, &hand, &why, edited)
                     || (handEdits == HandEdits::Overwrite && !note(QStringLiteral("take out"), QStringLiteral("Changed by hand"), {hand}, &off, &why)))
@@ -328,7 +353,7 @@ struct AddOns::Private
             if (!lost.isEmpty())
                 return refuse(QStringLiteral("Nothing was changed: the kept copies of these files are missing or do not match "
                                              "the history, so they cannot be written: %1")
-                                  .arg(lost.join(QLatin1String(", "))));
+                                  .arg(shortList(lost)));
             // Files changed by hand are looked at even when every add-on is out already.
             if (everyFile && subjects.isEmpty() && writes.isEmpty() && hands.isEmpty())
                 return refuse(QStringLiteral("Every add-on is out already: the game holds its originals."));
@@ -383,10 +408,17 @@ struct AddOns::Private
             outcome = failed(QStringLiteral("Nothing was changed: %1.").arg(why));
             if (!left.isEmpty())
                 outcome.message += QStringLiteral(" These files could not be returned to how they were: %1")
-                                       .arg(left.join(QLatin1String("; ")));
+                                       .arg(shortList(left, QStringLiteral("; ")));
             return outcome;
         }
-        transaction.commit();
+        QStringList notPutBack;
+        if (!transaction.commit(&why, &notPutBack)) {
+            outcome = failed(QStringLiteral("Nothing was changed: %1.").arg(why));
+            if (!notPutBack.isEmpty())
+                outcome.message += QStringLiteral(" These files could not be returned to how they were: %1")
+                                       .arg(shortList(notPutBack, QStringLiteral("; ")));
+            return outcome;
+        }
         const auto done = journal->operation(transaction.operationId());
         if (!done || !counts(*done))
             return failed(QStringLiteral("Nothing was changed: the files could not all be written and were put back."));
@@ -531,6 +563,8 @@ AddOnOutcome AddOns::rename(qint64 id, const QString &name)
     const QString trimmed = name.trimmed();
     if (trimmed.isEmpty())
         return refuse(QStringLiteral("An add-on needs a name."));
+    const WriterLock lock(d->programFolder, WriterLock::Wait);
+    recoverAfterTaking(lock, d->programFolder, d->gameFolder);
     if (!d->load().has(id))
         return refuse(unknown(id));
     AddOnOutcome outcome;

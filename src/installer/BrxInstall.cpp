@@ -4,6 +4,7 @@
 #include "installer/Brx.h"
 #include "installer/HostPaths.h"
 #include "installer/InstallTransaction.h"
+#include "installer/ShortList.h"
 
 #include "platform/FileIO.h"
 #include "platform/Prompts.h"
@@ -32,13 +33,34 @@ QString failureMessage(const Entry &entry, int k, const QString &why, const QStr
         ? QStringLiteral("The package was not installed: entry %1 has no install path.").arg(k)
         : QStringLiteral("The package was not installed: %1 could not be written (%2).").arg(entry.installPath, why);
     if (!notPutBack.isEmpty())
-        message += QStringLiteral(" These files could not be put back: %1").arg(notPutBack.join(QLatin1String("; ")));
+        message += QStringLiteral(" These files could not be put back: %1").arg(history::shortList(notPutBack, QStringLiteral("; ")));
     else if (written > 0)
         message += QStringLiteral(" Every file it had written was put back as it was.");
     return message;
 }
 
 } // namespace
+
+QString notKeptMessage(const QString &why)
+{
+    return QStringLiteral("The package was not installed: %1, so it could not be undone. Nothing in the game was "
+                          "changed.")
+        .arg(why);
+}
+
+QString withoutUndoQuestion(const QString &why)
+{
+    return QStringLiteral("Veldrin cannot keep the files this package replaces: %1.\n\nInstall without undo? The "
+                          "package could not be undone later. No leaves the game as it is.")
+        .arg(why);
+}
+
+QString ownFilesMessage(const QStringList &ownFiles)
+{
+    return QStringLiteral("The package was not installed: it would write into Veldrin's own files, which no package "
+                          "may change:\n\n%1")
+        .arg(ownFiles.join(QLatin1Char('\n')));
+}
 
 bool isInside(const QString &windowsPath, const QString &folder)
 {
@@ -59,6 +81,25 @@ QString outsideQuestion(const QStringList &outside)
     return QStringLiteral("This package installs files outside the game folder and the program folder:\n\n%1\n\n"
                           "Install them as written? No cancels the whole package.")
         .arg(outside.join(QLatin1Char('\n')));
+}
+
+bool isProgram(const QString &installPath, const QByteArray &start)
+{
+    static const QStringList kinds = {QStringLiteral("exe"), QStringLiteral("dll"), QStringLiteral("com"),
+                                      QStringLiteral("bat"), QStringLiteral("cmd"), QStringLiteral("scr"),
+                                      QStringLiteral("sh")};
+    const QString name = winpath::bareFileName(installPath);
+    const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
+    if (dot >= 0 && kinds.contains(name.mid(dot + 1), Qt::CaseInsensitive))
+        return true;
+    return start.startsWith("MZ") || start.startsWith("\x7f" "ELF") || start.startsWith("#!");
+}
+
+QString programsQuestion(const QStringList &programs)
+{
+    return QStringLiteral("This package contains programs: %1\n\nA program can change anything on this computer once "
+                          "it is started. Install them? No cancels the whole package.")
+        .arg(programs.join(QLatin1String(", ")));
 }
 
 InstallResult installPackage(const QByteArray &package, const InstallOptions &options)
@@ -119,6 +160,20 @@ InstallResult installPackage(PackageReader &package, const InstallOptions &optio
             p.backup = transaction.add(p.backupPath);
         plan.append(p);
     }
+    // Veldrin's own files are not a package's to write, asked or not; the backup copies below
+    // are Veldrin's own writing and go where it keeps them.
+    int number = 0;
+    for (const Planned &p : std::as_const(plan)) {
+        ++number;
+        const QString own = p.file >= 0 ? transaction.ownFile(p.file) : QString();
+        if (!own.isEmpty())
+            result.ownFiles << QStringLiteral("entry %1: %2 (%3)").arg(number).arg(transaction.shown(p.file), own);
+    }
+    if (!result.ownFiles.isEmpty()) {
+        result.outcome = InstallResult::Refused;
+        result.message = ownFilesMessage(result.ownFiles);
+        return result;
+    }
     // Only the entries' own paths can lead outside; their backup copies go where the player
     // keeps Veldrin's backups.
     QSet<int> asked;
@@ -127,6 +182,15 @@ InstallResult installPackage(PackageReader &package, const InstallOptions &optio
             asked.insert(p.file);
             result.outside << transaction.target(p.file).path;
             result.outsideShown << transaction.shown(p.file);
+        }
+    }
+    // Every program is named before the first write, wherever it goes.
+    {
+        int k = 0;
+        for (const Entry &entry : read.entries) {
+            const Planned &p = plan.at(k++);
+            if (p.file >= 0 && isProgram(entry.installPath, package.entryStart(entry, 4)))
+                result.programs << transaction.shown(p.file);
         }
     }
     if (options.dryRun) {
@@ -142,6 +206,10 @@ InstallResult installPackage(PackageReader &package, const InstallOptions &optio
         return result;
     }
     if (!result.outside.isEmpty() && !(options.confirmOutside && options.confirmOutside(result.outsideShown))) {
+        result.outcome = InstallResult::Declined;
+        return result;
+    }
+    if (!result.programs.isEmpty() && !(options.confirmPrograms && options.confirmPrograms(result.programs))) {
         result.outcome = InstallResult::Declined;
         return result;
     }
@@ -171,7 +239,26 @@ InstallResult installPackage(PackageReader &package, const InstallOptions &optio
     constexpr int kBatch = 64;
     QByteArray bytes; // one entry's bytes at a time, the same memory for each
     transaction.setBatched(true);
-    transaction.begin();
+    transaction.setWithoutUndo(options.withoutUndo);
+    QString notKept;
+    if (!transaction.begin(&notKept)) {
+        // The originals could not be kept: nothing is touched unless the player goes on
+        // without undo.
+        QString again;
+        if (!options.confirmWithoutUndo || !options.confirmWithoutUndo(notKept)) {
+            result.outcome = InstallResult::NotKept;
+            result.failure = notKept;
+            result.message = notKeptMessage(notKept);
+            return result;
+        }
+        transaction.setWithoutUndo(true);
+        if (!transaction.begin(&again)) {
+            result.outcome = InstallResult::NotKept;
+            result.failure = again;
+            result.message = notKeptMessage(again);
+            return result;
+        }
+    }
     int k = 0;
     for (const Entry &entry : read.entries) {
         const Planned &p = plan.at(k++);
@@ -204,7 +291,13 @@ InstallResult installPackage(PackageReader &package, const InstallOptions &optio
     QString why, path;
     if (!read.entries.isEmpty() && !transaction.flush(&why, &path))
         return failed(read.entries.last(), k, why, path);
-    transaction.commit();
+    if (!transaction.commit(&why, &result.rollbackFailures)) {
+        result.outcome = InstallResult::WriteFailed;
+        result.failure = why;
+        result.rolledBack = result.rollbackFailures.isEmpty();
+        result.message = QStringLiteral("The package was not installed: %1.").arg(why);
+        return result;
+    }
     result.operation = transaction.operationId();
     result.outcome = InstallResult::Installed;
     if (!result.backupFailures.isEmpty())
@@ -227,6 +320,14 @@ InstallResult installPackageFile(const QString &packagePath, InstallOptions opti
     if (!options.confirmOutside)
         options.confirmOutside = [&prompts](const QStringList &outside) {
             return prompts.question(outsideQuestion(outside));
+        };
+    if (!options.confirmWithoutUndo)
+        options.confirmWithoutUndo = [&prompts](const QString &why) {
+            return prompts.question(withoutUndoQuestion(why));
+        };
+    if (!options.confirmPrograms)
+        options.confirmPrograms = [&prompts](const QStringList &programs) {
+            return prompts.question(programsQuestion(programs));
         };
     if (options.source.isEmpty())
         options.source = packagePath;

@@ -508,6 +508,27 @@ ReadResult PackageReader::scanOnce(QString *error)
     return result;
 }
 
+QByteArray PackageReader::entryStart(const Entry &entry, qsizetype n)
+{
+    // Four characters of base64 give three bytes; a few line breaks may come between them.
+    const qint64 want = qMin(entry.length, entry.binary ? qint64(n) * 2 + 64 : qint64(n));
+    QByteArray raw;
+    if (!d->fromFile) {
+        raw = entry.content.left(want);
+    } else {
+        raw.resize(want);
+        if (!d->readAt(entry.offset, raw.data(), want, nullptr))
+            return {};
+    }
+    if (!entry.binary)
+        return raw;
+    QByteArray start(raw.size(), Qt::Uninitialized);
+    Base64Stream base64;
+    base64.feed(raw.constData(), raw.size(), start.data());
+    start.truncate(qMin(qint64(n), base64.decoded()));
+    return start;
+}
+
 bool PackageReader::entryBytes(const Entry &entry, QByteArray &bytes, QString *error)
 {
     if (!d->fromFile) {

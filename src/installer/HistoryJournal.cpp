@@ -95,7 +95,39 @@ QString damageOf(const OperationRow &op, const QString &began, bool filesRead)
     return {};
 }
 
+// Moves a damaged journal out of the way under a name no earlier one holds: the time to the
+// second, then a number when that name is taken. A rename never replaces an existing file here,
+// so nothing set aside before is lost. Empty when it could not be moved.
+QString setAside(const QString &path)
+{
+    const QString base = path + QStringLiteral(".damaged-%1").arg(QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-hhmmss")));
+    for (int n = 1; n < 1000; ++n) {
+        const QString aside = n == 1 ? base : base + QStringLiteral("-%1").arg(n);
+        if (QFileInfo::exists(aside))
+            continue;
+#ifndef Q_OS_WIN
+        // A link is never made over an existing name, so two setting aside at once cannot meet.
+        if (::link(QFile::encodeName(path).constData(), QFile::encodeName(aside).constData()) == 0) {
+            if (QFile::remove(path))
+                return aside;
+            QFile::remove(aside);
+            return {};
+        }
+        if (errno == EEXIST)
+            continue;
+#endif
+        return QFile::rename(path, aside) ? aside : QString();
+    }
+    return {};
+}
+
 } // namespace
+
+bool Journal::exists(const QString &programFolder)
+{
+    return !programFolder.isEmpty()
+        && QFileInfo::exists(QDir(hostfs::realPlace(winpath::toHost(programFolder + folders::kBackupHistory))).filePath(kJournalName));
+}
 
 QString sha256(const QByteArray &bytes)
 {
@@ -140,9 +172,9 @@ std::unique_ptr<Journal> Journal::open(const QString &programFolder, QString *pr
         return nullptr;
     }
     const QString path = journal->m_folder + QLatin1Char('/') + kJournalName;
-    const QString aside = path + QStringLiteral(".damaged-%1").arg(QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-hhmmss")));
     QSqlDatabase::removeDatabase(journal->m_connection);
-    if (!QFile::rename(path, aside)) {
+    const QString aside = setAside(path);
+    if (aside.isEmpty()) {
         fail(problem, QStringLiteral("The install history is damaged and could not be set aside (%1).").arg(why.mid(8)));
         return nullptr;
     }
@@ -215,10 +247,13 @@ bool Journal::migrate(QString *error)
     // able to come back without its source, so whatever of its bytes is still on disk is kept
     // now; what was already overwritten cannot be recovered and the add-on says so.
     if (q.exec(QStringLiteral("SELECT host, written FROM files WHERE touched = 1 AND written <> ''"))) {
+        // A file that changed since is left out: that add-on shows it cannot be put back.
         while (q.next())
-            keepCopy(q.value(0).toString(), q.value(1).toString(), nullptr);
+            (void)keepCopy(q.value(0).toString(), q.value(1).toString(), nullptr);
     }
-    syncObjects();
+    // Copies not yet safe on disk: the next opening tries again before the format is raised.
+    if (!syncObjects())
+        return true;
     if (!q.exec(QStringLiteral("UPDATE format SET version = %1").arg(kFormat)))
         return fail(error, q.lastError().text());
     return true;
@@ -278,9 +313,10 @@ bool Journal::keepFile(const QString &realHost, const QString &hash, bool *linke
 
 bool Journal::syncObjects()
 {
-    hostfs::flushFiles(m_unflushed);
+    const bool files = hostfs::flushFiles(m_unflushed);
     m_unflushed.clear();
-    return hostfs::syncFolder(m_folder + QLatin1String("/objects"));
+    const bool folder = hostfs::syncFolder(m_folder + QLatin1String("/objects"));
+    return files && folder;
 }
 
 void Journal::unshare(const QString &hash, const QString &realHost)
@@ -363,11 +399,13 @@ bool Journal::finish(qint64 id, const QString &state, const QList<FileRow> &rows
     // What an operation wrote is kept by a copy of its own (never a link: a later edit of the
     // game file must not reach the store), so the add-on can be put back without its source.
     if (state == QLatin1String("done") || state == QLatin1String("no undo")) {
+        // Without the copy the install still stands; the add-on then shows that it cannot be
+        // put back once taken out, and taking it out still works.
         for (const FileRow &row : rows) {
             if (row.touched && !row.written.isEmpty())
-                keepCopy(row.host, row.written, nullptr);
+                (void)keepCopy(row.host, row.written, nullptr);
         }
-        syncObjects();
+        (void)syncObjects();
     }
     QSqlDatabase db = QSqlDatabase::database(m_connection);
     if (!db.transaction())
@@ -391,6 +429,12 @@ bool Journal::finish(qint64 id, const QString &state, const QList<FileRow> &rows
             why = q.lastError().text();
     }
     return commitOrFail(db, ok, why, error);
+}
+
+bool Journal::hasOpen()
+{
+    QSqlQuery q(QSqlDatabase::database(m_connection));
+    return q.exec(QStringLiteral("SELECT 1 FROM operations WHERE state = 'open' LIMIT 1")) && q.next();
 }
 
 QList<OperationRow> Journal::operations(bool withFiles)

@@ -48,6 +48,8 @@ public:
     // one started; null with problem set when even that fails.
     static std::unique_ptr<Journal> open(const QString &programFolder, QString *problem = nullptr,
                                          QString *notice = nullptr);
+    // True when the program folder's history holds a journal file (opening one creates it).
+    static bool exists(const QString &programFolder);
     ~Journal();
     Journal(const Journal &) = delete;
     Journal &operator=(const Journal &) = delete;
@@ -58,10 +60,10 @@ public:
     // Keeps the file's present bytes under their hash: by a hard link where the store shares
     // the file system, by a flushed copy otherwise. *linked tells which. Call syncObjects()
     // once after a batch, before the record that points at them is committed.
-    bool keepFile(const QString &realHost, const QString &hash, bool *linked, QString *error);
-    bool syncObjects();
+    [[nodiscard]] bool keepFile(const QString &realHost, const QString &hash, bool *linked, QString *error);
+    [[nodiscard]] bool syncObjects();
     // Keeps the file's bytes by a copy of their own, only when they still match hash.
-    bool keepCopy(const QString &realHost, const QString &hash, QString *error);
+    [[nodiscard]] bool keepCopy(const QString &realHost, const QString &hash, QString *error);
     // A linked object still shares its bytes with a file that was not replaced after all:
     // give the store its own copy, so later edits of the file cannot reach the store.
     void unshare(const QString &hash, const QString &realHost);
@@ -69,12 +71,14 @@ public:
     std::optional<QByteArray> object(const QString &hash, QString *error);
 
     // Creates the operation (when *id is 0) and adds file rows, in one durable commit.
-    bool record(qint64 *id, const QString &route, const QString &source, const QList<qint64> &undoes,
+    [[nodiscard]] bool record(qint64 *id, const QString &route, const QString &source, const QList<qint64> &undoes,
                 const QList<FileRow> &rows, QString *error);
     // Ends an operation: its state and, for each file it changed, the hash it left.
-    bool finish(qint64 id, const QString &state, const QList<FileRow> &rows, QString *error);
+    [[nodiscard]] bool finish(qint64 id, const QString &state, const QList<FileRow> &rows, QString *error);
 
     QList<OperationRow> operations(bool withFiles); // oldest first
+    // True when some operation is still marked open: cheaper than reading them all.
+    bool hasOpen();
     std::optional<OperationRow> operation(qint64 id);
     // Damaged records are named to the player once; true the first time for an id.
     bool firstNotice(qint64 id);

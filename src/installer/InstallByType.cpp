@@ -1,5 +1,6 @@
 #include "installer/InstallByType.h"
 
+#include "installer/ArchivePlan.h"
 #include "installer/InstallTransaction.h"
 #include "platform/FileIO.h"
 #include "shell/GameFolders.h"
@@ -34,6 +35,12 @@ const FileType &typeForExtension(const QString &extension)
             return rows[i];
     }
     return rows[known];
+}
+
+const FileType &typeForPath(const QString &path)
+{
+    static const FileType archive{QString(), QStringLiteral("File Type: Archive"), Route::Archive, {}};
+    return archiveplan::isArchiveName(path) ? archive : typeForExtension(FileExtensionOf(path));
 }
 
 ChosenFile loadChosenFile(const QString &windowsPath)

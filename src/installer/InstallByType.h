@@ -13,7 +13,7 @@ QString FileExtensionOf(const QString &path);
 // Text after the last backslash; the whole path without one.
 QString BareFileNameOf(const QString &path);
 
-enum class Route { Package, GameFile, Tattoo, Invalid };
+enum class Route { Package, GameFile, Tattoo, Archive, Invalid };
 
 struct FileType
 {
@@ -25,7 +25,9 @@ struct FileType
 
 // The row for an extension, compared exactly and case-sensitively; the last row for any other.
 const FileType &typeForExtension(const QString &extension);
-inline const FileType &typeForPath(const QString &path) { return typeForExtension(FileExtensionOf(path)); }
+// An add-on archive (".zip", ".7z", ".rar", ".tar.gz", ... in any case) by its name, else the
+// row for its extension.
+const FileType &typeForPath(const QString &path);
 
 inline const QString kInvalidTypeMessage =
     QStringLiteral("please select a valid filetype or create a '.brx' to inmstall these files automatically");

@@ -2,6 +2,8 @@
 
 #include "installer/AddOns.h"
 #include "installer/HistoryJournal.h"
+#include "installer/ShortList.h"
+#include "installer/WriterLock.h"
 #include "installer/InstallTransaction.h"
 #include "platform/HostFiles.h"
 #include "platform/WinPath.h"
@@ -194,8 +196,13 @@ UndoOutcome History::restoreAllOriginals(bool confirmed)
     return fromAddOns(addOns.restoreAllOriginals(confirmed ? HandEdits::Overwrite : HandEdits::Ask));
 }
 
-QString recoverUnfinished(const QString &programFolder)
+QString recoverUnfinished(const QString &programFolder, const QString &gameFolder)
 {
+    // An operation whose process still holds the lock is running, not unfinished; it is left
+    // to finish. Whoever takes the lock next recovers what a kill left.
+    const WriterLock lock(programFolder, WriterLock::NoWait);
+    if (!lock.held() || !Journal::exists(programFolder))
+        return {};
     QString problem, notice;
     const std::unique_ptr<Journal> journal = Journal::open(programFolder, &problem, &notice);
     QStringList lines;
@@ -216,7 +223,18 @@ QString recoverUnfinished(const QString &programFolder)
             continue;
         QStringList putBack, left;
         QList<FileRow> rows = op.files;
+        install::Transaction judge(op.route, op.source, gameFolder, programFolder);
         for (FileRow &row : rows) {
+            // Only where an install may write is anything put back: a record that names another
+            // place was not written by Veldrin, and that place is neither read nor changed.
+            const int slot = judge.addRecorded(row.path, row.host);
+            if (judge.target(slot).outside || judge.target(slot).history) {
+                row.touched = true;
+                left << QStringLiteral("%1 (it lies outside the game and program folders or in the history; nothing "
+                                       "was written there)")
+                            .arg(judge.shown(slot));
+                continue;
+            }
             // A copy the killed process did not get to rename is only debris.
             const QFileInfo info(row.host);
             const QDir folder(info.absolutePath());
@@ -253,14 +271,19 @@ QString recoverUnfinished(const QString &programFolder)
                 left << QStringLiteral("%1 (%2)").arg(row.path, why);
             }
         }
-        journal->finish(op.id, left.isEmpty() ? QStringLiteral("rolled back") : QStringLiteral("done"), rows, nullptr);
+        QString why;
+        if (!journal->finish(op.id, left.isEmpty() ? QStringLiteral("rolled back") : QStringLiteral("done"), rows, &why))
+            lines << QStringLiteral("Install %1 could not be marked as put back (%2); it is checked again at the next "
+                                    "start.")
+                         .arg(op.id)
+                         .arg(why);
         if (putBack.isEmpty() && left.isEmpty())
             continue;
         QString line = QStringLiteral("Veldrin was stopped in the middle of an install (%1, %2).").arg(op.route, op.source);
         if (!putBack.isEmpty())
-            line += QStringLiteral(" These files were put back as they were: %1.").arg(putBack.join(QLatin1String(", ")));
+            line += QStringLiteral(" %1 put back as they were: %2.").arg(fileCount(putBack.size()), shortList(putBack));
         if (!left.isEmpty())
-            line += QStringLiteral(" These could not be put back: %1.").arg(left.join(QLatin1String("; ")));
+            line += QStringLiteral(" %1 could not be put back: %2.").arg(fileCount(left.size()), shortList(left, QStringLiteral("; ")));
         lines << line;
     }
     return lines.join(QLatin1Char('\n'));

@@ -55,7 +55,7 @@ struct FileChange
     bool changedSince = false; // the file now holds something else than the operation left
 };
 
-struct UndoOutcome
+struct [[nodiscard]] UndoOutcome
 {
     enum Result {
         Done,                // every file is back; operation recorded as `operation`
@@ -101,6 +101,8 @@ private:
 
 // Puts back what an install killed in the middle left behind. Returns the text to show the
 // player once (what was put back, damaged records found), or empty when there was nothing.
-QString recoverUnfinished(const QString &programFolder);
+// Only places inside the game and program folders (and not in the history) are written; any
+// other place a record names is reported and left alone.
+QString recoverUnfinished(const QString &programFolder, const QString &gameFolder);
 
 } // namespace history

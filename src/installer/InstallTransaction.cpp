@@ -2,7 +2,10 @@
 
 #include "installer/HistoryJournal.h"
 #include "installer/HostPaths.h"
+#include "installer/OwnFiles.h"
+#include "installer/WriterLock.h"
 #include "platform/FileIO.h"
+#include "shell/GameFolders.h"
 #include "platform/HostFiles.h"
 #include "platform/WinPath.h"
 
@@ -29,21 +32,16 @@ namespace {
 std::atomic<int> g_writes{0};
 std::atomic<int> g_failWrite{0};
 std::atomic<int> g_points{0};
+std::atomic<void (*)(int)> g_checkpointHook{nullptr};
+std::atomic<bool> g_failKeep{false};
 
 // Tests that kill an install mid-way stop it here: each point is a moment after which a kill
-// must still leave the game whole after the next start.
+// must still leave the game whole after the next start. Only a test build sets the hook.
 void checkpoint()
 {
-    static const int pauseAt = qEnvironmentVariableIntValue("VELDRIN_TEST_PAUSE_AT");
     const int n = ++g_points;
-    if (pauseAt <= 0 || n != pauseAt)
-        return;
-    std::fprintf(stderr, "veldrin-test-paused %d\n", n);
-    std::fflush(stderr);
-#ifndef Q_OS_WIN
-    for (;;)
-        ::pause();
-#endif
+    if (auto hook = g_checkpointHook.load())
+        hook(n);
 }
 
 bool fail(QString *error, const QString &why)
@@ -124,9 +122,12 @@ struct Transaction::Private
 
     QString route, source, gameFolder, programFolder;
     QString gameReal, programReal;
+    QString historyReal; // the store may be a link to another disk: judged where it really is
     brx::HostPaths paths;
     QList<Slot> entries;
     QHash<QString, int> byReal;
+    // Outlives the journal: the record is closed before another process may open one.
+    std::unique_ptr<history::WriterLock> lock;
     std::unique_ptr<history::Journal> journal;
     QString notice;
     QList<qint64> undoes;
@@ -134,6 +135,8 @@ struct Transaction::Private
     int preparedCount = 0;
     bool begun = false;
     bool undoAvailable = true;
+    bool withoutUndo = false;    // the player chose to go on when an original cannot be kept
+    QString stopped;             // why the operation may not start, when it may not
     bool finished = false;
     // Batched writes: new copies written but not yet flushed and renamed into place.
     struct Pending
@@ -151,6 +154,12 @@ struct Transaction::Private
     QHash<QString, QString> realFolders; // host folder -> its real place, each resolved once
 
     static constexpr qint64 kMemoryLimit = qint64(256) * 1024 * 1024;
+
+    bool inStore(const QString &real) const
+    {
+        return inHistoryStore(real, programReal)
+            || (!historyReal.isEmpty() && (real == historyReal || hostfs::inside(real, historyReal)));
+    }
 
     // A package puts many files into few folders: each folder's links are resolved once, and
     // only a file that is itself a link is resolved on its own.
@@ -183,11 +192,14 @@ struct Transaction::Private
         return r;
     }
 
-    // Keeps the bytes of every slot not yet prepared and records them, in one commit.
+    // Keeps the bytes of every slot not yet prepared and records them, in one commit. When an
+    // original cannot be kept (the store is full or cannot be written), nothing is recorded and
+    // `stopped` says why, unless the player chose to go on without undo.
     void prepare()
     {
         QList<history::FileRow> rows;
         bool stored = false;
+        stopped.clear();
         for (int i = preparedCount; i < entries.size(); ++i) {
             Slot &s = entries[i];
             s.prepared = true;
@@ -195,26 +207,41 @@ struct Transaction::Private
             if (journal && s.t.existed) {
                 QString why;
                 s.previous = history::sha256File(s.t.real, &why);
-                s.kept = !s.previous.isEmpty() && journal->keepFile(s.t.real, s.previous, &s.linked, &why);
+                s.kept = !s.previous.isEmpty() && !g_failKeep
+                    && journal->keepFile(s.t.real, s.previous, &s.linked, &why);
+                if (g_failKeep)
+                    why = QStringLiteral("no space left on device (made on purpose)");
                 stored = stored || s.kept;
-                if (!s.kept)
+                if (!s.kept) {
                     undoAvailable = false;
+                    if (stopped.isEmpty())
+                        stopped = QStringLiteral("%1 could not be kept for undo (%2)").arg(s.t.path, why);
+                }
             }
             rows.append(row(i));
         }
-        preparedCount = int(entries.size());
-        if (!journal || rows.isEmpty())
+        if (!journal || rows.isEmpty()) {
+            preparedCount = int(entries.size());
             return;
-        if (stored)
-            journal->syncObjects();
+        }
+        if (stored && !journal->syncObjects() && stopped.isEmpty()) {
+            undoAvailable = false;
+            stopped = QStringLiteral("the kept originals could not be flushed to disk");
+        }
+        if (!stopped.isEmpty() && !withoutUndo)
+            return; // tried again, from the same slot, if the player goes on without undo
+        stopped.clear();
+        preparedCount = int(entries.size());
         checkpoint();
         QString why;
         if (!journal->record(&op, route, source, undoes, rows, &why)) {
-            // Without a record nothing can be undone later; the install itself goes on.
-            std::fprintf(stderr, "veldrin: the install history could not record this install (%s)\n", qPrintable(why));
             journal.reset();
             op = 0;
             undoAvailable = false;
+            if (!withoutUndo) {
+                stopped = QStringLiteral("the install history could not record this install (%1)").arg(why);
+                return;
+            }
         }
         checkpoint();
     }
@@ -326,14 +353,22 @@ Transaction::Transaction(const QString &route, const QString &source, const QStr
     d->programFolder = programFolder;
     d->gameReal = realFolder(d->paths, gameFolder);
     d->programReal = realFolder(d->paths, programFolder);
+    if (!programFolder.isEmpty())
+        d->historyReal = realFolder(d->paths, cleanWindowsPath(programFolder + QLatin1Char('\\')) + QString(folders::kBackupHistory));
 }
 
 Transaction::~Transaction()
 {
-    if (!d->finished && !d->order.isEmpty())
-        rollBack();
-    else if (!d->finished && d->journal && d->op)
-        d->journal->finish(d->op, QStringLiteral("rolled back"), {}, nullptr);
+    if (!d->finished && !d->order.isEmpty()) {
+        // Nobody is left to tell: the files not put back stay recorded as changed.
+        for (const QString &left : rollBack())
+            std::fprintf(stderr, "veldrin: %s could not be put back\n", qPrintable(left));
+    } else if (!d->finished && d->journal && d->op) {
+        // Nothing was touched; a record left open is only checked again at the next start.
+        QString why;
+        if (!d->journal->finish(d->op, QStringLiteral("rolled back"), {}, &why))
+            std::fprintf(stderr, "veldrin: the install history could not close an install (%s)\n", qPrintable(why));
+    }
     d->release();
 }
 
@@ -352,6 +387,7 @@ int Transaction::add(const QString &windowsPath, QString *error)
     if (known != d->byReal.constEnd())
         return *known;
     slot.t.outside = !hostfs::inside(slot.t.real, d->gameReal) && !hostfs::inside(slot.t.real, d->programReal);
+    slot.t.history = d->inStore(slot.t.real);
     d->entries.append(slot);
     d->byReal.insert(slot.t.real, int(d->entries.size()) - 1);
     return int(d->entries.size()) - 1;
@@ -359,16 +395,18 @@ int Transaction::add(const QString &windowsPath, QString *error)
 
 int Transaction::addRecorded(const QString &windowsPath, const QString &realHost)
 {
-    const auto known = d->byReal.constFind(realHost);
+    const QString real = hostfs::realPlace(realHost);
+    const auto known = d->byReal.constFind(real);
     if (known != d->byReal.constEnd())
         return *known;
     Private::Slot slot;
     slot.t.path = windowsPath;
-    slot.t.host = realHost;
-    slot.t.real = realHost;
-    slot.t.outside = !hostfs::inside(realHost, d->gameReal) && !hostfs::inside(realHost, d->programReal);
+    slot.t.host = real;
+    slot.t.real = real;
+    slot.t.outside = !hostfs::inside(real, d->gameReal) && !hostfs::inside(real, d->programReal);
+    slot.t.history = d->inStore(real);
     d->entries.append(slot);
-    d->byReal.insert(realHost, int(d->entries.size()) - 1);
+    d->byReal.insert(real, int(d->entries.size()) - 1);
     return int(d->entries.size()) - 1;
 }
 
@@ -386,12 +424,22 @@ QString Transaction::shown(int index) const
     return QStringLiteral("%1 (really %2)").arg(t.path, really);
 }
 
+QString Transaction::ownFile(int index) const
+{
+    const Target &t = d->entries.at(index).t;
+    return t.history ? QStringLiteral("Veldrin's install history") : install::ownFile(t.real, d->programReal);
+}
+
 void Transaction::setUndoes(const QList<qint64> &operations) { d->undoes = operations; }
 
 bool Transaction::begin(QString *error)
 {
     if (!d->begun) {
         d->begun = true;
+        // Before the journal is read and before any file is judged: what another install is
+        // doing must be over first.
+        d->lock = std::make_unique<history::WriterLock>(d->programFolder, history::WriterLock::Wait);
+        history::recoverAfterTaking(*d->lock, d->programFolder, d->gameFolder);
         QString problem;
         d->journal = history::Journal::open(d->programFolder, &problem, &d->notice);
         if (!problem.isEmpty())
@@ -400,17 +448,22 @@ bool Transaction::begin(QString *error)
             d->undoAvailable = false;
     }
     d->prepare();
-    if (d->journal && !d->undoAvailable)
-        return fail(error, QStringLiteral("undo is not available for this install"));
+    if (!d->stopped.isEmpty())
+        return fail(error, d->stopped);
     return true;
 }
+
+void Transaction::setWithoutUndo(bool withoutUndo) { d->withoutUndo = withoutUndo; }
 
 bool Transaction::write(int index, const QByteArray &bytes, const QByteArray &tail, QString *error)
 {
     if (index < 0 || index >= d->entries.size())
         return fail(error, QStringLiteral("no file name"));
-    begin();
     Private::Slot &s = d->entries[index];
+    if (s.t.history)
+        return fail(error, QStringLiteral("it is Veldrin's install history, which no install changes"));
+    if (!begin(error))
+        return false;
     if (!d->keepAside(s, error))
         return false;
     const int n = ++g_writes;
@@ -447,8 +500,11 @@ bool Transaction::remove(int index, QString *error)
 {
     if (index < 0 || index >= d->entries.size())
         return fail(error, QStringLiteral("no file name"));
-    begin();
     Private::Slot &s = d->entries[index];
+    if (s.t.history)
+        return fail(error, QStringLiteral("it is Veldrin's install history, which no install changes"));
+    if (!begin(error))
+        return false;
     if (!isRegularFile(s.t.real))
         return true;
     if (!d->keepAside(s, error))
@@ -483,30 +539,45 @@ bool Transaction::flush(QString *error, QString *failedPath) { return d->flushPe
 
 int Transaction::pendingWrites() const { return int(d->pending.size()); }
 
-void Transaction::commit()
+bool Transaction::commit(QString *error, QStringList *notPutBack)
 {
     if (d->finished)
-        return;
+        return true;
     QString why, path;
-    if (!d->flushPending(&why, &path)) {
-        std::fprintf(stderr, "veldrin: %s could not be written (%s)\n", qPrintable(path), qPrintable(why));
-        rollBack();
-        return;
+    if (!d->flushPending(&why, &path))
+        return putBack(error, QStringLiteral("%1 could not be written (%2)").arg(path, why), notPutBack);
+    // One flush per folder for all the renames in it, rather than one per file. Until they are
+    // on disk the install is not done: the record must not say so.
+    for (const QString &folder : std::as_const(d->changedFolders)) {
+        if (!hostfs::syncFolder(folder))
+            return putBack(error, QStringLiteral("the folder %1 could not be flushed to disk").arg(winpath::fromHost(folder)),
+                           notPutBack);
     }
-    d->finished = true;
-    // One flush per folder for all the renames in it, rather than one per file.
-    for (const QString &folder : std::as_const(d->changedFolders))
-        hostfs::syncFolder(folder);
     checkpoint();
-    d->release();
     if (d->journal && d->op) {
         QList<history::FileRow> rows;
         for (int i = 0; i < d->entries.size(); ++i)
             rows.append(d->row(i));
-        QString why;
+        // An operation left open is put back at the next start: better now, and said.
         if (!d->journal->finish(d->op, d->undoAvailable ? QStringLiteral("done") : QStringLiteral("no undo"), rows, &why))
-            std::fprintf(stderr, "veldrin: the install history could not close this install (%s)\n", qPrintable(why));
+            return putBack(error,
+                           QStringLiteral("the install history could not record the end of this install (%1)").arg(why),
+                           notPutBack);
     }
+    d->finished = true;
+    d->release();
+    return true;
+}
+
+bool Transaction::putBack(QString *error, const QString &why, QStringList *notPutBack)
+{
+    const QStringList left = rollBack();
+    if (notPutBack)
+        *notPutBack = left;
+    QString message = why;
+    message += left.isEmpty() ? QStringLiteral("; every file was put back as it was")
+                              : QStringLiteral("; these files could not be put back: %1").arg(left.join(QLatin1String("; ")));
+    return fail(error, message);
 }
 
 QStringList Transaction::rollBack()
@@ -534,8 +605,11 @@ QStringList Transaction::rollBack()
             failures << QStringLiteral("%1 (%2)").arg(s.t.path, why);
         }
     }
-    for (const QString &folder : std::as_const(d->changedFolders))
-        hostfs::syncFolder(folder);
+    for (const QString &folder : std::as_const(d->changedFolders)) {
+        if (!hostfs::syncFolder(folder))
+            failures << QStringLiteral("%1 (put back, but the folder could not be flushed to disk)")
+                            .arg(winpath::fromHost(folder));
+    }
     d->order.clear();
     d->release();
     if (d->journal && d->op) {
@@ -543,8 +617,12 @@ QStringList Transaction::rollBack()
         for (int i = 0; i < d->entries.size(); ++i)
             rows.append(d->row(i));
         // Files that could not be put back stay recorded as changed, so an undo still sees them.
-        d->journal->finish(d->op, failures.isEmpty() ? QStringLiteral("rolled back") : QStringLiteral("done"), rows,
-                           nullptr);
+        // Left open, the record is checked again at the next start, which finds the files as
+        // they were and closes it.
+        QString why;
+        if (!d->journal->finish(d->op, failures.isEmpty() ? QStringLiteral("rolled back") : QStringLiteral("done"),
+                                rows, &why))
+            std::fprintf(stderr, "veldrin: the install history could not record the roll back (%s)\n", qPrintable(why));
     }
     return failures;
 }
@@ -554,59 +632,11 @@ bool Transaction::undoAvailable() const { return historyKept() && d->undoAvailab
 qint64 Transaction::operationId() const { return d->op; }
 int Transaction::writesDone() const { return int(d->order.size()); }
 QString Transaction::notice() const { return d->notice; }
+void Transaction::onCheckpointForTesting(void (*hook)(int point)) { g_checkpointHook = hook; }
+void Transaction::failKeepForTesting(bool on) { g_failKeep = on; }
 void Transaction::failWriteForTesting(int n)
 {
     g_failWrite = n > 0 ? g_writes + n : 0;
-}
-
-ReplacementResult backUpAndReplace(Transaction &transaction, const Replacement &what,
-                                   const std::optional<QByteArray> &bytes, const QByteArray &tail,
-                                   const std::function<void(int)> &onStep)
-{
-    const auto step = [&onStep](int n) {
-        if (onStep)
-            onStep(n);
-    };
-    ReplacementResult result;
-    result.replaced = fileio::readBytes(what.target);
-    step(0);
-    const bool nothing = !result.replaced || result.replaced->isEmpty();
-    const int copy = nothing && !what.copyWhenNothingReplaced ? -1 : transaction.add(what.backup, &result.backupError);
-    if (copy >= 0) {
-        QByteArray kept = QByteArrayLiteral("\r\n");
-        if (!nothing)
-            kept = fileio::isText(*result.replaced)
-                ? fileio::encode1252(fileio::normalizeLineBreaks(fileio::decode1252(*result.replaced))) + kept
-                : *result.replaced;
-        // A lone CR LF would pass for the player's file; an older copy that holds something stays.
-        const auto earlier = nothing ? transaction.previous(copy) : std::nullopt;
-        if (earlier && !earlier->isEmpty() && *earlier != QByteArrayLiteral("\r\n")) {
-            result.olderBackupKept = true;
-        } else {
-            result.backupTried = true;
-            result.backedUp = transaction.write(copy, kept, QByteArray(), &result.backupError);
-        }
-    }
-    step(1);
-    const int target = transaction.add(what.target, &result.installError);
-    if (!bytes)
-        result.installError = QStringLiteral("the chosen file could not be read");
-    else if (target >= 0)
-        result.installed = transaction.write(target, *bytes, tail, &result.installError);
-    // Each step stands on its own: a copy written stays written when the install fails.
-    transaction.commit();
-    return result;
-}
-
-bool installFile(const QString &route, const QString &source, const QString &gameFolder,
-                 const QString &programFolder, const QString &windowsPath, const QByteArray &bytes, QString *error)
-{
-    Transaction t(route, source, gameFolder, programFolder);
-    const int target = t.add(windowsPath, error);
-    if (target < 0 || !t.write(target, bytes, QByteArray(), error))
-        return false;
-    t.commit();
-    return true;
 }
 
 } // namespace install

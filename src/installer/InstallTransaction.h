@@ -33,6 +33,7 @@ struct Target
     QString host;        // where the mapping puts it
     QString real;        // where it really lands (written through a link)
     bool outside = false;
+    bool history = false; // in the install history's store: no route writes there
     bool existed = false;
 };
 
@@ -50,7 +51,9 @@ public:
     // Plans one target and returns its index; a path planned before returns the same index.
     // -1, with the reason, for a path that names no file.
     int add(const QString &windowsPath, QString *error = nullptr);
-    // Plans a target whose real place is already known: an undo writes where the install did.
+    // Plans a target recorded by an earlier operation: an undo writes where the install did.
+    // The recorded place is judged again where it really lands now, as a hand-edited or
+    // damaged record must not lead anywhere a package could not.
     int addRecorded(const QString &windowsPath, const QString &realHost);
     const Target &target(int index) const;
     int count() const;
@@ -59,14 +62,25 @@ public:
     // Windows path, and where it really lands when that differs.
     QString shown(int index) const;
 
+    // What the target is when it is one of Veldrin's own files (the settings, the backups, the
+    // downloads, the programs Veldrin set up, the install history), as the player is told;
+    // empty when it is not. Packages and archives refuse such a target before writing anything;
+    // the install history is refused by write() and remove() for every route.
+    QString ownFile(int index) const;
+
     // Keeps the previous bytes of every existing target and journals the operation. Runs by
-    // itself on the first write; call it earlier to learn of a store problem first.
-    bool begin(QString *error = nullptr);
+    // itself on the first write; call it earlier to learn of a store problem first. False, with
+    // the reason, when the history is kept but an original cannot be (the store is full or
+    // cannot be written) or the operation cannot be recorded: nothing is touched then, and
+    // every write fails the same way, unless setWithoutUndo(true) was called first.
+    [[nodiscard]] bool begin(QString *error = nullptr);
+    // The player's "install without undo": go on when originals cannot be kept.
+    void setWithoutUndo(bool withoutUndo);
 
     // Replaces (or creates) the target with bytes followed by tail, atomically.
-    bool write(int index, const QByteArray &bytes, const QByteArray &tail = QByteArray(), QString *error = nullptr);
+    [[nodiscard]] bool write(int index, const QByteArray &bytes, const QByteArray &tail = QByteArray(), QString *error = nullptr);
     // Removes the target, keeping its bytes like a write does.
-    bool remove(int index, QString *error = nullptr);
+    [[nodiscard]] bool remove(int index, QString *error = nullptr);
 
     // The bytes the target held before this operation, when it held any.
     std::optional<QByteArray> previous(int index);
@@ -76,15 +90,18 @@ public:
     void setBatched(bool batched);
     // Finishes the batched writes still waiting; false, with the file and the reason, when one
     // could not be finished (roll back then).
-    bool flush(QString *error = nullptr, QString *failedPath = nullptr);
+    [[nodiscard]] bool flush(QString *error = nullptr, QString *failedPath = nullptr);
     // Batched writes waiting for flush().
     int pendingWrites() const;
 
-    // Marks the operation finished (finishing batched writes first; rolled back if they fail).
-    void commit();
+    // Marks the operation finished: finishes the batched writes, flushes the folders written in
+    // and records the end. False, with the reason (and what could not be put back), when any of
+    // that fails: the operation is rolled back then and nothing of it stays.
+    // notPutBack, when given, receives the files the roll back could not put back.
+    [[nodiscard]] bool commit(QString *error = nullptr, QStringList *notPutBack = nullptr);
     // Puts back every file written and removes every file created, last first. Returns the
     // files that could not be put back, each with its reason; empty when all is well.
-    QStringList rollBack();
+    [[nodiscard]] QStringList rollBack();
 
     // An undo records which operations it undoes (before begin).
     void setUndoes(const QList<qint64> &operations);
@@ -99,8 +116,13 @@ public:
 
     // Tests only: the Nth file write from now on (counting from 1) fails; 0 turns it off.
     static void failWriteForTesting(int n);
+    // Tests only: called at each moment a kill must be survivable, numbered from 1 in the process.
+    static void onCheckpointForTesting(void (*hook)(int point));
+    // Tests only: while on, no original can be kept in the history's store.
+    static void failKeepForTesting(bool on);
 
 private:
+    bool putBack(QString *error, const QString &why, QStringList *notPutBack);
     struct Private;
     std::unique_ptr<Private> d;
 };
@@ -118,7 +140,7 @@ struct Replacement
     bool copyWhenNothingReplaced = false;
 };
 
-struct ReplacementResult
+struct [[nodiscard]] ReplacementResult
 {
     std::optional<QByteArray> replaced; // what the target held before
     bool backupTried = false;
@@ -137,7 +159,7 @@ ReplacementResult backUpAndReplace(Transaction &transaction, const Replacement &
 
 // Writes one file into the game or program folder as its own operation, outside question
 // answered by the caller beforehand. Used by the routes that write a single file.
-bool installFile(const QString &route, const QString &source, const QString &gameFolder,
+[[nodiscard]] bool installFile(const QString &route, const QString &source, const QString &gameFolder,
                  const QString &programFolder, const QString &windowsPath, const QByteArray &bytes,
                  QString *error = nullptr);
 

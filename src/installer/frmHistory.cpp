@@ -3,6 +3,7 @@
 #include "installer/AddOns.h"
 #include "installer/AddOnsView.h"
 #include "installer/InstallHistory.h"
+#include "installer/ShortList.h"
 #include "platform/Prompts.h"
 #include "shell/Desk.h"
 #include "shell/Placement.h"
@@ -83,10 +84,7 @@ QString noteFor(const history::Operation &op)
 
 QString listed(const QStringList &paths)
 {
-    QString text;
-    for (const QString &path : paths)
-        text += QLatin1String("\n    ") + path;
-    return text;
+    return QLatin1String("\n    ") + history::shortList(paths, QStringLiteral("\n    "));
 }
 
 } // namespace

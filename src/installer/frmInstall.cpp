@@ -12,7 +12,10 @@
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QHeaderView>
 #include <QRadioButton>
+#include <QTextLayout>
+#include <QTreeWidget>
 #include <QVBoxLayout>
 
 namespace {
@@ -90,6 +93,13 @@ frmInstall::frmInstall(Desk &desk, QWidget *parent)
     named(rtbFileNames, "rtbFileNames");
     rtbFileNames->setReadOnly(true);
     rtbFileNames->setLineWrapMode(QPlainTextEdit::NoWrap);
+    lstPlan = new QTreeWidget(Frame1);
+    named(lstPlan, "lstPlan");
+    lstPlan->setHeaderLabels({QStringLiteral("File in the archive"), QStringLiteral("Goes to")});
+    lstPlan->setRootIsDecorated(false);
+    lstPlan->header()->setSectionResizeMode(QHeaderView::Interactive);
+    lstPlan->setColumnWidth(0, 170);
+    lstPlan->hide();
     lblType = new QLabel(QStringLiteral("No file type set"), Frame1);
     named(lblType, "lblType");
     lblNote = new QLabel(Frame1);
@@ -115,6 +125,7 @@ frmInstall::frmInstall(Desk &desk, QWidget *parent)
     for (QRadioButton *op : {op1, op2, op3, op4})
         frameLayout->addWidget(op);
     frameLayout->addWidget(rtbFileNames, 1);
+    frameLayout->addWidget(lstPlan, 1);
     frameLayout->addStretch();
     frameLayout->addWidget(lblType);
     frameLayout->addWidget(lblNote);
@@ -176,6 +187,7 @@ void frmInstall::ShowStep()
         lblType->setVisible(page.type);
         prg1->setVisible(page.progress);
         rtbFileNames->setVisible(page.list);
+        lstPlan->setVisible(page.step == 1 && !m_plan.archive.isEmpty());
         if (page.step == 6)
             SavePackage();
         return;
@@ -285,8 +297,14 @@ void frmInstall::takeChosenFile()
 {
     lblPath->setText(dio1.FileName);
     lblPath->setToolTip(dio1.FileName);
-    rtbFile = installbytype::loadChosenFile(dio1.FileName);
+    m_plan = archiveplan::Plan();
+    // An archive is never read whole: its plan is made streaming through it.
+    if (installbytype::typeForPath(dio1.FileName).route == installbytype::Route::Archive)
+        rtbFile = installbytype::ChosenFile();
+    else
+        rtbFile = installbytype::loadChosenFile(dio1.FileName);
     ShowFileType();
+    showArchivePlan();
 }
 
 void frmInstall::chooseFileToInstall(const QString &windowsPath)
@@ -348,6 +366,9 @@ void frmInstall::InstallChosenFile()
     case installbytype::Route::Tattoo:
         RedirectTattoo();
         break;
+    case installbytype::Route::Archive:
+        InstallArchive();
+        break;
     case installbytype::Route::Invalid:
         m_desk.prompts().message(installbytype::kInvalidTypeMessage);
         break;
@@ -365,7 +386,88 @@ void frmInstall::InstallPackage()
     options.state = &m_desk.state().installer;
     // Without a confirmOutside of our own, paths outside the game and program folders are put
     // to the user as a question before anything is written.
-    brx::installPackageFile(dio1.FileName, options, m_desk.prompts(), &rtbBrx);
+    const brx::InstallResult result = brx::installPackageFile(dio1.FileName, options, m_desk.prompts(), &rtbBrx);
+    // The reason was told in a message (or the player said no); the page keeps saying so.
+    if (result.outcome != brx::InstallResult::Installed)
+        lblNote->setText(QStringLiteral("The package was not installed."));
+}
+
+void frmInstall::showArchivePlan()
+{
+    lstPlan->clear();
+    if (installbytype::typeForPath(dio1.FileName).route != installbytype::Route::Archive) {
+        lstPlan->hide();
+        return;
+    }
+    const Settings &settings = m_desk.settings();
+    m_plan = archiveplan::makePlan(dio1.FileName, settings.GameFolder, settings.ProgramFolder);
+    // The plan's rows are paths, read by their ends: the file's name and the folder it lands in.
+    lstPlan->setTextElideMode(Qt::ElideLeft);
+    if (!m_plan.ok()) {
+        // A refusal is a sentence, often with a long path in it: read whole, a row per line.
+        const QString text = QStringLiteral("Nothing will be installed: ") + m_plan.refusal;
+        QTextLayout layout(text, lstPlan->font());
+        QTextOption option;
+        option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+        layout.setTextOption(option);
+        const qreal width = qMax(lstPlan->viewport()->width(), 340) - 12;
+        layout.beginLayout();
+        for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+            line.setLineWidth(width);
+            auto *row = new QTreeWidgetItem(lstPlan, {text.mid(line.textStart(), line.textLength()).trimmed()});
+            row->setToolTip(0, text);
+            row->setFlags(Qt::ItemIsEnabled);
+            lstPlan->setFirstColumnSpanned(lstPlan->topLevelItemCount() - 1, QModelIndex(), true);
+        }
+        layout.endLayout();
+    }
+    for (int i = 0; i < m_plan.items.size(); ++i) {
+        const archiveplan::Item &item = m_plan.items.at(i);
+        QString where = item.kind == archiveplan::Item::LeftOut ? QStringLiteral("left out: ") + item.reason : item.target;
+        if (item.kind == archiveplan::Item::Tattoo)
+            where += QStringLiteral(" (%1)").arg(item.reason);
+        auto *row = new QTreeWidgetItem(lstPlan, {item.source, where});
+        row->setToolTip(0, item.source);
+        row->setToolTip(1, where);
+        row->setData(0, Qt::UserRole, i);
+        if (item.kind == archiveplan::Item::LeftOut) {
+            row->setFlags(Qt::NoItemFlags);
+        } else {
+            row->setFlags(Qt::ItemIsEnabled | Qt::ItemIsUserCheckable);
+            row->setCheckState(0, item.chosen ? Qt::Checked : Qt::Unchecked);
+        }
+    }
+    lstPlan->setVisible(step() == 1);
+}
+
+void frmInstall::InstallArchive()
+{
+    // What the player unticked stays where it is.
+    for (int r = 0; r < lstPlan->topLevelItemCount(); ++r) {
+        const QTreeWidgetItem *row = lstPlan->topLevelItem(r);
+        const QVariant index = row->data(0, Qt::UserRole);
+        if (index.isValid() && index.toInt() < m_plan.items.size())
+            m_plan.items[index.toInt()].chosen = row->checkState(0) == Qt::Checked;
+    }
+    const Settings &settings = m_desk.settings();
+    Prompts &prompts = m_desk.prompts();
+    prg1->setMaximum(100);
+    const archiveplan::InstallResult result = archiveplan::install(
+        m_plan, settings.GameFolder, settings.ProgramFolder,
+        [&prompts](const QStringList &outside) { return prompts.question(archiveplan::outsideQuestion(outside)); });
+    if (!result.message.isEmpty())
+        prompts.message(result.message);
+    if (result.outcome != archiveplan::InstallResult::Installed)
+        return;
+    setProgress(100.0f);
+    bool pictures = false;
+    for (const archiveplan::Item &item : std::as_const(m_plan.items))
+        pictures = pictures || (item.chosen && item.kind == archiveplan::Item::Tattoo);
+    QString note = QStringLiteral("%1 files of %2 were installed.").arg(result.written).arg(installbytype::BareFileNameOf(m_plan.archive));
+    if (pictures)
+        note += QStringLiteral(" Its tattoo pictures are in %1Downloads\\%2\\: choose a slot for them in the tattoo window.")
+                    .arg(settings.ProgramFolder, m_plan.name);
+    lblNote->setText(note);
 }
 
 void frmInstall::RedirectTattoo()

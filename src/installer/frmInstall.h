@@ -1,6 +1,7 @@
 #pragma once
 #include <QWidget>
 
+#include "installer/ArchivePlan.h"
 #include "installer/InstallByType.h"
 #include "platform/Prompts.h"
 
@@ -11,6 +12,7 @@ class QPlainTextEdit;
 class QProgressBar;
 class QPushButton;
 class QRadioButton;
+class QTreeWidget;
 
 // The installer wizard: one window whose page follows the program-wide WizardStep. It
 // installs a chosen file by its type, or builds a package from files the user adds.
@@ -46,6 +48,9 @@ private:
     void InstallChosenFile();
     void InstallPackage();
     void RedirectTattoo();
+    // An archive: its plan is shown, one ticked row per file, before anything is written.
+    void showArchivePlan();
+    void InstallArchive();
     void SavePackage();
     void setProgress(float value);
     qint16 &step();
@@ -63,6 +68,7 @@ private:
     QRadioButton *op3 = nullptr;
     QRadioButton *op4 = nullptr;
     QPlainTextEdit *rtbFileNames = nullptr;
+    QTreeWidget *lstPlan = nullptr;
     QLabel *lblType = nullptr;
     QLabel *lblNote = nullptr;
     QProgressBar *prg1 = nullptr;
@@ -73,6 +79,7 @@ private:
     QString m_fileNames;                // rtbFileNames' text, CR LF line ends
     QString rtbBrx;                     // the package buffer
     installbytype::ChosenFile rtbFile;  // the file chosen on the install page, as read then
+    archiveplan::Plan m_plan;           // the chosen archive's plan, as lstPlan shows it
     float m_progress = 0.0f;
     // The finished state is reached by a single-file install or by a save; going back from it
     // must not lead into the save step after an install.

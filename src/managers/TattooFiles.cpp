@@ -70,11 +70,21 @@ PickInstall installPick(const QByteArray &picture, const QString &gameFolder, co
     install::Transaction transaction(QStringLiteral("tattoo"), QStringLiteral("frmTattoo"), gameFolder, programFolder);
     // Whatever comes of the rest, the work done so far stays; an operation that wrote nothing
     // is rolled back, so it is not shown as an install.
-    const auto finish = [&transaction] {
-        if (transaction.writesDone() > 0)
-            transaction.commit();
-        else
-            transaction.rollBack();
+    // A commit that fails has put everything back itself, so nothing of the pick is left.
+    const auto finish = [&transaction, &result] {
+        if (transaction.writesDone() == 0) {
+            const QStringList nothingWritten = transaction.rollBack();
+            Q_UNUSED(nothingWritten);
+            return;
+        }
+        QString error;
+        QStringList notPutBack;
+        if (transaction.commit(&error, &notPutBack))
+            return;
+        result.pickKept = result.safetyCopied = result.installed = false;
+        result.problem = QStringLiteral("Veldrin could not finish the tattoo install (%1), so nothing was changed.").arg(error);
+        if (!notPutBack.isEmpty())
+            result.problem += QStringLiteral(" Not put back: %1").arg(notPutBack.join(QLatin1String("; ")));
     };
     QString error;
     const int pick = transaction.add(pickBackupPath(programFolder, n), &error);

@@ -172,8 +172,10 @@ void frmMap::InstallMap()
     if (name.isEmpty())
         return;
     const Settings &s = m_desk.settings();
-    install::installFile(QStringLiteral("map"), QStringLiteral("frmMap"), s.GameFolder, s.ProgramFolder,
-                         s.GameFolder + folders::kPlaygrounds + name, viewFileBytes(rtbMap));
+    QString why;
+    if (!install::installFile(QStringLiteral("map"), QStringLiteral("frmMap"), s.GameFolder, s.ProgramFolder,
+                              s.GameFolder + folders::kPlaygrounds + name, viewFileBytes(rtbMap), &why))
+        m_desk.prompts().message(QStringLiteral("The map was not installed: %1").arg(why));
 }
 
 void frmMap::Form_Resize()

@@ -23,6 +23,7 @@ namespace hostfs {
 namespace {
 
 std::atomic<bool> g_flushing{true};
+std::atomic<int> g_failFlush{0}; // FlushFailure bits
 
 bool fail(QString *error, const QString &why)
 {
@@ -108,6 +109,8 @@ bool inside(const QString &realPath, const QString &realFolder)
 
 bool syncFolder(const QString &hostFolder)
 {
+    if (g_failFlush & FailFolderFlushes)
+        return false;
     if (!g_flushing)
         return true;
     const int fd = ::open(QFile::encodeName(hostFolder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
@@ -140,25 +143,31 @@ void sideBySide(size_t count, const std::function<void(size_t)> &work)
         t.join();
 }
 
-void flushFiles(const QStringList &hostPaths)
+bool flushFiles(const QStringList &hostPaths)
 {
 #ifndef Q_OS_WIN
+    if (g_failFlush & FailFileFlushes)
+        return false;
     if (!g_flushing)
-        return;
+        return true;
+    std::atomic<bool> ok{true};
     sideBySide(size_t(hostPaths.size()), [&](size_t i) {
         const int fd = ::open(QFile::encodeName(hostPaths.at(qsizetype(i))).constData(), O_RDONLY | O_CLOEXEC);
-        if (fd >= 0) {
-            ::fsync(fd);
+        if (fd < 0 || ::fsync(fd) != 0)
+            ok = false;
+        if (fd >= 0)
             ::close(fd);
-        }
     });
+    return ok;
 #else
     Q_UNUSED(hostPaths);
+    return true;
 #endif
 }
 
 bool flushing() { return g_flushing; }
 void setFlushingForTesting(bool on) { g_flushing = on; }
+void failFlushesForTesting(int which) { g_failFlush = which; }
 
 bool AtomicFile::open(const QString &hostPath, QString *error)
 {
@@ -241,7 +250,9 @@ bool AtomicFile::commit(QString *error)
     // its old content or the whole new one. The data and the size are what a new file needs;
     // its other times and owners need no flush of their own.
     int why = m_flushed ? m_flushError : 0;
-    if (g_flushing && !m_flushed && ::fdatasync(fd) != 0)
+    if (!m_flushed && (g_failFlush & FailFileFlushes))
+        why = EIO;
+    else if (g_flushing && !m_flushed && ::fdatasync(fd) != 0)
         why = errno;
     m_flushed = false;
     if (::close(fd) != 0 && !why)
@@ -262,7 +273,7 @@ bool AtomicFile::flushData()
     if (m_fd < 0 || m_flushed)
         return !m_flushError;
     m_flushed = true;
-    m_flushError = g_flushing && ::fdatasync(m_fd) != 0 ? errno : 0;
+    m_flushError = (g_failFlush & FailFileFlushes) ? EIO : g_flushing && ::fdatasync(m_fd) != 0 ? errno : 0;
     return !m_flushError;
 #else
     return true;

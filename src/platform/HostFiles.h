@@ -22,16 +22,19 @@ bool inside(const QString &realPath, const QString &realFolder);
 // together.
 void sideBySide(size_t count, const std::function<void(size_t)> &work);
 
-// Flushes each file's bytes to disk, side by side.
-void flushFiles(const QStringList &hostPaths);
+// Flushes each file's bytes to disk, side by side. False when any of them failed.
+[[nodiscard]] bool flushFiles(const QStringList &hostPaths);
 
 // Flushes a folder's entries (files created or renamed in it) to disk.
-bool syncFolder(const QString &hostFolder);
+[[nodiscard]] bool syncFolder(const QString &hostFolder);
 
 // Whether writes are flushed to disk (always, except in tests that check logic, not
 // durability, and would otherwise spend minutes waiting for the disk).
 bool flushing();
 void setFlushingForTesting(bool on);
+// Tests only: the flushes that fail from now on, as on a failing disk (0: none).
+enum FlushFailure { FailFileFlushes = 1, FailFolderFlushes = 2 };
+void failFlushesForTesting(int which);
 
 class AtomicFile
 {

@@ -1,6 +1,7 @@
 #include "shell/Desk.h"
 
 #include "installer/frmHistory.h"
+#include "installer/WriterLock.h"
 #include "installer/frmInstall.h"
 #include "managers/frmExtra.h"
 #include "managers/frmMap.h"
@@ -52,10 +53,23 @@ Desk::Desk(Modual1 &state, Prompts &prompts, QObject *parent) : QObject(parent),
 {
     // Before the first window: every caption is measured in the face it will be drawn in.
     interfacefont::apply();
+    // An install held up by one in another Veldrin or veldrin-brx says so where progress shows.
+    history::WriterLock::setWaitNotice([this](bool waiting) {
+        frmMDI *frame = openMdi();
+        if (!frame)
+            return;
+        if (waiting)
+            m_textBeforeWait = frame->progressText();
+        frame->setProgressText(waiting ? history::waitingText() : std::exchange(m_textBeforeWait, QString()));
+    });
+    // An install that finds one killed in another process since start-up puts it back first.
+    history::setRecoveryTeller([this](const QString &text) { tellRecovery(text); });
 }
 
 Desk::~Desk()
 {
+    history::WriterLock::setWaitNotice({});
+    history::setRecoveryTeller({});
     // Top-level windows are not owned by the frame; take them down with the desk.
     for (QWidget *w : {static_cast<QWidget *>(m_options.data()), static_cast<QWidget *>(m_install.data()),
                        static_cast<QWidget *>(m_update.data()), static_cast<QWidget *>(m_about.data())})

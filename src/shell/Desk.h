@@ -109,4 +109,5 @@ private:
     QPointer<frmAbout> m_about;
     QPointer<frmHistory> m_history;
     QString m_recoveryText;
+    QString m_textBeforeWait;
 };

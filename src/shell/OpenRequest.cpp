@@ -46,7 +46,8 @@ Request forHostPath(const QString &hostPath)
         request.refusal = QStringLiteral("Veldrin cannot open \"%1\": it is a folder.").arg(hostPath);
     } else if (const QString windowsPath = winpath::fromHost(info.absoluteFilePath()); !installable(windowsPath)) {
         request.refusal = QStringLiteral("Veldrin cannot open \"%1\": it installs maps (.txt), landscapes (.lnd), "
-                                         "skins and meshes (.l3d), tattoos (.bmp) and packages (.brx).")
+                                         "skins and meshes (.l3d), tattoos (.bmp), packages (.brx) and add-on archives "
+                                         "(.zip, .7z, .rar, .tar.*).")
                               .arg(hostPath);
     } else {
         request.windowsPath = windowsPath;

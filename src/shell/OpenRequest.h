@@ -19,7 +19,7 @@ struct Request
 QString hostPathOfArgument(const QString &argument, const QString &currentDirectory);
 
 // Whether the name's type is one the installer takes: a package, map, landscape, skin or
-// mesh, or tattoo picture. Compared as the installer compares it, case and all.
+// mesh, tattoo picture, or an add-on archive. Compared as the installer compares it.
 bool installable(const QString &path);
 
 // Checks one host path: it must be an existing file of an installable kind.

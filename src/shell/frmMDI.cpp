@@ -151,6 +151,7 @@ void frmMDI::updateMenuBar()
 }
 
 void frmMDI::setProgressText(const QString &text) { m_progress->setText(text); }
+QString frmMDI::progressText() const { return m_progress->text(); }
 
 void frmMDI::MDIForm_Load()
 {

@@ -33,6 +33,7 @@ public:
     QMenuBar *frameMenuBar() const { return m_frameMenu; }
 
     void setProgressText(const QString &text);
+    QString progressText() const;
 
 protected:
     void closeEvent(QCloseEvent *event) override;

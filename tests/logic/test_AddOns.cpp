@@ -73,8 +73,8 @@ public:
         const QStringList lands{QStringLiteral("h.lnd"), QStringLiteral("k.lnd")};
         switch (m_random.bounded(6)) {
         case 0:
-            install::installFile(QStringLiteral("map"), QStringLiteral("frmMap"), TestTree::gameFolder(), program,
-                                 game(QStringLiteral("Scripts\\Playgrounds\\") + pick(maps)), content());
+            QVERIFY(install::installFile(QStringLiteral("map"), QStringLiteral("frmMap"), TestTree::gameFolder(), program,
+                                         game(QStringLiteral("Scripts\\Playgrounds\\") + pick(maps)), content()));
             break;
         case 1:
         case 2: {
@@ -113,7 +113,7 @@ public:
             brx::InstallOptions options;
             options.gameFolder = TestTree::gameFolder();
             options.programFolder = program;
-            brx::installPackage(package, options);
+            QCOMPARE(brx::installPackage(package, options).outcome, brx::InstallResult::Installed);
             break;
         }
         }
@@ -174,7 +174,7 @@ public:
 
     bool step(QString *problem)
     {
-        history::AddOns addOns(TestTree::programFolder());
+        history::AddOns addOns(TestTree::programFolder(), TestTree::gameFolder());
         const qint64 before = newest(addOns);
         const quint32 what = m_random.bounded(10);
         if (what < 4 || order.isEmpty()) {
@@ -322,7 +322,7 @@ private slots:
             QString problem;
             for (int step = 0; step < steps; ++step)
                 QVERIFY2(sequence.step(&problem), qPrintable(QStringLiteral("seed %1 step %2: %3").arg(seed).arg(step).arg(problem)));
-            history::AddOns addOns(TestTree::programFolder());
+            history::AddOns addOns(TestTree::programFolder(), TestTree::gameFolder());
             history::AddOnOutcome outcome = addOns.restoreAllOriginals(history::HandEdits::Ask);
             if (outcome.result == history::AddOnOutcome::NeedsChoice)
                 outcome = addOns.restoreAllOriginals(history::HandEdits::Overwrite);

@@ -1,4 +1,5 @@
 // The veldrin-brx tool end to end: the built binary run on real files in a throw-away prefix.
+#include "installer/Archive.h"
 #include "installer/Brx.h"
 #include "platform/FileIO.h"
 #include "support/BrxTool.h"
@@ -149,7 +150,12 @@ private slots:
         QCOMPARE(o.out.count(QLatin1Char('\n')), 4);
         QVERIFY(o.out.contains(host("Veldrin/Backup/brx/b.txt")));
         QCOMPARE(tree->read(QStringLiteral("Games/Black & White/Scripts/Playgrounds/b.txt")), QByteArray("old b"));
-        QCOMPARE(install(ab).code, 0);
+        // The tool a player gets has no pause hook for tests to find in its environment.
+        qputenv("VELDRIN_TEST_PAUSE_AT", "1");
+        o = install(ab);
+        qunsetenv("VELDRIN_TEST_PAUSE_AT");
+        QCOMPARE(o.code, 0);
+        QVERIFY(!o.err.contains(QStringLiteral("paused")));
         QCOMPARE(tree->read(QStringLiteral("Veldrin/Backup/brx/b.txt")), QByteArray("\r\nnew b\r\n\r\n"));
 
         // Outside the folders only with --yes; a damaged package never.
@@ -165,6 +171,42 @@ private slots:
         QVERIFY(o.code == 1);
         QVERIFY(o.err.contains(QStringLiteral("damaged")));
         QVERIFY(!tree->exists(QStringLiteral("elsewhere/y.txt")));
+    }
+
+    // An archive: the dry run prints the plan, the game folder comes from options.txt when
+    // --game-folder is not given, a hostile archive writes nothing and exits 1.
+    void installsArchivesWithTheGameFolderFromOptions()
+    {
+        tree->makeGameAndProgramFolders();
+        tree->write(QStringLiteral("Veldrin/options.txt"),
+                    fileio::encode1252(TestTree::gameFolder() + QStringLiteral("\r\nC:\\Veldrin\\\r\n\r\n\r\n\r\n\r\n")));
+        archives::Writer writer;
+        writer.addFile(QStringLiteral("Hill/Black & White/Scripts/Playgrounds/hill.txt"), "// hill\r\n");
+        writer.addFile(QStringLiteral("Hill/readme.txt"), "read me");
+        writer.addFile(QStringLiteral("Hill/setup.exe"), "MZ");
+        tree->write(QStringLiteral("hill.zip"), writer.finish());
+        const QStringList install{QStringLiteral("install"), host("hill.zip"), QStringLiteral("--program-folder"), host("Veldrin")};
+        Outcome o = brxTool(install + QStringList{QStringLiteral("--dry-run")});
+        QCOMPARE(o.code, 0);
+        QCOMPARE(o.out.split(QLatin1Char('\n'), Qt::SkipEmptyParts),
+                 (QStringList{QStringLiteral("Hill/Black & White/Scripts/Playgrounds/hill.txt\t") + TestTree::gameFolder()
+                                  + QStringLiteral("Scripts\\Playgrounds\\hill.txt"),
+                              QStringLiteral("Hill/readme.txt\tC:\\Veldrin\\Downloads\\hill\\readme.txt"),
+                              QStringLiteral("Hill/setup.exe\tleft out: not a kind of file Veldrin installs")}));
+        QVERIFY(!tree->exists(QStringLiteral("Games/Black & White/Scripts/Playgrounds/hill.txt")));
+        o = brxTool(install);
+        QCOMPARE(o.code, 0);
+        QCOMPARE(tree->read(QStringLiteral("Games/Black & White/Scripts/Playgrounds/hill.txt")), QByteArray("// hill\r\n"));
+        QCOMPARE(tree->read(QStringLiteral("Veldrin/Downloads/hill/readme.txt")), QByteArray("read me"));
+
+        archives::Writer hostile;
+        hostile.addFile(QStringLiteral("ok.txt"), "fine");
+        hostile.addFile(QStringLiteral("../../evil.txt"), "evil");
+        tree->write(QStringLiteral("evil.zip"), hostile.finish());
+        o = brxTool({QStringLiteral("install"), host("evil.zip"), QStringLiteral("--program-folder"), host("Veldrin")});
+        QCOMPARE(o.code, 1);
+        QVERIFY2(o.err.contains(QLatin1String("outside itself")), qPrintable(o.err));
+        QVERIFY(!tree->exists(QStringLiteral("Games/Black & White/Scripts/Playgrounds/ok.txt")));
     }
 };
 

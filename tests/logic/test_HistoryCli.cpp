@@ -53,6 +53,8 @@ void prepare(TestTree &tree)
     tree.write(QStringLiteral("Games/Black & White/Data/Landscape/h.lnd"), QByteArray("LND\0old", 7));
     tree.write(QStringLiteral("Veldrin/Backup/brx/b.txt"), "an older backup copy");
     tree.write(QStringLiteral("p.brx"), fiveEntries());
+    // Undo and recovery write only in the game folder the settings name.
+    tree.write(QStringLiteral("Veldrin/options.txt"), "C:\\Games\\Black & White\\\r\nC:\\Veldrin\\\r\n");
 }
 
 QStringList installArgs(const TestTree &tree)
@@ -64,6 +66,64 @@ QStringList installArgs(const TestTree &tree)
 QStringList programArgs(const TestTree &tree)
 {
     return {QStringLiteral("--program-folder"), tree.host(QStringLiteral("Veldrin"))};
+}
+
+QStringList installArgs(const TestTree &tree, const QString &package)
+{
+    QStringList args = installArgs(tree);
+    args[1] = tree.host(package);
+    return args;
+}
+
+// Reads what a running tool says on stderr until text appears; false when it ended or went
+// quiet for long without saying it.
+bool waitToSay(QProcess &process, const QByteArray &text, QByteArray *said)
+{
+    while (!said->contains(text)) {
+        if (process.state() != QProcess::Running || !process.waitForReadyRead(30000)) {
+            *said += process.readAllStandardError();
+            return said->contains(text);
+        }
+        *said += process.readAllStandardError();
+    }
+    return true;
+}
+
+void startTool(QProcess &process, const QStringList &args, int pauseAt = 0)
+{
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.remove(QStringLiteral("VELDRIN_TEST_PAUSE_AT"));
+    if (pauseAt > 0)
+        env.insert(QStringLiteral("VELDRIN_TEST_PAUSE_AT"), QString::number(pauseAt));
+    process.setProcessEnvironment(env);
+    process.setReadChannel(QProcess::StandardError);
+    process.start(QStringLiteral(VELDRIN_BRX_PATH), args);
+    process.waitForStarted();
+}
+
+// Two packages that both replace one of the game's files and one of each other's: "big" with
+// enough entries to be paused after some of them are in place, "small" with three.
+void prepareTwo(TestTree &tree)
+{
+    prepare(tree);
+    const QString play = TestTree::gameFolder() + QStringLiteral("Scripts\\Playgrounds\\");
+    QByteArray big, small;
+    for (int i = 0; i < 120; ++i) {
+        const QString name = QStringLiteral("big%1.txt").arg(i);
+        brx::appendEntry(big, play + name, name, "big " + QByteArray::number(i));
+    }
+    brx::appendEntry(big, play + QStringLiteral("a.txt"), QStringLiteral("a.txt"), "big's a");
+    brx::appendEntry(small, play + QStringLiteral("a.txt"), QStringLiteral("a.txt"), "small's a");
+    brx::appendEntry(small, play + QStringLiteral("big7.txt"), QStringLiteral("s7.txt"), "small's big7");
+    brx::appendEntry(small, play + QStringLiteral("s.txt"), QStringLiteral("s.txt"), "small's s");
+    tree.write(QStringLiteral("big.brx"), big);
+    tree.write(QStringLiteral("small.brx"), small);
+}
+
+QStringList historyLines(const TestTree &tree)
+{
+    const Outcome o = brxTool(QStringList{QStringLiteral("history")} + programArgs(tree));
+    return o.out.trimmed().split(QLatin1Char('\n'), Qt::SkipEmptyParts);
 }
 
 } // namespace
@@ -78,6 +138,14 @@ private slots:
         TestTree tree;
         prepare(tree);
         const auto before = snapshot(tree);
+        // A dry run, and an install refused for writing outside, leave even the history as it was.
+        QCOMPARE(brxTool(installArgs(tree) << QStringLiteral("--dry-run")).code, 0);
+        QByteArray outside;
+        brx::appendEntry(outside, QStringLiteral("C:\\Elsewhere\\x.txt"), QStringLiteral("x.txt"), "x");
+        tree.write(QStringLiteral("outside.brx"), outside);
+        QCOMPARE(brxTool(installArgs(tree, QStringLiteral("outside.brx"))).code, 1);
+        QVERIFY(QDir(tree.host(QStringLiteral("Veldrin/Backup/history"))).isEmpty());
+        QFile::remove(tree.host(QStringLiteral("outside.brx")));
         QCOMPARE(brxTool(installArgs(tree)).code, 0);
         const auto after = snapshot(tree);
 
@@ -143,6 +211,26 @@ private slots:
         QCOMPARE(snapshot(tree), before);
     }
 
+    // A store that cannot take the originals (its folder taken by a file) stops the install
+    // before the game is touched; --no-history installs it without undo.
+    void aStoreThatCannotKeepStopsUnlessNoHistory()
+    {
+        TestTree tree;
+        prepare(tree);
+        tree.write(QStringLiteral("Veldrin/Backup/history/objects"), "in the way");
+        const auto before = snapshot(tree);
+        Outcome o = brxTool(installArgs(tree));
+        QCOMPARE(o.code, 1);
+        QVERIFY2(o.err.contains(QStringLiteral("could not be kept for undo")) && o.err.contains(QStringLiteral("--no-history")),
+                 qPrintable(o.err));
+        QCOMPARE(snapshot(tree), before);
+        o = brxTool(installArgs(tree) + QStringList{QStringLiteral("--no-history")});
+        QCOMPARE(o.code, 0);
+        QVERIFY(snapshot(tree) != before);
+        o = brxTool(QStringList{QStringLiteral("history")} + programArgs(tree));
+        QVERIFY2(o.out.trimmed().endsWith(QStringLiteral("\tundo not available")), qPrintable(o.out));
+    }
+
     // Killed at moments all through an install (before its record, between writing a file and
     // renaming it into place, between files, before it is marked done), the next start leaves
     // the trees exactly as before the install or exactly as after it.
@@ -155,37 +243,149 @@ private slots:
             QCOMPARE(brxTool(installArgs(tree)).code, 0);
             after = snapshot(tree);
         }
-        for (const int point : {1, 2, 3, 4, 7, 12, 21, 22, 23, 99}) {
+        // Ten files: its record (points 1, 2), each file beside its target and renamed into
+        // place (3 to 22), the folders flushed (23).
+        for (const int point : {1, 2, 3, 4, 7, 12, 21, 22, 23}) {
             TestTree tree;
             prepare(tree);
             const auto before = snapshot(tree);
             QProcess process;
-            QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-            env.insert(QStringLiteral("VELDRIN_TEST_PAUSE_AT"), QString::number(point));
-            process.setProcessEnvironment(env);
-            process.setReadChannel(QProcess::StandardError);
-            process.start(QStringLiteral(VELDRIN_BRX_PATH), installArgs(tree));
-            QVERIFY(process.waitForStarted());
+            startTool(process, installArgs(tree), point);
             QByteArray said;
-            while (!said.contains("veldrin-test-paused") && process.state() == QProcess::Running
-                   && process.waitForReadyRead(20000))
-                said += process.readAllStandardError();
-            const bool paused = said.contains("veldrin-test-paused");
-            if (paused)
-                ::kill(pid_t(process.processId()), SIGKILL);
-            QVERIFY(process.state() == QProcess::NotRunning || process.waitForFinished(20000));
+            const bool paused = waitToSay(process, "veldrin-test-paused " + QByteArray::number(point) + '\n', &said);
+            QVERIFY2(paused && process.state() == QProcess::Running, said.constData());
+            ::kill(pid_t(process.processId()), SIGKILL);
+            QVERIFY(process.waitForFinished(20000));
 
             const Outcome next = brxTool(QStringList{QStringLiteral("history")} + programArgs(tree));
             QCOMPARE(next.code, 0);
             const auto now = snapshot(tree);
             QVERIFY2(now == before || now == after, qPrintable(QStringLiteral("killed at point %1: %2").arg(point).arg(next.err)));
-            if (paused && now == before && point > 3) // once a file was really changed
+            if (now == before && point > 3) // once a file was really changed
                 QVERIFY2(next.err.contains(QStringLiteral("put back")), qPrintable(next.err));
             // Killed before its record was committed, an install has no record at all.
             const bool recorded = now == after ? next.out.contains(QStringLiteral("\tdone"))
                                                : next.out.isEmpty() || next.out.contains(QStringLiteral("\trolled back"));
             QVERIFY2(recorded, qPrintable(next.out));
         }
+    }
+
+    // Two installs on one program folder at once, either first, and either killed: the second
+    // waits and says so, nobody takes a running install for a killed one, every install ends
+    // whole or not at all and says which, the history has each, and every original comes back.
+    void twoInstallsAtOnceOneAfterTheOther_data()
+    {
+        QTest::addColumn<QString>("first");
+        QTest::addColumn<QString>("second");
+        QTest::addColumn<int>("pauseAt");
+        QTest::addColumn<QString>("killed");
+        // big: record (1, 2), then its first 32 files and their backup copies renamed into
+        // place two points each: point 40 is after 19 of them. small: point 6 after two.
+        for (const char *killed : {"first", "second", "neither"}) {
+            QTest::addRow("big first, %s killed", killed) << "big" << "small" << 40 << killed;
+            QTest::addRow("small first, %s killed", killed) << "small" << "big" << 6 << killed;
+        }
+    }
+
+    void twoInstallsAtOnceOneAfterTheOther()
+    {
+        QFETCH(QString, first);
+        QFETCH(QString, second);
+        QFETCH(int, pauseAt);
+        QFETCH(QString, killed);
+        const QString firstBrx = first + QStringLiteral(".brx"), secondBrx = second + QStringLiteral(".brx");
+        // What each alone leaves, and both one after the other (the same for every row).
+        static QHash<QString, QMap<QString, QByteArray>> left;
+        for (const QStringList &order : {QStringList{firstBrx}, QStringList{secondBrx}, QStringList{firstBrx, secondBrx}}) {
+            if (left.contains(order.join(QLatin1Char('+'))))
+                continue;
+            TestTree tree;
+            prepareTwo(tree);
+            for (const QString &package : order)
+                QCOMPARE(brxTool(installArgs(tree, package)).code, 0);
+            left.insert(order.join(QLatin1Char('+')), snapshot(tree));
+        }
+        const auto firstAlone = left.value(firstBrx), secondAlone = left.value(secondBrx),
+                   both = left.value(firstBrx + QLatin1Char('+') + secondBrx);
+        QVERIFY(firstAlone != secondAlone && both != firstAlone && both != secondAlone);
+
+        TestTree tree;
+        prepareTwo(tree);
+        const auto before = snapshot(tree);
+        QProcess holder;
+        startTool(holder, installArgs(tree, firstBrx), pauseAt);
+        QByteArray holderSaid;
+        QVERIFY2(waitToSay(holder, "veldrin-test-paused " + QByteArray::number(pauseAt) + '\n', &holderSaid),
+                 holderSaid.constData());
+        const auto paused = snapshot(tree);
+        QVERIFY(paused != before);
+
+        // Looking at the history meanwhile puts nothing back: the install is running.
+        Outcome o = brxTool(QStringList{QStringLiteral("history")} + programArgs(tree));
+        QCOMPARE(o.code, 0);
+        QVERIFY2(o.out.trimmed().endsWith(QStringLiteral("\tunfinished")) && !o.err.contains(QStringLiteral("put back")),
+                 qPrintable(o.out + o.err));
+        // Not willing to wait: refused in one line, nothing touched.
+        o = brxTool(installArgs(tree, secondBrx) << QStringLiteral("--no-wait"));
+        QCOMPARE(o.code, 1);
+        QVERIFY2(o.err.count(QLatin1Char('\n')) == 1 && o.err.contains(QStringLiteral("--no-wait")), qPrintable(o.err));
+        QCOMPARE(snapshot(tree), paused);
+
+        QProcess waiter;
+        startTool(waiter, installArgs(tree, secondBrx));
+        QByteArray waiterSaid;
+        QVERIFY2(waitToSay(waiter, "veldrin-brx: waiting for another install to finish\n", &waiterSaid), waiterSaid.constData());
+        QCOMPARE(waiter.state(), QProcess::Running);
+        QCOMPARE(snapshot(tree), paused);
+
+        QProcess &victim = killed == QLatin1String("first") ? holder : waiter;
+        if (killed != QLatin1String("neither")) {
+            ::kill(pid_t(victim.processId()), SIGKILL);
+            QVERIFY(victim.state() == QProcess::NotRunning || victim.waitForFinished(30000));
+            QCOMPARE(victim.exitStatus(), QProcess::CrashExit);
+        }
+        if (holder.state() == QProcess::Running)
+            ::kill(pid_t(holder.processId()), SIGUSR1);
+        QProcess *const survivors[] = {&holder, &waiter};
+        for (QProcess *p : survivors) {
+            if (p == &victim && killed != QLatin1String("neither"))
+                continue;
+            QVERIFY(p->state() == QProcess::NotRunning || p->waitForFinished(60000));
+            QCOMPARE(p->exitStatus(), QProcess::NormalExit);
+            QCOMPARE(p->exitCode(), 0);
+            const QString package = p == &holder ? firstBrx : secondBrx;
+            const QString out = QString::fromLocal8Bit(p->readAllStandardOutput());
+            QVERIFY2(out.startsWith(tree.host(package) + QStringLiteral(": installed ")), qPrintable(out));
+        }
+        waiterSaid += waiter.readAllStandardError();
+        // Only a killed install is recovered, and its survivor says so.
+        QCOMPARE(waiterSaid.contains("stopped in the middle of an install"), killed == QLatin1String("first"));
+        // Counted, and named only so far: the rest is in the history window.
+        if (killed == QLatin1String("first") && first == QLatin1String("big"))
+            QVERIFY2(waiterSaid.contains(". 19 files put back as they were: ") && waiterSaid.contains(" and 9 more: see Tools > Install History."),
+                     waiterSaid.constData());
+        else if (killed == QLatin1String("first"))
+            QVERIFY2(waiterSaid.contains(". 2 files put back as they were: ") && !waiterSaid.contains(" more: "), waiterSaid.constData());
+
+        const QStringList lines = historyLines(tree);
+        if (killed == QLatin1String("first")) {
+            QCOMPARE(snapshot(tree), secondAlone);
+            QCOMPARE(lines.size(), 2);
+            QVERIFY2(lines.at(0).startsWith(QStringLiteral("2\t")) && lines.at(0).endsWith(QStringLiteral("\tdone")), qPrintable(lines.at(0)));
+            QVERIFY2(lines.at(1).startsWith(QStringLiteral("1\t")) && lines.at(1).endsWith(QStringLiteral("\trolled back")), qPrintable(lines.at(1)));
+        } else if (killed == QLatin1String("second")) {
+            QCOMPARE(snapshot(tree), firstAlone);
+            QCOMPARE(lines.size(), 1);
+            QVERIFY2(lines.at(0).endsWith(QStringLiteral("\tdone")) && lines.at(0).contains(firstBrx), qPrintable(lines.at(0)));
+        } else {
+            QCOMPARE(snapshot(tree), both);
+            QCOMPARE(lines.size(), 2);
+            QVERIFY2(lines.at(0).contains(secondBrx) && lines.at(0).endsWith(QStringLiteral("\tdone")), qPrintable(lines.at(0)));
+            QVERIFY2(lines.at(1).contains(firstBrx) && lines.at(1).endsWith(QStringLiteral("\tdone")), qPrintable(lines.at(1)));
+        }
+        o = brxTool(QStringList{QStringLiteral("undo"), QStringLiteral("--all"), QStringLiteral("--yes")} + programArgs(tree));
+        QVERIFY2(o.code == 0, qPrintable(o.err));
+        QCOMPARE(snapshot(tree), before);
     }
 
     // A link in the game folder to somewhere else, and a link already in extract's folder,

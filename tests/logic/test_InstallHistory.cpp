@@ -18,8 +18,6 @@ const QString kGame = QStringLiteral("Games/Black & White/");
 
 QString game(const QString &rest) { return TestTree::gameFolder() + rest; }
 
-// Every file of drive C: but the sources the test picks from and the history itself, by real
-// host path.
 void startingTree(TestTree &tree)
 {
     tree.makeGameAndProgramFolders();
@@ -60,7 +58,7 @@ private slots:
         const QString mapWin = game(QStringLiteral("Scripts\\Playgrounds\\a.txt"));
         QVERIFY(install::installFile(QStringLiteral("map"), QStringLiteral("frmMap"), TestTree::gameFolder(),
                                      TestTree::programFolder(), mapWin, "mine"));
-        history::History h(TestTree::programFolder());
+        history::History h(TestTree::programFolder(), TestTree::gameFolder());
         const history::Operation op = h.operations().first();
         QCOMPARE(op.route, QStringLiteral("map"));
         QCOMPARE(op.fileCount, 1);
@@ -71,7 +69,7 @@ private slots:
         QCOMPARE(outcome.changed, QStringList{mapWin});
         QCOMPARE(tree.read(map), QByteArray("edited by hand"));
 
-        history::AddOns addOns(TestTree::programFolder());
+        history::AddOns addOns(TestTree::programFolder(), TestTree::gameFolder());
         QCOMPARE(addOns.takeOut(op.id, history::HandEdits::KeepOnTop).result, history::AddOnOutcome::Done);
         QCOMPARE(tree.read(map), QByteArray("edited by hand"));
         const history::AddOn hand = addOns.list().first();
@@ -116,7 +114,7 @@ private slots:
                                      TestTree::programFolder(), game(QStringLiteral("Scripts\\Playgrounds\\b.txt")), "b one"));
         QVERIFY(install::installFile(QStringLiteral("map"), QStringLiteral("frmMap"), TestTree::gameFolder(),
                                      TestTree::programFolder(), game(QStringLiteral("Scripts\\Playgrounds\\a.txt")), "a two"));
-        history::AddOns addOns(TestTree::programFolder());
+        history::AddOns addOns(TestTree::programFolder(), TestTree::gameFolder());
         QCOMPARE(addOns.moveAbove(1, 2, history::HandEdits::Ask).result, history::AddOnOutcome::Done); // nothing shared
         const QByteArray a = tree.read(kGame + QStringLiteral("Scripts/Playgrounds/a.txt"));
         QCOMPARE(addOns.restoreAllOriginals(history::HandEdits::Ask).result, history::AddOnOutcome::Done);
@@ -160,7 +158,7 @@ private slots:
         QSqlDatabase::removeDatabase(QStringLiteral("old"));
         tree.write(kGame + QStringLiteral("Scripts/Playgrounds/a.txt"), "the game's own map\r\n");
 
-        history::AddOns addOns(TestTree::programFolder());
+        history::AddOns addOns(TestTree::programFolder(), TestTree::gameFolder());
         const QList<history::AddOn> list = addOns.list();
         QCOMPARE(list.size(), 2);
         QCOMPARE(list.at(0).name, QStringLiteral("Map b.txt"));
@@ -200,22 +198,31 @@ private slots:
             db.close();
         }
         QSqlDatabase::removeDatabase(QStringLiteral("edit"));
-        const QString told = history::recoverUnfinished(TestTree::programFolder());
+        const QString told = history::recoverUnfinished(TestTree::programFolder(), TestTree::gameFolder());
         QVERIFY2(told.contains(QLatin1String("damaged")), qPrintable(told));
-        QVERIFY(history::recoverUnfinished(TestTree::programFolder()).isEmpty()); // once
-        history::History h(TestTree::programFolder());
+        QVERIFY(history::recoverUnfinished(TestTree::programFolder(), TestTree::gameFolder()).isEmpty()); // once
+        history::History h(TestTree::programFolder(), TestTree::gameFolder());
         QCOMPARE(h.operations().first().state, history::State::Damaged);
         QCOMPARE(h.undo(h.operations().first().id, true).result, history::UndoOutcome::Refused);
         QCOMPARE(tree.read(kGame + QStringLiteral("Scripts/Playgrounds/b.txt")), QByteArray("one"));
 
-        tree.write(QStringLiteral("Veldrin/Backup/history/journal.sqlite"), QByteArray(4096, 'x'));
-        QFile::remove(tree.host(QStringLiteral("Veldrin/Backup/history/journal.sqlite-wal")));
-        QFile::remove(tree.host(QStringLiteral("Veldrin/Backup/history/journal.sqlite-shm")));
-        QVERIFY(history::recoverUnfinished(TestTree::programFolder()).contains(QLatin1String("set aside")));
+        // Twice in a row, as fast as it goes: each damaged journal keeps a name of its own.
+        for (const char fill : {'x', 'y'}) {
+            tree.write(QStringLiteral("Veldrin/Backup/history/journal.sqlite"), QByteArray(4096, fill));
+            QFile::remove(tree.host(QStringLiteral("Veldrin/Backup/history/journal.sqlite-wal")));
+            QFile::remove(tree.host(QStringLiteral("Veldrin/Backup/history/journal.sqlite-shm")));
+            const QString setAside = history::recoverUnfinished(TestTree::programFolder(), TestTree::gameFolder());
+            QVERIFY2(setAside.contains(QLatin1String("set aside")), qPrintable(setAside));
+        }
+        const QDir folder(tree.host(QStringLiteral("Veldrin/Backup/history")));
+        QSet<QByteArray> kept;
+        for (const QString &name : folder.entryList({QStringLiteral("journal.sqlite.damaged-*")}, QDir::Files))
+            kept << tree.read(QStringLiteral("Veldrin/Backup/history/") + name);
+        QCOMPARE(kept, (QSet<QByteArray>{QByteArray(4096, 'x'), QByteArray(4096, 'y')}));
         QVERIFY(install::installFile(QStringLiteral("map"), QStringLiteral("frmMap"), TestTree::gameFolder(),
                                      TestTree::programFolder(), target, "two"));
         QCOMPARE(tree.read(kGame + QStringLiteral("Scripts/Playgrounds/b.txt")), QByteArray("two"));
-        QCOMPARE(history::History(TestTree::programFolder()).operations().size(), 1);
+        QCOMPARE(history::History(TestTree::programFolder(), TestTree::gameFolder()).operations().size(), 1);
     }
 };
 

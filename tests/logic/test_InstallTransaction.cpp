@@ -4,6 +4,7 @@
 #include "installer/Brx.h"
 #include "installer/InstallHistory.h"
 #include "installer/InstallTransaction.h"
+#include "platform/HostFiles.h"
 #include "managers/GameFileInstall.h"
 #include "managers/TattooFiles.h"
 #include "support/ScriptedPrompts.h"
@@ -108,11 +109,43 @@ private slots:
                 QVERIFY(r.rollbackFailures.isEmpty());
                 QCOMPARE(r.message.contains(QStringLiteral("Every file it had written was put back")), failAt > 1);
                 if (withHistory) {
-                    history::History h(TestTree::programFolder());
+                    history::History h(TestTree::programFolder(), TestTree::gameFolder());
                     QCOMPARE(h.operations().first().state, history::State::RolledBack);
                 }
             }
         }
+    }
+
+    // Without a history the old bytes live only in the install's memory: a package failing at
+    // its last entry, after whole batches were renamed into place, still puts every one back.
+    void aLateFailureWithoutHistoryPutsEveryFileBack()
+    {
+        TestTree tree;
+        tree.makeGameAndProgramFolders();
+        QByteArray package;
+        for (int i = 1; i <= 101; ++i) {
+            const QString name = QStringLiteral("map%1.txt").arg(i);
+            if (i % 2)
+                tree.write(kGame + QStringLiteral("Scripts/Playgrounds/") + name, "the player's " + QByteArray::number(i));
+            brx::appendEntry(package, win(QStringLiteral("Scripts\\Playgrounds\\") + name), name, "new");
+        }
+        tree.write(QStringLiteral("Veldrin/Backup/brx/map7.txt"), "an older backup");
+        const auto before = snapshot(tree, QString());
+        int renamed = 0;
+        brx::InstallOptions o = options();
+        // Each entry and its backup copy are one write each: the 201st is the last entry's.
+        o.onProgress = [&](float) {
+            if (tree.read(kGame + QStringLiteral("Scripts/Playgrounds/map1.txt")) != "the player's 1")
+                ++renamed;
+        };
+        install::Transaction::failWriteForTesting(201);
+        const brx::InstallResult r = brx::installPackage(package, o);
+        install::Transaction::failWriteForTesting(0);
+        QCOMPARE(r.outcome, brx::InstallResult::WriteFailed);
+        QVERIFY(r.failedPath.endsWith(QStringLiteral("map101.txt")));
+        QVERIFY(renamed > 0); // the first entries were really in place before the failure
+        QVERIFY(r.rollbackFailures.isEmpty());
+        QVERIFY(snapshot(tree, QString()) == before);
     }
 
     void failureMessagesSayOnlyWhatHappened()
@@ -197,7 +230,7 @@ private slots:
                                                 where)
                         .installed);
         }
-        history::History h(TestTree::programFolder());
+        history::History h(TestTree::programFolder(), TestTree::gameFolder());
         const history::UndoOutcome restored = h.restoreAllOriginals(false);
         QVERIFY2(restored.result == history::UndoOutcome::Done, qPrintable(restored.message));
         QCOMPARE(tree.read(target), QByteArray("the game's own hills"));
@@ -221,16 +254,98 @@ private slots:
         QVERIFY(install::installFile(QStringLiteral("map"), QStringLiteral("frmMap"), TestTree::gameFolder(),
                                      TestTree::programFolder(), win(QStringLiteral("Scripts\\Playgrounds\\a.txt")), "new"));
         QVERIFY(!tree.exists(QStringLiteral("Veldrin/Backup/history")));
-        QVERIFY(!history::History(TestTree::programFolder()).available());
+        QVERIFY(!history::History(TestTree::programFolder(), TestTree::gameFolder()).available());
 
         QVERIFY(history::createFolder(TestTree::programFolder()));
         tree.write(QStringLiteral("Veldrin/Backup/history/objects"), "a file where the store's folder belongs");
-        QVERIFY(install::installFile(QStringLiteral("map"), QStringLiteral("frmMap"), TestTree::gameFolder(),
-                                     TestTree::programFolder(), win(QStringLiteral("Scripts\\Playgrounds\\a.txt")), "newer"));
-        QCOMPARE(tree.read(kGame + QStringLiteral("Scripts/Playgrounds/a.txt")), QByteArray("newer"));
-        history::History h(TestTree::programFolder());
-        QCOMPARE(h.operations().first().state, history::State::NoUndo);
-        QCOMPARE(h.undo(h.operations().first().id, true).result, history::UndoOutcome::Refused);
+        QString why;
+        QVERIFY(!install::installFile(QStringLiteral("map"), QStringLiteral("frmMap"), TestTree::gameFolder(),
+                                      TestTree::programFolder(), win(QStringLiteral("Scripts\\Playgrounds\\a.txt")), "newer", &why));
+        QVERIFY2(why.contains(QStringLiteral("a.txt could not be kept for undo")), qPrintable(why));
+        QCOMPARE(tree.read(kGame + QStringLiteral("Scripts/Playgrounds/a.txt")), QByteArray("new"));
+        history::History h(TestTree::programFolder(), TestTree::gameFolder());
+        QVERIFY(h.operations().isEmpty()); // stopped before its record
+    }
+
+    // An original the store cannot take (full, or not writable) stops a package before the game
+    // is touched, unless the player answers "install without undo" (--no-history); a flush that
+    // fails stops it before the record. Both by injected failures.
+    void originalsThatCannotBeKeptStopTheInstall()
+    {
+        for (const int answer : {-1, 0, 1}) { // no question asked, answered No, answered Yes
+            TestTree tree;
+            tree.makeGameAndProgramFolders();
+            QVERIFY(history::createFolder(TestTree::programFolder()));
+            tree.write(kGame + QStringLiteral("Scripts/Playgrounds/one.txt"), "player's one");
+            tree.write(kGame + QStringLiteral("Data/Landscape/two.lnd"), QByteArray("LND\0old", 7));
+            const auto before = snapshot(tree, QString(), QStringLiteral("Veldrin/Backup/history"));
+            brx::InstallOptions o = options();
+            QStringList asked;
+            if (answer >= 0)
+                o.confirmWithoutUndo = [&](const QString &why) {
+                    asked << why;
+                    return answer == 1;
+                };
+            install::Transaction::failKeepForTesting(true);
+            const brx::InstallResult r = brx::installPackage(fiveEntryPackage(), o);
+            install::Transaction::failKeepForTesting(false);
+            QCOMPARE(asked.size(), answer >= 0 ? 1 : 0);
+            history::History h(TestTree::programFolder(), TestTree::gameFolder());
+            if (answer == 1) {
+                QCOMPARE(r.outcome, brx::InstallResult::Installed);
+                QCOMPARE(h.operations().first().state, history::State::NoUndo);
+                continue;
+            }
+            QCOMPARE(r.outcome, brx::InstallResult::NotKept);
+            QVERIFY2(r.message.contains(QStringLiteral("one.txt could not be kept for undo (no space left on device")),
+                     qPrintable(r.message));
+            QVERIFY(snapshot(tree, QString(), QStringLiteral("Veldrin/Backup/history")) == before);
+            QVERIFY(h.operations().isEmpty());
+        }
+
+        // Through the wizard's seam: one question, then, answered No, the message.
+        {
+            TestTree tree;
+            tree.makeGameAndProgramFolders();
+            QVERIFY(history::createFolder(TestTree::programFolder()));
+            tree.write(kGame + QStringLiteral("Scripts/Playgrounds/one.txt"), "player's one");
+            tree.write(QStringLiteral("in/p.brx"), fiveEntryPackage());
+            ScriptedPrompts prompts;
+            prompts.answerQuestion(false);
+            install::Transaction::failKeepForTesting(true);
+            const brx::InstallResult r = brx::installPackageFile(TestTree::win(QStringLiteral("in/p.brx")), options(), prompts);
+            install::Transaction::failKeepForTesting(false);
+            QCOMPARE(r.outcome, brx::InstallResult::NotKept);
+            QCOMPARE(prompts.shown.size(), 2);
+            QCOMPARE(prompts.shown.at(0).text, brx::withoutUndoQuestion(r.failure));
+            QVERIFY(prompts.shown.at(0).text.contains(QStringLiteral("Install without undo?")));
+            QCOMPARE(prompts.shown.at(1).text, r.message);
+            QCOMPARE(tree.read(kGame + QStringLiteral("Scripts/Playgrounds/one.txt")), QByteArray("player's one"));
+        }
+
+        // A flush that fails, of files or of folders: with a history it is the kept originals'
+        // (before the record); without, the new files' bytes (before they are renamed into
+        // place) or their folders (after, before the install counts as done). All is put back.
+        for (const int which : {int(hostfs::FailFileFlushes), int(hostfs::FailFolderFlushes)}) {
+            for (const bool withHistory : {true, false}) {
+                TestTree tree;
+                tree.makeGameAndProgramFolders();
+                if (withHistory)
+                    QVERIFY(history::createFolder(TestTree::programFolder()));
+                tree.write(kGame + QStringLiteral("Scripts/Playgrounds/one.txt"), "player's one");
+                const auto before = snapshot(tree, QString(), QStringLiteral("Veldrin/Backup/history"));
+                hostfs::failFlushesForTesting(which);
+                const brx::InstallResult r = brx::installPackage(fiveEntryPackage(), options());
+                hostfs::failFlushesForTesting(0);
+                QVERIFY2(r.outcome == (withHistory ? brx::InstallResult::NotKept : brx::InstallResult::WriteFailed),
+                         qPrintable(r.message));
+                QVERIFY2(r.message.contains(QStringLiteral("flushed")) || r.message.contains(QStringLiteral("Input/output")),
+                         qPrintable(r.message));
+                QVERIFY(snapshot(tree, QString(), QStringLiteral("Veldrin/Backup/history")) == before);
+                if (withHistory)
+                    QVERIFY(history::History(TestTree::programFolder(), TestTree::gameFolder()).operations().isEmpty());
+            }
+        }
     }
 };
 

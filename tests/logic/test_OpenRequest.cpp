@@ -27,7 +27,7 @@ private slots:
     void theInstallersKindsOpenAndOthersAreRefused()
     {
         TestTree tree;
-        const char *kinds[] = {"pack.brx", "island.txt", "hill.lnd", "troll.l3d", "symbol1.bmp"};
+        const char *kinds[] = {"pack.brx", "island.txt", "hill.lnd", "troll.l3d", "symbol1.bmp", "Island-v2.ZIP", "hills.tar.gz"};
         for (const char *name : kinds) {
             const QString relative = QStringLiteral("In/") + QLatin1String(name);
             tree.write(relative, "x");

@@ -1,5 +1,5 @@
-// One Veldrin per program folder: a second start hands its files to the running one. The
-// socket talk in-process, then the real program started twice.
+// One Veldrin per program folder: a second start hands its files to the running one, or with
+// none brings it forward. The socket talk in-process, then the real program started twice.
 #include "shell/SetupRecord.h"
 #include "shell/SingleInstance.h"
 #include "support/TestTree.h"
@@ -130,6 +130,14 @@ private slots:
         // Handing over, it ends at once; starting its own windows it would keep running.
         QVERIFY(second.waitForFinished(15000));
         QCOMPARE(second.exitCode(), 0);
+        QCOMPARE(first.state(), QProcess::Running);
+        // Without a file, the same: the running one is asked to come forward, and that is all.
+        QProcess bare;
+        bare.setProcessEnvironment(env);
+        bare.setWorkingDirectory(tree.host(QStringLiteral("Veldrin")));
+        bare.start(QStringLiteral(VELDRIN_PATH), {});
+        QVERIFY(bare.waitForFinished(15000));
+        QCOMPARE(bare.exitCode(), 0);
         QCOMPARE(first.state(), QProcess::Running);
 
         // Switched off, a start runs on its own even beside a running Veldrin.

@@ -1,4 +1,5 @@
 #include "DeskFixture.h"
+#include "installer/ArchivePlan.h"
 #include "shell/OptionsFile.h"
 #include "app/SampleSetup.h"
 #include "shell/frmOptions.h"
@@ -47,6 +48,15 @@ private slots:
         const QByteArray pack = f->tree.read(QStringLiteral("Veldrin/Samples/island-pack.brx"));
         QCOMPARE(pack.count("###Install###C:\\Games\\Black & White\\Scripts\\Playgrounds\\"), 2);
         QVERIFY(f->tree.exists(QStringLiteral("Veldrin/Backup/history"))); // installs there can be undone
+        // The sample archive is laid out as fan sites lay them out: every file finds its place.
+        const archiveplan::Plan plan = archiveplan::makePlan(TestTree::win(QStringLiteral("Veldrin/Samples/Coral-Atoll-v2.zip")),
+                                                             f->state.settings.GameFolder, f->state.settings.ProgramFolder);
+        QCOMPARE(archiveplan::planLines(plan),
+                 (QStringList{QStringLiteral("Coral-Atoll-v2/Black & White/Scripts/Playgrounds/coral-atoll.txt\t"
+                                             "C:\\Games\\Black & White\\Scripts\\Playgrounds\\coral-atoll.txt"),
+                              QStringLiteral("Coral-Atoll-v2/Black & White/Data/Landscape/Coral.lnd\t"
+                                             "C:\\Games\\Black & White\\Data\\Landscape\\Coral.lnd"),
+                              QStringLiteral("Coral-Atoll-v2/readme.txt\tC:\\Veldrin\\Downloads\\Coral-Atoll-v2\\readme.txt")}));
 
         f->tree.write(QStringLiteral("Veldrin/options.txt"), "mine\r\n");
         QFile::remove(f->tree.host(QStringLiteral("Veldrin/Samples/Wolf.l3d")));

@@ -1,6 +1,7 @@
 // Files arriving from outside (command line, file manager, a drop on the main window) open in
 // the installer as if picked with "...", and top-level windows open whole on the screen.
 #include "DeskFixture.h"
+#include "installer/Archive.h"
 #include "installer/frmInstall.h"
 #include "shell/Placement.h"
 #include "shell/frmAbout.h"
@@ -13,6 +14,7 @@
 #include <QLabel>
 #include <QMimeData>
 #include <QScreen>
+#include <QTreeWidget>
 #include <QUrl>
 
 class test_OpenFiles : public QObject
@@ -123,6 +125,17 @@ private slots:
         QCOMPARE(label("lblPath"), TestTree::win(QStringLiteral("In/troll.l3d")));
         QCOMPARE(label("lblType"), QStringLiteral("File Type: Skin/Mesh"));
         QVERIFY(f->prompts.messages().isEmpty());
+
+        // A downloaded archive dropped shows its plan, nothing written yet.
+        archives::Writer zip;
+        zip.addFile(QStringLiteral("Island-v2/Black & White/Scripts/Playgrounds/island.txt"), "isle");
+        f->tree.write(QStringLiteral("In/Island-v2.zip"), zip.finish());
+        QVERIFY(dragOnto(frame, {f->tree.host(QStringLiteral("In/Island-v2.zip"))}, true));
+        QCOMPARE(label("lblType"), QStringLiteral("File Type: Archive"));
+        const auto *plan = DeskFixture::at<QTreeWidget>(f->desk->install(), "lstPlan");
+        QCOMPARE(plan->topLevelItemCount(), 1);
+        QCOMPARE(plan->topLevelItem(0)->text(1), TestTree::gameFolder() + QStringLiteral("Scripts\\Playgrounds\\island.txt"));
+        QVERIFY(!f->tree.exists(QStringLiteral("Games/Black & White/Scripts/Playgrounds/island.txt")));
     }
 
     void framesAreMovedWholeIntoTheScreen()

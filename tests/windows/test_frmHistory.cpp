@@ -2,6 +2,8 @@
 // the history, restore of everything, the one question about files changed by hand, and the
 // state without a history folder.
 #include "DeskFixture.h"
+#include "installer/Brx.h"
+#include "installer/InstallHistory.h"
 #include "installer/InstallTransaction.h"
 #include "installer/frmHistory.h"
 #include "managers/frmMap.h"
@@ -10,8 +12,12 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QProcess>
 #include <QPushButton>
+#include <QTimer>
 #include <QTreeWidget>
+
+#include <csignal>
 
 namespace {
 
@@ -47,6 +53,23 @@ class test_frmHistory : public QObject
         QVERIFY2(install::installFile(route, QStringLiteral("test"), f->state.settings.GameFolder,
                                       f->state.settings.ProgramFolder, TestTree::win(relative), bytes, &error),
                  qPrintable(error));
+    }
+    // veldrin-brx installing p.brx into the fixture's folders, stopped at a point of its install.
+    bool startPausedTool(QProcess &tool, int point)
+    {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("VELDRIN_TEST_PAUSE_AT"), QString::number(point));
+        tool.setProcessEnvironment(env);
+        tool.setReadChannel(QProcess::StandardError);
+        tool.start(QStringLiteral(VELDRIN_BRX_PATH),
+                   {QStringLiteral("install"), f->tree.host(QStringLiteral("p.brx")), QStringLiteral("--program-folder"),
+                    f->tree.host(QStringLiteral("Veldrin")), QStringLiteral("--game-folder"),
+                    f->tree.host(QStringLiteral("Games/Black & White"))});
+        const QByteArray wanted = "veldrin-test-paused " + QByteArray::number(point) + '\n';
+        QByteArray said;
+        while (!said.contains(wanted) && tool.waitForReadyRead(30000))
+            said += tool.readAllStandardError();
+        return said.contains(wanted);
     }
     void selectRow(frmHistory *w, int row) { operations(w)->setCurrentItem(operations(w)->topLevelItem(row)); }
     int questions() const
@@ -261,10 +284,17 @@ private slots:
 
     void anOperationWhoseOriginalsCouldNotBeKeptSaysUndoIsNotAvailable()
     {
-        // The store's own folder taken by a file: the install goes on, its original cannot be kept.
+        // The store's own folder taken by a file: the original cannot be kept, and the player
+        // chose to install without undo.
         f->tree.write(kHistory + QStringLiteral("/objects"), "in the way");
         f->tree.write(kHills, "original");
-        install(QStringLiteral("landscape"), kHills, "new");
+        {
+            install::Transaction t(QStringLiteral("landscape"), QStringLiteral("test"), f->state.settings.GameFolder,
+                                   f->state.settings.ProgramFolder);
+            t.setWithoutUndo(true);
+            QVERIFY(t.write(t.add(TestTree::win(kHills)), "new"));
+            QVERIFY(t.commit());
+        }
         QCOMPARE(f->tree.read(kHills), QByteArray("new"));
         frmHistory *w = f->desk->showHistory();
         QCOMPARE(operations(w)->topLevelItemCount(), 1);
@@ -272,6 +302,86 @@ private slots:
         QVERIFY(!DeskFixture::at<QPushButton>(w, "cmdUndo")->isEnabled());
         QVERIFY2(note(w).contains(QLatin1String("not available")), qPrintable(note(w)));
         QCOMPARE(files(w)->topLevelItemCount(), 1);
+    }
+
+    // An install from a window while veldrin-brx installs into the same program folder waits
+    // for it, says so in the status line meanwhile, and then goes ahead after it.
+    void anInstallWaitsForOneInAnotherProcessAndSaysSo()
+    {
+        f->tree.write(QStringLiteral("Veldrin/options.txt"), "C:\\Games\\Black & White\\\r\nC:\\Veldrin\\\r\n\r\n\r\n\r\n\r\n");
+        f->tree.mkdir(kHistory);
+        f->tree.write(kIsland, "original");
+        QByteArray package;
+        brx::appendEntry(package, TestTree::win(kIsland), QStringLiteral("island.txt"), "from the package");
+        f->tree.write(QStringLiteral("p.brx"), package);
+        f->desk->startUp();
+        frmMDI *frame = f->desk->mdi();
+        QVERIFY(frame && frame->isVisible());
+        frame->setProgressText(QStringLiteral("before"));
+
+        // veldrin-brx stopped right after its record: it holds the history.
+        QProcess tool;
+        QVERIFY(startPausedTool(tool, 2));
+
+        // Once the window says it waits, the tool is let go.
+        QString shown;
+        QTimer watch;
+        connect(&watch, &QTimer::timeout, this, [&] {
+            if (shown.isEmpty() && frame->progressText() != QLatin1String("before")) {
+                shown = frame->progressText();
+                ::kill(pid_t(tool.processId()), SIGUSR1);
+            }
+        });
+        watch.start(5);
+        install(QStringLiteral("map"), kIsland, "from the window");
+        watch.stop();
+        QCOMPARE(shown, QStringLiteral("waiting for another install to finish"));
+        QCOMPARE(frame->progressText(), QStringLiteral("before"));
+        QVERIFY(tool.state() == QProcess::NotRunning || tool.waitForFinished(30000));
+        QCOMPARE(tool.exitCode(), 0);
+        QCOMPARE(f->tree.read(kIsland), QByteArray("from the window"));
+        frmHistory *w = f->desk->showHistory();
+        QCOMPARE(operations(w)->topLevelItemCount(), 2);
+        QCOMPARE(column(w, 0, 1), QStringLiteral("map"));
+        QCOMPARE(column(w, 1, 1), QStringLiteral("package"));
+        QCOMPARE(column(w, 0, 4), QStringLiteral("done"));
+        QCOMPARE(column(w, 1, 4), QStringLiteral("done"));
+        QCOMPARE(f->prompts.pendingAnswers(), 0);
+    }
+
+    // veldrin-brx killed in the middle while the program runs: the next install from a window
+    // puts its files back first and says so, so that a later start cannot put them back over
+    // what the window installed.
+    void anInstallKilledMeanwhileIsPutBackBeforeTheNextOne()
+    {
+        f->tree.write(QStringLiteral("Veldrin/options.txt"), "C:\\Games\\Black & White\\\r\nC:\\Veldrin\\\r\n\r\n\r\n\r\n\r\n");
+        f->tree.mkdir(kHistory);
+        f->tree.write(kIsland, "original");
+        QByteArray package;
+        brx::appendEntry(package, TestTree::win(kIsland), QStringLiteral("island.txt"), "from the package");
+        f->tree.write(QStringLiteral("p.brx"), package);
+        f->desk->startUp();
+        QProcess tool;
+        // Point 4: the island is renamed into place.
+        QVERIFY(startPausedTool(tool, 4));
+        QVERIFY(f->tree.read(kIsland).contains("from the package"));
+        ::kill(pid_t(tool.processId()), SIGKILL);
+        QVERIFY(tool.state() == QProcess::NotRunning || tool.waitForFinished(30000));
+
+        install(QStringLiteral("map"), kIsland, "from the window");
+        QTRY_COMPARE(f->prompts.messages().size(), 1);
+        QVERIFY2(f->prompts.messages().first().contains(QLatin1String("stopped in the middle of an install")),
+                 qPrintable(f->prompts.messages().first()));
+        QCOMPARE(f->tree.read(kIsland), QByteArray("from the window"));
+        frmHistory *w = f->desk->showHistory();
+        QCOMPARE(column(w, 0, 4), QStringLiteral("done"));
+        QCOMPARE(column(w, 1, 4), QStringLiteral("rolled back"));
+        // Nothing is left for a later start to put back.
+        QVERIFY(history::recoverUnfinished(TestTree::programFolder(), TestTree::gameFolder()).isEmpty());
+        QCOMPARE(f->tree.read(kIsland), QByteArray("from the window"));
+        f->prompts.answerQuestion(true);
+        DeskFixture::click(w, "cmdRestoreAll");
+        QCOMPARE(f->tree.read(kIsland), QByteArray("original"));
     }
 
     // What the start-up recovery put back is told once, over the main window, whether it is

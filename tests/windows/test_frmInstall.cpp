@@ -1,6 +1,7 @@
 // The wizard driven through its controls: which page follows which, what it asks, and that each
 // finishing step hands the chosen files to the install logic (whose byte layouts the logic tests pin).
 #include "DeskFixture.h"
+#include "installer/Archive.h"
 #include "installer/Brx.h"
 #include "installer/frmInstall.h"
 #include "shell/Hosts.h"
@@ -13,6 +14,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTreeWidget>
 
 namespace {
 const QString kOptionPage = QStringLiteral("0 Choose an Option bN--+----");
@@ -201,6 +203,59 @@ private slots:
         click("cmdBack");
         QCOMPARE(page(), kChoosePage);
         QCOMPARE(f->tree.read(QStringLiteral("Maps/island.txt")), QByteArray("new\nmap"));
+    }
+
+    // An archive shows its plan before anything is written; what the player unticks stays out.
+    void archivesShowTheirPlanAndInstallWhatStaysTicked()
+    {
+        archives::Writer writer;
+        writer.addFile(QStringLiteral("Island-v2/Black & White/Scripts/Playgrounds/island.txt"), "// island\r\n");
+        writer.addFile(QStringLiteral("Island-v2/Black & White/Scripts/Playgrounds/beta.txt"), "// beta\r\n");
+        writer.addFile(QStringLiteral("Island-v2/readme.txt"), "read me");
+        writer.addFile(QStringLiteral("Island-v2/setup.exe"), "MZ");
+        f->tree.write(QStringLiteral("Packages/Island-v2.zip"), writer.finish());
+        choose("op1");
+        pick(win("Packages/Island-v2.zip"));
+        QCOMPARE(text("lblType"), QStringLiteral("File Type: Archive"));
+        auto *plan = w<QTreeWidget>("lstPlan");
+        QVERIFY(plan->isVisible());
+        QCOMPARE(plan->topLevelItemCount(), 4);
+        QTreeWidgetItem *beta = plan->topLevelItem(1);
+        QCOMPARE(beta->text(1), TestTree::gameFolder() + QStringLiteral("Scripts\\Playgrounds\\beta.txt"));
+        QCOMPARE(plan->topLevelItem(2)->text(1), win("Veldrin/Downloads/Island-v2/readme.txt"));
+        QTreeWidgetItem *setup = plan->topLevelItem(3);
+        QCOMPARE(setup->text(1), QStringLiteral("left out: not a kind of file Veldrin installs"));
+        QVERIFY(!(setup->flags() & Qt::ItemIsUserCheckable));
+        QVERIFY(!f->tree.exists(kPlay + QStringLiteral("island.txt"))); // nothing written before Next
+
+        beta->setCheckState(0, Qt::Unchecked);
+        click("cmdNext");
+        QCOMPARE(f->prompts.messages(), QStringList());
+        QCOMPARE(f->tree.read(kPlay + QStringLiteral("island.txt")), QByteArray("// island\r\n"));
+        QCOMPARE(f->tree.read(QStringLiteral("Veldrin/Downloads/Island-v2/readme.txt")), QByteArray("read me"));
+        QVERIFY(!f->tree.exists(kPlay + QStringLiteral("beta.txt")));
+        QVERIFY(text("lblNote").startsWith(QStringLiteral("2 files of Island-v2.zip were installed.")));
+        QCOMPARE(step(), 1);
+
+        // A hostile archive says why in its plan, and Next writes nothing.
+        archives::Writer hostile(archives::Writer::TarGz);
+        hostile.addFile(QStringLiteral("Scripts/Playgrounds/ok.txt"), "ok");
+        hostile.addLink(QStringLiteral("Scripts/Playgrounds/link.txt"), QStringLiteral("/etc/passwd"), false);
+        f->tree.write(QStringLiteral("Packages/evil.tar.gz"), hostile.finish());
+        pick(win("Packages/evil.tar.gz"));
+        QVERIFY(plan->topLevelItemCount() >= 1);
+        QVERIFY(plan->topLevelItem(0)->toolTip(0).contains(QStringLiteral("holds a link")));
+        for (int r = 0; r < plan->topLevelItemCount(); ++r) // the sentence, a line a row, nothing cut
+            QVERIFY(plan->fontMetrics().horizontalAdvance(plan->topLevelItem(r)->text(0)) <= plan->viewport()->width());
+        click("cmdNext");
+        QCOMPARE(f->prompts.messages().size(), 1);
+        QVERIFY(f->prompts.messages().first().startsWith(QStringLiteral("The archive was not installed: evil.tar.gz holds a link")));
+        QVERIFY(!f->tree.exists(kPlay + QStringLiteral("ok.txt")));
+
+        // A single file afterwards has no plan.
+        f->tree.write(QStringLiteral("Maps/hill.txt"), "hill");
+        pick(win("Maps/hill.txt"));
+        QVERIFY(plan->isHidden());
     }
 
     void markerTextSurvivesAPackageAndDamageIsNamed()

@@ -112,7 +112,7 @@ private slots:
                 QCOMPARE(read(kProfile1 + symbol(n)), before[n]);
         }
 
-        history::History h(TestTree::programFolder());
+        history::History h(TestTree::programFolder(), TestTree::gameFolder());
         const QList<history::Operation> ops = h.operations();
         QCOMPARE(ops.size(), 2);
         QCOMPARE(h.files(ops[0].id).size(), 2); // the second pick: its copy and the profile's picture

@@ -1,13 +1,17 @@
 // veldrin-brx: list, build, unpack, check and install BRX packages from the command line.
 // Paths on the command line are host paths; the install paths inside a package are Windows
 // paths and go through the same mapping as the program's own installs.
+#include "installer/ArchivePlan.h"
 #include "installer/Brx.h"
 #include "installer/BrxCheck.h"
 #include "installer/AddOns.h"
 #include "installer/InstallHistory.h"
+#include "installer/ShortList.h"
+#include "installer/WriterLock.h"
 #include "platform/FileIO.h"
 #include "platform/HostFiles.h"
 #include "platform/WinPath.h"
+#include "shell/OptionsFile.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -15,6 +19,13 @@
 #include <QFile>
 #include <QFileInfo>
 #include <cstdio>
+#include <memory>
+// The test hooks stop a process by POSIX signals; the tests that use them run on POSIX hosts.
+#if defined(VELDRIN_TEST_HOOKS) && !defined(Q_OS_WIN)
+#define VELDRIN_PAUSE_HOOK 1
+#include "installer/InstallTransaction.h"
+#include <csignal>
+#endif
 #ifdef Q_OS_WIN
 #include <io.h>
 #else
@@ -222,17 +233,30 @@ int extract(const QString &package, const QString &dir)
     return skipped ? Refused : Ok;
 }
 
-// What an install killed earlier left behind is put back before anything else runs, and the
-// player is told once.
-void recover(const QString &programFolder)
+// The game folder undo and recovery may write in: --game-folder, else the one the program
+// folder's options.txt names, as the window would use it.
+QString gameFolderOf(const QCommandLineParser &args, const QString &programFolder)
 {
-    const QString told = history::recoverUnfinished(programFolder);
+    if (args.isSet(QStringLiteral("game-folder")))
+        return folderAsWindows(args.value(QStringLiteral("game-folder")));
+    const auto text = fileio::loadText(programFolder + QLatin1String("options.txt"));
+    return text ? optionsfile::splitLines(*text).value(0) : QString();
+}
+
+// What an install killed earlier left behind is put back before anything else runs, and the
+// player is told once. Skipped while another process holds the history: its install is running.
+void recover(const QString &programFolder, const QString &gameFolder)
+{
+    const QString told = history::recoverUnfinished(programFolder, gameFolder);
     for (const QString &line : told.split(QLatin1Char('\n'), Qt::SkipEmptyParts))
         err(line);
 }
 
-// The program folder every history-aware command needs, as a Windows folder, recovered.
-std::optional<QString> programFolderOf(const QString &command, const QCommandLineParser &args, int *code)
+// The program folder every history-aware command needs, as a Windows folder, recovered. A
+// command that writes passes lock: it then holds the history until it ends, taken before the
+// recovery so that nothing another install is doing counts as unfinished.
+std::optional<QString> programFolderOf(const QString &command, const QCommandLineParser &args, int *code,
+                                       std::unique_ptr<history::WriterLock> *lock = nullptr)
 {
     if (!args.isSet(QStringLiteral("program-folder"))) {
         *code = usage(QStringLiteral("%1 needs --program-folder").arg(command));
@@ -245,7 +269,16 @@ std::optional<QString> programFolderOf(const QString &command, const QCommandLin
         return std::nullopt;
     }
     const QString folder = folderAsWindows(programHost);
-    recover(folder);
+    if (lock) {
+        const bool wait = !args.isSet(QStringLiteral("no-wait"));
+        *lock = std::make_unique<history::WriterLock>(folder, wait ? history::WriterLock::Wait : history::WriterLock::NoWait);
+        if (!(*lock)->held()) {
+            err(QStringLiteral("another install on %1 has not finished; nothing was done (--no-wait)").arg(programHost));
+            *code = Refused;
+            return std::nullopt;
+        }
+    }
+    recover(folder, gameFolderOf(args, folder));
     return folder;
 }
 
@@ -283,12 +316,11 @@ int undo(const QStringList &ids, const QCommandLineParser &args)
     if (!numeric || (!all && id <= 0))
         return usage(QStringLiteral("%1: not an operation id").arg(ids.first()));
     int code = Ok;
-    const auto program = programFolderOf(QStringLiteral("undo"), args, &code);
+    std::unique_ptr<history::WriterLock> lock;
+    const auto program = programFolderOf(QStringLiteral("undo"), args, &code, &lock);
     if (!program)
         return code;
-    const QString game = args.isSet(QStringLiteral("game-folder")) ? folderAsWindows(args.value(QStringLiteral("game-folder")))
-                                                                   : QString();
-    history::History history(*program, game);
+    history::History history(*program, gameFolderOf(args, *program));
     if (!history.available()) {
         err(history.problem());
         return Refused;
@@ -303,7 +335,7 @@ int undo(const QStringList &ids, const QCommandLineParser &args)
         return Ok;
     case history::UndoOutcome::NeedsConfirmation:
         err(QStringLiteral("these files were changed since: %1; --yes undoes anyway")
-                .arg(outcome.changed.join(QLatin1String(", "))));
+                .arg(history::shortList(outcome.changed)));
         return Refused;
     case history::UndoOutcome::Refused:
     case history::UndoOutcome::Failed:
@@ -350,12 +382,11 @@ int changeAddOn(const QString &command, const QStringList &ids, const QCommandLi
     if (!ok || !okOther || id <= 0 || (ordering && other <= 0))
         return usage(QStringLiteral("%1: not an add-on id").arg(ok && id > 0 ? args.value(QStringLiteral("above")) : ids.first()));
     int code = Ok;
-    const auto program = programFolderOf(command, args, &code);
+    std::unique_ptr<history::WriterLock> lock;
+    const auto program = programFolderOf(command, args, &code, &lock);
     if (!program)
         return code;
-    const QString game = args.isSet(QStringLiteral("game-folder")) ? folderAsWindows(args.value(QStringLiteral("game-folder")))
-                                                                   : QString();
-    history::AddOns addOns(*program, game);
+    history::AddOns addOns(*program, gameFolderOf(args, *program));
     if (!addOns.available()) {
         err(addOns.problem());
         return Refused;
@@ -370,7 +401,7 @@ int changeAddOn(const QString &command, const QStringList &ids, const QCommandLi
         return Ok;
     case history::AddOnOutcome::NeedsChoice:
         err(QStringLiteral("these files were changed by hand: %1; --yes keeps the changes aside and goes on")
-                .arg(outcome.handEdited.join(QLatin1String(", "))));
+                .arg(history::shortList(outcome.handEdited)));
         return Refused;
     case history::AddOnOutcome::Refused:
     case history::AddOnOutcome::Failed:
@@ -380,12 +411,55 @@ int changeAddOn(const QString &command, const QStringList &ids, const QCommandLi
     return Refused;
 }
 
-int install(const QString &package, const QCommandLineParser &args)
+// An archive: its plan on a dry run (source, tab, target or why it is left out), else every
+// file it plans installed as one operation.
+int installArchive(const QString &archive, const QString &program, const QString &game, const QCommandLineParser &args)
+{
+    const QString windows = winpath::fromHost(QFileInfo(archive).absoluteFilePath());
+    const archiveplan::Plan plan = archiveplan::makePlan(windows, game, program);
+    if (!plan.ok()) {
+        err(QStringLiteral("%1; nothing was installed").arg(plan.refusal.chopped(plan.refusal.endsWith(QLatin1Char('.')) ? 1 : 0)));
+        return Refused;
+    }
+    if (args.isSet(QStringLiteral("dry-run"))) {
+        for (const QString &line : archiveplan::planLines(plan))
+            out(line);
+        return Ok;
+    }
+    const bool yes = args.isSet(QStringLiteral("yes"));
+    const archiveplan::InstallResult result =
+        archiveplan::install(plan, game, program, [yes](const QStringList &) { return yes; });
+    switch (result.outcome) {
+    case archiveplan::InstallResult::Installed:
+        if (!result.message.isEmpty())
+            err(result.message.simplified());
+        out(QStringLiteral("%1: installed %2 files").arg(archive).arg(result.written));
+        return Ok;
+    case archiveplan::InstallResult::Declined:
+        err(QStringLiteral("%1: writes outside the game and program folders (%2); nothing was installed, "
+                           "--yes installs it as written")
+                .arg(archive, result.outside.join(QLatin1String(", "))));
+        return Refused;
+    case archiveplan::InstallResult::Nothing:
+    case archiveplan::InstallResult::Refused:
+    case archiveplan::InstallResult::Failed:
+        break;
+    }
+    err(QStringLiteral("%1: %2").arg(archive, result.message));
+    return Refused;
+}
+
+int installCommand(const QString &package, const QCommandLineParser &args)
 {
     int code = Ok;
-    const auto program = programFolderOf(QStringLiteral("install"), args, &code);
+    // A dry run writes nothing, so it neither waits nor holds anyone up.
+    std::unique_ptr<history::WriterLock> lock;
+    const auto program = programFolderOf(QStringLiteral("install"), args, &code,
+                                         args.isSet(QStringLiteral("dry-run")) ? nullptr : &lock);
     if (!program)
         return code;
+    if (archiveplan::isArchiveName(package))
+        return installArchive(package, *program, gameFolderOf(args, *program), args);
     brx::PackageReader reader;
     if (!openPackage(reader, package))
         return Refused;
@@ -393,11 +467,12 @@ int install(const QString &package, const QCommandLineParser &args)
     brx::InstallOptions options;
     options.programFolder = *program;
     options.source = QFileInfo(package).absoluteFilePath();
-    if (args.isSet(QStringLiteral("game-folder")))
-        options.gameFolder = folderAsWindows(args.value(QStringLiteral("game-folder")));
+    options.gameFolder = gameFolderOf(args, *program);
     options.dryRun = args.isSet(QStringLiteral("dry-run"));
     const bool yes = args.isSet(QStringLiteral("yes"));
     options.confirmOutside = [yes](const QStringList &) { return yes; };
+    options.confirmPrograms = [yes](const QStringList &) { return yes; };
+    options.withoutUndo = args.isSet(QStringLiteral("no-history"));
     const bool big = QFileInfo(package).size() >= kProgressBytes || reader.scan().count >= kProgressEntries;
     // A terminal sees one line counting up; a log gets a line every tenth of the way.
     const bool terminal = stderrIsTerminal();
@@ -426,9 +501,22 @@ int install(const QString &package, const QCommandLineParser &args)
                 .arg(package).arg(result.damage->entry).arg(result.damage->reason));
         return Refused;
     case brx::InstallResult::Declined:
-        err(QStringLiteral("%1: writes outside the game and program folders (%2); nothing was installed, "
-                           "--yes installs it as written")
-                .arg(package, result.outsideShown.join(QLatin1String(", "))));
+        if (!result.outside.isEmpty())
+            err(QStringLiteral("%1: writes outside the game and program folders (%2); nothing was installed, "
+                               "--yes installs it as written")
+                    .arg(package, history::shortList(result.outsideShown)));
+        else
+            err(QStringLiteral("%1: contains programs (%2); nothing was installed, --yes installs them")
+                    .arg(package, history::shortList(result.programs)));
+        return Refused;
+    case brx::InstallResult::NotKept:
+        err(QStringLiteral("%1: %2; nothing was installed, --no-history installs it without undo")
+                .arg(package, result.failure));
+        return Refused;
+    case brx::InstallResult::Refused:
+        for (const QString &line : result.ownFiles)
+            err(QStringLiteral("%1: %2: Veldrin's own files are not a package's to write").arg(package, line));
+        err(QStringLiteral("%1: nothing was installed").arg(package));
         return Refused;
     case brx::InstallResult::WriteFailed:
         if (terminal && shown >= 0 && shown < 100)
@@ -446,9 +534,15 @@ int install(const QString &package, const QCommandLineParser &args)
                     .arg(w.size));
         for (const QString &path : result.outside)
             out(QStringLiteral("outside\t%1\t%2").arg(winpath::toHost(path), path));
+        for (const QString &path : result.programs)
+            out(QStringLiteral("program\t%1").arg(path));
         if (!result.outside.isEmpty() && !yes) {
             err(QStringLiteral("%1: writes outside the game and program folders; it would be refused without --yes")
                     .arg(package));
+            return Refused;
+        }
+        if (!result.programs.isEmpty() && !yes) {
+            err(QStringLiteral("%1: contains programs; it would be refused without --yes").arg(package));
             return Refused;
         }
         return Ok;
@@ -459,45 +553,87 @@ int install(const QString &package, const QCommandLineParser &args)
     return Ok;
 }
 
+#ifdef VELDRIN_PAUSE_HOOK
+// The build the tests run, never the one installed: VELDRIN_TEST_PAUSE_AT=N stops an install
+// at its Nth moment a kill must be survivable, says so on stderr, and goes on at SIGUSR1.
+volatile std::sig_atomic_t g_resumed = 0;
+
+void pauseAt(int point)
+{
+    static const int wanted = qEnvironmentVariableIntValue("VELDRIN_TEST_PAUSE_AT");
+    if (point != wanted)
+        return;
+    sigset_t usr1, before;
+    sigemptyset(&usr1);
+    sigaddset(&usr1, SIGUSR1);
+    sigprocmask(SIG_BLOCK, &usr1, &before);
+    std::signal(SIGUSR1, [](int) { g_resumed = 1; });
+    std::fprintf(stderr, "veldrin-test-paused %d\n", point);
+    std::fflush(stderr);
+    sigdelset(&before, SIGUSR1);
+    while (!g_resumed)
+        sigsuspend(&before);
+    sigprocmask(SIG_UNBLOCK, &usr1, nullptr);
+}
+#endif
+
 } // namespace
 
 int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
+#ifdef VELDRIN_PAUSE_HOOK
+    install::Transaction::onCheckpointForTesting(pauseAt);
+#endif
+    // One line, once, for an install held up by another.
+    history::WriterLock::setWaitNotice([](bool waiting) {
+        if (waiting)
+            err(history::waitingText());
+    });
     QCoreApplication::setApplicationName(QStringLiteral("veldrin-brx"));
     QCoreApplication::setApplicationVersion(QStringLiteral("0.90"));
 
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
-        "Lists, builds, unpacks, checks and installs Black & White BRX packages.\n\n"
+        "Lists, builds, unpacks, checks and installs Black & White BRX packages and add-on archives.\n\n"
         "Commands:\n"
         "  list PKG                        install path, title, size and form of each entry\n"
         "  create PKG SOURCE=INSTALLPATH...  build a package (INSTALLPATH is a Windows path)\n"
         "  extract PKG DIR                 write each entry's content into DIR by its title\n"
-        "  install PKG --program-folder DIR [--game-folder G] [--dry-run] [--yes]\n"
-        "                                  install all or nothing, backups in DIR/Backup/brx\n"
+        "  install PKG --program-folder DIR [--game-folder G] [--dry-run] [--yes] [--no-wait]\n"
+        "      [--no-history]              install all or nothing, backups in DIR/Backup/brx;\n"
+        "                                  G defaults to the game folder in DIR/options.txt\n"
+        "  install ARCHIVE --program-folder DIR [--game-folder G] [--dry-run] [--yes] [--no-wait]\n"
+        "                                  install a .zip, .7z, .rar or .tar.* add-on as one\n"
+        "                                  operation; --dry-run prints each file, a tab, and\n"
+        "                                  where it goes or \"left out: reason\"\n"
         "  verify PKG                      say whether every entry is whole and free of marker text\n"
         "  history --program-folder DIR    every install Veldrin made, newest first:\n"
         "                                  id, time, route, source, files, state\n"
-        "  undo ID --program-folder DIR [--game-folder G] [--yes]\n"
+        "  undo ID --program-folder DIR [--game-folder G] [--yes] [--no-wait]\n"
         "                                  put back what install ID changed\n"
-        "  undo --all --program-folder DIR [--game-folder G] [--yes]\n"
+        "  undo --all --program-folder DIR [--game-folder G] [--yes] [--no-wait]\n"
         "                                  put back every original Veldrin replaced\n"
         "  addons --program-folder DIR     every add-on, top layer first:\n"
         "                                  id, name, kind, state (in/out), files, conflicts\n"
-        "  take-out ID | put-back ID --program-folder DIR [--game-folder G] [--yes]\n"
-        "  order ID --above ID2 --program-folder DIR [--game-folder G] [--yes]\n"
+        "  take-out ID | put-back ID --program-folder DIR [--game-folder G] [--yes] [--no-wait]\n"
+        "  order ID --above ID2 --program-folder DIR [--game-folder G] [--yes] [--no-wait]\n"
         "                                  --yes: files changed by hand are kept aside, then rewritten\n\n"
+        "One install, undo or add-on change at a time writes to a program folder; another waits for it.\n\n"
         "Exit status: 0 done, 1 package damaged, doubtful or refused (or undo refused), 2 wrong usage."));
     const QCommandLineOption help = parser.addHelpOption();
     const QCommandLineOption version = parser.addVersionOption();
     parser.addOption({QStringLiteral("program-folder"), QStringLiteral("Veldrin's folder (host path)."), QStringLiteral("DIR")});
     parser.addOption({QStringLiteral("game-folder"), QStringLiteral("The game's folder (host path)."), QStringLiteral("G")});
     parser.addOption({QStringLiteral("dry-run"), QStringLiteral("List what install would write; write nothing.")});
-    parser.addOption({QStringLiteral("yes"), QStringLiteral("Install entries outside the game and program folders; "
-                                                            "undo files changed since.")});
+    parser.addOption({QStringLiteral("yes"), QStringLiteral("Install entries outside the game and program folders "
+                                                            "and programs; undo files changed since.")});
+    parser.addOption({QStringLiteral("no-history"),
+                      QStringLiteral("Install without undo when the files replaced cannot be kept.")});
     parser.addOption({QStringLiteral("all"), QStringLiteral("Undo: restore every original.")});
     parser.addOption({QStringLiteral("above"), QStringLiteral("Order: the add-on to place it directly above."), QStringLiteral("ID2")});
+    parser.addOption({QStringLiteral("no-wait"), QStringLiteral("Install and undo: when another install on the program "
+                                                                "folder has not finished, fail (exit 1) instead of waiting.")});
     parser.addPositionalArgument(QStringLiteral("command"),
                                  QStringLiteral("list, create, extract, install, verify, history, undo, addons, take-out, put-back or order"));
 
@@ -521,7 +657,8 @@ int main(int argc, char *argv[])
     const QString addons = QStringLiteral("addons");
     if (!allowed("program-folder", QStringList{installing, history, undoing, addons} + changing)
         || !allowed("game-folder", QStringList{installing, undoing} + changing) || !allowed("dry-run", {installing})
-        || !allowed("yes", QStringList{installing, undoing} + changing) || !allowed("all", {undoing})
+        || !allowed("no-history", {installing}) || !allowed("yes", QStringList{installing, undoing} + changing)
+        || !allowed("all", {undoing}) || !allowed("no-wait", QStringList{installing, undoing} + changing)
         || !allowed("above", {QStringLiteral("order")}))
         return usage(QStringLiteral("%1 does not take these options").arg(command));
 
@@ -533,7 +670,7 @@ int main(int argc, char *argv[])
     if (command == QLatin1String("extract") && needs(2))
         return extract(args.at(1), args.at(2));
     if (command == QLatin1String("install") && needs(1))
-        return install(args.at(1), parser);
+        return installCommand(args.at(1), parser);
     if (command == QLatin1String("create") && args.size() >= 2)
         return create(args.at(1), args.mid(2));
     if (command == history && needs(0))
