@@ -4,7 +4,6 @@
 #include "installer/ArchivePlan.h"
 #include "installer/Brx.h"
 #include "installer/BrxCheck.h"
-#include "installer/AddOns.h"
 #include "installer/InstallHistory.h"
 #include "installer/ShortList.h"
 #include "installer/WriterLock.h"
@@ -12,6 +11,8 @@
 #include "platform/HostFiles.h"
 #include "platform/WinPath.h"
 #include "shell/OptionsFile.h"
+
+#include "Cli.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -32,9 +33,9 @@
 #include <unistd.h>
 #endif
 
-namespace {
+using namespace cli;
 
-enum Exit { Ok = 0, Refused = 1, Usage = 2 };
+namespace {
 
 // Large packages report progress; small ones would only flicker.
 constexpr int kProgressEntries = 50;
@@ -50,15 +51,6 @@ bool stderrIsTerminal()
 #else
     return ::isatty(STDERR_FILENO);
 #endif
-}
-
-void out(const QString &line) { std::fprintf(stdout, "%s\n", qPrintable(line)); }
-void err(const QString &line) { std::fprintf(stderr, "veldrin-brx: %s\n", qPrintable(line)); }
-
-int usage(const QString &why)
-{
-    err(why + QStringLiteral(" (see --help)"));
-    return Usage;
 }
 
 // The package is read in two passes, never whole: the first checks every entry and notes where
@@ -93,14 +85,6 @@ std::optional<brx::ReadResult> readWhole(brx::PackageReader &reader, const QStri
         return std::nullopt;
     }
     return read;
-}
-
-QString folderAsWindows(const QString &hostFolder)
-{
-    QString windows = winpath::fromHost(QFileInfo(hostFolder).absoluteFilePath());
-    if (!windows.endsWith(QLatin1Char('\\')))
-        windows += QLatin1Char('\\');
-    return windows;
 }
 
 int list(const QString &package)
@@ -233,55 +217,6 @@ int extract(const QString &package, const QString &dir)
     return skipped ? Refused : Ok;
 }
 
-// The game folder undo and recovery may write in: --game-folder, else the one the program
-// folder's options.txt names, as the window would use it.
-QString gameFolderOf(const QCommandLineParser &args, const QString &programFolder)
-{
-    if (args.isSet(QStringLiteral("game-folder")))
-        return folderAsWindows(args.value(QStringLiteral("game-folder")));
-    const auto text = fileio::loadText(programFolder + QLatin1String("options.txt"));
-    return text ? optionsfile::splitLines(*text).value(0) : QString();
-}
-
-// What an install killed earlier left behind is put back before anything else runs, and the
-// player is told once. Skipped while another process holds the history: its install is running.
-void recover(const QString &programFolder, const QString &gameFolder)
-{
-    const QString told = history::recoverUnfinished(programFolder, gameFolder);
-    for (const QString &line : told.split(QLatin1Char('\n'), Qt::SkipEmptyParts))
-        err(line);
-}
-
-// The program folder every history-aware command needs, as a Windows folder, recovered. A
-// command that writes passes lock: it then holds the history until it ends, taken before the
-// recovery so that nothing another install is doing counts as unfinished.
-std::optional<QString> programFolderOf(const QString &command, const QCommandLineParser &args, int *code,
-                                       std::unique_ptr<history::WriterLock> *lock = nullptr)
-{
-    if (!args.isSet(QStringLiteral("program-folder"))) {
-        *code = usage(QStringLiteral("%1 needs --program-folder").arg(command));
-        return std::nullopt;
-    }
-    const QString programHost = args.value(QStringLiteral("program-folder"));
-    if (!QFileInfo(programHost).isDir()) {
-        err(QStringLiteral("%1: is not a folder").arg(programHost));
-        *code = Refused;
-        return std::nullopt;
-    }
-    const QString folder = folderAsWindows(programHost);
-    if (lock) {
-        const bool wait = !args.isSet(QStringLiteral("no-wait"));
-        *lock = std::make_unique<history::WriterLock>(folder, wait ? history::WriterLock::Wait : history::WriterLock::NoWait);
-        if (!(*lock)->held()) {
-            err(QStringLiteral("another install on %1 has not finished; nothing was done (--no-wait)").arg(programHost));
-            *code = Refused;
-            return std::nullopt;
-        }
-    }
-    recover(folder, gameFolderOf(args, folder));
-    return folder;
-}
-
 int showHistory(const QCommandLineParser &args)
 {
     int code = Ok;
@@ -339,72 +274,6 @@ int undo(const QStringList &ids, const QCommandLineParser &args)
         return Refused;
     case history::UndoOutcome::Refused:
     case history::UndoOutcome::Failed:
-        err(outcome.message.simplified());
-        return Refused;
-    }
-    return Refused;
-}
-
-// One tab-separated line per add-on, top layer first.
-int showAddOns(const QCommandLineParser &args)
-{
-    int code = Ok;
-    const auto program = programFolderOf(QStringLiteral("addons"), args, &code);
-    if (!program)
-        return code;
-    history::AddOns addOns(*program);
-    if (!addOns.available()) {
-        err(addOns.problem());
-        return Refused;
-    }
-    for (const history::AddOn &a : addOns.list()) {
-        QString name = a.name;
-        name.replace(QLatin1Char('\t'), QLatin1Char(' '));
-        out(QStringLiteral("%1\t%2\t%3\t%4\t%5\t%6")
-                .arg(a.id)
-                .arg(name, a.kind, a.enabled ? QStringLiteral("in") : QStringLiteral("out"))
-                .arg(a.fileCount)
-                .arg(a.conflicts));
-    }
-    return Ok;
-}
-
-// take-out ID, put-back ID, order ID --above ID2.
-int changeAddOn(const QString &command, const QStringList &ids, const QCommandLineParser &args)
-{
-    const bool ordering = command == QLatin1String("order");
-    if (ids.size() != 1 || ordering != args.isSet(QStringLiteral("above")))
-        return usage(ordering ? QStringLiteral("order takes one add-on id and --above ID")
-                              : QStringLiteral("%1 takes one add-on id").arg(command));
-    bool ok = true, okOther = true;
-    const qint64 id = ids.first().toLongLong(&ok);
-    const qint64 other = ordering ? args.value(QStringLiteral("above")).toLongLong(&okOther) : 0;
-    if (!ok || !okOther || id <= 0 || (ordering && other <= 0))
-        return usage(QStringLiteral("%1: not an add-on id").arg(ok && id > 0 ? args.value(QStringLiteral("above")) : ids.first()));
-    int code = Ok;
-    std::unique_ptr<history::WriterLock> lock;
-    const auto program = programFolderOf(command, args, &code, &lock);
-    if (!program)
-        return code;
-    history::AddOns addOns(*program, gameFolderOf(args, *program));
-    if (!addOns.available()) {
-        err(addOns.problem());
-        return Refused;
-    }
-    const auto hand = args.isSet(QStringLiteral("yes")) ? history::HandEdits::Overwrite : history::HandEdits::Ask;
-    const history::AddOnOutcome outcome = command == QLatin1String("take-out") ? addOns.takeOut(id, hand)
-        : command == QLatin1String("put-back")                                 ? addOns.putBack(id, hand)
-                                                                               : addOns.moveAbove(id, other, hand);
-    switch (outcome.result) {
-    case history::AddOnOutcome::Done:
-        out(QStringLiteral("%1 %2: %3 files rewritten").arg(command).arg(id).arg(outcome.written));
-        return Ok;
-    case history::AddOnOutcome::NeedsChoice:
-        err(QStringLiteral("these files were changed by hand: %1; --yes keeps the changes aside and goes on")
-                .arg(history::shortList(outcome.handEdited)));
-        return Refused;
-    case history::AddOnOutcome::Refused:
-    case history::AddOnOutcome::Failed:
         err(outcome.message.simplified());
         return Refused;
     }
