@@ -2,6 +2,8 @@
 // edits between: seeded random sequences checked after every step against the test's own idea
 // of the layers, and taking everything out must give back the tree of before, byte for byte.
 #include "installer/AddOns.h"
+#include "installer/Archive.h"
+#include "installer/ArchivePlan.h"
 #include "installer/Brx.h"
 #include "installer/InstallByType.h"
 #include "installer/InstallHistory.h"
@@ -71,7 +73,7 @@ public:
         const QString program = TestTree::programFolder();
         const QStringList maps{QStringLiteral("a.txt"), QStringLiteral("b.txt")};
         const QStringList lands{QStringLiteral("h.lnd"), QStringLiteral("k.lnd")};
-        switch (m_random.bounded(6)) {
+        switch (m_random.bounded(7)) {
         case 0:
             QVERIFY(install::installFile(QStringLiteral("map"), QStringLiteral("frmMap"), TestTree::gameFolder(), program,
                                          game(QStringLiteral("Scripts\\Playgrounds\\") + pick(maps)), content()));
@@ -101,6 +103,22 @@ public:
             const int slot = 1 + int(m_random.bounded(3));
             const QByteArray picture = QByteArray("BM") + content();
             tattoo::installPick(picture, TestTree::gameFolder(), program, game(QStringLiteral("Profiles\\Player1\\")), slot);
+            break;
+        }
+        case 5: {
+            // An add-on archive: its files found by the game's own folder names inside it.
+            archives::Writer writer(archives::Writer::Zip);
+            const int entries = 1 + int(m_random.bounded(2));
+            for (int i = 0; i < entries; ++i) {
+                const QString name = pick(maps + lands);
+                const bool map = name.endsWith(QLatin1String(".txt"));
+                QVERIFY(writer.addFile((map ? QStringLiteral("Black & White/Scripts/Playgrounds/") : QStringLiteral("Black & White/Data/Landscape/")) + name,
+                                       content() + name.toLatin1()));
+            }
+            m_tree.write(QStringLiteral("in/pack.zip"), writer.finish());
+            const archiveplan::Plan plan = archiveplan::makePlan(TestTree::win(QStringLiteral("in/pack.zip")), TestTree::gameFolder(), program);
+            QVERIFY2(plan.ok(), qPrintable(plan.refusal));
+            QCOMPARE(archiveplan::install(plan, TestTree::gameFolder(), program).outcome, archiveplan::InstallResult::Installed);
             break;
         }
         default: {
