@@ -26,7 +26,7 @@ namespace history {
 
 namespace {
 
-constexpr int kFormat = 1;
+constexpr int kFormat = 2;
 const QLatin1String kJournalName("journal.sqlite");
 
 bool fail(QString *error, const QString &why)
@@ -231,7 +231,49 @@ bool Journal::prepare(QString *error)
                               "kept INTEGER NOT NULL, written TEXT NOT NULL DEFAULT '', touched INTEGER NOT NULL DEFAULT 0, "
                               "PRIMARY KEY (operation, seq))"))
         && run(QStringLiteral("CREATE TABLE IF NOT EXISTS noticed (operation INTEGER PRIMARY KEY)"))
-        && run(QStringLiteral("INSERT INTO format (version) SELECT %1 WHERE NOT EXISTS (SELECT 1 FROM format)").arg(kFormat));
+        && run(QStringLiteral("INSERT INTO format (version) SELECT %1 WHERE NOT EXISTS (SELECT 1 FROM format)").arg(kFormat))
+        && migrate(error);
+}
+
+bool Journal::migrate(QString *error)
+{
+    QSqlDatabase db = QSqlDatabase::database(m_connection);
+    QSqlQuery q(db);
+    if (!q.exec(QStringLiteral("SELECT max(version) FROM format")) || !q.next())
+        return fail(error, q.lastError().text());
+    if (q.value(0).toInt() >= kFormat)
+        return true;
+    // Format 1 kept only the bytes a file held before an install. An add-on taken out must be
+    // able to come back without its source, so whatever of its bytes is still on disk is kept
+    // now; what was already overwritten cannot be recovered and the add-on says so.
+    if (q.exec(QStringLiteral("SELECT host, written FROM files WHERE touched = 1 AND written <> ''"))) {
+        // A file that changed since is left out: that add-on shows it cannot be put back.
+        while (q.next())
+            (void)keepCopy(q.value(0).toString(), q.value(1).toString(), nullptr);
+    }
+    // Copies not yet safe on disk: the next opening tries again before the format is raised.
+    if (!syncObjects())
+        return true;
+    if (!q.exec(QStringLiteral("UPDATE format SET version = %1").arg(kFormat)))
+        return fail(error, q.lastError().text());
+    return true;
+}
+
+bool Journal::keepCopy(const QString &realHost, const QString &hash, QString *error)
+{
+    if (!isHash(hash))
+        return fail(error, QStringLiteral("no hash"));
+    const QString target = objectPath(hash);
+    if (QFileInfo::exists(target))
+        return true;
+    QFile file(realHost);
+    if (!file.open(QIODevice::ReadOnly))
+        return fail(error, file.errorString());
+    const QByteArray bytes = file.readAll();
+    // The file may have changed since it was hashed: only bytes that match their name go in.
+    if (sha256(bytes) != hash)
+        return fail(error, QStringLiteral("it changed"));
+    return hostfs::writeFile(target, bytes, QByteArray(), error);
 }
 
 QString Journal::objectPath(const QString &hash) const { return m_folder + QLatin1String("/objects/") + hash; }
@@ -354,6 +396,17 @@ bool Journal::record(qint64 *id, const QString &route, const QString &source, co
 
 bool Journal::finish(qint64 id, const QString &state, const QList<FileRow> &rows, QString *error)
 {
+    // What an operation wrote is kept by a copy of its own (never a link: a later edit of the
+    // game file must not reach the store), so the add-on can be put back without its source.
+    if (state == QLatin1String("done") || state == QLatin1String("no undo")) {
+        // Without the copy the install still stands; the add-on then shows that it cannot be
+        // put back once taken out, and taking it out still works.
+        for (const FileRow &row : rows) {
+            if (row.touched && !row.written.isEmpty())
+                (void)keepCopy(row.host, row.written, nullptr);
+        }
+        (void)syncObjects();
+    }
     QSqlDatabase db = QSqlDatabase::database(m_connection);
     if (!db.transaction())
         return fail(error, db.lastError().text());

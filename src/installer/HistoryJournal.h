@@ -62,6 +62,8 @@ public:
     // once after a batch, before the record that points at them is committed.
     [[nodiscard]] bool keepFile(const QString &realHost, const QString &hash, bool *linked, QString *error);
     [[nodiscard]] bool syncObjects();
+    // Keeps the file's bytes by a copy of their own, only when they still match hash.
+    [[nodiscard]] bool keepCopy(const QString &realHost, const QString &hash, QString *error);
     // A linked object still shares its bytes with a file that was not replaced after all:
     // give the store its own copy, so later edits of the file cannot reach the store.
     void unshare(const QString &hash, const QString &realHost);
@@ -84,6 +86,7 @@ public:
 private:
     Journal() = default;
     bool prepare(QString *error);
+    bool migrate(QString *error);
     QString m_folder;        // host path of Backup/history, no trailing slash
     QString m_connection;
     QStringList m_unflushed; // originals kept by a link, flushed by syncObjects()

@@ -1,5 +1,6 @@
 #include "installer/InstallHistory.h"
 
+#include "installer/AddOns.h"
 #include "installer/HistoryJournal.h"
 #include "installer/ShortList.h"
 #include "installer/WriterLock.h"
@@ -62,45 +63,20 @@ State stateOf(const OperationRow &op, const QSet<qint64> &undone)
     return op.state == QLatin1String("no undo") ? State::NoUndo : State::Done;
 }
 
-// An operation is undone while an undo of it stands that is not itself undone. Undos come
-// after what they undo, so one pass from the newest settles every operation.
-QSet<qint64> undoneSet(const QList<OperationRow> &ops)
-{
-    QSet<qint64> undone;
-    for (auto it = ops.crbegin(); it != ops.crend(); ++it) {
-        const bool live = it->damage.isEmpty() && !undone.contains(it->id)
-            && (it->state == QLatin1String("done") || it->state == QLatin1String("no undo"));
-        if (!live)
-            continue;
-        for (const qint64 id : it->undoes) {
-            if (id < it->id)
-                undone.insert(id);
-        }
-    }
-    return undone;
-}
-
-// One file to put back: where, and what it must hold (nothing: remove it).
-struct Restore
-{
-    QString path;
-    QString host;
-    std::optional<QString> wanted;
-};
-
-UndoOutcome refuse(const QString &message)
+// The old interface speaks of undo; the add-on layers do the work, so both agree.
+UndoOutcome fromAddOns(const AddOnOutcome &done)
 {
     UndoOutcome outcome;
-    outcome.result = UndoOutcome::Refused;
-    outcome.message = message;
+    switch (done.result) {
+    case AddOnOutcome::Done: outcome.result = UndoOutcome::Done; break;
+    case AddOnOutcome::NeedsChoice: outcome.result = UndoOutcome::NeedsConfirmation; break;
+    case AddOnOutcome::Refused: outcome.result = UndoOutcome::Refused; break;
+    case AddOnOutcome::Failed: outcome.result = UndoOutcome::Failed; break;
+    }
+    outcome.changed = done.handEdited;
+    outcome.message = done.message;
+    outcome.operation = done.operation;
     return outcome;
-}
-
-QString refusedMessage(const QStringList &refused)
-{
-    return QStringLiteral("Nothing was changed: the history names files outside the game and program folders, or "
-                          "inside the history itself, where no undo writes: %1")
-        .arg(refused.join(QLatin1String(", ")));
 }
 
 } // namespace
@@ -147,77 +123,6 @@ struct History::Private
     QString gameFolder;
     std::unique_ptr<Journal> journal;
     QString problem;
-
-    // Files a record names where no undo writes: outside the game and program folders (a
-    // hand-edited or damaged record), or in the history itself. Judged before anything there
-    // is so much as read.
-    QStringList refusedPlaces(const QList<Restore> &restores) const
-    {
-        install::Transaction judge(QStringLiteral("undo"), QString(), gameFolder, programFolder);
-        QStringList refused;
-        for (const Restore &r : restores) {
-            const int slot = judge.addRecorded(r.path, r.host);
-            if (judge.target(slot).outside || judge.target(slot).history)
-                refused << judge.shown(slot);
-        }
-        return refused;
-    }
-
-    // Writes every restore as one operation that undoes `undoes`. Files already as wanted are
-    // left alone; kept bytes that do not match their hash are never written.
-    UndoOutcome apply(const QString &route, const QString &source, const QList<qint64> &undoes,
-                      const QList<Restore> &restores)
-    {
-        UndoOutcome outcome;
-        QStringList mismatched;
-        QList<Restore> todo;
-        for (const Restore &r : restores) {
-            if (present(r.host) == r.wanted)
-                continue;
-            if (r.wanted && sha256File(journal->objectPath(*r.wanted)) != *r.wanted) {
-                mismatched << r.path;
-                continue;
-            }
-            todo.append(r);
-        }
-        if (!mismatched.isEmpty()) {
-            outcome.result = UndoOutcome::Refused;
-            outcome.message = QStringLiteral("Nothing was changed: the kept copies of these files are missing or do "
-                                             "not match the history, so they cannot be put back: %1")
-                                  .arg(shortList(mismatched));
-            return outcome;
-        }
-        install::Transaction transaction(route, source, gameFolder, programFolder);
-        transaction.setUndoes(undoes);
-        for (const Restore &r : std::as_const(todo)) {
-            const int slot = transaction.addRecorded(r.path, r.host);
-            QString why;
-            std::optional<QByteArray> bytes;
-            if (r.wanted)
-                bytes = journal->object(*r.wanted, &why);
-            const bool ok = r.wanted ? bytes && transaction.write(slot, *bytes, QByteArray(), &why)
-                                     : transaction.remove(slot, &why);
-            if (!ok) {
-                const QStringList left = transaction.rollBack();
-                outcome.result = UndoOutcome::Failed;
-                outcome.message = QStringLiteral("Nothing was undone: %1 could not be put back (%2).").arg(r.path, why);
-                if (!left.isEmpty())
-                    outcome.message += QStringLiteral(" These files could not be returned to how they were before "
-                                                      "the undo: %1")
-                                           .arg(shortList(left, QStringLiteral("; ")));
-                return outcome;
-            }
-        }
-        QString why;
-        if (!transaction.commit(&why)) {
-            outcome.result = UndoOutcome::Failed;
-            outcome.message = QStringLiteral("Nothing was undone: %1.").arg(why);
-            return outcome;
-        }
-        outcome.result = UndoOutcome::Done;
-        outcome.operation = transaction.operationId();
-        return outcome;
-    }
 };
 
 History::History(const QString &programFolder, const QString &gameFolder) : d(std::make_unique<Private>())
@@ -243,13 +148,14 @@ QList<Operation> History::operations()
     if (!d->journal)
         return list;
     const QList<OperationRow> rows = d->journal->operations(true);
-    const QSet<qint64> undone = undoneSet(rows);
+    const QSet<qint64> undone = takenOut(rows);
     for (auto it = rows.crbegin(); it != rows.crend(); ++it) {
         Operation op;
         op.id = it->id;
         op.time = it->began.toLocalTime();
         op.route = it->route;
         op.source = it->source;
+        op.description = it->damage.isEmpty() ? describe(*it, rows) : it->source;
         op.fileCount = int(it->files.size());
         op.state = stateOf(*it, undone);
         op.problem = it->damage;
@@ -280,116 +186,14 @@ QList<FileChange> History::files(qint64 id)
 
 UndoOutcome History::undo(qint64 id, bool confirmed)
 {
-    if (!d->journal)
-        return refuse(d->problem);
-    // From reading the record to closing the undo's own: nothing else writes in between.
-    const WriterLock lock(d->programFolder, WriterLock::Wait);
-    recoverAfterTaking(lock, d->programFolder, d->gameFolder);
-    const QList<OperationRow> rows = d->journal->operations(true);
-    const auto found = std::find_if(rows.cbegin(), rows.cend(), [id](const OperationRow &op) { return op.id == id; });
-    if (found == rows.cend())
-        return refuse(QStringLiteral("There is no install %1 in the history.").arg(id));
-    const OperationRow &op = *found;
-    switch (stateOf(op, undoneSet(rows))) {
-    case State::Damaged:
-        return refuse(QStringLiteral("Install %1 cannot be undone: its record is damaged (%2).").arg(id).arg(op.damage));
-    case State::Unfinished:
-        return refuse(QStringLiteral("Install %1 has not finished; it is put back at the next start.").arg(id));
-    case State::RolledBack:
-        return refuse(QStringLiteral("Install %1 was put back already.").arg(id));
-    case State::Undone:
-        return refuse(QStringLiteral("Install %1 is undone already.").arg(id));
-    case State::NoUndo:
-        return refuse(QStringLiteral("Install %1 cannot be undone: what it replaced could not be kept.").arg(id));
-    case State::Done:
-        break;
-    }
-    UndoOutcome outcome;
-    QList<Restore> restores;
-    QList<std::optional<QString>> left;
-    for (const FileRow &row : op.files) {
-        if (!row.touched)
-            continue;
-        if (row.existed && !row.kept)
-            return refuse(QStringLiteral("Install %1 cannot be undone: the earlier %2 was not kept.").arg(id).arg(row.path));
-        restores.append({row.path, row.host, before(row)});
-        left.append(leftBy(row));
-    }
-    const QStringList refused = d->refusedPlaces(restores);
-    if (!refused.isEmpty())
-        return refuse(refusedMessage(refused));
-    for (qsizetype i = 0; i < restores.size(); ++i) {
-        if (present(restores.at(i).host) != left.at(i))
-            outcome.changed << restores.at(i).path;
-    }
-    if (!outcome.changed.isEmpty() && !confirmed) {
-        outcome.result = UndoOutcome::NeedsConfirmation;
-        return outcome;
-    }
-    UndoOutcome done = d->apply(QStringLiteral("undo"), QStringLiteral("install %1").arg(id), {id}, restores);
-    done.changed = outcome.changed;
-    return done;
+    AddOns addOns(d->programFolder, d->gameFolder);
+    return fromAddOns(addOns.undo(id, confirmed ? HandEdits::Overwrite : HandEdits::Ask));
 }
 
 UndoOutcome History::restoreAllOriginals(bool confirmed)
 {
-    if (!d->journal)
-        return refuse(d->problem);
-    const WriterLock lock(d->programFolder, WriterLock::Wait);
-    recoverAfterTaking(lock, d->programFolder, d->gameFolder);
-    const QList<OperationRow> rows = d->journal->operations(true);
-    const QSet<qint64> undone = undoneSet(rows);
-    // Per file: the state before the first operation that changed it, and the state the last one left.
-    QHash<QString, Restore> original;
-    QHash<QString, std::optional<QString>> last;
-    QStringList order;
-    QStringList notKept;
-    QList<qint64> undoes;
-    for (const OperationRow &op : rows) {
-        const State state = stateOf(op, undone);
-        if (state == State::Damaged || state == State::Unfinished || state == State::RolledBack)
-            continue;
-        if (state != State::Undone)
-            undoes << op.id;
-        for (const FileRow &row : op.files) {
-            if (!row.touched)
-                continue;
-            if (!original.contains(row.host)) {
-                if (row.existed && !row.kept)
-                    notKept << row.path;
-                original.insert(row.host, {row.path, row.host, before(row)});
-                order << row.host;
-            }
-            last.insert(row.host, leftBy(row));
-        }
-    }
-    if (order.isEmpty())
-        return refuse(QStringLiteral("Veldrin has not changed any file yet."));
-    UndoOutcome outcome;
-    QList<Restore> restores;
-    for (const QString &host : std::as_const(order)) {
-        const Restore &r = original.value(host);
-        if (!notKept.contains(r.path))
-            restores.append(r);
-    }
-    const QStringList refused = d->refusedPlaces(restores);
-    if (!refused.isEmpty())
-        return refuse(refusedMessage(refused));
-    for (const Restore &r : std::as_const(restores)) {
-        if (present(r.host) != last.value(r.host))
-            outcome.changed << r.path;
-    }
-    if (!outcome.changed.isEmpty() && !confirmed) {
-        outcome.result = UndoOutcome::NeedsConfirmation;
-        return outcome;
-    }
-    UndoOutcome done = d->apply(QStringLiteral("restore all"), QStringLiteral("every install"), undoes, restores);
-    done.changed = outcome.changed;
-    if (done.result == UndoOutcome::Done && !notKept.isEmpty())
-        done.message = QStringLiteral("These files could not be restored, as what they held before Veldrin first "
-                                      "changed them was not kept: %1")
-                           .arg(shortList(notKept));
-    return done;
+    AddOns addOns(d->programFolder, d->gameFolder);
+    return fromAddOns(addOns.restoreAllOriginals(confirmed ? HandEdits::Overwrite : HandEdits::Ask));
 }
 
 QString recoverUnfinished(const QString &programFolder, const QString &gameFolder)

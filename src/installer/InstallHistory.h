@@ -38,6 +38,7 @@ struct Operation
     QDateTime time;          // when it began (local time)
     QString route;           // "map", "landscape", "skin", "tattoo", "file", "package", "undo", "restore all"
     QString source;          // the window, the chosen file or package, or the operation undone
+    QString description;     // in words a player reads: "Map a.txt from the map window"
     int fileCount = 0;
     State state = State::Done;
     QString problem;         // for a damaged record: what is wrong with it

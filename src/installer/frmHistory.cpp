@@ -1,5 +1,7 @@
 #include "installer/frmHistory.h"
 
+#include "installer/AddOns.h"
+#include "installer/AddOnsView.h"
 #include "installer/InstallHistory.h"
 #include "installer/ShortList.h"
 #include "platform/Prompts.h"
@@ -10,6 +12,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
+#include <QTabWidget>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
@@ -89,15 +92,15 @@ QString listed(const QStringList &paths)
 frmHistory::frmHistory(Desk &desk, QWidget *parent) : QWidget(parent), m_desk(desk)
 {
     setObjectName(QStringLiteral("frmHistory"));
-    setWindowTitle(QStringLiteral("Veldrin - Install History"));
+    setWindowTitle(QStringLiteral("Veldrin - Add-ons"));
 
     lblHistoryOff = makeLabel(this, "lblHistoryOff");
     lblHistoryOff->setWordWrap(true);
     cmdCreateFolder = makeButton(this, "cmdCreateFolder", "Create History Folder");
 
-    lblOperations = makeLabel(this, "lblOperations", QStringLiteral("Installs and undos, newest first:"));
+    lblOperations = makeLabel(this, "lblOperations", QStringLiteral("Installs and changes, newest first:"));
     lstOperations = makeList(this, "lstOperations",
-                             {QStringLiteral("Time"), QStringLiteral("Route"), QStringLiteral("Source"),
+                             {QStringLiteral("Time"), QStringLiteral("Route"), QStringLiteral("What"),
                               QStringLiteral("Files"), QStringLiteral("State")});
     lstOperations->header()->setSectionResizeMode(colSource, QHeaderView::Stretch);
     for (int c : {colTime, colRoute, colFiles, colState})
@@ -122,20 +125,36 @@ frmHistory::frmHistory(Desk &desk, QWidget *parent) : QWidget(parent), m_desk(de
     off->addWidget(cmdCreateFolder, 0, Qt::AlignTop);
 
     auto *buttons = new QHBoxLayout;
-    buttons->addWidget(cmdUndo);
     buttons->addWidget(cmdRestoreAll);
     buttons->addStretch(1);
     buttons->addWidget(cmdRefresh);
     buttons->addWidget(cmdClose);
 
+    auto *historyPage = new QWidget(this);
+    historyPage->setObjectName(QStringLiteral("pageHistory"));
+    auto *history = new QVBoxLayout(historyPage);
+    history->addWidget(lblOperations);
+    history->addWidget(lstOperations, 3);
+    history->addWidget(lblFiles);
+    history->addWidget(lstFiles, 2);
+    history->addWidget(lblNote);
+    auto *undoRow = new QHBoxLayout;
+    undoRow->addWidget(cmdUndo);
+    undoRow->addStretch(1);
+    history->addLayout(undoRow);
+
+    m_addOns = new AddOnsView(desk, this);
+    tabViews = new QTabWidget(this);
+    tabViews->setObjectName(QStringLiteral("tabViews"));
+    tabViews->addTab(m_addOns->installed(), QStringLiteral("Installed"));
+    tabViews->addTab(m_addOns->conflicts(), QStringLiteral("Conflicts"));
+    tabViews->addTab(historyPage, QStringLiteral("History"));
+    connect(m_addOns, &AddOnsView::changed, this, [this] { Refresh(); });
+
     auto *page = new QVBoxLayout(this);
     page->setContentsMargins(8, 8, 8, 8);
     page->addLayout(off);
-    page->addWidget(lblOperations);
-    page->addWidget(lstOperations, 3);
-    page->addWidget(lblFiles);
-    page->addWidget(lstFiles, 2);
-    page->addWidget(lblNote);
+    page->addWidget(tabViews, 1);
     page->addLayout(buttons);
 
     connect(cmdUndo, &QPushButton::clicked, this, &frmHistory::cmdUndo_Click);
@@ -173,7 +192,8 @@ void frmHistory::Refresh()
                 auto *item = new QTreeWidgetItem(lstOperations);
                 item->setText(colTime, op.time.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")));
                 item->setText(colRoute, op.route);
-                item->setText(colSource, op.source);
+                item->setText(colSource, op.description);
+                item->setToolTip(colSource, op.source);
                 item->setText(colFiles, QString::number(op.fileCount));
                 item->setText(colState, history::stateText(op.state));
                 item->setTextAlignment(colFiles, Qt::AlignRight | Qt::AlignVCenter);
@@ -198,6 +218,12 @@ void frmHistory::Refresh()
     lblHistoryOff->setVisible(!kept || !problem.isEmpty());
     cmdCreateFolder->setVisible(!kept);
     cmdRestoreAll->setEnabled(lstOperations->topLevelItemCount() > 0);
+    tabViews->setVisible(kept && problem.isEmpty());
+    if (m_addOns && !m_filling) {
+        m_filling = true;
+        m_addOns->Refresh();
+        m_filling = false;
+    }
 
     select(keep);
     lstOperations_SelectionChanged();
@@ -250,8 +276,8 @@ template <class Undo> void frmHistory::runUndo(const QString &question, Undo und
     history::UndoOutcome outcome = undo(false);
     if (outcome.result == history::UndoOutcome::NeedsConfirmation) {
         if (!m_desk.prompts().question(question + listed(outcome.changed)
-                                       + QStringLiteral("\n\nGo on and put them back anyway? What they hold now is "
-                                                        "kept, so this can be undone too.")))
+                                       + QStringLiteral("\n\nGo on anyway? What they hold now is kept as an add-on "
+                                                        "that is out, so you can put it back.")))
             return;
         outcome = undo(true);
     }
@@ -273,7 +299,7 @@ void frmHistory::cmdUndo_Click()
     if (id == 0)
         return;
     // Each call opens the history afresh and lets it go before the list reads it again.
-    runUndo(QStringLiteral("These files were changed after this install, by a later install or by hand:"),
+    runUndo(QStringLiteral("These files were changed outside Veldrin since it last wrote them:"),
             [this, id](bool confirmed) {
                 history::History store(m_desk.settings().ProgramFolder, m_desk.settings().GameFolder);
                 return store.undo(id, confirmed);
@@ -282,11 +308,22 @@ void frmHistory::cmdUndo_Click()
 
 void frmHistory::cmdRestoreAll_Click()
 {
-    runUndo(QStringLiteral("These files were changed after Veldrin last wrote them, by hand or by another program:"),
-            [this](bool confirmed) {
-                history::History store(m_desk.settings().ProgramFolder, m_desk.settings().GameFolder);
-                return store.restoreAllOriginals(confirmed);
-            });
+    const Settings &s = m_desk.settings();
+    int in = 0;
+    {
+        history::AddOns addOns(s.ProgramFolder, s.GameFolder);
+        for (const history::AddOn &a : addOns.list())
+            in += a.enabled;
+    }
+    const QString count = in == 1 ? QStringLiteral("the 1 add-on that is in") : QStringLiteral("all %1 add-ons that are in").arg(in);
+    if (!m_desk.prompts().question(QStringLiteral("Take out %1 and give the game back its original files? Files changed "
+                                                  "by hand are kept as an add-on that is out, so nothing is lost.")
+                                       .arg(count)))
+        return;
+    runUndo(QString(), [this](bool) {
+        history::History store(m_desk.settings().ProgramFolder, m_desk.settings().GameFolder);
+        return store.restoreAllOriginals(true);
+    });
 }
 
 void frmHistory::cmdCreateFolder_Click()

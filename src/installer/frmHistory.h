@@ -1,14 +1,16 @@
 #pragma once
 #include <QWidget>
 
+class AddOnsView;
 class Desk;
 class QLabel;
+class QTabWidget;
 class QPushButton;
 class QTreeWidget;
 
-// The install history: every install and undo Veldrin made, newest first, with the files each
-// touched. From here the player takes one back, or gives the game back as it was before
-// Veldrin first changed it.
+// The add-ons: what is installed, each in or out, which one wins where two write the same file,
+// and the history of every install and change, newest first. From here the player takes an
+// add-on out or puts it back, or gives the game back as it was before Veldrin first changed it.
 class frmHistory : public QWidget
 {
     Q_OBJECT
@@ -36,6 +38,9 @@ private:
     template <class Undo> void runUndo(const QString &question, Undo undo);
 
     Desk &m_desk;
+    AddOnsView *m_addOns = nullptr;
+    bool m_filling = false;
+    QTabWidget *tabViews = nullptr;
     QLabel *lblHistoryOff = nullptr;
     QPushButton *cmdCreateFolder = nullptr;
     QLabel *lblOperations = nullptr;

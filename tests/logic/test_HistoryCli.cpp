@@ -177,16 +177,36 @@ private slots:
         QVERIFY(o.err.contains(QStringLiteral("d.txt")) && o.err.count(QLatin1Char('\n')) == 1);
         QCOMPARE(tree.read(kPlay + QStringLiteral("a.txt")), after.value(kPlay + QStringLiteral("a.txt")));
 
+        // --yes keeps the hand edit aside as an add-on that is out, then takes the install out.
         QCOMPARE(brxTool(QStringList{QStringLiteral("undo"), QStringLiteral("1"), QStringLiteral("--yes")} + programArgs(tree)).code, 0);
         QCOMPARE(snapshot(tree), before);
         o = brxTool(QStringList{QStringLiteral("history")} + programArgs(tree));
         const QStringList lines = o.out.trimmed().split(QLatin1Char('\n'));
-        QCOMPARE(lines.size(), 2);
-        QVERIFY(lines.at(0).startsWith(QStringLiteral("2\t")) && lines.at(0).contains(QStringLiteral("\tundo\t")));
-        QVERIFY(lines.at(1).endsWith(QStringLiteral("\tundone")));
-        // Undoing the undo brings the install back; restoring all originals undoes it all again.
-        QCOMPARE(brxTool(QStringList{QStringLiteral("undo"), QStringLiteral("2")} + programArgs(tree)).code, 0);
-        QVERIFY(snapshot(tree) != before);
+        QCOMPARE(lines.size(), 4);
+        QVERIFY(lines.at(0).startsWith(QStringLiteral("4\t")) && lines.at(0).contains(QStringLiteral("\ttake out\t")));
+        QVERIFY(lines.at(2).contains(QStringLiteral("\tby hand\t")));
+        QVERIFY(lines.at(3).endsWith(QStringLiteral("\tundone")));
+        o = brxTool(QStringList{QStringLiteral("addons")} + programArgs(tree));
+        QCOMPARE(o.code, 0);
+        QCOMPARE(o.out, QStringLiteral("2\tChanged by hand\tby hand\tout\t1\t0\n1\tp.brx\tpackage\tout\t10\t0\n"));
+
+        // Put back, the hand edit laid over the package (a conflict on d.txt), then the package
+        // moved above it: the one file whose top changes is rewritten.
+        QCOMPARE(brxTool(QStringList{QStringLiteral("put-back"), QStringLiteral("1")} + programArgs(tree)).code, 0);
+        QCOMPARE(snapshot(tree), after);
+        QCOMPARE(brxTool(QStringList{QStringLiteral("put-back"), QStringLiteral("2")} + programArgs(tree)).code, 0);
+        QCOMPARE(tree.read(kPlay + QStringLiteral("d.txt")), QByteArray("edited by the player"));
+        o = brxTool(QStringList{QStringLiteral("addons")} + programArgs(tree));
+        QCOMPARE(o.out, QStringLiteral("2\tChanged by hand\tby hand\tin\t1\t1\n1\tp.brx\tpackage\tin\t10\t1\n"));
+        o = brxTool(QStringList{QStringLiteral("order"), QStringLiteral("1"), QStringLiteral("--above"), QStringLiteral("2")} + programArgs(tree));
+        QCOMPARE(o.code, 0);
+        QVERIFY2(o.out.contains(QStringLiteral("1 files rewritten")), qPrintable(o.out));
+        QCOMPARE(snapshot(tree), after);
+        for (const QStringList &args : {QStringList{QStringLiteral("order"), QStringLiteral("1")}, {QStringLiteral("take-out")},
+                                        {QStringLiteral("take-out"), QStringLiteral("1"), QStringLiteral("--above"), QStringLiteral("2")},
+                                        {QStringLiteral("addons"), QStringLiteral("--yes")}})
+            QVERIFY2(brxTool(args + programArgs(tree)).code == 2, qPrintable(args.join(QLatin1Char(' '))));
+        QCOMPARE(brxTool(QStringList{QStringLiteral("take-out"), QStringLiteral("7")} + programArgs(tree)).code, 1);
         QCOMPARE(brxTool(QStringList{QStringLiteral("undo"), QStringLiteral("--all"), QStringLiteral("--yes")} + programArgs(tree)).code, 0);
         QCOMPARE(snapshot(tree), before);
     }

@@ -1,5 +1,6 @@
-// The install history window: what it lists, undo of one operation, restore of everything,
-// the one question about files changed since, and the state without a history folder.
+// The add-ons window: what it lists, take out and put back, conflicts and moving up, undo in
+// the history, restore of everything, the one question about files changed by hand, and the
+// state without a history folder.
 #include "DeskFixture.h"
 #include "installer/Brx.h"
 #include "installer/InstallHistory.h"
@@ -154,7 +155,7 @@ private slots:
         QCOMPARE(operations(w)->topLevelItemCount(), 2);
         QCOMPARE(column(w, 0, 1), QStringLiteral("map"));
         QCOMPARE(column(w, 1, 1), QStringLiteral("landscape"));
-        QCOMPARE(column(w, 1, 2), QStringLiteral("test"));
+        QCOMPARE(column(w, 1, 2), QStringLiteral("Landscape Hills.lnd from the skin and landscape window"));
         QCOMPARE(column(w, 1, 3), QStringLiteral("1"));
         QVERIFY(!column(w, 1, 0).isEmpty());
         QVERIFY(column(w, 1, 0) <= column(w, 0, 0));
@@ -173,7 +174,8 @@ private slots:
         QCOMPARE(f->tree.read(kIsland), QByteArray("island"));
         QCOMPARE(questions(), 0);
         QCOMPARE(operations(w)->topLevelItemCount(), 3);
-        QCOMPARE(column(w, 0, 1), QStringLiteral("undo"));
+        QCOMPARE(column(w, 0, 1), QStringLiteral("take out"));
+        QCOMPARE(column(w, 0, 2), QStringLiteral("Took out \"Landscape Hills.lnd\""));
         QCOMPARE(operations(w)->selectedItems().value(0), operations(w)->topLevelItem(0));
         QCOMPARE(column(w, 2, 4), QStringLiteral("undone"));
 
@@ -187,30 +189,59 @@ private slots:
         QVERIFY(f->prompts.messages().isEmpty());
     }
 
-    void changedFilesAreListedInOneQuestionFirst()
+    // Two add-ons write one file: taking out the covered one rewrites nothing; the conflicts
+    // view shows which wins and moving the other up rewrites the file; a hand edit is asked
+    // about once and kept on top; a rename sticks.
+    void layersConflictsAndHandEdits()
     {
         f->tree.mkdir(kHistory);
         f->tree.write(kHills, "original");
         install(QStringLiteral("landscape"), kHills, "first");
         install(QStringLiteral("landscape"), kHills, "second");
-        f->tree.write(kIsland, "map by hand");
+        install(QStringLiteral("map"), kIsland, "island");
         frmHistory *w = f->desk->showHistory();
-        selectRow(w, 1); // the first install, whose file the second replaced
+        QCOMPARE(w->windowTitle(), QStringLiteral("Veldrin - Add-ons"));
+        QTreeWidget *addOns = DeskFixture::at<QTreeWidget>(w, "lstAddOns");
+        QCOMPARE(addOns->topLevelItemCount(), 3);
+        QCOMPARE(addOns->topLevelItem(1)->text(0), QStringLiteral("Landscape Hills.lnd"));
+        QCOMPARE(addOns->topLevelItem(1)->text(5), QStringLiteral("1"));
+        QTreeWidget *conflicts = DeskFixture::at<QTreeWidget>(w, "lstConflicts");
+        QCOMPARE(conflicts->topLevelItemCount(), 1);
+        QTreeWidgetItem *file = conflicts->topLevelItem(0);
+        QCOMPARE(file->text(0), TestTree::win(kHills));
+        QCOMPARE(file->childCount(), 2);
+        QCOMPARE(file->child(0)->text(1), QStringLiteral("wins"));
 
-        f->prompts.answerQuestion(false);
-        DeskFixture::click(w, "cmdUndo");
-        QCOMPARE(questions(), 1);
-        const QString asked = f->prompts.shown.last().text;
-        QVERIFY2(asked.contains(TestTree::win(kHills)), qPrintable(asked));
-        QVERIFY(!asked.contains(QLatin1String("island.txt")));
-        QCOMPARE(f->tree.read(kHills), QByteArray("second"));
-        QCOMPARE(operations(w)->topLevelItemCount(), 2);
+        // The first install, covered: moved up, it wins and the file is rewritten.
+        conflicts->setCurrentItem(file->child(1));
+        QVERIFY(!DeskFixture::at<QPushButton>(w, "cmdMoveDown")->isEnabled());
+        DeskFixture::click(w, "cmdMoveUp");
+        QCOMPARE(f->tree.read(kHills), QByteArray("first"));
+        QCOMPARE(questions(), 0);
 
+        // The second, now covered, taken out: nothing to rewrite. Its files say so first.
+        addOns->setCurrentItem(addOns->topLevelItem(2));
+        QTreeWidget *addOnFiles = DeskFixture::at<QTreeWidget>(w, "lstAddOnFiles");
+        QCOMPARE(addOnFiles->topLevelItem(0)->text(1), QStringLiteral("covered by Landscape Hills.lnd"));
+        DeskFixture::click(w, "cmdTakeOut");
+        QCOMPARE(f->tree.read(kHills), QByteArray("first"));
+        QCOMPARE(addOns->topLevelItem(2)->text(4), QStringLiteral("off"));
+
+        // A hand edit is asked about once, naming the file, and kept on top.
+        f->tree.write(kHills, "by hand");
+        addOns->setCurrentItem(addOns->topLevelItem(1)); // below the map, above the second
+        QCOMPARE(addOns->currentItem()->text(0), QStringLiteral("Landscape Hills.lnd"));
         f->prompts.answerQuestion(true);
-        DeskFixture::click(w, "cmdUndo");
-        QCOMPARE(questions(), 2);
-        QCOMPARE(f->tree.read(kHills), QByteArray("original"));
-        QCOMPARE(operations(w)->topLevelItemCount(), 3);
+        DeskFixture::click(w, "cmdTakeOut");
+        QCOMPARE(questions(), 1);
+        QVERIFY(f->prompts.shown.last().text.contains(TestTree::win(kHills)));
+        QCOMPARE(f->tree.read(kHills), QByteArray("by hand"));
+        QCOMPARE(addOns->topLevelItem(0)->text(1), QStringLiteral("Changed by hand"));
+        QCOMPARE(addOns->topLevelItem(0)->text(4), QStringLiteral("on"));
+
+        addOns->topLevelItem(0)->setText(0, QStringLiteral("My hills"));
+        QTRY_COMPARE(addOns->topLevelItem(0)->text(0), QStringLiteral("My hills"));
+        QTRY_COMPARE(column(w, 0, 1), QStringLiteral("rename"));
         QVERIFY(f->prompts.messages().isEmpty());
     }
 
@@ -222,15 +253,20 @@ private slots:
         install(QStringLiteral("map"), kIsland, "island");
         install(QStringLiteral("landscape"), kHills, "second");
         frmHistory *w = f->desk->showHistory();
-        // Nothing changed by hand: no question.
+        // One question, naming the count; "no" changes nothing.
+        f->prompts.answerQuestion(false);
         DeskFixture::click(w, "cmdRestoreAll");
-        QCOMPARE(questions(), 0);
+        QCOMPARE(questions(), 1);
+        QVERIFY2(f->prompts.shown.last().text.contains(QLatin1String("all 3 add-ons")), qPrintable(f->prompts.shown.last().text));
+        QCOMPARE(f->tree.read(kHills), QByteArray("second"));
+        f->prompts.answerQuestion(true);
+        DeskFixture::click(w, "cmdRestoreAll");
         QCOMPARE(f->tree.read(kHills), QByteArray("original"));
         QVERIFY(!f->tree.exists(kIsland));
         QCOMPARE(operations(w)->topLevelItemCount(), 4);
 
-        // Restoring is an operation too: undoing it brings the installs back, and a file
-        // touched by hand afterwards is asked about before a second restore.
+        // Restoring is an operation too: undoing it brings the installs back; a file touched
+        // by hand afterwards is kept aside by the next restore, still with one question.
         selectRow(w, 0);
         DeskFixture::click(w, "cmdUndo");
         QCOMPARE(f->tree.read(kHills), QByteArray("second"));
@@ -238,10 +274,12 @@ private slots:
         f->tree.write(kIsland, "edited by hand");
         f->prompts.answerQuestion(true);
         DeskFixture::click(w, "cmdRestoreAll");
-        QCOMPARE(questions(), 1);
-        QVERIFY(f->prompts.shown.last().text.contains(TestTree::win(kIsland)));
+        QCOMPARE(questions(), 3);
         QCOMPARE(f->tree.read(kHills), QByteArray("original"));
         QVERIFY(!f->tree.exists(kIsland));
+        QTreeWidget *addOns = DeskFixture::at<QTreeWidget>(w, "lstAddOns");
+        QCOMPARE(addOns->topLevelItem(0)->text(1), QStringLiteral("Changed by hand"));
+        QCOMPARE(addOns->topLevelItem(0)->text(4), QStringLiteral("off"));
     }
 
     void anOperationWhoseOriginalsCouldNotBeKeptSaysUndoIsNotAvailable()
@@ -341,6 +379,7 @@ private slots:
         // Nothing is left for a later start to put back.
         QVERIFY(history::recoverUnfinished(TestTree::programFolder(), TestTree::gameFolder()).isEmpty());
         QCOMPARE(f->tree.read(kIsland), QByteArray("from the window"));
+        f->prompts.answerQuestion(true);
         DeskFixture::click(w, "cmdRestoreAll");
         QCOMPARE(f->tree.read(kIsland), QByteArray("original"));
     }

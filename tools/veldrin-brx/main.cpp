@@ -12,6 +12,8 @@
 #include "platform/WinPath.h"
 #include "shell/OptionsFile.h"
 
+#include "Cli.h"
+
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDir>
@@ -31,9 +33,9 @@
 #include <unistd.h>
 #endif
 
-namespace {
+using namespace cli;
 
-enum Exit { Ok = 0, Refused = 1, Usage = 2 };
+namespace {
 
 // Large packages report progress; small ones would only flicker.
 constexpr int kProgressEntries = 50;
@@ -49,15 +51,6 @@ bool stderrIsTerminal()
 #else
     return ::isatty(STDERR_FILENO);
 #endif
-}
-
-void out(const QString &line) { std::fprintf(stdout, "%s\n", qPrintable(line)); }
-void err(const QString &line) { std::fprintf(stderr, "veldrin-brx: %s\n", qPrintable(line)); }
-
-int usage(const QString &why)
-{
-    err(why + QStringLiteral(" (see --help)"));
-    return Usage;
 }
 
 // The package is read in two passes, never whole: the first checks every entry and notes where
@@ -92,14 +85,6 @@ std::optional<brx::ReadResult> readWhole(brx::PackageReader &reader, const QStri
         return std::nullopt;
     }
     return read;
-}
-
-QString folderAsWindows(const QString &hostFolder)
-{
-    QString windows = winpath::fromHost(QFileInfo(hostFolder).absoluteFilePath());
-    if (!windows.endsWith(QLatin1Char('\\')))
-        windows += QLatin1Char('\\');
-    return windows;
 }
 
 int list(const QString &package)
@@ -230,55 +215,6 @@ int extract(const QString &package, const QString &dir)
         out(path);
     }
     return skipped ? Refused : Ok;
-}
-
-// The game folder undo and recovery may write in: --game-folder, else the one the program
-// folder's options.txt names, as the window would use it.
-QString gameFolderOf(const QCommandLineParser &args, const QString &programFolder)
-{
-    if (args.isSet(QStringLiteral("game-folder")))
-        return folderAsWindows(args.value(QStringLiteral("game-folder")));
-    const auto text = fileio::loadText(programFolder + QLatin1String("options.txt"));
-    return text ? optionsfile::splitLines(*text).value(0) : QString();
-}
-
-// What an install killed earlier left behind is put back before anything else runs, and the
-// player is told once. Skipped while another process holds the history: its install is running.
-void recover(const QString &programFolder, const QString &gameFolder)
-{
-    const QString told = history::recoverUnfinished(programFolder, gameFolder);
-    for (const QString &line : told.split(QLatin1Char('\n'), Qt::SkipEmptyParts))
-        err(line);
-}
-
-// The program folder every history-aware command needs, as a Windows folder, recovered. A
-// command that writes passes lock: it then holds the history until it ends, taken before the
-// recovery so that nothing another install is doing counts as unfinished.
-std::optional<QString> programFolderOf(const QString &command, const QCommandLineParser &args, int *code,
-                                       std::unique_ptr<history::WriterLock> *lock = nullptr)
-{
-    if (!args.isSet(QStringLiteral("program-folder"))) {
-        *code = usage(QStringLiteral("%1 needs --program-folder").arg(command));
-        return std::nullopt;
-    }
-    const QString programHost = args.value(QStringLiteral("program-folder"));
-    if (!QFileInfo(programHost).isDir()) {
-        err(QStringLiteral("%1: is not a folder").arg(programHost));
-        *code = Refused;
-        return std::nullopt;
-    }
-    const QString folder = folderAsWindows(programHost);
-    if (lock) {
-        const bool wait = !args.isSet(QStringLiteral("no-wait"));
-        *lock = std::make_unique<history::WriterLock>(folder, wait ? history::WriterLock::Wait : history::WriterLock::NoWait);
-        if (!(*lock)->held()) {
-            err(QStringLiteral("another install on %1 has not finished; nothing was done (--no-wait)").arg(programHost));
-            *code = Refused;
-            return std::nullopt;
-        }
-    }
-    recover(folder, gameFolderOf(args, folder));
-    return folder;
 }
 
 int showHistory(const QCommandLineParser &args)
@@ -546,8 +482,13 @@ int main(int argc, char *argv[])
         "  undo ID --program-folder DIR [--game-folder G] [--yes] [--no-wait]\n"
         "                                  put back what install ID changed\n"
         "  undo --all --program-folder DIR [--game-folder G] [--yes] [--no-wait]\n"
-        "                                  put back every original Veldrin replaced\n\n"
-        "One install or undo at a time writes to a program folder; another waits for it to finish.\n\n"
+        "                                  put back every original Veldrin replaced\n"
+        "  addons --program-folder DIR     every add-on, top layer first:\n"
+        "                                  id, name, kind, state (in/out), files, conflicts\n"
+        "  take-out ID | put-back ID --program-folder DIR [--game-folder G] [--yes] [--no-wait]\n"
+        "  order ID --above ID2 --program-folder DIR [--game-folder G] [--yes] [--no-wait]\n"
+        "                                  --yes: files changed by hand are kept aside, then rewritten\n\n"
+        "One install, undo or add-on change at a time writes to a program folder; another waits for it.\n\n"
         "Exit status: 0 done, 1 package damaged, doubtful or refused (or undo refused), 2 wrong usage."));
     const QCommandLineOption help = parser.addHelpOption();
     const QCommandLineOption version = parser.addVersionOption();
@@ -559,10 +500,11 @@ int main(int argc, char *argv[])
     parser.addOption({QStringLiteral("no-history"),
                       QStringLiteral("Install without undo when the files replaced cannot be kept.")});
     parser.addOption({QStringLiteral("all"), QStringLiteral("Undo: restore every original.")});
+    parser.addOption({QStringLiteral("above"), QStringLiteral("Order: the add-on to place it directly above."), QStringLiteral("ID2")});
     parser.addOption({QStringLiteral("no-wait"), QStringLiteral("Install and undo: when another install on the program "
                                                                 "folder has not finished, fail (exit 1) instead of waiting.")});
     parser.addPositionalArgument(QStringLiteral("command"),
-                                 QStringLiteral("list, create, extract, install, verify, history or undo"));
+                                 QStringLiteral("list, create, extract, install, verify, history, undo, addons, take-out, put-back or order"));
 
     if (!parser.parse(QCoreApplication::arguments()))
         return usage(parser.errorText());
@@ -580,9 +522,13 @@ int main(int argc, char *argv[])
         return !parser.isSet(QLatin1String(option)) || commands.contains(command);
     };
     const QString installing = QStringLiteral("install"), history = QStringLiteral("history"), undoing = QStringLiteral("undo");
-    if (!allowed("program-folder", {installing, history, undoing}) || !allowed("game-folder", {installing, undoing})
-        || !allowed("dry-run", {installing}) || !allowed("no-history", {installing}) || !allowed("yes", {installing, undoing})
-        || !allowed("all", {undoing}) || !allowed("no-wait", {installing, undoing}))
+    const QStringList changing{QStringLiteral("take-out"), QStringLiteral("put-back"), QStringLiteral("order")};
+    const QString addons = QStringLiteral("addons");
+    if (!allowed("program-folder", QStringList{installing, history, undoing, addons} + changing)
+        || !allowed("game-folder", QStringList{installing, undoing} + changing) || !allowed("dry-run", {installing})
+        || !allowed("no-history", {installing}) || !allowed("yes", QStringList{installing, undoing} + changing)
+        || !allowed("all", {undoing}) || !allowed("no-wait", QStringList{installing, undoing} + changing)
+        || !allowed("above", {QStringLiteral("order")}))
         return usage(QStringLiteral("%1 does not take these options").arg(command));
 
     auto needs = [&](int count) { return args.size() == count + 1; };
@@ -600,8 +546,12 @@ int main(int argc, char *argv[])
         return showHistory(parser);
     if (command == undoing)
         return undo(args.mid(1), parser);
+    if (command == addons && needs(0))
+        return showAddOns(parser);
+    if (changing.contains(command))
+        return changeAddOn(command, args.mid(1), parser);
     if (QStringList{QStringLiteral("list"), QStringLiteral("verify"), QStringLiteral("extract"), QStringLiteral("install"),
-                    QStringLiteral("create"), history}
+                    QStringLiteral("create"), history, addons}
             .contains(command))
         return usage(QStringLiteral("%1: wrong number of arguments").arg(command));
     return usage(QStringLiteral("unknown command \"%1\"").arg(command));
