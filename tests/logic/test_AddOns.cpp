@@ -291,20 +291,6 @@ private:
     QRandomGenerator m_random;
 };
 
-void startingTree(TestTree &tree)
-{
-    tree.makeGameAndProgramFolders();
-    tree.mkdir(kGame + QStringLiteral("Profiles/Player1"));
-    tree.write(kGame + QStringLiteral("Scripts/Playgrounds/a.txt"), "the game's own map\r\n");
-    tree.write(kGame + QStringLiteral("Data/Landscape/h.lnd"), QByteArray("LND\0\x01hills", 10));
-    tree.write(kGame + QStringLiteral("Data/CreatureMesh/w.l3d"), QByteArray("L3D\0wolf", 8));
-    tree.write(kGame + QStringLiteral("Profiles/Player1/symbol1.bmp"), "BM player one");
-    tree.write(kGame + QStringLiteral("Profiles/Player1/symbol2.bmp"), "BM player two");
-    tree.write(QStringLiteral("Veldrin/a.txt.bak"), "an old backup");
-    tree.write(QStringLiteral("Veldrin/Backup/tattoos/symbol1.bmp"), "BM an old pick");
-    history::createFolder(TestTree::programFolder());
-}
-
 } // namespace
 
 class test_AddOns : public QObject
@@ -329,7 +315,7 @@ private slots:
         // One tree for all sequences: each must end exactly where it began anyway; only the
         // history starts afresh.
         TestTree tree;
-        startingTree(tree);
+        tree.makeGameWithHistory();
         const auto original = snapshot(tree);
         for (int seed = 1; seed <= sequences; ++seed) {
             QVERIFY(QDir(tree.host(QStringLiteral("Veldrin/Backup/history"))).removeRecursively());

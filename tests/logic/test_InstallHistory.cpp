@@ -18,20 +18,6 @@ const QString kGame = QStringLiteral("Games/Black & White/");
 
 QString game(const QString &rest) { return TestTree::gameFolder() + rest; }
 
-void startingTree(TestTree &tree)
-{
-    tree.makeGameAndProgramFolders();
-    tree.mkdir(kGame + QStringLiteral("Profiles/Player1"));
-    tree.write(kGame + QStringLiteral("Scripts/Playgrounds/a.txt"), "the game's own map\r\n");
-    tree.write(kGame + QStringLiteral("Data/Landscape/h.lnd"), QByteArray("LND\0\x01hills", 10));
-    tree.write(kGame + QStringLiteral("Data/CreatureMesh/w.l3d"), QByteArray("L3D\0wolf", 8));
-    tree.write(kGame + QStringLiteral("Profiles/Player1/symbol1.bmp"), "BM player one");
-    tree.write(kGame + QStringLiteral("Profiles/Player1/symbol2.bmp"), "BM player two");
-    tree.write(QStringLiteral("Veldrin/a.txt.bak"), "an old backup");
-    tree.write(QStringLiteral("Veldrin/Backup/tattoos/symbol1.bmp"), "BM an old pick");
-    history::createFolder(TestTree::programFolder());
-}
-
 } // namespace
 
 class test_InstallHistory : public QObject
@@ -53,7 +39,7 @@ private slots:
     void handEditsAreKeptAndBadBytesRefused()
     {
         TestTree tree;
-        startingTree(tree);
+        tree.makeGameWithHistory();
         const QString map = kGame + QStringLiteral("Scripts/Playgrounds/a.txt");
         const QString mapWin = game(QStringLiteral("Scripts\\Playgrounds\\a.txt"));
         QVERIFY(install::installFile(QStringLiteral("map"), QStringLiteral("frmMap"), TestTree::gameFolder(),
@@ -109,7 +95,7 @@ private slots:
     void aFailedTakeOutChangesNothing()
     {
         TestTree tree;
-        startingTree(tree);
+        tree.makeGameWithHistory();
         QVERIFY(install::installFile(QStringLiteral("map"), QStringLiteral("frmMap"), TestTree::gameFolder(),
                                      TestTree::programFolder(), game(QStringLiteral("Scripts\\Playgrounds\\b.txt")), "b one"));
         QVERIFY(install::installFile(QStringLiteral("map"), QStringLiteral("frmMap"), TestTree::gameFolder(),
@@ -135,7 +121,7 @@ private slots:
     void aFirstFormatJournalMigrates()
     {
         TestTree tree;
-        startingTree(tree);
+        tree.makeGameWithHistory();
         const QString a = game(QStringLiteral("Scripts\\Playgrounds\\a.txt"));
         const QString b = game(QStringLiteral("Scripts\\Playgrounds\\b.txt"));
         QVERIFY(install::installFile(QStringLiteral("map"), QStringLiteral("frmMap"), TestTree::gameFolder(), TestTree::programFolder(), a, "one"));
@@ -186,7 +172,7 @@ private slots:
     void aDamagedHistoryNeverBlocksAnInstall()
     {
         TestTree tree;
-        startingTree(tree);
+        tree.makeGameWithHistory();
         const QString target = game(QStringLiteral("Scripts\\Playgrounds\\b.txt"));
         QVERIFY(install::installFile(QStringLiteral("map"), QStringLiteral("frmMap"), TestTree::gameFolder(),
                                      TestTree::programFolder(), target, "one"));

@@ -1,4 +1,5 @@
 #include "support/TestTree.h"
+#include "installer/InstallHistory.h"
 
 #include <QDir>
 #include <QFile>
@@ -44,4 +45,19 @@ void TestTree::makeGameAndProgramFolders() const
                           "Veldrin/Backup/tattoos", "Veldrin/Backup/Landscape", "Veldrin/Backup/Skin",
                           "Veldrin/Backup/brx"})
         mkdir(QString::fromLatin1(d));
+}
+
+void TestTree::makeGameWithHistory() const
+{
+    const QString game = QStringLiteral("Games/Black & White/");
+    makeGameAndProgramFolders();
+    mkdir(game + QStringLiteral("Profiles/Player1"));
+    write(game + QStringLiteral("Scripts/Playgrounds/a.txt"), "the game's own map\r\n");
+    write(game + QStringLiteral("Data/Landscape/h.lnd"), QByteArray("LND\0\x01hills", 10));
+    write(game + QStringLiteral("Data/CreatureMesh/w.l3d"), QByteArray("L3D\0wolf", 8));
+    write(game + QStringLiteral("Profiles/Player1/symbol1.bmp"), "BM player one");
+    write(game + QStringLiteral("Profiles/Player1/symbol2.bmp"), "BM player two");
+    write(QStringLiteral("Veldrin/a.txt.bak"), "an old backup");
+    write(QStringLiteral("Veldrin/Backup/tattoos/symbol1.bmp"), "BM an old pick");
+    history::createFolder(programFolder());
 }

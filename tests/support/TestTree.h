@@ -31,6 +31,9 @@ public:
     void makeGameAndProgramFolders() const;
     static QString gameFolder() { return QStringLiteral("C:\\Games\\Black & White\\"); }
     static QString programFolder() { return QStringLiteral("C:\\Veldrin\\"); }
+    // The folders, a few game files of every kind (text and binary, a profile's tattoos), an
+    // old backup and pick, and an install history: where the layer and history tests start.
+    void makeGameWithHistory() const;
 
 private:
     QTemporaryDir m_dir;
