@@ -1,4 +1,5 @@
 #include "installer/HistoryJournal.h"
+#include "platform/Fail.h"
 
 #include "platform/HostFiles.h"
 #include "platform/WinPath.h"
@@ -29,12 +30,7 @@ namespace {
 constexpr int kFormat = 2;
 const QLatin1String kJournalName("journal.sqlite");
 
-bool fail(QString *error, const QString &why)
-{
-    if (error)
-        *error = why;
-    return false;
-}
+using failure::fail;
 
 // Ends a write transaction: committed when every statement went through, otherwise rolled
 // back with the first reason heard.

@@ -1,4 +1,5 @@
 #include "installer/InstallHistory.h"
+#include "platform/Fail.h"
 
 #include "installer/AddOns.h"
 #include "installer/HistoryJournal.h"
@@ -20,12 +21,7 @@ namespace history {
 
 namespace {
 
-bool fail(QString *error, const QString &why)
-{
-    if (error)
-        *error = why;
-    return false;
-}
+using failure::fail;
 
 // What a file holds now: its hash, or nothing when there is no file.
 std::optional<QString> present(const QString &host)

@@ -1,4 +1,5 @@
 #include "installer/InstallTransaction.h"
+#include "platform/Fail.h"
 
 #include "installer/HistoryJournal.h"
 #include "installer/HostPaths.h"
@@ -44,12 +45,7 @@ void checkpoint()
         hook(n);
 }
 
-bool fail(QString *error, const QString &why)
-{
-    if (error)
-        *error = why;
-    return false;
-}
+using failure::fail;
 
 bool isRegularFile(const QString &real)
 {

@@ -1,4 +1,5 @@
 #include "platform/HostFiles.h"
+#include "platform/Fail.h"
 
 #include <QDir>
 #include <QFile>
@@ -25,12 +26,7 @@ namespace {
 std::atomic<bool> g_flushing{true};
 std::atomic<int> g_failFlush{0}; // FlushFailure bits
 
-bool fail(QString *error, const QString &why)
-{
-    if (error)
-        *error = why;
-    return false;
-}
+using failure::fail;
 
 #ifndef Q_OS_WIN
 QString errnoText(int code) { return QString::fromLocal8Bit(std::strerror(code)); }
