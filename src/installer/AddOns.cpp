@@ -196,6 +196,30 @@ bool isAddOnRoute(const QString &route)
 
 QSet<qint64> takenOut(const QList<OperationRow> &rows) { return Model(rows).out; }
 
+QList<FileRow> changedByHand(const QList<OperationRow> &rows, const QList<FileRow> &now)
+{
+    const Model model(rows);
+    QList<FileRow> edited;
+    for (const FileRow &f : now) {
+        if (!model.paths.contains(f.host))
+            continue;
+        const Model::Top top = model.top(f.host);
+        const Bytes disk = f.existed ? Bytes(f.previous) : Bytes();
+        if (!top.known || disk == top.bytes)
+            continue;
+        FileRow row;
+        row.seq = int(edited.size());
+        row.path = f.path;
+        row.host = f.host;
+        row.existed = top.bytes.has_value();
+        row.previous = top.bytes.value_or(QString());
+        row.written = disk.value_or(QString());
+        row.touched = true;
+        edited << row;
+    }
+    return edited;
+}
+
 QString describe(const OperationRow &row, const QList<OperationRow> &rows)
 {
     const Model model(rows);

@@ -1,6 +1,7 @@
 #include "installer/InstallTransaction.h"
 #include "platform/Fail.h"
 
+#include "installer/AddOns.h"
 #include "installer/HistoryJournal.h"
 #include "installer/HostPaths.h"
 #include "installer/OwnFiles.h"
@@ -230,6 +231,11 @@ struct Transaction::Private
         preparedCount = int(entries.size());
         checkpoint();
         QString why;
+        if (!keepHandEdits(rows, &why) && !withoutUndo) {
+            stopped = QStringLiteral("the install history could not record the files changed by hand (%1)").arg(why);
+            return;
+        }
+        checkpoint();
         if (!journal->record(&op, route, source, undoes, rows, &why)) {
             journal.reset();
             op = 0;
@@ -240,6 +246,39 @@ struct Transaction::Private
             }
         }
         checkpoint();
+    }
+
+    // A file an enabled add-on wrote that was changed since outside Veldrin (by hand, or by the
+    // game) keeps that change as a layer of its own, under this install: taking the install out
+    // later brings the change back rather than the older add-on's bytes. Its bytes are in the
+    // store already, kept as this install's bytes before. The player asked for the install, so
+    // it goes on top and nothing needs asking.
+    bool keepHandEdits(const QList<history::FileRow> &rows, QString *why)
+    {
+        if (!journal || !history::isAddOnRoute(route) || route == QLatin1String("by hand"))
+            return true;
+        QList<history::FileRow> now;
+        for (const history::FileRow &r : rows) {
+            if (!r.existed || r.kept)
+                now << r;
+        }
+        if (now.isEmpty())
+            return true;
+        QList<history::FileRow> edited = history::changedByHand(journal->operations(true), now);
+        if (edited.isEmpty())
+            return true;
+        for (history::FileRow &r : edited)
+            r.kept = r.existed && QFileInfo::exists(journal->objectPath(r.previous));
+        qint64 hand = 0;
+        if (!journal->record(&hand, QStringLiteral("by hand"), QStringLiteral("changed by hand"), {}, edited, why)
+            || !journal->finish(hand, QStringLiteral("done"), edited, why))
+            return false;
+        if (op == 0)
+            return true; // this install's own record follows, above it
+        // Files added to an install already recorded: the install is moved above the edit.
+        qint64 moved = 0;
+        return journal->record(&moved, QStringLiteral("order"), QString::number(op), {op, hand}, {}, why)
+            && journal->finish(moved, QStringLiteral("done"), {}, why);
     }
 
     // Without the store, the bytes a file held are kept in memory, or beyond a limit in a

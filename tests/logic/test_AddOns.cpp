@@ -196,17 +196,29 @@ public:
         const qint64 before = newest(addOns);
         const quint32 what = m_random.bounded(10);
         if (what < 4 || order.isEmpty()) {
-            // An install over a hand edit supersedes it: its bytes went to the store.
+            // An install over a hand edit keeps the edit as a layer of its own, under the
+            // install: taking the install out must bring the edit back.
             install();
             // A window's install may be more than one operation (its copy, then the file).
-            QList<qint64> fresh;
-            for (const history::AddOn &a : addOns.list())
+            QList<qint64> fresh, hands;
+            for (const history::AddOn &a : addOns.list()) {
                 if (a.id > before)
-                    fresh.prepend(a.id);
-            for (const qint64 id : fresh) {
+                    (a.kind == QLatin1String("by hand") ? hands : fresh).prepend(a.id);
+            }
+            for (const qint64 id : std::as_const(hands)) {
+                learn(addOns, id, true, true);
+                for (const QString &host : layers.value(id).files.keys()) {
+                    if (!handEdits.remove(host))
+                        return (*problem = QStringLiteral("%1 kept as changed by hand, but it was not").arg(host), false);
+                }
+            }
+            for (const qint64 id : std::as_const(fresh))
                 learn(addOns, id, true);
-                for (const QString &host : layers.value(id).files.keys())
-                    handEdits.remove(host);
+            for (const qint64 id : std::as_const(fresh)) {
+                for (const QString &host : layers.value(id).files.keys()) {
+                    if (handEdits.remove(host))
+                        return (*problem = QStringLiteral("the hand edit of %1 was not kept as a layer").arg(host), false);
+                }
             }
             return check(problem, QStringLiteral("install"));
         }
