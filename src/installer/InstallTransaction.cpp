@@ -235,7 +235,6 @@ struct Transaction::Private
             stopped = QStringLiteral("the install history could not record the files changed by hand (%1)").arg(why);
             return;
         }
-        checkpoint();
         if (!journal->record(&op, route, source, undoes, rows, &why)) {
             journal.reset();
             op = 0;
@@ -273,6 +272,7 @@ struct Transaction::Private
         if (!journal->record(&hand, QStringLiteral("by hand"), QStringLiteral("changed by hand"), {}, edited, why)
             || !journal->finish(hand, QStringLiteral("done"), edited, why))
             return false;
+        checkpoint(); // a kill here leaves the edit kept as a layer, and no install
         if (op == 0)
             return true; // this install's own record follows, above it
         // Files added to an install already recorded: the install is moved above the edit.
