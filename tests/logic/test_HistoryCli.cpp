@@ -270,6 +270,45 @@ private slots:
         }
     }
 
+    // An install over a file changed by hand keeps the change as an add-on under it, asking
+    // nothing. Killed right after that record, the next start has the change in and on disk;
+    // the install done again finds nothing new, and taking it out brings the change back.
+    void anInstallOverAHandEditKeepsItUnderTheInstall()
+    {
+        TestTree tree;
+        prepare(tree);
+        QCOMPARE(brxTool(installArgs(tree)).code, 0);
+        const QByteArray packaged = tree.read(kPlay + QStringLiteral("a.txt"));
+        tree.write(kPlay + QStringLiteral("a.txt"), "edited by the player");
+        QByteArray second;
+        brx::appendEntry(second, TestTree::gameFolder() + QStringLiteral("Scripts\\Playgrounds\\a.txt"), QStringLiteral("a.txt"), "q's a");
+        tree.write(QStringLiteral("q.brx"), second);
+        {
+            QProcess process;
+            startTool(process, installArgs(tree, QStringLiteral("q.brx")), 2);
+            QByteArray said;
+            QVERIFY2(waitToSay(process, "veldrin-test-paused 2\n", &said) && process.state() == QProcess::Running, said.constData());
+            ::kill(pid_t(process.processId()), SIGKILL);
+            QVERIFY(process.waitForFinished(20000));
+        }
+        Outcome o = brxTool(QStringList{QStringLiteral("addons")} + programArgs(tree));
+        QCOMPARE(o.code, 0);
+        QCOMPARE(o.out, QStringLiteral("2\tChanged by hand\tby hand\tin\t1\t1\n1\tp.brx\tpackage\tin\t10\t1\n"));
+        QCOMPARE(tree.read(kPlay + QStringLiteral("a.txt")), QByteArray("edited by the player"));
+
+        QCOMPARE(brxTool(installArgs(tree, QStringLiteral("q.brx"))).code, 0);
+        QVERIFY(tree.read(kPlay + QStringLiteral("a.txt")).contains("q's a"));
+        o = brxTool(QStringList{QStringLiteral("addons")} + programArgs(tree));
+        QVERIFY2(o.out.section(QLatin1Char('\n'), 0, 0).contains(QStringLiteral("\tq.brx\tpackage\tin\t"))
+                     && o.out.count(QStringLiteral("\tby hand\t")) == 1,
+                 qPrintable(o.out));
+        const QString q = o.out.section(QLatin1Char('\t'), 0, 0);
+        QCOMPARE(brxTool(QStringList{QStringLiteral("take-out"), q} + programArgs(tree)).code, 0);
+        QCOMPARE(tree.read(kPlay + QStringLiteral("a.txt")), QByteArray("edited by the player"));
+        QCOMPARE(brxTool(QStringList{QStringLiteral("take-out"), QStringLiteral("2")} + programArgs(tree)).code, 0);
+        QCOMPARE(tree.read(kPlay + QStringLiteral("a.txt")), packaged);
+    }
+
     // Two installs on one program folder at once, either first, and either killed: the second
     // waits and says so, nobody takes a running install for a killed one, every install ends
     // whole or not at all and says which, the history has each, and every original comes back.
