@@ -5,6 +5,7 @@
 #include "web/WebPaneLoader.h"
 #include "web/frmBrowser.h"
 #include "web/frmUpdate.h"
+#include "support/WebTestMain.h"
 #include "windows/DeskFixture.h"
 
 #include <QFile>
@@ -14,9 +15,6 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 
-#ifndef Q_OS_WIN
-#include <unistd.h>
-#endif
 
 namespace {
 constexpr int kLoad = 20000;
@@ -173,18 +171,6 @@ private:
     EnvGuard m_env;
 };
 
-int main(int argc, char **argv)
-{
-    // The web engine wants both of these before the application object exists.
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
-    EnvGuard env;
-#ifndef Q_OS_WIN
-    if (geteuid() == 0)
-        env.set("QTWEBENGINE_DISABLE_SANDBOX", "1");
-#endif
-    QApplication app(argc, argv);
-    test_Browser test;
-    return QTest::qExec(&test, argc, argv);
-}
+int main(int argc, char **argv) { return runWebTest<test_Browser>(argc, argv); }
 
 #include "test_Browser.moc"

@@ -8,6 +8,7 @@
 #include "web/WebPane.h"
 #include "web/WebPaneLoader.h"
 #include "web/frmBrowser.h"
+#include "support/WebTestMain.h"
 #include "windows/DeskFixture.h"
 
 #include <QLabel>
@@ -17,9 +18,6 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 
-#ifndef Q_OS_WIN
-#include <unistd.h>
-#endif
 
 namespace {
 constexpr int kLoad = 30000;
@@ -247,18 +245,6 @@ private:
     EnvGuard m_env;
 };
 
-int main(int argc, char **argv)
-{
-    // The web engine wants both of these before the application object exists.
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
-    EnvGuard env;
-#ifndef Q_OS_WIN
-    if (geteuid() == 0)
-        env.set("QTWEBENGINE_DISABLE_SANDBOX", "1");
-#endif
-    QApplication app(argc, argv);
-    test_Downloads test;
-    return QTest::qExec(&test, argc, argv);
-}
+int main(int argc, char **argv) { return runWebTest<test_Downloads>(argc, argv); }
 
 #include "test_Downloads.moc"
