@@ -1,7 +1,7 @@
 // Any bytes as a downloaded archive, under each name the installer reads: checking and planning
 // must never crash or hang, must refuse or plan every file, and must never plan a write outside
 // the game folder, the program folder or the places a package inside names.
-#include "installer/ArchivePlan.h"
+#include "install/ArchivePlan.h"
 
 #include <cstdint>
 #include <cstdlib>

@@ -1,6 +1,6 @@
 // Any bytes as a package file: counting and reading must never crash, must agree between the
 // byte and text doors, and must never name a backup outside the backup folder.
-#include "installer/Brx.h"
+#include "brx/Brx.h"
 #include "platform/FileIO.h"
 
 #include <cstdint>

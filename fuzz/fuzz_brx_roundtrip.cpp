@@ -1,7 +1,7 @@
 // Whatever the writer writes, the reader gives back: paths, titles, text and binary contents.
 // The input is split into entries of (flags, path, title, content) at 0x1E bytes and fields at
 // 0x1F bytes.
-#include "installer/Brx.h"
+#include "brx/Brx.h"
 #include "platform/FileIO.h"
 
 #include <cstdint>

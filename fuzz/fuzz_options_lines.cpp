@@ -1,9 +1,9 @@
 // An options file as any bytes: decoded from the code page and read the way start-up and the
 // Options dialog read it. Every byte must survive decoding, no line may hold a line break, and
 // the settings written back must read back as the same settings.
-#include "installer/Brx.h"
+#include "brx/Brx.h"
 #include "platform/FileIO.h"
-#include "shell/OptionsFile.h"
+#include "common/OptionsFile.h"
 
 #include <QStringList>
 #include <cstdint>

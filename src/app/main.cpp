@@ -1,14 +1,14 @@
-#include "installer/InstallHistory.h"
-#include "platform/WidgetPrompts.h"
+#include "install/InstallHistory.h"
+#include "windows/WidgetPrompts.h"
 #include "shell/Desk.h"
-#include "shell/Artwork.h"
-#include "app/SampleSetup.h"
-#include "shell/OpenRequest.h"
-#include "shell/PrefixSetup.h"
-#include "shell/SetupRecord.h"
+#include "windows/Artwork.h"
+#include "setup/SampleSetup.h"
+#include "install/OpenRequest.h"
+#include "setup/PrefixSetup.h"
+#include "setup/SetupRecord.h"
 #include "shell/SingleInstance.h"
 #include "shell/frmMDI.h"
-#include "web/WebPaneLoader.h"
+#include "windows/web/WebPaneLoader.h"
 
 #include <QApplication>
 #include <QCommandLineParser>

@@ -1,6 +1,6 @@
 #include "managers/GameFileInstall.h"
 
-#include "installer/InstallTransaction.h"
+#include "install/InstallTransaction.h"
 #include "platform/FileIO.h"
 
 namespace gamefile {

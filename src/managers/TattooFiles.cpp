@@ -1,9 +1,9 @@
 #include "managers/TattooFiles.h"
 
-#include "installer/InstallTransaction.h"
+#include "install/InstallTransaction.h"
 #include "managers/PictureCheck.h"
 #include "platform/FileIO.h"
-#include "shell/GameFolders.h"
+#include "common/GameFolders.h"
 
 namespace tattoo {
 

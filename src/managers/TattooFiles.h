@@ -4,7 +4,7 @@
 #include <QByteArray>
 #include <QString>
 
-#include "shell/Twips.h"
+#include "common/Twips.h"
 
 namespace tattoo {
 

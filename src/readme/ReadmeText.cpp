@@ -1,7 +1,7 @@
 #include "readme/ReadmeText.h"
 
 #include "platform/FileIO.h"
-#include "shell/Hosts.h"
+#include "common/Hosts.h"
 
 namespace readme {
 

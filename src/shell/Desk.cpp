@@ -1,22 +1,22 @@
 #include "shell/Desk.h"
 
-#include "installer/frmHistory.h"
-#include "installer/WriterLock.h"
-#include "installer/frmInstall.h"
-#include "managers/frmExtra.h"
-#include "managers/frmMap.h"
-#include "managers/frmTattoo.h"
+#include "windows/install/frmHistory.h"
+#include "install/WriterLock.h"
+#include "windows/install/frmInstall.h"
+#include "windows/managers/frmExtra.h"
+#include "windows/managers/frmMap.h"
+#include "windows/managers/frmTattoo.h"
 #include "platform/Launcher.h"
-#include "platform/Prompts.h"
-#include "readme/frmReadme.h"
+#include "common/Prompts.h"
+#include "windows/readme/frmReadme.h"
 #include "shell/InterfaceFont.h"
-#include "shell/OpenRequest.h"
-#include "shell/Placement.h"
+#include "install/OpenRequest.h"
+#include "windows/Placement.h"
 #include "shell/frmAbout.h"
 #include "shell/frmMDI.h"
 #include "shell/frmOptions.h"
-#include "web/frmBrowser.h"
-#include "web/frmUpdate.h"
+#include "windows/web/frmBrowser.h"
+#include "windows/web/frmUpdate.h"
 
 #include <QMdiArea>
 #include <QMdiSubWindow>
@@ -170,6 +170,19 @@ frmHistory *Desk::showHistory()
     }
     return window;
 }
+void Desk::showWindow(Window which)
+{
+    switch (which) {
+    case Window::Map: showMap(); break;
+    case Window::Extra: showExtra(); break;
+    case Window::Tattoo: showTattoo(); break;
+    case Window::Readme: showReadme(); break;
+    case Window::Options: showOptions(); break;
+    case Window::History: showHistory(); break;
+    case Window::About: showAbout(); break;
+    }
+}
+
 frmOptions *Desk::showOptions() { return showTopLevel(m_options); }
 frmInstall *Desk::showInstall() { return showTopLevel(m_install); }
 frmUpdate *Desk::showUpdate() { return showTopLevel(m_update); }
@@ -268,15 +281,7 @@ void Desk::openHostFiles(const QStringList &hostPaths)
     }
 }
 
-void Desk::closeWindow(QWidget *window)
-{
-    if (!window)
-        return;
-    if (auto *sub = qobject_cast<QMdiSubWindow *>(window->parentWidget()))
-        sub->close();
-    else
-        window->close();
-}
+void Desk::adoptMenuBar(QWidget *child, QMenuBar *bar) { mdi()->adoptMenuBar(child, bar); }
 
 void Desk::setProgressText(const QString &text)
 {

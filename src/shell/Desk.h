@@ -5,7 +5,8 @@
 #include <QPointer>
 #include <QStringList>
 
-#include "shell/Modual1.h"
+#include "common/Modual1.h"
+#include "windows/WindowDesk.h"
 
 class Prompts;
 class QWidget;
@@ -22,16 +23,16 @@ class frmBrowser;
 class frmUpdate;
 class frmHistory;
 
-class Desk : public QObject
+class Desk : public QObject, public WindowDesk
 {
     Q_OBJECT
 public:
     Desk(Modual1 &state, Prompts &prompts, QObject *parent = nullptr);
     ~Desk() override;
 
-    Modual1 &state() { return m_state; }
-    Settings &settings() { return m_state.settings; }
-    Prompts &prompts() { return m_prompts; }
+    Modual1 &state() override { return m_state; }
+    Settings &settings() override { return m_state.settings; }
+    Prompts &prompts() override { return m_prompts; }
 
     // The whole start-up: frame (its load step shows the splash and reads the settings),
     // then the frame shown, then the map window inside it.
@@ -64,26 +65,27 @@ public:
     frmInstall *showInstall();
     frmUpdate *showUpdate();
     frmAbout *showAbout();
-    void showAboutModal();
+    void showAboutModal() override;
     frmHistory *showHistory();
+    void showWindow(Window which) override;
 
     // Shared operations.
-    void ShowWebPage(const QString &address);
-    void ShowUpdatePage();
-    void LaunchGame();
-    void LaunchEditor(const QString &editorPath);
-    void OpenHelpContents();
-    void LaunchSteadwright();
+    void ShowWebPage(const QString &address) override;
+    void ShowUpdatePage() override;
+    void LaunchGame() override;
+    void LaunchEditor(const QString &editorPath) override;
+    void OpenHelpContents() override;
+    void LaunchSteadwright() override;
 
     // Files handed over from outside (host paths): each one the installer takes opens on its
     // install page, as if picked with "..."; any other is refused with a message.
-    void openHostFiles(const QStringList &hostPaths);
-
-    // Closes a window, whether it sits in the frame or stands alone.
-    static void closeWindow(QWidget *window);
+    void openHostFiles(const QStringList &hostPaths) override;
 
     // The frame's second status panel, for progress texts of the content windows.
-    void setProgressText(const QString &text);
+    void setProgressText(const QString &text) override;
+
+    // Hands the bar to the frame, creating the frame if need be.
+    void adoptMenuBar(QWidget *child, QMenuBar *bar) override;
 
     // What the start-up recovery put back after an interrupted install. The player hears of
     // it once, in a message over the main window; before the frame is up it waits for it.

@@ -1,9 +1,9 @@
 #include "shell/frmAbout.h"
 
 #include "shell/Desk.h"
-#include "shell/Hosts.h"
+#include "common/Hosts.h"
 #include "shell/InterfaceFont.h"
-#include "shell/Placement.h"
+#include "windows/Placement.h"
 
 #include <QDesktopServices>
 #include <QEvent>

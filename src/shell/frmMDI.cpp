@@ -1,14 +1,14 @@
 #include "shell/frmMDI.h"
 
-#include "installer/frmInstall.h"
-#include "shell/Artwork.h"
+#include "windows/install/frmInstall.h"
+#include "windows/Artwork.h"
 #include "shell/Desk.h"
-#include "shell/Hosts.h"
-#include "shell/OpenRequest.h"
+#include "common/Hosts.h"
+#include "install/OpenRequest.h"
 #include "shell/frmAbout.h"
 #include "shell/frmOptions.h"
 #include "shell/frmSplash.h"
-#include "web/frmUpdate.h"
+#include "windows/web/frmUpdate.h"
 
 #include <QAction>
 #include <QCloseEvent>

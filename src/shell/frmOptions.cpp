@@ -2,8 +2,8 @@
 
 #include "platform/WinPath.h"
 #include "shell/Desk.h"
-#include "shell/OptionsFile.h"
-#include "shell/Placement.h"
+#include "common/OptionsFile.h"
+#include "windows/Placement.h"
 #include "platform/WinPath.h"
 
 #include <QFileInfo>

@@ -1,7 +1,7 @@
 #pragma once
 #include <QDialog>
 
-#include "platform/Prompts.h"
+#include "common/Prompts.h"
 
 class Desk;
 class QLineEdit;

@@ -1,9 +1,9 @@
 #include "shell/frmSplash.h"
 
-#include "shell/Artwork.h"
+#include "windows/Artwork.h"
 #include "shell/Desk.h"
-#include "shell/OptionsFile.h"
-#include "shell/Placement.h"
+#include "common/OptionsFile.h"
+#include "windows/Placement.h"
 
 #include <QEvent>
 #include <QEventLoop>

@@ -1,7 +1,7 @@
 #include "web/PageValues.h"
 
 #include "platform/WinPath.h"
-#include "shell/Hosts.h"
+#include "common/Hosts.h"
 
 #include <QSysInfo>
 

@@ -1,13 +1,13 @@
 // Add-ons taken out, put back and reordered in any order over every install route, with hand
 // edits between: seeded random sequences checked after every step against the test's own idea
 // of the layers, and taking everything out must give back the tree of before, byte for byte.
-#include "installer/AddOns.h"
-#include "installer/Archive.h"
-#include "installer/ArchivePlan.h"
-#include "installer/Brx.h"
-#include "installer/InstallByType.h"
-#include "installer/InstallHistory.h"
-#include "installer/InstallTransaction.h"
+#include "install/AddOns.h"
+#include "brx/Archive.h"
+#include "install/ArchivePlan.h"
+#include "brx/Brx.h"
+#include "install/InstallByType.h"
+#include "install/InstallHistory.h"
+#include "install/InstallTransaction.h"
 #include "managers/GameFileInstall.h"
 #include "managers/TattooFiles.h"
 #include "platform/HostFiles.h"

@@ -1,11 +1,11 @@
 // Add-on archives: each layout players download lands where the plan says, byte for byte, as
 // one history entry that one undo takes back; hostile and damaged archives write nothing and
 // say why. Archives are built here with libarchive's writer.
-#include "installer/Archive.h"
-#include "installer/ArchivePlan.h"
-#include "installer/Brx.h"
-#include "installer/InstallHistory.h"
-#include "installer/InstallTransaction.h"
+#include "brx/Archive.h"
+#include "install/ArchivePlan.h"
+#include "brx/Brx.h"
+#include "install/InstallHistory.h"
+#include "install/InstallTransaction.h"
 #include "platform/HostFiles.h"
 #include "support/TestTree.h"
 

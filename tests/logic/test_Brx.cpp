@@ -1,6 +1,6 @@
 // The package format on its own: what the writer produces, what the reader cuts out of it, and
 // how it refuses packages whose markers are missing or out of order.
-#include "installer/Brx.h"
+#include "brx/Brx.h"
 #include "platform/FileIO.h"
 
 #include <QRandomGenerator>

@@ -1,6 +1,6 @@
 // The veldrin-brx tool end to end: the built binary run on real files in a throw-away prefix.
-#include "installer/Archive.h"
-#include "installer/Brx.h"
+#include "brx/Archive.h"
+#include "brx/Brx.h"
 #include "platform/FileIO.h"
 #include "support/BrxTool.h"
 #include "support/TestTree.h"

@@ -1,8 +1,8 @@
 // Reading a package file in two passes must give exactly what reading its whole text gives:
 // the same entries, sizes, bytes and errors, with loose line breaks, with markers split between
 // two reads, and with a file that changes under the reader.
-#include "installer/Brx.h"
-#include "installer/BrxSyntax.h"
+#include "brx/Brx.h"
+#include "brx/BrxSyntax.h"
 
 #include <QFile>
 #include <QRandomGenerator>

@@ -1,6 +1,6 @@
 // The history on the command line, and what an install killed in the middle leaves after the
 // next start: the built veldrin-brx run on real files in a throw-away prefix.
-#include "installer/Brx.h"
+#include "brx/Brx.h"
 #include "support/BrxTool.h"
 #include "support/TestTree.h"
 

@@ -1,6 +1,6 @@
 // Routing a chosen file by its extension, and the copy-with-backup install of maps,
 // landscapes and meshes.
-#include "installer/InstallByType.h"
+#include "install/InstallByType.h"
 #include "support/TestTree.h"
 
 #include <QTest>

@@ -1,9 +1,9 @@
 // The install transaction under failure: a write that fails at any point of a package, targets
 // that lead out of the player's folders through links or "..", and the originals that repeated
 // installs must never lose.
-#include "installer/Brx.h"
-#include "installer/InstallHistory.h"
-#include "installer/InstallTransaction.h"
+#include "brx/Brx.h"
+#include "install/InstallHistory.h"
+#include "install/InstallTransaction.h"
 #include "platform/HostFiles.h"
 #include "managers/GameFileInstall.h"
 #include "managers/TattooFiles.h"

@@ -1,6 +1,6 @@
 // Files handed to Veldrin from outside: how an argument becomes a host path, and which files
 // go to the installer and which are refused with a reason.
-#include "shell/OpenRequest.h"
+#include "install/OpenRequest.h"
 #include "support/TestTree.h"
 
 #include <QDir>

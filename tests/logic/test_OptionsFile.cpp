@@ -1,4 +1,4 @@
-#include "shell/OptionsFile.h"
+#include "common/OptionsFile.h"
 #include "support/ScriptedPrompts.h"
 #include "support/TestTree.h"
 

@@ -1,9 +1,9 @@
 // Veldrin's own files against packages and every other route: the settings, the backups, the
 // downloads, the programs Veldrin set up and the install history are refused by name, however
 // the path reaches them, and nothing at all is written when one entry aims there.
-#include "installer/Brx.h"
-#include "installer/InstallHistory.h"
-#include "installer/InstallTransaction.h"
+#include "brx/Brx.h"
+#include "install/InstallHistory.h"
+#include "install/InstallTransaction.h"
 #include "support/BrxTool.h"
 #include "support/ScriptedPrompts.h"
 #include "support/TestTree.h"

@@ -1,5 +1,5 @@
-#include "shell/PrefixSetup.h"
-#include "shell/SetupRecord.h"
+#include "setup/PrefixSetup.h"
+#include "setup/SetupRecord.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,6 +1,6 @@
 #include "platform/FileIO.h"
 #include "platform/WinPath.h"
-#include "shell/OptionsFile.h"
+#include "common/OptionsFile.h"
 #include "support/TestTree.h"
 
 #include <QDir>

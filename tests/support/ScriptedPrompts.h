@@ -1,7 +1,7 @@
 #pragma once
 // Prompts answered from a script: each file dialog takes the next scripted answer, and every
 // prompt shown is recorded. A prompt nobody scripted fails the test instead of blocking.
-#include "platform/Prompts.h"
+#include "common/Prompts.h"
 
 #include <QList>
 #include <QString>

@@ -1,10 +1,10 @@
 // The browser and update windows with the real web engine, against a local web server.
-#include "shell/Hosts.h"
-#include "shell/Twips.h"
-#include "web/WebPane.h"
-#include "web/WebPaneLoader.h"
-#include "web/frmBrowser.h"
-#include "web/frmUpdate.h"
+#include "common/Hosts.h"
+#include "common/Twips.h"
+#include "windows/web/WebPane.h"
+#include "windows/web/WebPaneLoader.h"
+#include "windows/web/frmBrowser.h"
+#include "windows/web/frmUpdate.h"
 #include "support/WebTestMain.h"
 #include "windows/DeskFixture.h"
 

@@ -2,12 +2,12 @@
 // server: progress on the way, the file in the program folder's Downloads\ only once whole,
 // the install question for add-ons, and nothing under the final name when a download is
 // cancelled or its connection drops.
-#include "installer/frmInstall.h"
-#include "shell/Hosts.h"
-#include "web/DownloadBar.h"
-#include "web/WebPane.h"
-#include "web/WebPaneLoader.h"
-#include "web/frmBrowser.h"
+#include "windows/install/frmInstall.h"
+#include "common/Hosts.h"
+#include "windows/web/DownloadBar.h"
+#include "windows/web/WebPane.h"
+#include "windows/web/WebPaneLoader.h"
+#include "windows/web/frmBrowser.h"
 #include "support/WebTestMain.h"
 #include "windows/DeskFixture.h"
 

@@ -1,9 +1,9 @@
 // Without the web engine plugin the browser still works for the program's own pages.
-#include "shell/Hosts.h"
-#include "web/WebPane.h"
-#include "web/WebPaneLoader.h"
-#include "web/frmBrowser.h"
-#include "web/frmUpdate.h"
+#include "common/Hosts.h"
+#include "windows/web/WebPane.h"
+#include "windows/web/WebPaneLoader.h"
+#include "windows/web/frmBrowser.h"
+#include "windows/web/frmUpdate.h"
 #include "windows/DeskFixture.h"
 
 #include <QFile>

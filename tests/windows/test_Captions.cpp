@@ -2,16 +2,16 @@
 // clipped button or label loses words the player needs ("NOTE this ..."). Each control is
 // measured with its own font, as it will be drawn.
 #include "DeskFixture.h"
-#include "installer/frmHistory.h"
-#include "installer/frmInstall.h"
-#include "managers/frmExtra.h"
-#include "managers/frmMap.h"
-#include "managers/frmTattoo.h"
-#include "readme/frmReadme.h"
+#include "windows/install/frmHistory.h"
+#include "windows/install/frmInstall.h"
+#include "windows/managers/frmExtra.h"
+#include "windows/managers/frmMap.h"
+#include "windows/managers/frmTattoo.h"
+#include "windows/readme/frmReadme.h"
 #include "shell/frmAbout.h"
 #include "shell/frmOptions.h"
-#include "web/frmBrowser.h"
-#include "web/frmUpdate.h"
+#include "windows/web/frmBrowser.h"
+#include "windows/web/frmUpdate.h"
 
 #include <QCheckBox>
 #include <QGroupBox>

@@ -2,9 +2,9 @@
 // what their header promises, and files that are no bitmap whatever their name, in a pick, a
 // preview and a profile's own pictures. None may show noise, and a refused pick changes nothing.
 #include "DeskFixture.h"
-#include "installer/InstallHistory.h"
-#include "managers/WindowParts.h"
-#include "managers/frmTattoo.h"
+#include "install/InstallHistory.h"
+#include "windows/WindowParts.h"
+#include "windows/managers/frmTattoo.h"
 #include "support/BmpBytes.h"
 
 #include <QBuffer>

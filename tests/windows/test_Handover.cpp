@@ -1,6 +1,6 @@
 // One Veldrin per program folder: a second start hands its files to the running one, or with
 // none brings it forward. The socket talk in-process, then the real program started twice.
-#include "shell/SetupRecord.h"
+#include "setup/SetupRecord.h"
 #include "shell/SingleInstance.h"
 #include "support/TestTree.h"
 

@@ -1,7 +1,7 @@
 #include "DeskFixture.h"
-#include "installer/ArchivePlan.h"
-#include "shell/OptionsFile.h"
-#include "app/SampleSetup.h"
+#include "install/ArchivePlan.h"
+#include "common/OptionsFile.h"
+#include "setup/SampleSetup.h"
 #include "shell/frmOptions.h"
 
 #include <QFile>

@@ -1,12 +1,12 @@
 // Files arriving from outside (command line, file manager, a drop on the main window) open in
 // the installer as if picked with "...", and top-level windows open whole on the screen.
 #include "DeskFixture.h"
-#include "installer/Archive.h"
-#include "installer/frmInstall.h"
-#include "shell/Placement.h"
+#include "brx/Archive.h"
+#include "windows/install/frmInstall.h"
+#include "windows/Placement.h"
 #include "shell/frmAbout.h"
 #include "shell/frmOptions.h"
-#include "web/frmUpdate.h"
+#include "windows/web/frmUpdate.h"
 
 #include <QDragEnterEvent>
 #include <QDropEvent>

@@ -1,9 +1,9 @@
 // The frame window: start-up, its menus, and the desk that keeps every window at most once.
 #include "DeskFixture.h"
-#include "managers/frmExtra.h"
-#include "managers/frmMap.h"
-#include "readme/frmReadme.h"
-#include "shell/Hosts.h"
+#include "windows/managers/frmExtra.h"
+#include "windows/managers/frmMap.h"
+#include "windows/readme/frmReadme.h"
+#include "common/Hosts.h"
 #include "shell/frmAbout.h"
 #include "shell/frmOptions.h"
 #include "shell/frmSplash.h"

@@ -1,5 +1,5 @@
 #include "DeskFixture.h"
-#include "managers/frmExtra.h"
+#include "windows/managers/frmExtra.h"
 
 #include <QLabel>
 #include <QPlainTextEdit>

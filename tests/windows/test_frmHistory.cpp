@@ -2,12 +2,12 @@
 // the history, restore of everything, the one question about files changed by hand, and the
 // state without a history folder.
 #include "DeskFixture.h"
-#include "installer/Brx.h"
-#include "installer/InstallHistory.h"
-#include "installer/InstallTransaction.h"
-#include "installer/frmHistory.h"
-#include "managers/frmMap.h"
-#include "managers/frmTattoo.h"
+#include "brx/Brx.h"
+#include "install/InstallHistory.h"
+#include "install/InstallTransaction.h"
+#include "windows/install/frmHistory.h"
+#include "windows/managers/frmMap.h"
+#include "windows/managers/frmTattoo.h"
 
 #include <QLabel>
 #include <QMenu>

@@ -1,10 +1,10 @@
 // The wizard driven through its controls: which page follows which, what it asks, and that each
 // finishing step hands the chosen files to the install logic (whose byte layouts the logic tests pin).
 #include "DeskFixture.h"
-#include "installer/Archive.h"
-#include "installer/Brx.h"
-#include "installer/frmInstall.h"
-#include "shell/Hosts.h"
+#include "brx/Archive.h"
+#include "brx/Brx.h"
+#include "windows/install/frmInstall.h"
+#include "common/Hosts.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,6 +1,6 @@
 #include "DeskFixture.h"
-#include "managers/frmMap.h"
-#include "shell/Twips.h"
+#include "windows/managers/frmMap.h"
+#include "common/Twips.h"
 
 #include <QLabel>
 #include <QPlainTextEdit>

@@ -1,7 +1,7 @@
 #include "DeskFixture.h"
 #include "readme/ReadmeText.h"
-#include "readme/frmReadme.h"
-#include "shell/Twips.h"
+#include "windows/readme/frmReadme.h"
+#include "common/Twips.h"
 
 #include <QComboBox>
 #include <QLineEdit>

@@ -1,8 +1,8 @@
 #include "DeskFixture.h"
-#include "managers/WindowParts.h"
-#include "managers/frmTattoo.h"
-#include "app/SampleSetup.h"
-#include "installer/InstallHistory.h"
+#include "windows/WindowParts.h"
+#include "windows/managers/frmTattoo.h"
+#include "setup/SampleSetup.h"
+#include "install/InstallHistory.h"
 
 #include <QLabel>
 #include <QPlainTextEdit>

@@ -1,5 +1,5 @@
 #include "platform/Launcher.h"
-#include "shell/PrefixSetup.h"
+#include "setup/PrefixSetup.h"
 #include "support/EnvGuard.h"
 
 #include <QDir>

@@ -1,12 +1,12 @@
 #include "Cli.h"
 
-#include "installer/AddOns.h"
-#include "installer/InstallHistory.h"
-#include "installer/ShortList.h"
-#include "installer/WriterLock.h"
+#include "install/AddOns.h"
+#include "install/InstallHistory.h"
+#include "install/ShortList.h"
+#include "install/WriterLock.h"
 #include "platform/FileIO.h"
 #include "platform/WinPath.h"
-#include "shell/OptionsFile.h"
+#include "common/OptionsFile.h"
 
 #include <QCommandLineParser>
 #include <QFileInfo>

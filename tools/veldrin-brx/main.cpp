@@ -1,16 +1,16 @@
 // veldrin-brx: list, build, unpack, check and install BRX packages from the command line.
 // Paths on the command line are host paths; the install paths inside a package are Windows
 // paths and go through the same mapping as the program's own installs.
-#include "installer/ArchivePlan.h"
-#include "installer/Brx.h"
-#include "installer/BrxCheck.h"
-#include "installer/InstallHistory.h"
-#include "installer/ShortList.h"
-#include "installer/WriterLock.h"
+#include "install/ArchivePlan.h"
+#include "brx/Brx.h"
+#include "brx/BrxCheck.h"
+#include "install/InstallHistory.h"
+#include "install/ShortList.h"
+#include "install/WriterLock.h"
 #include "platform/FileIO.h"
 #include "platform/HostFiles.h"
 #include "platform/WinPath.h"
-#include "shell/OptionsFile.h"
+#include "common/OptionsFile.h"
 
 #include "Cli.h"
 
@@ -24,7 +24,7 @@
 // The test hooks stop a process by POSIX signals; the tests that use them run on POSIX hosts.
 #if defined(VELDRIN_TEST_HOOKS) && !defined(Q_OS_WIN)
 #define VELDRIN_PAUSE_HOOK 1
-#include "installer/InstallTransaction.h"
+#include "install/InstallTransaction.h"
 #include <csignal>
 #endif
 #ifdef Q_OS_WIN

@@ -1,6 +1,6 @@
 // Writes the program's icon into an icon theme tree (scalable/apps and NxN/apps), drawn by
 // the same code the program's windows use, so the desktop shows the icon the windows do.
-#include "shell/Artwork.h"
+#include "windows/Artwork.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -1,0 +1,311 @@
+#include "brx/Brx.h"
+#include "brx/BrxSyntax.h"
+
+#include "platform/HostPaths.h"
+#include "platform/FileIO.h"
+#include "platform/LineBreaks.h"
+#include "common/GameFolders.h"
+#include "platform/WinPath.h"
+
+#include <QtEndian>
+
+#include <cstring>
+
+namespace brx {
+
+namespace {
+
+constexpr qsizetype kBase64Line = 76;
+
+qsizetype markerLength(const char *marker) { return qsizetype(std::strlen(marker)); }
+
+// 1-based "find M from P": the position of the first M starting at or after P, 0 for none.
+// Every marker starts with '#', which content rarely holds, so jumping from '#' to '#' with
+// memchr scans a big package at memory speed.
+qsizetype find(const QByteArray &text, const char *marker, qsizetype from)
+{
+    if (from < 1)
+        from = 1;
+    const qsizetype length = markerLength(marker);
+    const char *const begin = text.constData();
+    const char *const last = begin + text.size() - length; // the last place a match can start
+    for (const char *at = begin + from - 1; at <= last;) {
+        const auto *hash = static_cast<const char *>(std::memchr(at, '#', size_t(last - at + 1)));
+        if (!hash)
+            return 0;
+        if (std::memcmp(hash, marker, size_t(length)) == 0)
+            return hash - begin + 1;
+        at = hash + 1;
+    }
+    return 0;
+}
+
+bool hasBinaryMark(const QString &title) { return title.endsWith(QLatin1String(kBinaryMark)); }
+
+} // namespace
+
+// ---- Writing ------------------------------------------------------------------------------
+
+const char *markerIn(const QByteArray &bytes)
+{
+    // One pass from '#' to '#' for all six: every file added to a package goes through here.
+    const char *const begin = bytes.constData();
+    const char *const end = begin + bytes.size();
+    for (const char *at = begin; at < end;) {
+        const auto *hash = static_cast<const char *>(std::memchr(at, '#', size_t(end - at)));
+        if (!hash)
+            return nullptr;
+        const Marker m = markerAt(hash, end - hash);
+        if (m != NoMarker)
+            return kMarkerText[m];
+        at = hash + 1;
+    }
+    return nullptr;
+}
+
+void appendEntry(QByteArray &package, const QString &installPath, const QString &title, const QByteArray &content)
+{
+    package.append(kBegin).append("\r\n");
+    package.append(kInstall).append(fileio::encode1252(installPath)).append(kInstallEnd).append("\r\n");
+    package.append(kTitle).append(fileio::encode1252(title)).append(kTitleEnd).append("\r\n");
+    package.append(content).append("\r\n");
+    package.append(kEnd).append("\r\n");
+}
+
+void appendEntry(QString &package, const QString &installPath, const QString &title, const QString &content)
+{
+    QByteArray entry;
+    appendEntry(entry, installPath, title, fileio::encode1252(content));
+    package += fileio::decode1252(entry);
+}
+
+void appendBinaryEntry(QByteArray &package, const QString &installPath, const QString &title, const QByteArray &bytes)
+{
+    const QByteArray encoded = bytes.toBase64();
+    QByteArray lines;
+    lines.reserve(encoded.size() + (encoded.size() / kBase64Line + 1) * 2);
+    for (qsizetype at = 0; at < encoded.size(); at += kBase64Line) {
+        if (at > 0)
+            lines.append("\r\n");
+        lines.append(encoded.constData() + at, qMin(kBase64Line, encoded.size() - at));
+    }
+    appendEntry(package, installPath, title + QLatin1String(kBinaryMark), lines);
+}
+
+void appendBinaryEntry(QString &package, const QString &installPath, const QString &title, const QByteArray &bytes)
+{
+    QByteArray entry;
+    appendBinaryEntry(entry, installPath, title, bytes);
+    package += fileio::decode1252(entry);
+}
+
+bool appendFileContent(QByteArray &package, const QString &installPath, const QString &title, const QByteArray &bytes,
+                       QString *error)
+{
+    // A '|' in the title would make a text entry read back as a binary one.
+    if (title.contains(QLatin1Char('|'))) {
+        if (error)
+            *error = QStringLiteral("its name holds '|', which a package title cannot carry");
+        return false;
+    }
+    if (fileio::isText(bytes) && !markerIn(bytes))
+        appendEntry(package, installPath, title, normalizeBreaks(bytes));
+    else
+        appendBinaryEntry(package, installPath, title, bytes);
+    return true;
+}
+
+bool appendFile(QByteArray &package, const QString &installPath, const QString &title, const QString &sourcePath,
+                QString *error)
+{
+    if (title.contains(QLatin1Char('|')))
+        return appendFileContent(package, installPath, title, {}, error);
+    const auto bytes = fileio::readBytes(sourcePath, error);
+    return bytes && appendFileContent(package, installPath, title, *bytes, error);
+}
+
+bool appendFile(QString &package, const QString &installPath, const QString &title, const QString &sourcePath,
+                QString *error)
+{
+    QByteArray entry;
+    if (!appendFile(entry, installPath, title, sourcePath, error))
+        return false;
+    package += fileio::decode1252(entry);
+    return true;
+}
+
+bool savePackage(const QByteArray &package, const QString &destination, QString *error)
+{
+    if (destination.isEmpty() || destination.endsWith(QLatin1Char('\\')) || destination.endsWith(QLatin1Char('/'))) {
+        if (error)
+            *error = QStringLiteral("no file name");
+        return false;
+    }
+    return writeHostFile(winpath::toHost(destination), package, QByteArrayLiteral("\r\n"), error);
+}
+
+bool savePackage(const QString &package, const QString &destination, QString *error)
+{
+    return fileio::writeText(destination, package, error);
+}
+
+struct PackageFile::Private
+{
+    QString destination;
+    HostFileStream file;
+    bool opened = false;
+    QString openError;
+    QByteArray pending;
+};
+
+namespace {
+// Entries are gathered and written in pieces of about this size: few system calls, little memory.
+constexpr qsizetype kFlushBytes = 1 << 20;
+} // namespace
+
+PackageFile::PackageFile(const QString &windowsPath) : d(std::make_unique<Private>())
+{
+    d->destination = windowsPath;
+    d->pending.reserve(2 * kFlushBytes);
+    if (windowsPath.isEmpty() || windowsPath.endsWith(QLatin1Char('\\')) || windowsPath.endsWith(QLatin1Char('/')))
+        d->openError = QStringLiteral("no file name");
+    else
+        d->opened = d->file.open(winpath::toHost(windowsPath), &d->openError);
+}
+
+PackageFile::~PackageFile() = default;
+
+bool PackageFile::add(const QString &installPath, const QString &title, const QByteArray &bytes, QString *error)
+{
+    if (!d->opened) {
+        if (error)
+            *error = QStringLiteral("%1 cannot be written (%2)").arg(d->destination, d->openError);
+        return false;
+    }
+    if (!appendFileContent(d->pending, installPath, title, bytes, error))
+        return false;
+    if (d->pending.size() < kFlushBytes)
+        return true;
+    const bool ok = d->file.append(d->pending, error);
+    d->pending.truncate(0); // keeps its room for the next entries
+    d->opened = ok;
+    if (!ok)
+        d->openError = error ? *error : QString();
+    return ok;
+}
+
+bool PackageFile::save(QString *error)
+{
+    if (!d->opened) {
+        if (error)
+            *error = d->openError;
+        return false;
+    }
+    d->pending.append("\r\n");
+    d->opened = false;
+    return d->file.append(d->pending, error) && d->file.commit(error);
+}
+
+QString damagedMessage(const ReadError &error)
+{
+    return kDamagedMessage + QStringLiteral("\n\nEntry %1 is damaged: %2.").arg(error.entry).arg(error.reason);
+}
+
+// ---- Reading ------------------------------------------------------------------------------
+
+int countEntries(const QByteArray &package)
+{
+    const qsizetype length = package.size();
+    int count = 0;
+    qsizetype pos = 1;
+    while (pos < length) {
+        const qsizetype i = find(package, kBegin, pos);
+        if (i < 1)
+            break;
+        ++count;
+        pos = i + 1;
+    }
+    return count;
+}
+
+int countEntries(const QString &package) { return countEntries(fileio::encode1252(package)); }
+
+std::optional<double> progressStep(int entries)
+{
+    if (entries == 0)
+        return std::nullopt;
+    return 100.0 / (2.0 * entries);
+}
+
+float advance(float value, double step)
+{
+    const float sum = static_cast<float>(static_cast<double>(value) + step);
+    return sum > 100.0f ? 100.0f : sum;
+}
+
+QByteArray normalizeBreaks(const QByteArray &bytes)
+{
+    // Most packages are already CR LF throughout; check that cheaply before copying anything:
+    // every LF must follow a CR and every CR must come before an LF, eight bytes at a time.
+    const auto *data = reinterpret_cast<const unsigned char *>(bytes.constData());
+    const qsizetype size = bytes.size();
+    bool clean = size == 0 || (data[0] != '\n' && data[size - 1] != '\r');
+    using linebreaks::bytesEqual;
+    quint64 crBefore = 0; // the last byte of the word before was a CR (high bit of byte 0)
+    quint64 mismatch = 0;
+    qsizetype i = 0;
+    for (; clean && i + 8 <= size; i += 8) {
+        const quint64 w = qFromLittleEndian<quint64>(data + i);
+        const quint64 cr = bytesEqual(w, '\r');
+        const quint64 lf = bytesEqual(w, '\n');
+        // Shifting by one byte lines each byte's CR flag up with the byte after it.
+        mismatch |= lf ^ ((cr << 8) | crBefore);
+        crBefore = cr >> 56;
+        if ((i & 4095) == 4088 && mismatch)
+            break;
+    }
+    clean = clean && mismatch == 0;
+    for (; clean && i < size; ++i)
+        clean = (data[i] == '\n') == (i > 0 && data[i - 1] == '\r');
+    if (clean)
+        return bytes;
+
+    QByteArray out;
+    out.reserve(size + size / 16);
+    linebreaks::appendCrLf(out, bytes.constData(), size);
+    return out;
+}
+
+QString Entry::fileName() const
+{
+    return binary ? title.left(title.size() - markerLength(kBinaryMark)) : title;
+}
+
+QByteArray Entry::installBytes() const
+{
+    if (binary)
+        return decodeBase64(content).value_or(QByteArray());
+    QByteArray bytes;
+    bytes.reserve(content.size() + 2);
+    bytes.append(content).append("\r\n");
+    return bytes;
+}
+
+qint64 Entry::installSize() const
+{
+    if (size >= 0)
+        return size;
+    return binary ? installBytes().size() : content.size() + 2;
+}
+
+QString backupPathFor(const QString &programFolder, const QString &title)
+{
+    QString name = hasBinaryMark(title) ? title.left(title.size() - markerLength(kBinaryMark)) : title;
+    const qsizetype cut = qMax(name.lastIndexOf(QLatin1Char('\\')), name.lastIndexOf(QLatin1Char('/')));
+    name = name.mid(cut + 1);
+    if (name.isEmpty() || name == QLatin1String(".") || name == QLatin1String(".."))
+        return {};
+    return programFolder + folders::kBackupBrx + name;
+}
+
+} // namespace brx

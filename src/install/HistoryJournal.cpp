@@ -1,0 +1,509 @@
+#include "install/HistoryJournal.h"
+#include "platform/Fail.h"
+
+#include "platform/HostFiles.h"
+#include "platform/WinPath.h"
+#include "common/GameFolders.h"
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QSqlDatabase>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QVariant>
+#include <atomic>
+
+#ifndef Q_OS_WIN
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+namespace history {
+
+namespace {
+
+constexpr int kFormat = 2;
+const QLatin1String kJournalName("journal.sqlite");
+
+using failure::fail;
+
+// Ends a write transaction: committed when every statement went through, otherwise rolled
+// back with the first reason heard.
+bool commitOrFail(QSqlDatabase &db, bool ok, QString why, QString *error)
+{
+    if (ok && db.commit())
+        return true;
+    if (why.isEmpty())
+        why = db.lastError().text();
+    db.rollback();
+    return fail(error, why);
+}
+
+// A null QString would be stored as NULL; every text column holds text, empty or not.
+QString text(const QString &value) { return value.isNull() ? QStringLiteral("") : value; }
+
+bool isHash(const QString &text)
+{
+    static const QRegularExpression hex(QStringLiteral("^[0-9a-f]{64}$"));
+    return hex.match(text).hasMatch();
+}
+
+QString joinIds(const QList<qint64> &ids)
+{
+    QStringList parts;
+    for (const qint64 id : ids)
+        parts << QString::number(id);
+    return parts.join(QLatin1Char(' '));
+}
+
+// Whatever a hand or a bad disk did to a record, reading it must not go wrong later: every
+// field is checked here once and a record that fails is only ever shown, never acted on.
+QString damageOf(const OperationRow &op, const QString &began, bool filesRead)
+{
+    if (!op.began.isValid())
+        return QStringLiteral("its time \"%1\" cannot be read").arg(began);
+    if (op.route.isEmpty())
+        return QStringLiteral("it names no route");
+    static const QStringList states{QStringLiteral("open"), QStringLiteral("done"), QStringLiteral("rolled back"),
+                                    QStringLiteral("no undo")};
+    if (!states.contains(op.state))
+        return QStringLiteral("its state \"%1\" is unknown").arg(op.state);
+    if (!filesRead)
+        return {};
+    int seq = 0;
+    for (const FileRow &f : op.files) {
+        if (f.seq != seq++)
+            return QStringLiteral("its list of files has a gap");
+        if (f.path.isEmpty() || !QDir::isAbsolutePath(f.host))
+            return QStringLiteral("file %1 has no usable path").arg(f.seq + 1);
+        if (!f.previous.isEmpty() && !isHash(f.previous))
+            return QStringLiteral("the kept bytes of %1 are named wrongly").arg(f.path);
+        if (!f.written.isEmpty() && !isHash(f.written))
+            return QStringLiteral("the written bytes of %1 are named wrongly").arg(f.path);
+        if (f.existed && f.kept && f.previous.isEmpty())
+            return QStringLiteral("the kept bytes of %1 are not named").arg(f.path);
+    }
+    return {};
+}
+
+// Moves a damaged journal out of the way under a name no earlier one holds: the time to the
+// second, then a number when that name is taken. A rename never replaces an existing file here,
+// so nothing set aside before is lost. Empty when it could not be moved.
+QString setAside(const QString &path)
+{
+    const QString base = path + QStringLiteral(".damaged-%1").arg(QDateTime::currentDateTime().toString(QStringLiteral("yyyyMMdd-hhmmss")));
+    for (int n = 1; n < 1000; ++n) {
+        const QString aside = n == 1 ? base : base + QStringLiteral("-%1").arg(n);
+        if (QFileInfo::exists(aside))
+            continue;
+#ifndef Q_OS_WIN
+        // A link is never made over an existing name, so two setting aside at once cannot meet.
+        if (::link(QFile::encodeName(path).constData(), QFile::encodeName(aside).constData()) == 0) {
+            if (QFile::remove(path))
+                return aside;
+            QFile::remove(aside);
+            return {};
+        }
+        if (errno == EEXIST)
+            continue;
+#endif
+        return QFile::rename(path, aside) ? aside : QString();
+    }
+    return {};
+}
+
+} // namespace
+
+bool Journal::exists(const QString &programFolder)
+{
+    return !programFolder.isEmpty()
+        && QFileInfo::exists(QDir(hostfs::realPlace(winpath::toHost(programFolder + folders::kBackupHistory))).filePath(kJournalName));
+}
+
+QString sha256(const QByteArray &bytes)
+{
+    return QString::fromLatin1(QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex());
+}
+
+QString sha256File(const QString &hostPath, QString *error)
+{
+    QFile file(hostPath);
+    if (QFileInfo(hostPath).isDir()) {
+        fail(error, QStringLiteral("it is a folder"));
+        return {};
+    }
+    QCryptographicHash hash(QCryptographicHash::Sha256);
+    if (!file.open(QIODevice::ReadOnly) || !hash.addData(&file)) {
+        fail(error, file.errorString());
+        return {};
+    }
+    return QString::fromLatin1(hash.result().toHex());
+}
+
+std::unique_ptr<Journal> Journal::open(const QString &programFolder, QString *problem, QString *notice)
+{
+    if (programFolder.isEmpty())
+        return nullptr;
+    const QString folder = hostfs::realPlace(winpath::toHost(programFolder + folders::kBackupHistory));
+    if (!QFileInfo(folder).isDir())
+        return nullptr;
+    static std::atomic<int> counter{0};
+    std::unique_ptr<Journal> journal(new Journal);
+    journal->m_folder = folder.endsWith(QLatin1Char('/')) ? folder.chopped(1) : folder;
+    journal->m_connection = QStringLiteral("veldrin-history-%1").arg(counter++);
+    QDir(journal->m_folder).mkdir(QStringLiteral("objects"));
+
+    QString why;
+    if (journal->prepare(&why))
+        return journal;
+    // Only a file that is not a database (or is damaged as one) is set aside; a journal that is
+    // merely busy or unreadable is left alone and this install goes on without history.
+    if (!why.startsWith(QLatin1String("damaged:"))) {
+        fail(problem, QStringLiteral("The install history cannot be opened (%1).").arg(why));
+        return nullptr;
+    }
+    const QString path = journal->m_folder + QLatin1Char('/') + kJournalName;
+    QSqlDatabase::removeDatabase(journal->m_connection);
+    const QString aside = setAside(path);
+    if (aside.isEmpty()) {
+        fail(problem, QStringLiteral("The install history is damaged and could not be set aside (%1).").arg(why.mid(8)));
+        return nullptr;
+    }
+    QFile::remove(path + QLatin1String("-wal"));
+    QFile::remove(path + QLatin1String("-shm"));
+    if (notice)
+        *notice = QStringLiteral("The install history was damaged (%1). It was set aside as %2 and a new one was "
+                                 "started; what it recorded cannot be undone from Veldrin.")
+                      .arg(why.mid(8), QDir::toNativeSeparators(aside));
+    journal->m_connection = QStringLiteral("veldrin-history-%1").arg(counter++);
+    if (!journal->prepare(&why)) {
+        fail(problem, QStringLiteral("The install history cannot be opened (%1).").arg(why));
+        return nullptr;
+    }
+    return journal;
+}
+
+Journal::~Journal()
+{
+    {
+        QSqlDatabase db = QSqlDatabase::database(m_connection, false);
+        if (db.isValid())
+            db.close();
+    }
+    QSqlDatabase::removeDatabase(m_connection);
+}
+
+bool Journal::prepare(QString *error)
+{
+    QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_connection);
+    db.setDatabaseName(m_folder + QLatin1Char('/') + kJournalName);
+    db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=3000"));
+    if (!db.open())
+        return fail(error, db.lastError().text());
+    QSqlQuery q(db);
+    const auto run = [&](const QString &sql) {
+        if (q.exec(sql))
+            return true;
+        const QString code = q.lastError().nativeErrorCode();
+        // SQLITE_CORRUPT and SQLITE_NOTADB
+        const bool damaged = code == QLatin1String("11") || code == QLatin1String("26");
+        fail(error, (damaged ? QStringLiteral("damaged:") : QString()) + q.lastError().text());
+        return false;
+    };
+    // Every commit reaches the disk before it returns: a record exists before any file it
+    // names is touched, whatever happens to the process afterwards.
+    return run(QStringLiteral("PRAGMA journal_mode=WAL")) && run(hostfs::flushing() ? QStringLiteral("PRAGMA synchronous=FULL") : QStringLiteral("PRAGMA synchronous=OFF"))
+        && run(QStringLiteral("CREATE TABLE IF NOT EXISTS format (version INTEGER NOT NULL)"))
+        && run(QStringLiteral("CREATE TABLE IF NOT EXISTS operations (id INTEGER PRIMARY KEY AUTOINCREMENT, "
+                              "began TEXT NOT NULL, route TEXT NOT NULL, source TEXT NOT NULL, state TEXT NOT NULL, "
+                              "undoes TEXT NOT NULL DEFAULT '')"))
+        && run(QStringLiteral("CREATE TABLE IF NOT EXISTS files (operation INTEGER NOT NULL, seq INTEGER NOT NULL, "
+                              "path TEXT NOT NULL, host TEXT NOT NULL, existed INTEGER NOT NULL, previous TEXT NOT NULL, "
+                              "kept INTEGER NOT NULL, written TEXT NOT NULL DEFAULT '', touched INTEGER NOT NULL DEFAULT 0, "
+                              "PRIMARY KEY (operation, seq))"))
+        && run(QStringLiteral("CREATE TABLE IF NOT EXISTS noticed (operation INTEGER PRIMARY KEY)"))
+        && run(QStringLiteral("INSERT INTO format (version) SELECT %1 WHERE NOT EXISTS (SELECT 1 FROM format)").arg(kFormat))
+        && migrate(error);
+}
+
+bool Journal::migrate(QString *error)
+{
+    QSqlDatabase db = QSqlDatabase::database(m_connection);
+    QSqlQuery q(db);
+    if (!q.exec(QStringLiteral("SELECT max(version) FROM format")) || !q.next())
+        return fail(error, q.lastError().text());
+    if (q.value(0).toInt() >= kFormat)
+        return true;
+    // Format 1 kept only the bytes a file held before an install. An add-on taken out must be
+    // able to come back without its source, so whatever of its bytes is still on disk is kept
+    // now; what was already overwritten cannot be recovered and the add-on says so.
+    if (q.exec(QStringLiteral("SELECT host, written FROM files WHERE touched = 1 AND written <> ''"))) {
+        // A file that changed since is left out: that add-on shows it cannot be put back.
+        while (q.next())
+            (void)keepCopy(q.value(0).toString(), q.value(1).toString(), nullptr);
+    }
+    // Copies not yet safe on disk: the next opening tries again before the format is raised.
+    if (!syncObjects())
+        return true;
+    if (!q.exec(QStringLiteral("UPDATE format SET version = %1").arg(kFormat)))
+        return fail(error, q.lastError().text());
+    return true;
+}
+
+bool Journal::keepCopy(const QString &realHost, const QString &hash, QString *error)
+{
+    if (!isHash(hash))
+        return fail(error, QStringLiteral("no hash"));
+    const QString target = objectPath(hash);
+    if (QFileInfo::exists(target))
+        return true;
+    QFile file(realHost);
+    if (!file.open(QIODevice::ReadOnly))
+        return fail(error, file.errorString());
+    const QByteArray bytes = file.readAll();
+    // The file may have changed since it was hashed: only bytes that match their name go in.
+    if (sha256(bytes) != hash)
+        return fail(error, QStringLiteral("it changed"));
+    return hostfs::writeFile(target, bytes, QByteArray(), error);
+}
+
+QString Journal::objectPath(const QString &hash) const { return m_folder + QLatin1String("/objects/") + hash; }
+
+bool Journal::keepFile(const QString &realHost, const QString &hash, bool *linked, QString *error)
+{
+    *linked = false;
+    const QString target = objectPath(hash);
+    if (QFileInfo::exists(target))
+        return true; // equal bytes are kept once; an object is never replaced
+#ifndef Q_OS_WIN
+    if (::link(QFile::encodeName(realHost).constData(), QFile::encodeName(target).constData()) == 0) {
+        *linked = true;
+        // The bytes the record will point at must be on disk before it is committed:
+        // syncObjects() flushes them, all of them side by side.
+        m_unflushed << target;
+        return true;
+    }
+    if (errno == EEXIST)
+        return true;
+#endif
+    QFile source(realHost);
+    if (!source.open(QIODevice::ReadOnly))
+        return fail(error, source.errorString());
+    hostfs::AtomicFile copy;
+    if (!copy.open(target, error))
+        return false;
+    while (!source.atEnd()) {
+        const QByteArray piece = source.read(1 << 20);
+        if (piece.isEmpty() && source.error() != QFileDevice::NoError)
+            return fail(error, source.errorString());
+        if (!copy.append(piece, error))
+            return false;
+    }
+    return copy.commit(error);
+}
+
+bool Journal::syncObjects()
+{
+    const bool files = hostfs::flushFiles(m_unflushed);
+    m_unflushed.clear();
+    const bool folder = hostfs::syncFolder(m_folder + QLatin1String("/objects"));
+    return files && folder;
+}
+
+void Journal::unshare(const QString &hash, const QString &realHost)
+{
+#ifndef Q_OS_WIN
+    const QString target = objectPath(hash);
+    struct stat a {}, b {};
+    if (::stat(QFile::encodeName(target).constData(), &a) != 0 || ::stat(QFile::encodeName(realHost).constData(), &b) != 0
+        || a.st_ino != b.st_ino || a.st_dev != b.st_dev)
+        return;
+    QFile file(target);
+    if (file.open(QIODevice::ReadOnly))
+        hostfs::writeFile(target, file.readAll(), QByteArray(), nullptr);
+#else
+    Q_UNUSED(hash);
+    Q_UNUSED(realHost);
+#endif
+}
+
+std::optional<QByteArray> Journal::object(const QString &hash, QString *error)
+{
+    if (!isHash(hash)) {
+        fail(error, QStringLiteral("no kept copy"));
+        return std::nullopt;
+    }
+    QFile file(objectPath(hash));
+    if (!file.open(QIODevice::ReadOnly)) {
+        fail(error, QStringLiteral("its kept copy is missing"));
+        return std::nullopt;
+    }
+    QByteArray bytes = file.readAll();
+    if (sha256(bytes) != hash) {
+        fail(error, QStringLiteral("its kept copy does not match its record"));
+        return std::nullopt;
+    }
+    return bytes;
+}
+
+bool Journal::record(qint64 *id, const QString &route, const QString &source, const QList<qint64> &undoes,
+                     const QList<FileRow> &rows, QString *error)
+{
+    QSqlDatabase db = QSqlDatabase::database(m_connection);
+    if (!db.transaction())
+        return fail(error, db.lastError().text());
+    QSqlQuery q(db);
+    bool ok = true;
+    QString why;
+    if (*id == 0) {
+        q.prepare(QStringLiteral("INSERT INTO operations (began, route, source, state, undoes) VALUES (?, ?, ?, 'open', ?)"));
+        q.addBindValue(QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs));
+        q.addBindValue(text(route));
+        q.addBindValue(text(source));
+        q.addBindValue(text(joinIds(undoes)));
+        ok = q.exec();
+        if (ok)
+            *id = q.lastInsertId().toLongLong();
+    }
+    if (!ok)
+        why = q.lastError().text();
+    q.prepare(QStringLiteral("INSERT INTO files (operation, seq, path, host, existed, previous, kept) VALUES (?, ?, ?, ?, ?, ?, ?)"));
+    for (const FileRow &row : rows) {
+        if (!ok)
+            break;
+        q.addBindValue(*id);
+        q.addBindValue(row.seq);
+        q.addBindValue(text(row.path));
+        q.addBindValue(text(row.host));
+        q.addBindValue(row.existed ? 1 : 0);
+        q.addBindValue(text(row.previous));
+        q.addBindValue(row.kept ? 1 : 0);
+        ok = q.exec();
+        if (!ok)
+            why = q.lastError().text();
+    }
+    return commitOrFail(db, ok, why, error);
+}
+
+bool Journal::finish(qint64 id, const QString &state, const QList<FileRow> &rows, QString *error)
+{
+    // What an operation wrote is kept by a copy of its own (never a link: a later edit of the
+    // game file must not reach the store), so the add-on can be put back without its source.
+    if (state == QLatin1String("done") || state == QLatin1String("no undo")) {
+        // Without the copy the install still stands; the add-on then shows that it cannot be
+        // put back once taken out, and taking it out still works.
+        for (const FileRow &row : rows) {
+            if (row.touched && !row.written.isEmpty())
+                (void)keepCopy(row.host, row.written, nullptr);
+        }
+        (void)syncObjects();
+    }
+    QSqlDatabase db = QSqlDatabase::database(m_connection);
+    if (!db.transaction())
+        return fail(error, db.lastError().text());
+    QSqlQuery q(db);
+    q.prepare(QStringLiteral("UPDATE operations SET state = ? WHERE id = ?"));
+    q.addBindValue(text(state));
+    q.addBindValue(id);
+    bool ok = q.exec();
+    QString why = ok ? QString() : q.lastError().text();
+    q.prepare(QStringLiteral("UPDATE files SET written = ?, touched = ? WHERE operation = ? AND seq = ?"));
+    for (const FileRow &row : rows) {
+        if (!ok)
+            break;
+        q.addBindValue(text(row.written));
+        q.addBindValue(row.touched ? 1 : 0);
+        q.addBindValue(id);
+        q.addBindValue(row.seq);
+        ok = q.exec();
+        if (!ok)
+            why = q.lastError().text();
+    }
+    return commitOrFail(db, ok, why, error);
+}
+
+bool Journal::hasOpen()
+{
+    QSqlQuery q(QSqlDatabase::database(m_connection));
+    return q.exec(QStringLiteral("SELECT 1 FROM operations WHERE state = 'open' LIMIT 1")) && q.next();
+}
+
+QList<OperationRow> Journal::operations(bool withFiles)
+{
+    QList<OperationRow> ops;
+    QSqlDatabase db = QSqlDatabase::database(m_connection);
+    QSqlQuery q(db);
+    q.setForwardOnly(true);
+    if (!q.exec(QStringLiteral("SELECT id, began, route, source, state, undoes FROM operations ORDER BY id")))
+        return ops;
+    QHash<qint64, int> index;
+    QStringList begans;
+    while (q.next()) {
+        OperationRow op;
+        op.id = q.value(0).toLongLong();
+        begans << q.value(1).toString();
+        op.began = QDateTime::fromString(begans.last(), Qt::ISODateWithMs);
+        op.route = q.value(2).toString();
+        op.source = q.value(3).toString();
+        op.state = q.value(4).toString();
+        bool idsOk = true;
+        for (const QString &part : q.value(5).toString().split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
+            const qint64 undone = part.toLongLong(&idsOk);
+            if (!idsOk)
+                break;
+            op.undoes << undone;
+        }
+        if (!idsOk)
+            op.damage = QStringLiteral("the operations it undid cannot be read");
+        index.insert(op.id, int(ops.size()));
+        ops.append(op);
+    }
+    if (withFiles && q.exec(QStringLiteral("SELECT operation, seq, path, host, existed, previous, kept, written, touched "
+                                           "FROM files ORDER BY operation, seq"))) {
+        while (q.next()) {
+            const auto at = index.constFind(q.value(0).toLongLong());
+            if (at == index.constEnd())
+                continue;
+            FileRow row;
+            row.seq = q.value(1).toInt();
+            row.path = q.value(2).toString();
+            row.host = q.value(3).toString();
+            row.existed = q.value(4).toInt() != 0;
+            row.previous = q.value(5).toString();
+            row.kept = q.value(6).toInt() != 0;
+            row.written = q.value(7).toString();
+            row.touched = q.value(8).toInt() != 0;
+            ops[*at].files.append(row);
+        }
+    }
+    for (int i = 0; i < ops.size(); ++i) {
+        if (ops[i].damage.isEmpty())
+            ops[i].damage = damageOf(ops[i], begans.at(i), withFiles);
+    }
+    return ops;
+}
+
+std::optional<OperationRow> Journal::operation(qint64 id)
+{
+    // Small enough to read whole: the journal holds one row per install.
+    for (OperationRow &op : operations(true)) {
+        if (op.id == id)
+            return op;
+    }
+    return std::nullopt;
+}
+
+bool Journal::firstNotice(qint64 id)
+{
+    QSqlQuery q(QSqlDatabase::database(m_connection));
+    q.prepare(QStringLiteral("INSERT OR IGNORE INTO noticed (operation) VALUES (?)"));
+    q.addBindValue(id);
+    return q.exec() && q.numRowsAffected() > 0;
+}
+
+} // namespace history

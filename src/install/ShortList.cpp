@@ -1,0 +1,25 @@
+#include "install/ShortList.h"
+
+#include <QLocale>
+
+namespace history {
+
+namespace {
+
+QString number(qsizetype n) { return QLocale(QLocale::English, QLocale::UnitedStates).toString(qint64(n)); }
+
+} // namespace
+
+QString shortList(const QStringList &names, const QString &separator)
+{
+    if (names.size() <= kNamesShown)
+        return names.join(separator);
+    // On a list of lines the rest gets a line of its own.
+    const QString before = separator.contains(QLatin1Char('\n')) ? separator : QStringLiteral(" ");
+    return names.first(kNamesShown).join(separator) + before
+        + QStringLiteral("and %1 more: see Tools > Install History").arg(number(names.size() - kNamesShown));
+}
+
+QString fileCount(qsizetype n) { return n == 1 ? QStringLiteral("1 file") : QStringLiteral("%1 files").arg(number(n)); }
+
+} // namespace history

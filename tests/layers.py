@@ -1,0 +1,155 @@
+#!/usr/bin/env python3
+"""The folders under src/ are layers: a file may include from its own folder and from the
+folders below it, never from one above nor from a sibling of the same rank. And no file
+reaches itself through its includes. Usage: layers.py SRC_DIR; exits 1 naming every fault."""
+import os
+import re
+import sys
+
+# Lowest first. A folder not named here takes the rank of the nearest parent that is; one
+# with no named parent is a fault of its own, so a new folder has to be placed here.
+RANKS = {
+    "platform": 0,
+    "common": 1,
+    "brx": 2, "readme": 2, "web": 2,
+    "install": 3, "setup": 3,
+    "managers": 4,
+    "windows": 5,
+    "windows/install": 6, "windows/managers": 6, "windows/readme": 6, "windows/web": 6,
+    "shell": 7,
+    "app": 8,
+}
+
+SOURCE = (".h", ".cpp")
+INCLUDE = re.compile(r'^\s*#\s*include\s+"([^"]+)"', re.MULTILINE)
+
+
+def folder_of(path):
+    return os.path.dirname(path)
+
+
+def rank_of(folder):
+    while folder:
+        if folder in RANKS:
+            return folder, RANKS[folder]
+        folder = os.path.dirname(folder)
+    return None, None
+
+
+def node_of(path):
+    # A header and the .cpp of the same name are one unit: a circle through either is a circle.
+    return os.path.splitext(path)[0]
+
+
+def read_includes(src):
+    includes = {}
+    for root, _, files in os.walk(src):
+        for name in files:
+            if not name.endswith(SOURCE):
+                continue
+            full = os.path.join(root, name)
+            rel = os.path.relpath(full, src).replace(os.sep, "/")
+            with open(full, encoding="utf-8", errors="replace") as f:
+                text = f.read()
+            found = []
+            for target in INCLUDE.findall(text):
+                # As the compiler looks: beside the file first, then from src/. Generated files
+                # (.moc) are found in neither and are no part of a layer.
+                for base in (os.path.dirname(rel), ""):
+                    candidate = os.path.normpath(os.path.join(base, target)).replace(os.sep, "/")
+                    if not candidate.startswith("../") and os.path.isfile(os.path.join(src, candidate)):
+                        found.append(candidate)
+                        break
+            includes[rel] = found
+    return includes
+
+
+def layer_faults(includes):
+    faults = []
+    for source, targets in sorted(includes.items()):
+        here, rank = rank_of(folder_of(source))
+        if here is None:
+            faults.append(f"{source}: its folder has no place in the layer table (tests/layers.py)")
+            continue
+        for target in targets:
+            there, target_rank = rank_of(folder_of(target))
+            if there is None or there == here:
+                continue
+            if target_rank >= rank:
+                what = "a sibling layer" if target_rank == rank else "a higher layer"
+                faults.append(f"{source} includes {target}: {there}/ is {what} than {here}/")
+    return faults
+
+
+def circles(includes):
+    graph = {}
+    for source, targets in includes.items():
+        edges = graph.setdefault(node_of(source), set())
+        for target in targets:
+            if node_of(target) != node_of(source):
+                edges.add(node_of(target))
+    # Tarjan's strongly connected components, iteratively (deep trees need no recursion limit).
+    index, low, on_stack, stack, found = {}, {}, set(), [], []
+    counter = 0
+    for start in sorted(graph):
+        if start in index:
+            continue
+        work = [(start, iter(sorted(graph.get(start, ()))))]
+        index[start] = low[start] = counter
+        counter += 1
+        stack.append(start)
+        on_stack.add(start)
+        while work:
+            node, children = work[-1]
+            advanced = False
+            for child in children:
+                if child not in index:
+                    index[child] = low[child] = counter
+                    counter += 1
+                    stack.append(child)
+                    on_stack.add(child)
+                    work.append((child, iter(sorted(graph.get(child, ())))))
+                    advanced = True
+                    break
+                if child in on_stack:
+                    low[node] = min(low[node], index[child])
+            if advanced:
+                continue
+            work.pop()
+            if work:
+                parent = work[-1][0]
+                low[parent] = min(low[parent], low[node])
+            if low[node] == index[node]:
+                component = []
+                while True:
+                    member = stack.pop()
+                    on_stack.discard(member)
+                    component.append(member)
+                    if member == node:
+                        break
+                if len(component) > 1:
+                    found.append(sorted(component))
+    return found
+
+
+def main(argv):
+    if len(argv) != 2:
+        print(__doc__)
+        return 2
+    includes = read_includes(argv[1])
+    if not includes:
+        print(f"no sources under {argv[1]}")
+        return 2
+    faults = layer_faults(includes)
+    for component in circles(includes):
+        faults.append("include circle: " + " -> ".join(component))
+    for fault in faults:
+        print(fault)
+    if faults:
+        return 1
+    print(f"{len(includes)} files, {sum(map(len, includes.values()))} includes: layers kept, no circle")
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv))
