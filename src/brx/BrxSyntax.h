@@ -1,8 +1,9 @@
 #pragma once
 // The two pieces of package syntax that both the writer and the streaming reader read: which
 // marker starts at a place, and base64 as the format accepts it.
-#include "brx/Brx.h"
+#include "brx/Markers.h"
 
+#include <QByteArray>
 #include <optional>
 
 namespace brx {

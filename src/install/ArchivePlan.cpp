@@ -4,7 +4,7 @@
 #include "install/ArchivePlan.h"
 
 #include "brx/Brx.h"
-#include "install/InstallByType.h"
+#include "install/FileTypes.h"
 #include "install/InstallTransaction.h"
 #include "platform/WinPath.h"
 #include "common/GameFolders.h"

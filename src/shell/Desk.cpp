@@ -94,6 +94,13 @@ frmMDI *Desk::mdi()
     if (!live(m_mdi)) {
         m_mdi = new frmMDI(*this);
         m_mdi->setAttribute(Qt::WA_DeleteOnClose);
+        connect(m_mdi, &frmMDI::closingStandAlone, this, [this] {
+            for (QWidget *w : {static_cast<QWidget *>(options()), static_cast<QWidget *>(install()),
+                               static_cast<QWidget *>(update()), static_cast<QWidget *>(about())}) {
+                if (w)
+                    w->close();
+            }
+        });
     }
     return m_mdi;
 }
@@ -177,6 +184,8 @@ void Desk::showWindow(Window which)
     case Window::Extra: showExtra(); break;
     case Window::Tattoo: showTattoo(); break;
     case Window::Readme: showReadme(); break;
+    case Window::Browser: showBrowser(); break;
+    case Window::Install: showInstall(); break;
     case Window::Options: showOptions(); break;
     case Window::History: showHistory(); break;
     case Window::About: showAbout(); break;

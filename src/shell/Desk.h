@@ -61,7 +61,7 @@ public:
     frmReadme *showReadme();
     frmBrowser *showBrowser();
     frmOptions *showOptions();
-    void showOptionsModal();
+    void showOptionsModal() override;
     frmInstall *showInstall();
     frmUpdate *showUpdate();
     frmAbout *showAbout();

@@ -1,6 +1,7 @@
 #include "shell/frmAbout.h"
 
-#include "shell/Desk.h"
+#include "windows/WindowDesk.h"
+#include "common/Modual1.h"
 #include "common/Hosts.h"
 #include "shell/InterfaceFont.h"
 #include "windows/Placement.h"
@@ -55,7 +56,7 @@ QString termsText()
 
 } // namespace
 
-frmAbout::frmAbout(Desk &desk, QWidget *parent) : QDialog(parent), m_desk(desk)
+frmAbout::frmAbout(WindowDesk &desk, QWidget *parent) : QDialog(parent), m_desk(desk)
 {
     setObjectName(QStringLiteral("frmAbout"));
     setWindowTitle(QStringLiteral("About Veldrin"));

@@ -1,14 +1,14 @@
 #pragma once
 #include <QDialog>
 
-class Desk;
+class WindowDesk;
 class QLabel;
 
 class frmAbout : public QDialog
 {
     Q_OBJECT
 public:
-    explicit frmAbout(Desk &desk, QWidget *parent = nullptr);
+    explicit frmAbout(WindowDesk &desk, QWidget *parent = nullptr);
     ~frmAbout() override;
 
     // Opens an address in the system's web browser; one without a scheme is a web address.
@@ -24,7 +24,7 @@ protected:
     void paintEvent(QPaintEvent *event) override;
 
 private:
-    Desk &m_desk;
+    WindowDesk &m_desk;
     QLabel *m_brackenway = nullptr;
     QLabel *m_fernlow = nullptr;
     QLabel *m_bug = nullptr;

@@ -1,14 +1,11 @@
 #include "shell/frmMDI.h"
 
-#include "windows/install/frmInstall.h"
 #include "windows/Artwork.h"
-#include "shell/Desk.h"
+#include "windows/WindowDesk.h"
+#include "common/Modual1.h"
 #include "common/Hosts.h"
 #include "install/OpenRequest.h"
-#include "shell/frmAbout.h"
-#include "shell/frmOptions.h"
 #include "shell/frmSplash.h"
-#include "windows/web/frmUpdate.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -25,7 +22,7 @@
 #include <QStackedWidget>
 #include <QStatusBar>
 
-frmMDI::frmMDI(Desk &desk, QWidget *parent) : QMainWindow(parent), m_desk(desk)
+frmMDI::frmMDI(WindowDesk &desk, QWidget *parent) : QMainWindow(parent), m_desk(desk)
 {
     setObjectName(QStringLiteral("frmMDI"));
     setWindowTitle(QStringLiteral("Veldrin Beta 1 - Welcome"));
@@ -171,11 +168,7 @@ void frmMDI::closeEvent(QCloseEvent *event)
     // The frame going means the program going: children first, then the stand-alone windows,
     // so that nothing is left open to keep the program alive.
     m_area->closeAllSubWindows();
-    for (QWidget *w : {static_cast<QWidget *>(m_desk.options()), static_cast<QWidget *>(m_desk.install()),
-                       static_cast<QWidget *>(m_desk.update()), static_cast<QWidget *>(m_desk.about())}) {
-        if (w)
-            w->close();
-    }
+    emit closingStandAlone();
     event->accept();
 }
 
@@ -227,18 +220,18 @@ void frmMDI::buildMenus()
 void frmMDI::mnuBrackenway_Click() { m_desk.ShowWebPage(hosts::maker()); }
 void frmMDI::mnuFernlow_Click() { m_desk.ShowWebPage(hosts::partner() + QLatin1String("/fernlow")); }
 void frmMDI::mnuExit_Click() { close(); }
-void frmMDI::mnuMap_Click() { m_desk.showMap(); }
-void frmMDI::mnuLandscape_Click() { m_desk.showExtra(); }
-void frmMDI::mnuSkin_Click() { m_desk.showExtra(); }
-void frmMDI::mnuTattoo_Click() { m_desk.showTattoo(); }
-void frmMDI::mnuReadme_Click() { m_desk.showReadme(); }
-void frmMDI::mnuBrowser_Click() { m_desk.showBrowser(); }
-void frmMDI::mnuInstall_Click() { m_desk.showInstall(); }
-void frmMDI::mnuOptions_Click() { m_desk.showOptions(); }
-void frmMDI::mnuHistory_Click() { m_desk.showHistory(); }
+void frmMDI::mnuMap_Click() { m_desk.showWindow(WindowDesk::Window::Map); }
+void frmMDI::mnuLandscape_Click() { m_desk.showWindow(WindowDesk::Window::Extra); }
+void frmMDI::mnuSkin_Click() { m_desk.showWindow(WindowDesk::Window::Extra); }
+void frmMDI::mnuTattoo_Click() { m_desk.showWindow(WindowDesk::Window::Tattoo); }
+void frmMDI::mnuReadme_Click() { m_desk.showWindow(WindowDesk::Window::Readme); }
+void frmMDI::mnuBrowser_Click() { m_desk.showWindow(WindowDesk::Window::Browser); }
+void frmMDI::mnuInstall_Click() { m_desk.showWindow(WindowDesk::Window::Install); }
+void frmMDI::mnuOptions_Click() { m_desk.showWindow(WindowDesk::Window::Options); }
+void frmMDI::mnuHistory_Click() { m_desk.showWindow(WindowDesk::Window::History); }
 void frmMDI::mnuContents_Click() { m_desk.OpenHelpContents(); }
 void frmMDI::mnuUpdates_Click() { m_desk.ShowUpdatePage(); }
 void frmMDI::mnuBugReport_Click() { m_desk.ShowWebPage(hosts::maker() + QLatin1String("/manager/bugreport.htm")); }
 void frmMDI::mnuComments_Click() { m_desk.ShowWebPage(hosts::maker() + QLatin1String("/manager/comments.htm")); }
 void frmMDI::mnuOfficialForums_Click() { m_desk.ShowWebPage(hosts::forums()); }
-void frmMDI::mnuAbout_Click() { m_desk.showAbout(); }
+void frmMDI::mnuAbout_Click() { m_desk.showWindow(WindowDesk::Window::About); }

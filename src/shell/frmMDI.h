@@ -2,7 +2,7 @@
 #include <QMainWindow>
 #include <QPointer>
 
-class Desk;
+class WindowDesk;
 class QLabel;
 class QMdiArea;
 class QMdiSubWindow;
@@ -16,7 +16,7 @@ class frmMDI : public QMainWindow
 {
     Q_OBJECT
 public:
-    explicit frmMDI(Desk &desk, QWidget *parent = nullptr);
+    explicit frmMDI(WindowDesk &desk, QWidget *parent = nullptr);
     ~frmMDI() override;
 
     QMdiArea *mdiArea() const { return m_area; }
@@ -34,6 +34,11 @@ public:
 
     void setProgressText(const QString &text);
     QString progressText() const;
+
+signals:
+    // The frame is closing, its children already gone: the windows that stand alone go too,
+    // so that nothing is left open to keep the program alive. The desk, which holds them, answers.
+    void closingStandAlone();
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -65,7 +70,7 @@ private:
     void mnuOfficialForums_Click();
     void mnuAbout_Click();
 
-    Desk &m_desk;
+    WindowDesk &m_desk;
     QMdiArea *m_area = nullptr;
     QStackedWidget *m_menus = nullptr;
     QMenuBar *m_frameMenu = nullptr;

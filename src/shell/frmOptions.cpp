@@ -1,7 +1,8 @@
 #include "shell/frmOptions.h"
 
 #include "platform/WinPath.h"
-#include "shell/Desk.h"
+#include "windows/WindowDesk.h"
+#include "common/Modual1.h"
 #include "common/OptionsFile.h"
 #include "windows/Placement.h"
 #include "platform/WinPath.h"
@@ -56,7 +57,7 @@ constexpr int kRowPitch = 900;
 
 } // namespace
 
-frmOptions::frmOptions(Desk &desk, QWidget *parent) : QDialog(parent), dio1(desk.prompts()), m_desk(desk)
+frmOptions::frmOptions(WindowDesk &desk, QWidget *parent) : QDialog(parent), dio1(desk.prompts()), m_desk(desk)
 {
     setObjectName(QStringLiteral("frmOptions"));
     setWindowTitle(QStringLiteral("Veldrin - Options"));

@@ -3,7 +3,7 @@
 
 #include "common/Prompts.h"
 
-class Desk;
+class WindowDesk;
 class QLineEdit;
 class QTabWidget;
 struct Settings;
@@ -14,7 +14,7 @@ class frmOptions : public QDialog
 {
     Q_OBJECT
 public:
-    explicit frmOptions(Desk &desk, QWidget *parent = nullptr);
+    explicit frmOptions(WindowDesk &desk, QWidget *parent = nullptr);
     ~frmOptions() override;
 
     FileDialog dio1;
@@ -32,7 +32,7 @@ private:
     void setFields(const Settings &fields);
     QLineEdit *fieldFor(const char *name) const;
 
-    Desk &m_desk;
+    WindowDesk &m_desk;
     QTabWidget *m_tabs = nullptr;
     QLineEdit *m_edits[6] = {};
 };

@@ -1,7 +1,8 @@
 #include "shell/frmSplash.h"
 
 #include "windows/Artwork.h"
-#include "shell/Desk.h"
+#include "windows/WindowDesk.h"
+#include "common/Modual1.h"
 #include "common/OptionsFile.h"
 #include "windows/Placement.h"
 
@@ -20,7 +21,7 @@ void SplashClock::tick(frmSplash &splash) { splash.tmrMove_Timer(); }
 
 void SplashClock::closeDue(frmSplash &splash) { splash.tmrEnd_Timer(); }
 
-frmSplash::frmSplash(Desk &desk, QWidget *parent, SplashClock *clock)
+frmSplash::frmSplash(WindowDesk &desk, QWidget *parent, SplashClock *clock)
     : QDialog(parent, Qt::SplashScreen | Qt::FramelessWindowHint), m_desk(desk), m_clock(clock),
       m_bars{{120, 720, 3120, 0xFF, 150}, {0, 480, 3120, 0xC0, 100}, {-120, 360, 3120, 0x40, 70}}
 {

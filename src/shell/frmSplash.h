@@ -1,7 +1,7 @@
 #pragma once
 #include <QDialog>
 
-class Desk;
+class WindowDesk;
 class frmSplash;
 class QEventLoop;
 class QLabel;
@@ -34,7 +34,7 @@ class frmSplash : public QDialog
 public:
     // Without a clock the splash runs on its own timers; a clock given is used instead of them
     // and must outlive the splash.
-    explicit frmSplash(Desk &desk, QWidget *parent = nullptr, SplashClock *clock = nullptr);
+    explicit frmSplash(WindowDesk &desk, QWidget *parent = nullptr, SplashClock *clock = nullptr);
     ~frmSplash() override;
 
     // One animated line, in twips; only the right-hand end moves.
@@ -77,7 +77,7 @@ private:
     void Image1_Click();
     void unload();
 
-    Desk &m_desk;
+    WindowDesk &m_desk;
     QLabel *m_image = nullptr;
     QTimer *m_tmrMove = nullptr;
     QTimer *m_tmrEnd = nullptr;

@@ -15,7 +15,7 @@ class WindowDesk
 {
 public:
     // The windows one window brings up from another (a button or a menu of its own).
-    enum class Window { Map, Extra, Tattoo, Readme, Options, History, About };
+    enum class Window { Map, Extra, Tattoo, Readme, Browser, Install, Options, History, About };
 
     virtual ~WindowDesk();
 
@@ -25,7 +25,8 @@ public:
 
     // Creates and loads the window if it is not open, then brings it to the front.
     virtual void showWindow(Window which) = 0;
-    // About, as a dialog the player closes before going on.
+    // As dialogs the player closes before going on.
+    virtual void showOptionsModal() = 0;
     virtual void showAboutModal() = 0;
 
     virtual void ShowWebPage(const QString &address) = 0;
