@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """The folders under src/ are layers: a file may include from its own folder and from the
-folders below it, never from one above nor from a sibling of the same rank. And no file
-reaches itself through its includes. Usage: layers.py SRC_DIR; exits 1 naming every fault."""
+folders below it, never from one above nor from a sibling of the same rank; each folder's
+library links only libraries below it; and no file reaches itself through its includes.
+Usage: layers.py SRC_DIR; exits 1 naming every fault."""
 import os
 import re
 import sys
@@ -19,6 +20,17 @@ RANKS = {
     "shell": 7,
     "app": 8,
 }
+
+# Circles not yet taken apart, each pinned as it is: a new circle fails, and so does one of
+# these grown, shrunk or gone, so that this list only ever gets shorter.
+KNOWN_CIRCLES = [
+    # The install history: a transaction keeps hand edits as add-ons, add-ons are written through
+    # a transaction, undo and recovery use both, and taking the writer lock runs the recovery.
+    {"install/AddOns", "install/InstallHistory", "install/InstallTransaction", "install/WriterLock"},
+]
+
+# The library that stands for all the logic, for those who use it whole.
+LOGIC = "veldrin_core"
 
 SOURCE = (".h", ".cpp")
 INCLUDE = re.compile(r'^\s*#\s*include\s+"([^"]+)"', re.MULTILINE)
@@ -81,6 +93,27 @@ def layer_faults(includes):
     return faults
 
 
+def link_faults(src):
+    """Each folder's CMakeLists.txt may link only the libraries of lower folders."""
+    top = max(RANKS.values())
+    library_rank = {"veldrin_" + folder: rank for folder, rank in RANKS.items() if "/" not in folder}
+    library_rank[LOGIC] = max(rank for folder, rank in RANKS.items() if rank < RANKS["windows"])
+    faults = []
+    link = re.compile(r"target_link_libraries\(\s*(\S+)([^)]*)\)")
+    for root, _, files in os.walk(src):
+        if "CMakeLists.txt" not in files:
+            continue
+        path = os.path.join(root, "CMakeLists.txt")
+        with open(path, encoding="utf-8") as f:
+            text = re.sub(r"#.*", "", f.read())
+        for target, listed in link.findall(text):
+            rank = library_rank.get(target, top + 1)  # a program links anything
+            for used in listed.split():
+                if used in library_rank and used != target and library_rank[used] >= rank:
+                    faults.append(f"{os.path.relpath(path, src)}: {target} links {used}, which is not below it")
+    return faults
+
+
 def circles(includes):
     graph = {}
     for source, targets in includes.items():
@@ -140,14 +173,21 @@ def main(argv):
     if not includes:
         print(f"no sources under {argv[1]}")
         return 2
-    faults = layer_faults(includes)
-    for component in circles(includes):
-        faults.append("include circle: " + " -> ".join(component))
+    faults = layer_faults(includes) + link_faults(argv[1])
+    known = [sorted(c) for c in KNOWN_CIRCLES]
+    found = circles(includes)
+    for component in found:
+        if component not in known:
+            faults.append("include circle: " + " -> ".join(component))
+    for component in known:
+        if component not in found:
+            faults.append("a known circle has changed or gone, update KNOWN_CIRCLES: " + " -> ".join(component))
     for fault in faults:
         print(fault)
     if faults:
         return 1
-    print(f"{len(includes)} files, {sum(map(len, includes.values()))} includes: layers kept, no circle")
+    print(f"{len(includes)} files, {sum(map(len, includes.values()))} includes: layers kept, "
+          f"no circle but the {len(known)} known")
     return 0
 
 
