@@ -49,8 +49,10 @@ def rank_of(folder):
 
 
 def node_of(path):
-    # A header and the .cpp of the same name are one unit: a circle through either is a circle.
-    return os.path.splitext(path)[0]
+    # A header, the .cpp of the same name and its private header (FooPrivate.h, shared by the
+    # .cpp files of one class) are one unit: a circle through any of them is a circle.
+    stem = os.path.splitext(path)[0]
+    return stem[: -len("Private")] if stem.endswith("Private") else stem
 
 
 def read_includes(src):

@@ -1,6 +1,8 @@
 // Installing a package all or nothing: plan every write from the whole package, ask once about
 // paths outside the player's folders, then write in file order inside one install transaction,
 // which keeps the old bytes of every file touched so a failure puts the game back exactly.
+#include "install/BrxInstall.h"
+
 #include "brx/Brx.h"
 #include "platform/HostPaths.h"
 #include "install/InstallTransaction.h"

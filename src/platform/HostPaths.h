@@ -39,11 +39,6 @@ private:
     QHash<QString, Folder> m_folders;     // by host folder: every spelling shares one listing
 };
 
-// Reads the package's entries with contents that point into the package instead of copying
-// it; they are valid only while the package is.
-struct ReadResult;
-ReadResult readEntries(const QByteArray &package, bool sharing);
-
 // Every file the package code writes goes through the program's one atomic writer.
 using HostFileStream = hostfs::AtomicFile;
 inline bool writeHostFile(const QString &hostPath, const QByteArray &bytes, const QByteArray &tail, QString *error)

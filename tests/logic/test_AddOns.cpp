@@ -5,6 +5,7 @@
 #include "brx/Archive.h"
 #include "install/ArchivePlan.h"
 #include "brx/Brx.h"
+#include "install/BrxInstall.h"
 #include "install/InstallByType.h"
 #include "install/InstallHistory.h"
 #include "install/InstallTransaction.h"

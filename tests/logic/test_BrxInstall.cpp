@@ -1,6 +1,7 @@
 // Installing packages into a throw-away game tree: what is written where and in which order,
 // what the bar shows, what the player is asked or told, and that a failure leaves nothing behind.
 #include "brx/Brx.h"
+#include "install/BrxInstall.h"
 #include "platform/FileIO.h"
 #include "support/ScriptedPrompts.h"
 #include "support/TestTree.h"

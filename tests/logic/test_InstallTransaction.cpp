@@ -2,6 +2,7 @@
 // that lead out of the player's folders through links or "..", and the originals that repeated
 // installs must never lose.
 #include "brx/Brx.h"
+#include "install/BrxInstall.h"
 #include "install/InstallHistory.h"
 #include "install/InstallTransaction.h"
 #include "platform/HostFiles.h"

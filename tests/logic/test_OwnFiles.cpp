@@ -2,6 +2,7 @@
 // downloads, the programs Veldrin set up and the install history are refused by name, however
 // the path reaches them, and nothing at all is written when one entry aims there.
 #include "brx/Brx.h"
+#include "install/BrxInstall.h"
 #include "install/InstallHistory.h"
 #include "install/InstallTransaction.h"
 #include "support/BrxTool.h"

@@ -3,6 +3,7 @@
 // paths and go through the same mapping as the program's own installs.
 #include "install/ArchivePlan.h"
 #include "brx/Brx.h"
+#include "install/BrxInstall.h"
 #include "brx/BrxCheck.h"
 #include "install/InstallHistory.h"
 #include "install/ShortList.h"

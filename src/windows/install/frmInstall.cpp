@@ -1,6 +1,7 @@
 #include "windows/install/frmInstall.h"
 
 #include "brx/Brx.h"
+#include "install/BrxInstall.h"
 #include "windows/Artwork.h"
 #include "windows/WindowDesk.h"
 #include "common/Modual1.h"
