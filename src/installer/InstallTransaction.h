@@ -26,13 +26,6 @@ using WithoutUndoQuestion = std::function<bool(const QString &why)>;
 // root. Separators become backslashes; a trailing separator is kept.
 QString cleanWindowsPath(const QString &windowsPath);
 
-// The place a host path really names: links in its existing components (the file itself
-// included) followed, the missing rest appended. Used for every inside/outside judgement.
-QString realPlace(const QString &hostPath);
-
-// True when the real place lies strictly inside the real place of the folder (a host path).
-bool insideReal(const QString &realPath, const QString &realFolder);
-
 struct Target
 {
     QString path;        // Windows path as given
