@@ -71,9 +71,6 @@ QString cleanWindowsPath(const QString &windowsPath)
     return clean;
 }
 
-QString realPlace(const QString &hostPath) { return hostfs::realPlace(hostPath); }
-bool insideReal(const QString &realPath, const QString &realFolder) { return hostfs::inside(realPath, realFolder); }
-
 bool Transaction::Private::inStore(const QString &real) const
 {
     return inHistoryStore(real, programReal)

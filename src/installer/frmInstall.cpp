@@ -1,6 +1,7 @@
 #include "installer/frmInstall.h"
 
 #include "installer/Brx.h"
+#include "installer/InstallTransaction.h"
 #include "shell/Artwork.h"
 #include "shell/Desk.h"
 #include "shell/Hosts.h"
@@ -349,6 +350,7 @@ void frmInstall::InstallChosenFile()
             prg1->setMaximum(100);
             setProgress(float(value));
         };
+        steps.askWithoutUndo = install::askThrough(m_desk.prompts());
         const Settings &settings = m_desk.settings();
         const installbytype::GameFileResult result =
             installbytype::InstallGameFile(rtbFile, settings.GameFolder, settings.ProgramFolder, type.subfolder, steps);
