@@ -8,6 +8,8 @@ packages+=(libqt6sql6-sqlite)
 packages+=(libarchive-dev pkg-config)
 # Real Wine, a prefix made by wineboot, and tiny Windows programs built for the launch tests.
 packages+=(wine wine64 gcc-mingw-w64-x86-64)
+# The folder lock's Windows side, compiled as C++ and run under 64-bit Wine.
+packages+=(g++-mingw-w64-x86-64)
 # A 32-bit Windows program, as the game is, to see the message when 32-bit Wine is missing.
 packages+=(gcc-mingw-w64-i686)
 # Checking and building what a packager ships: desktop entry, AppStream data, the .deb.

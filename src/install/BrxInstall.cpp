@@ -224,24 +224,14 @@ InstallResult installPackage(PackageReader &package, const InstallOptions &optio
     QByteArray bytes; // one entry's bytes at a time, the same memory for each
     transaction.setBatched(true);
     transaction.setWithoutUndo(options.withoutUndo);
+    // The originals could not be kept: nothing is touched unless the player goes on without undo.
     QString notKept;
-    if (!transaction.begin(&notKept)) {
-        // The originals could not be kept: nothing is touched unless the player goes on
-        // without undo.
-        QString again;
-        if (!options.confirmWithoutUndo || !options.confirmWithoutUndo(notKept)) {
-            result.outcome = InstallResult::NotKept;
-            result.failure = notKept;
-            result.message = notKeptMessage(notKept);
-            return result;
-        }
-        transaction.setWithoutUndo(true);
-        if (!transaction.begin(&again)) {
-            result.outcome = InstallResult::NotKept;
-            result.failure = again;
-            result.message = notKeptMessage(again);
-            return result;
-        }
+    bool withoutUndo = false;
+    if (!install::beginOrAsk(transaction, options.confirmWithoutUndo, &withoutUndo, &notKept)) {
+        result.outcome = InstallResult::NotKept;
+        result.failure = notKept;
+        result.message = notKeptMessage(notKept);
+        return result;
     }
     int k = 0;
     for (const Entry &entry : read.entries) {

@@ -50,7 +50,7 @@ GameFileResult InstallGameFile(const ChosenFile &chosen, const QString &gameFold
     if (chosen.readable)
         bytes = chosen.binary ? chosen.bytes : fileio::encode1252(chosen.text);
     const install::ReplacementResult r = install::backUpAndReplace(
-        transaction, {result.target, result.backup, true}, bytes,
+        transaction, {result.target, result.backup, true, steps.askWithoutUndo}, bytes,
         chosen.binary ? QByteArray() : QByteArrayLiteral("\r\n"), [&](int step) {
             if (step == 0) {
                 note(kNoteBackingUp);
@@ -64,6 +64,7 @@ GameFileResult InstallGameFile(const ChosenFile &chosen, const QString &gameFold
     result.backupError = r.backupError;
     result.installed = r.installed;
     result.installError = r.installError;
+    result.withoutUndo = r.withoutUndo;
     if (result.installed)
         progress(100);
     note(outcomeNote(result));
@@ -75,7 +76,7 @@ bool GameFileResult::succeeded() const { return installed && (backedUp || olderB
 QString outcomeNote(const GameFileResult &r)
 {
     if (r.succeeded())
-        return kNoteDone;
+        return r.withoutUndo ? kNoteDone + QLatin1Char(' ') + install::kInstalledWithoutUndo : kNoteDone;
     const auto reason = [](const QString &why) {
         return why.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(why);
     };

@@ -44,6 +44,7 @@ struct GameFileResult
     bool installed = false;
     QString backupError;     // why the backup failed, if it did
     QString installError;    // why the install failed, if it did
+    bool withoutUndo = false; // installed without undo, as the player chose
 
     // Installed, and the file it replaced backed up (or there was none and an older backup stays).
     bool succeeded() const;
@@ -57,6 +58,9 @@ struct GameFileSteps
 {
     std::function<void(const QString &)> note;   // lblNote
     std::function<void(int)> progress;           // prg1's value, maximum 100
+    // Asked, with why, when the file replaced cannot be kept for undo; true installs without
+    // undo. Unset: the install stops before anything is written.
+    std::function<bool(const QString &why)> askWithoutUndo = {};
 };
 
 // Backs up the file about to be replaced as ProgramFolder + name + ".bak" (a lone CR LF when

@@ -14,18 +14,17 @@
 #include <memory>
 #include <optional>
 
+class Prompts;
+
 namespace install {
+
+// Asked, with why, when the history is kept but the originals an install replaces cannot be
+// (the store is full or cannot be written); true goes on without undo.
+using WithoutUndoQuestion = std::function<bool(const QString &why)>;
 
 // A Windows path with "." and ".." resolved the way Windows does: ".." stops at the drive
 // root. Separators become backslashes; a trailing separator is kept.
 QString cleanWindowsPath(const QString &windowsPath);
-
-// The place a host path really names: links in its existing components (the file itself
-// included) followed, the missing rest appended. Used for every inside/outside judgement.
-QString realPlace(const QString &hostPath);
-
-// True when the real place lies strictly inside the real place of the folder (a host path).
-bool insideReal(const QString &realPath, const QString &realFolder);
 
 struct Target
 {
@@ -127,6 +126,20 @@ private:
     std::unique_ptr<Private> d;
 };
 
+// Keeps the originals of every target planned so far and records the operation, before anything
+// is written (Transaction::begin). When that cannot be done, ask decides: unset or false stops
+// the install with why, true goes on without undo and sets withoutUndo.
+[[nodiscard]] bool beginOrAsk(Transaction &transaction, const WithoutUndoQuestion &ask, bool *withoutUndo,
+                              QString *error);
+
+// What a route that writes a single file asks when the file it replaces cannot be kept, and
+// what the player is told once it went on without undo.
+QString withoutUndoFileQuestion(const QString &why);
+inline const QString kInstalledWithoutUndo =
+    QStringLiteral("It was installed without undo: undo is not available for this install.");
+// withoutUndoFileQuestion() asked through the prompts: what a window hands a single-file route.
+WithoutUndoQuestion askThrough(Prompts &prompts);
+
 // Keeping the player-visible copy of a file about to be replaced, then replacing it, inside one
 // transaction: the one way the landscape and skin window and the wizard's single-file install do
 // it. A replaced text file is kept as a text buffer would write it (CR LF line breaks and one
@@ -138,6 +151,7 @@ struct Replacement
     // Without a file to replace (or with an empty one): false writes no copy; true writes a
     // lone CR LF, as a fresh text buffer would, unless the copy already holds something.
     bool copyWhenNothingReplaced = false;
+    WithoutUndoQuestion askWithoutUndo; // unset: an original that cannot be kept stops the install
 };
 
 struct [[nodiscard]] ReplacementResult
@@ -147,20 +161,23 @@ struct [[nodiscard]] ReplacementResult
     bool backedUp = false;
     bool olderBackupKept = false;   // nothing was replaced and the copy already held something
     bool installed = false;
+    bool withoutUndo = false;       // the player chose to go on without undo
     QString backupError;
     QString installError;
 };
 
 // onStep(0) once the file to be replaced was read, onStep(1) once the copy is dealt with.
-// bytes + tail are written unless source is unreadable (installError then says so).
+// bytes + tail are written unless source is unreadable (installError then says so). Both files
+// are planned before either is written, so a question about keeping them comes first.
 ReplacementResult backUpAndReplace(Transaction &transaction, const Replacement &what,
                                    const std::optional<QByteArray> &bytes, const QByteArray &tail,
                                    const std::function<void(int)> &onStep = {});
 
 // Writes one file into the game or program folder as its own operation, outside question
-// answered by the caller beforehand. Used by the routes that write a single file.
+// answered by the caller beforehand. Used by the routes that write a single file. ask and
+// withoutUndo as for beginOrAsk().
 [[nodiscard]] bool installFile(const QString &route, const QString &source, const QString &gameFolder,
                  const QString &programFolder, const QString &windowsPath, const QByteArray &bytes,
-                 QString *error = nullptr);
+                 QString *error = nullptr, const WithoutUndoQuestion &ask = {}, bool *withoutUndo = nullptr);
 
 } // namespace install

@@ -3,12 +3,12 @@
 #include "install/HistoryJournal.h"
 #include "install/InstallHistory.h"
 
+#include "platform/FolderLock.h"
 #include "platform/HostFiles.h"
 #include "platform/WinPath.h"
 #include "common/GameFolders.h"
 
 #include <QCoreApplication>
-#include <QFile>
 #include <QEventLoop>
 #include <QFileInfo>
 #include <QHash>
@@ -16,30 +16,16 @@
 #include <cstdio>
 #include <thread>
 
-#ifdef Q_OS_WIN
-#include <windows.h>
-#else
-#include <cerrno>
-#include <fcntl.h>
-#include <sys/file.h>
-#include <unistd.h>
-#endif
-
 namespace history {
 
 namespace {
 
-#ifdef Q_OS_WIN
-using Handle = HANDLE;
-const Handle kNone = INVALID_HANDLE_VALUE;
-#else
-using Handle = int;
-constexpr Handle kNone = -1;
-#endif
+using folderlock::Handle;
+using folderlock::Locked;
 
 struct Holding
 {
-    Handle handle = kNone;
+    Handle handle = folderlock::kNone;
     int count = 0;
 };
 
@@ -64,62 +50,17 @@ std::function<void(const QString &)> &recoveryTeller()
     return tell;
 }
 
-// The history folder itself is what is locked (the lock file of Windows sits in it): locking
-// creates nothing, so a dry run or a refused install leaves the folder as it found it.
-Handle openFolder(const QString &folder)
-{
-#ifdef Q_OS_WIN
-    const std::wstring name = (folder + QStringLiteral("/journal.lock")).toStdWString();
-    return CreateFileW(name.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                       OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-#else
-    return ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-#endif
-}
-
-void closeHandle(Handle handle)
-{
-#ifdef Q_OS_WIN
-    CloseHandle(handle);
-#else
-    ::close(handle);
-#endif
-}
-
-enum class Locked { Taken, Busy, Unsupported };
-
-// Blocking waits for the lock for as long as its holder lives. Unsupported: the file system
-// cannot lock at all (some network shares), which is no reason to stop an install.
-Locked lockHandle(Handle handle, bool blocking)
-{
-#ifdef Q_OS_WIN
-    OVERLAPPED whole {};
-    const DWORD flags = LOCKFILE_EXCLUSIVE_LOCK | (blocking ? 0 : LOCKFILE_FAIL_IMMEDIATELY);
-    if (LockFileEx(handle, flags, 0, MAXDWORD, MAXDWORD, &whole))
-        return Locked::Taken;
-    return GetLastError() == ERROR_LOCK_VIOLATION ? Locked::Busy : Locked::Unsupported;
-#else
-    int r;
-    do
-        r = ::flock(handle, LOCK_EX | (blocking ? 0 : LOCK_NB));
-    while (r != 0 && errno == EINTR);
-    if (r == 0)
-        return Locked::Taken;
-    return errno == EWOULDBLOCK ? Locked::Busy : Locked::Unsupported;
-#endif
-}
-
 // A window must keep painting (its status line says why nothing happens) but take no new
 // clicks while it waits, so the wait runs beside an event loop that leaves input alone.
 Locked waitForLock(Handle handle)
 {
     QCoreApplication *app = QCoreApplication::instance();
     if (!app || QThread::currentThread() != app->thread())
-        return lockHandle(handle, true);
+        return folderlock::lock(handle, true);
     QEventLoop loop;
     Locked taken = Locked::Busy;
     std::thread waiter([&] {
-        taken = lockHandle(handle, true);
+        taken = folderlock::lock(handle, true);
         QMetaObject::invokeMethod(&loop, "quit", Qt::QueuedConnection);
     });
     loop.exec(QEventLoop::ExcludeUserInputEvents);
@@ -148,12 +89,12 @@ WriterLock::WriterLock(const QString &programFolder, Mode mode)
         m_nested = true;
         return;
     }
-    const Handle handle = openFolder(folder);
+    const Handle handle = folderlock::open(QFileInfo(folder).filesystemAbsoluteFilePath());
     // A folder that cannot even be opened cannot hold a journal either: the install goes on
     // without history, as it does when the journal cannot be opened.
-    if (handle == kNone)
+    if (handle == folderlock::kNone)
         return;
-    Locked taken = lockHandle(handle, false);
+    Locked taken = folderlock::lock(handle, false);
     if (taken == Locked::Busy && mode == Wait) {
         if (waitNotice())
             waitNotice()(true);
@@ -162,7 +103,7 @@ WriterLock::WriterLock(const QString &programFolder, Mode mode)
             waitNotice()(false);
     }
     if (taken != Locked::Taken) {
-        closeHandle(handle);
+        folderlock::close(handle);
         m_held = taken == Locked::Unsupported;
         return;
     }
@@ -178,7 +119,7 @@ WriterLock::~WriterLock()
     if (it == holdings().end() || --it->count > 0)
         return;
     // Closing the last handle on it releases the lock.
-    closeHandle(it->handle);
+    folderlock::close(it->handle);
     holdings().erase(it);
 }
 

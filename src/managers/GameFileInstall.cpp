@@ -76,7 +76,7 @@ Result installWithBackup(const Source &source, const QString &targetPath, const 
     // A missing or empty installed file has nothing worth keeping: its copy would only destroy
     // a backup taken of a good file earlier.
     const install::ReplacementResult r = install::backUpAndReplace(
-        transaction, {targetPath, backup, false},
+        transaction, {targetPath, backup, false, where.askWithoutUndo},
         source.binary ? source.bytes : fileio::encode1252(source.text),
         source.binary ? QByteArray() : QByteArrayLiteral("\r\n"),
         [&](int step) { tell(step == 0 ? Step::InstalledFileRead : Step::BackupDone); });
@@ -87,6 +87,7 @@ Result installWithBackup(const Source &source, const QString &targetPath, const 
     if (r.backupTried)
         result.backupPath = backup;
     result.installed = r.installed;
+    result.withoutUndo = r.withoutUndo;
     result.backupError = r.backupError;
     result.installError = r.installError;
     if (result.installed)

@@ -47,6 +47,7 @@ struct Result
     QString backupText; // the replaced file as text, when it was text
     QString backupError;  // why the backup failed
     QString installError; // why the install failed
+    bool withoutUndo = false; // installed without undo, as the player chose
 };
 
 // Which install this is, for the install history, and the folders it writes in.
@@ -56,6 +57,9 @@ struct Where
     QString source;         // the window or the loaded file
     QString gameFolder;
     QString programFolder;
+    // Asked, with why, when the file replaced cannot be kept for undo; true installs without
+    // undo. Unset: the install stops before anything is written.
+    std::function<bool(const QString &why)> askWithoutUndo = {};
 };
 
 // backupPath with " (N)" before its extension (" (2)" for the second copy); backupPath itself

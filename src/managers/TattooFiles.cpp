@@ -64,7 +64,7 @@ QString refusalOf(const QByteArray &bytes)
 }
 
 PickInstall installPick(const QByteArray &picture, const QString &gameFolder, const QString &programFolder,
-                        const QString &profileFolder, int n)
+                        const QString &profileFolder, int n, const std::function<bool(const QString &why)> &askWithoutUndo)
 {
     PickInstall result;
     install::Transaction transaction(QStringLiteral("tattoo"), QStringLiteral("frmTattoo"), gameFolder, programFolder);
@@ -86,35 +86,40 @@ PickInstall installPick(const QByteArray &picture, const QString &gameFolder, co
         if (!notPutBack.isEmpty())
             result.problem += QStringLiteral(" Not put back: %1").arg(notPutBack.join(QLatin1String("; ")));
     };
+    // Everything the pick may write is planned first, so that the question about files that
+    // cannot be kept for undo comes before any of them is written.
     QString error;
     const int pick = transaction.add(pickBackupPath(programFolder, n), &error);
-    result.pickKept = pick >= 0 && transaction.write(pick, picture, QByteArray(), &error);
-    if (profileFolder.isEmpty()) {
-        finish();
+    const QString target = profileFolder.isEmpty() ? QString() : profileFolder + slotFileName(n);
+    const bool replacing = !target.isEmpty() && fileio::exists(target);
+    const QString backup = replacing ? profileBackupPath(programFolder, profileFolder, n) : QString();
+    // The first safety copy holds the player's own picture; a later pick must not replace it
+    // with a picture Veldrin put there.
+    const auto kept = replacing ? fileio::readBytes(backup) : std::nullopt;
+    const bool copyNeeded = replacing && (!kept || kept->isEmpty());
+    QString copyError;
+    const auto current = copyNeeded ? fileio::readBytes(target, &copyError) : std::nullopt;
+    const int safety = current ? transaction.add(backup, &copyError) : -1;
+    const int slot = target.isEmpty() || (copyNeeded && safety < 0) ? -1 : transaction.add(target, &error);
+    QString why;
+    if (!install::beginOrAsk(transaction, askWithoutUndo, &result.withoutUndo, &why)) {
+        result.problem = QStringLiteral("The tattoo was not installed: %1. Nothing was changed.").arg(why);
         return result;
     }
 
-    const QString target = profileFolder + slotFileName(n);
-    if (fileio::exists(target)) {
-        const QString backup = profileBackupPath(programFolder, profileFolder, n);
-        // The first safety copy holds the player's own picture; a later pick must not replace
-        // it with a picture Veldrin put there.
-        const auto kept = fileio::readBytes(backup);
-        if (!kept || kept->isEmpty()) {
-            const auto current = fileio::readBytes(target, &error);
-            const int slot = current ? transaction.add(backup, &error) : -1;
-            if (slot < 0 || !transaction.write(slot, *current, QByteArray(), &error)) {
-                result.problem = QStringLiteral("Veldrin could not keep a copy of the profile's %1 as \"%2\" (%3), "
-                                                "so the tattoo in the profile was left as it was.")
-                                     .arg(slotFileName(n), backup, error);
-                finish();
-                return result;
-            }
-        }
-        result.safetyCopied = true;
+    result.pickKept = pick >= 0 && transaction.write(pick, picture, QByteArray(), &error);
+    if (target.isEmpty()) {
+        finish();
+        return result;
     }
-
-    const int slot = transaction.add(target, &error);
+    if (copyNeeded && (safety < 0 || !transaction.write(safety, *current, QByteArray(), &copyError))) {
+        result.problem = QStringLiteral("Veldrin could not keep a copy of the profile's %1 as \"%2\" (%3), "
+                                        "so the tattoo in the profile was left as it was.")
+                             .arg(slotFileName(n), backup, copyError);
+        finish();
+        return result;
+    }
+    result.safetyCopied = replacing;
     result.installed = slot >= 0 && transaction.write(slot, picture, QByteArray(), &error);
     if (!result.installed)
         result.problem = QStringLiteral("Veldrin could not write the new tattoo to \"%1\" (%2).").arg(target, error);

@@ -3,6 +3,7 @@
 // backup folder, and putting a picked picture into a profile without losing the old one.
 #include <QByteArray>
 #include <QString>
+#include <functional>
 
 #include "common/Twips.h"
 
@@ -42,6 +43,7 @@ struct PickInstall
     bool installed = false;    // the profile's symbolN.bmp holds it
     bool safetyCopied = false; // the profile had a picture there and it is kept
     QString problem;           // why the profile was left as it was; empty when it was not
+    bool withoutUndo = false;  // the player chose to go on without undo
 };
 
 // One pick as one install operation, so that one undo takes back one pick: the copy of the
@@ -50,7 +52,10 @@ struct PickInstall
 // one, is copied to its backup first unless a backup of it exists already (that one holds the
 // player's own picture); when that copy cannot be made the profile is left untouched. A copy
 // in Backup\tattoos\ that cannot be written is left alone, as the window always did.
+// askWithoutUndo is asked, before anything is written, when a file the pick replaces cannot be
+// kept for undo; unset or false leaves everything as it was.
 PickInstall installPick(const QByteArray &picture, const QString &gameFolder, const QString &programFolder,
-                        const QString &profileFolder, int n);
+                        const QString &profileFolder, int n,
+                        const std::function<bool(const QString &why)> &askWithoutUndo = {});
 
 } // namespace tattoo

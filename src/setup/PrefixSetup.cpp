@@ -5,15 +5,13 @@
 #include "platform/WinPath.h"
 #include "common/OptionsFile.h"
 #include "setup/SetupRecord.h"
+#include "web/BundledPages.h"
 
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 #include <QSet>
-
-// The bundled pages live in the logic library; a static library's resources need a nudge.
-static void initBundledPages() { Q_INIT_RESOURCE(site); }
 
 namespace prefixsetup {
 
@@ -152,7 +150,7 @@ QByteArray helpLauncher()
 
 void copyHelpPages(const QString &helpHost, Report &report)
 {
-    initBundledPages();
+    bundled::loadResources();
     const QString from = QStringLiteral(":/veldrin-site");
     const QString to = helpHost + QLatin1String("/pages");
     int added = 0, kept = 0;

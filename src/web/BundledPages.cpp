@@ -5,7 +5,12 @@
 #include <QRegularExpression>
 #include <QUrl>
 
+// The resource initialiser has to be called from the global namespace.
+static void loadSite() { Q_INIT_RESOURCE(site); }
+
 namespace bundled {
+
+void loadResources() { loadSite(); }
 
 namespace {
 

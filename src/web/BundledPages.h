@@ -8,6 +8,10 @@ class QUrl;
 
 namespace bundled {
 
+// Makes the bundled pages readable under ":/veldrin-site". They live in a static library, whose
+// resources are not registered until asked. Harmless to call again.
+void loadResources();
+
 // The bundled page that stands for a web address on the maker's host, as a path inside
 // the bundle ("/manager/help.htm"), or an empty text when the address is not the maker's.
 // Every address on the maker's host has an answer: unknown paths get the bundle's

@@ -47,7 +47,7 @@ private slots:
 
     void everyAnswerIsBundledAndKeepsThePlaceInThePage()
     {
-        Q_INIT_RESOURCE(site);
+        bundled::loadResources();
         for (const char *path : {"/", "/manager/help.htm#brx", "/manager/submit.htm", "/manager/bugreport.htm",
                                  "/manager/history.htm#undo", "/manager/comments.htm", "/manager/update",
                                  "/manager/nothing.htm"}) {
@@ -72,7 +72,7 @@ private slots:
 
     void everyPlaceholderOfEveryPageIsKnown()
     {
-        Q_INIT_RESOURCE(site);
+        bundled::loadResources();
         const bundled::PageValues values = bundled::pageValues();
         int pages = 0;
         for (QDirIterator it(QStringLiteral(":/veldrin-site"), {QStringLiteral("*.htm")}, QDir::Files,
@@ -89,7 +89,7 @@ private slots:
 
     void theBugReportSaysWhatThisComputerIs()
     {
-        Q_INIT_RESOURCE(site);
+        bundled::loadResources();
         QFile page(QStringLiteral(":/veldrin-site/manager/bugreport.htm"));
         QVERIFY(page.open(QIODevice::ReadOnly));
         const QByteArray html = page.readAll();

@@ -3,6 +3,7 @@
 // installs must never lose.
 #include "brx/Brx.h"
 #include "install/BrxInstall.h"
+#include "install/InstallByType.h"
 #include "install/InstallHistory.h"
 #include "install/InstallTransaction.h"
 #include "platform/HostFiles.h"
@@ -322,6 +323,56 @@ private slots:
             QVERIFY(prompts.shown.at(0).text.contains(QStringLiteral("Install without undo?")));
             QCOMPARE(prompts.shown.at(1).text, r.message);
             QCOMPARE(tree.read(kGame + QStringLiteral("Scripts/Playgrounds/one.txt")), QByteArray("player's one"));
+        }
+
+        // The routes that write a file and a copy the player sees ask the same before writing
+        // either: No leaves everything as it was, Yes installs both without undo.
+        const QString profile = TestTree::gameFolder() + QStringLiteral("Profiles\\Player1\\");
+        const std::function<std::pair<bool, bool>(const install::WithoutUndoQuestion &)> routes[] = {
+            [](const install::WithoutUndoQuestion &ask) {
+                gamefile::Source source;
+                source.text = QStringLiteral("new hills");
+                const gamefile::Result r = gamefile::installWithBackup(
+                    source, win(QStringLiteral("Data\\Landscape\\Hills.lnd")),
+                    TestTree::programFolder() + QStringLiteral("Backup\\Landscape\\Hills.lnd"),
+                    {QStringLiteral("landscape"), QStringLiteral("frmExtra"), TestTree::gameFolder(), TestTree::programFolder(), ask});
+                return std::pair(r.installed && r.backup == gamefile::Backup::Written, r.withoutUndo);
+            },
+            [](const install::WithoutUndoQuestion &ask) {
+                installbytype::ChosenFile chosen{win(QStringLiteral("Hills.lnd")), true, true, {}, "LND\0new"};
+                installbytype::GameFileSteps steps;
+                steps.askWithoutUndo = ask;
+                const installbytype::GameFileResult r = installbytype::InstallGameFile(
+                    chosen, TestTree::gameFolder(), TestTree::programFolder(), QStringLiteral("Data\\Landscape\\"), steps);
+                return std::pair(r.succeeded(), r.withoutUndo);
+            },
+            [&profile](const install::WithoutUndoQuestion &ask) {
+                const tattoo::PickInstall r = tattoo::installPick("BM pick", TestTree::gameFolder(),
+                                                                  TestTree::programFolder(), profile, 3, ask);
+                return std::pair(r.installed && r.safetyCopied && r.pickKept, r.withoutUndo);
+            },
+        };
+        for (const auto &route : routes) {
+            for (const bool yes : {false, true}) {
+                TestTree tree;
+                tree.makeGameAndProgramFolders();
+                QVERIFY(history::createFolder(TestTree::programFolder()));
+                tree.write(kGame + QStringLiteral("Data/Landscape/Hills.lnd"), "the game's hills");
+                tree.write(kGame + QStringLiteral("Profiles/Player1/symbol3.bmp"), "BM the player's own");
+                const auto before = snapshot(tree, QString(), QStringLiteral("Veldrin/Backup/history"));
+                int asked = 0;
+                install::Transaction::failKeepForTesting(true);
+                const auto [installed, withoutUndo] = route([&](const QString &why) {
+                    ++asked;
+                    return why.contains(QStringLiteral("could not be kept for undo")) && yes;
+                });
+                install::Transaction::failKeepForTesting(false);
+                QCOMPARE(asked, 1);
+                QCOMPARE(installed, yes);
+                QCOMPARE(withoutUndo, yes);
+                if (!yes)
+                    QVERIFY(snapshot(tree, QString(), QStringLiteral("Veldrin/Backup/history")) == before);
+            }
         }
 
         // A flush that fails, of files or of folders: with a history it is the kept originals'

@@ -1,4 +1,6 @@
 #include "DeskFixture.h"
+#include "install/InstallHistory.h"
+#include "install/InstallTransaction.h"
 #include "windows/managers/frmMap.h"
 #include "common/Twips.h"
 
@@ -28,6 +30,7 @@ private slots:
     }
     void cleanup()
     {
+        install::Transaction::failKeepForTesting(false);
         f->tearDown();
         f.reset();
     }
@@ -56,6 +59,40 @@ private slots:
         DeskFixture::trigger(map, "mnuInstall"); // overwrites without asking
         QCOMPARE(f->tree.read(kInstalled), QByteArray("second\r\n"));
         QVERIFY(f->prompts.messages().isEmpty());
+    }
+
+    // A history that cannot keep the map being replaced (an injected store failure) asks before
+    // anything is written: No leaves the game as it was, Yes installs without undo and says so.
+    void anOriginalThatCannotBeKeptIsAskedAbout()
+    {
+        QVERIFY(history::createFolder(TestTree::programFolder()));
+        f->tree.write(kInstalled, "player's map");
+        f->tree.write(kIsland, "new map");
+        f->choose(kIsland, map, "cmdLoad");
+        install::Transaction::failKeepForTesting(true);
+
+        f->prompts.answerQuestion(false);
+        DeskFixture::click(map, "cmdInstall");
+        QCOMPARE(f->prompts.shown.size(), 3); // the open dialog, the question, the message
+        QCOMPARE(f->prompts.shown.at(1).kind, ScriptedPrompts::Shown::Question);
+        const QString question = f->prompts.shown.at(1).text;
+        QVERIFY2(question.contains(QStringLiteral("Island.txt could not be kept for undo"))
+                     && question.contains(QStringLiteral("Install without undo?")),
+                 qPrintable(question));
+        QVERIFY2(f->prompts.shown.at(2).text.startsWith(QStringLiteral("The map was not installed: ")),
+                 qPrintable(f->prompts.shown.at(2).text));
+        QCOMPARE(f->tree.read(kInstalled), QByteArray("player's map"));
+        QVERIFY(history::History(TestTree::programFolder(), TestTree::gameFolder()).operations().isEmpty());
+
+        f->prompts.shown.clear();
+        f->prompts.answerQuestion(true);
+        DeskFixture::click(map, "cmdInstall");
+        QCOMPARE(f->tree.read(kInstalled), QByteArray("new map\r\n"));
+        QCOMPARE(f->prompts.messages(), QStringList{install::kInstalledWithoutUndo});
+        // Shown in the history as what it is, with nothing to undo it from.
+        const auto done = history::History(TestTree::programFolder(), TestTree::gameFolder()).operations();
+        QCOMPARE(done.size(), 1);
+        QCOMPARE(done.first().state, history::State::NoUndo);
     }
 
     void cancelledChoices()

@@ -2,6 +2,7 @@
 
 #include "brx/Brx.h"
 #include "install/BrxInstall.h"
+#include "install/InstallTransaction.h"
 #include "windows/Artwork.h"
 #include "windows/WindowDesk.h"
 #include "common/Modual1.h"
@@ -351,6 +352,7 @@ void frmInstall::InstallChosenFile()
             prg1->setMaximum(100);
             setProgress(float(value));
         };
+        steps.askWithoutUndo = install::askThrough(m_desk.prompts());
         const Settings &settings = m_desk.settings();
         const installbytype::GameFileResult result =
             installbytype::InstallGameFile(rtbFile, settings.GameFolder, settings.ProgramFolder, type.subfolder, steps);

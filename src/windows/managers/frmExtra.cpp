@@ -1,5 +1,6 @@
 #include "windows/managers/frmExtra.h"
 
+#include "install/InstallTransaction.h"
 #include "managers/GameFileInstall.h"
 #include "windows/WindowParts.h"
 #include "platform/WinPath.h"
@@ -180,11 +181,16 @@ void frmExtra::install(Half &half)
     const QString target = s.GameFolder + half.gameFolder + name;
     const QString backup = s.ProgramFolder + half.backupFolder + name;
     const gamefile::Result result = gamefile::installWithBackup(
-        source, target, backup, {QLatin1String(half.route), QStringLiteral("frmExtra"), s.GameFolder, s.ProgramFolder},
+        source, target, backup,
+        {QLatin1String(half.route), QStringLiteral("frmExtra"), s.GameFolder, s.ProgramFolder,
+         install::askThrough(m_desk.prompts())},
         progress);
     if (!result.backupText.isEmpty())
         setViewText(rtbBack, result.backupText);
-    m_desk.setProgressText(outcomeText(result, target, result.backupPath.isEmpty() ? backup : result.backupPath));
+    QString text = outcomeText(result, target, result.backupPath.isEmpty() ? backup : result.backupPath);
+    if (result.installed && result.withoutUndo)
+        text += QLatin1Char(' ') + install::kInstalledWithoutUndo;
+    m_desk.setProgressText(text);
 }
 
 void frmExtra::cmdEditSkin_Click() { m_desk.LaunchEditor(m_desk.settings().SkinEditorPath); }

@@ -173,9 +173,13 @@ void frmMap::InstallMap()
         return;
     const Settings &s = m_desk.settings();
     QString why;
+    bool withoutUndo = false;
     if (!install::installFile(QStringLiteral("map"), QStringLiteral("frmMap"), s.GameFolder, s.ProgramFolder,
-                              s.GameFolder + folders::kPlaygrounds + name, viewFileBytes(rtbMap), &why))
+                              s.GameFolder + folders::kPlaygrounds + name, viewFileBytes(rtbMap), &why,
+                              install::askThrough(m_desk.prompts()), &withoutUndo))
         m_desk.prompts().message(QStringLiteral("The map was not installed: %1").arg(why));
+    else if (withoutUndo)
+        m_desk.prompts().message(install::kInstalledWithoutUndo);
 }
 
 void frmMap::Form_Resize()

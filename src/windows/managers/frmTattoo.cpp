@@ -1,5 +1,6 @@
 #include "windows/managers/frmTattoo.h"
 
+#include "install/InstallTransaction.h"
 #include "managers/GameFileInstall.h"
 #include "managers/TattooFiles.h"
 #include "windows/WindowParts.h"
@@ -179,9 +180,12 @@ void frmTattoo::PickSlotPicture(int n)
     showFileInView(*picked);
 
     const Settings &s = m_desk.settings();
-    const tattoo::PickInstall result = tattoo::installPick(*picked, s.GameFolder, s.ProgramFolder, m_profileFolder, n);
+    const tattoo::PickInstall result = tattoo::installPick(*picked, s.GameFolder, s.ProgramFolder, m_profileFolder, n,
+                                                           install::askThrough(m_desk.prompts()));
     if (!result.problem.isEmpty())
         m_desk.prompts().message(result.problem);
+    else if (result.withoutUndo)
+        m_desk.prompts().message(install::kInstalledWithoutUndo);
 }
 
 void frmTattoo::PreviewTattoo()

@@ -17,13 +17,18 @@
 #include <unistd.h>
 #endif
 
-// The bundled pages are linked into the program as well, for the plain page area. The
-// resource initialiser has to be called from the global namespace.
-static void initBundledSite() { Q_INIT_RESOURCE(site); }
-
 namespace webpane {
 
 namespace {
+
+void allowRunningAsRoot()
+{
+#ifdef Q_OS_UNIX
+    // Containers and live systems often run as root; better an unsandboxed page than none.
+    if (geteuid() == 0 && !qEnvironmentVariableIsSet("QTWEBENGINE_DISABLE_SANDBOX"))
+        qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
+#endif
+}
 
 // A text browser that fills the program's values into the bundled pages as it reads them.
 class FillingBrowser : public QTextBrowser
@@ -52,7 +57,7 @@ class TextPane : public WebPane
 public:
     TextPane(const QString &makerHost, QWidget *parent) : WebPane(parent), m_makerHost(makerHost)
     {
-        initBundledSite();
+        bundled::loadResources();
         auto *layout = new QVBoxLayout(this);
         layout->setContentsMargins(0, 0, 0, 0);
         layout->setSpacing(0);
@@ -146,11 +151,7 @@ WebPaneFactory *loadFactory()
     if (!QCoreApplication::testAttribute(Qt::AA_ShareOpenGLContexts))
         return nullptr;
 
-#ifdef Q_OS_UNIX
-    // The engine's sandbox refuses to start as root; better an unsandboxed page than none.
-    if (geteuid() == 0 && !qEnvironmentVariableIsSet("QTWEBENGINE_DISABLE_SANDBOX"))
-        qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
-#endif
+    allowRunningAsRoot();
 
     for (const QString &candidate : pluginCandidates()) {
         if (!QFileInfo(candidate).isFile())
@@ -169,6 +170,12 @@ WebPaneFactory *loadFactory()
 }
 
 } // namespace
+
+void prepareEngine()
+{
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    allowRunningAsRoot();
+}
 
 WebPane *create(QWidget *parent)
 {

@@ -5,6 +5,11 @@ class WebPane;
 
 namespace webpane {
 
+// What the web engine needs before the application object is made: shared GL contexts, and no
+// sandbox when running as root (the engine's sandbox refuses to start then). A program that does
+// not call this gets the plain page area.
+void prepareEngine();
+
 // A page area for a window: the web engine's when its plugin can be loaded, otherwise a
 // plain one that still shows the bundled pages. Never null.
 WebPane *create(QWidget *parent);

@@ -1,0 +1,253 @@
+#include "install/InstallTransaction.h"
+#include "install/TransactionPrivate.h"
+#include "platform/Fail.h"
+
+#include "platform/WinPath.h"
+
+#include <QCryptographicHash>
+#include <QFile>
+#include <atomic>
+#include <cstdio>
+
+// Writing an install: each new copy written beside its target and renamed into place, the
+// folders flushed and the end recorded; or, on failure, every file put back as it was.
+
+namespace install {
+
+namespace {
+
+std::atomic<int> g_writes{0};
+std::atomic<int> g_failWrite{0};
+
+using failure::fail;
+
+} // namespace
+
+// Flushes the batched copies together (the system writes them all out while the first is
+// waited for), then renames each into place after its own flush.
+bool Transaction::Private::flushPending(QString *error, QString *failedPath)
+{
+    for (Pending &p : pending)
+        p.file->startFlush();
+    std::vector<Pending> batch;
+    batch.swap(pending);
+    hostfs::sideBySide(batch.size(), [&](size_t i) { batch[i].file->flushData(); });
+    for (Pending &p : batch) {
+        Slot &s = entries[p.index];
+        // The same moments as a write that is not batched: its copy whole beside the
+        // target, then renamed into place.
+        checkpoint();
+        QString why;
+        if (!p.file->commit(&why)) {
+            if (failedPath)
+                *failedPath = s.t.path;
+            return fail(error, why);
+        }
+        s.written = p.written;
+        s.removed = false;
+        changed(p.index);
+        paths.created(s.t.host);
+        checkpoint();
+    }
+    return true;
+}
+
+void Transaction::Private::changed(int i)
+{
+    Slot &s = entries[i];
+    if (!s.touched) {
+        s.touched = true;
+        order.append(i);
+    }
+    s.linked = false; // the file now has bytes of its own; the store keeps the old ones
+    changedFolders.insert(QFileInfo(s.t.real).absolutePath());
+}
+
+void Transaction::Private::release()
+{
+    for (Slot &s : entries) {
+        if (s.linked && journal)
+            journal->unshare(s.previous, s.t.real);
+        s.linked = false;
+    }
+}
+
+Transaction::~Transaction()
+{
+    if (!d->finished && !d->order.isEmpty()) {
+        // Nobody is left to tell: the files not put back stay recorded as changed.
+        for (const QString &left : rollBack())
+            std::fprintf(stderr, "veldrin: %s could not be put back\n", qPrintable(left));
+    } else if (!d->finished && d->journal && d->op) {
+        // Nothing was touched; a record left open is only checked again at the next start.
+        QString why;
+        if (!d->journal->finish(d->op, QStringLiteral("rolled back"), {}, &why))
+            std::fprintf(stderr, "veldrin: the install history could not close an install (%s)\n", qPrintable(why));
+    }
+    d->release();
+}
+
+bool Transaction::write(int index, const QByteArray &bytes, const QByteArray &tail, QString *error)
+{
+    if (index < 0 || index >= d->entries.size())
+        return fail(error, QStringLiteral("no file name"));
+    Private::Slot &s = d->entries[index];
+    if (s.t.history)
+        return fail(error, QStringLiteral("it is Veldrin's install history, which no install changes"));
+    if (!begin(error))
+        return false;
+    if (!d->keepAside(s, error))
+        return false;
+    const int n = ++g_writes;
+    if (g_failWrite > 0 && n == g_failWrite)
+        return fail(error, QStringLiteral("a failure made on purpose"));
+    auto file = std::make_unique<hostfs::AtomicFile>();
+    file->setResolved(true);
+    if (!file->open(s.t.real, error) || !file->append(bytes, error) || (!tail.isEmpty() && !file->append(tail, error)))
+        return false;
+    if (!d->batched)
+        checkpoint();
+    QString written;
+    if (d->journal) {
+        QCryptographicHash hash(QCryptographicHash::Sha256);
+        hash.addData(bytes);
+        hash.addData(tail);
+        written = QString::fromLatin1(hash.result().toHex());
+    }
+    if (d->batched) {
+        d->pending.push_back({index, std::move(file), written});
+        return true;
+    }
+    if (!file->commit(error))
+        return false;
+    s.written = written;
+    s.removed = false;
+    d->changed(index);
+    d->paths.created(s.t.host);
+    checkpoint();
+    return true;
+}
+
+bool Transaction::remove(int index, QString *error)
+{
+    if (index < 0 || index >= d->entries.size())
+        return fail(error, QStringLiteral("no file name"));
+    Private::Slot &s = d->entries[index];
+    if (s.t.history)
+        return fail(error, QStringLiteral("it is Veldrin's install history, which no install changes"));
+    if (!begin(error))
+        return false;
+    if (!isRegularFile(s.t.real))
+        return true;
+    if (!d->keepAside(s, error))
+        return false;
+    QFile file(s.t.real);
+    if (!file.remove())
+        return fail(error, file.errorString());
+    s.written.clear();
+    s.removed = true;
+    d->changed(index);
+    checkpoint();
+    return true;
+}
+
+void Transaction::setBatched(bool batched) { d->batched = batched; }
+
+bool Transaction::flush(QString *error, QString *failedPath) { return d->flushPending(error, failedPath); }
+
+int Transaction::pendingWrites() const { return int(d->pending.size()); }
+
+bool Transaction::commit(QString *error, QStringList *notPutBack)
+{
+    if (d->finished)
+        return true;
+    QString why, path;
+    if (!d->flushPending(&why, &path))
+        return putBack(error, QStringLiteral("%1 could not be written (%2)").arg(path, why), notPutBack);
+    // One flush per folder for all the renames in it, rather than one per file. Until they are
+    // on disk the install is not done: the record must not say so.
+    for (const QString &folder : std::as_const(d->changedFolders)) {
+        if (!hostfs::syncFolder(folder))
+            return putBack(error, QStringLiteral("the folder %1 could not be flushed to disk").arg(winpath::fromHost(folder)),
+                           notPutBack);
+    }
+    checkpoint();
+    if (d->journal && d->op) {
+        QList<history::FileRow> rows;
+        for (int i = 0; i < d->entries.size(); ++i)
+            rows.append(d->row(i));
+        // An operation left open is put back at the next start: better now, and said.
+        if (!d->journal->finish(d->op, d->undoAvailable ? QStringLiteral("done") : QStringLiteral("no undo"), rows, &why))
+            return putBack(error,
+                           QStringLiteral("the install history could not record the end of this install (%1)").arg(why),
+                           notPutBack);
+    }
+    d->finished = true;
+    d->release();
+    return true;
+}
+
+bool Transaction::putBack(QString *error, const QString &why, QStringList *notPutBack)
+{
+    const QStringList left = rollBack();
+    if (notPutBack)
+        *notPutBack = left;
+    QString message = why;
+    message += left.isEmpty() ? QStringLiteral("; every file was put back as it was")
+                              : QStringLiteral("; these files could not be put back: %1").arg(left.join(QLatin1String("; ")));
+    return fail(error, message);
+}
+
+QStringList Transaction::rollBack()
+{
+    QStringList failures;
+    d->finished = true;
+    d->pending.clear(); // copies never renamed into place: removed, their targets untouched
+    for (auto it = d->order.crbegin(); it != d->order.crend(); ++it) {
+        Private::Slot &s = d->entries[*it];
+        QString why;
+        bool ok;
+        if (s.t.existed) {
+            const auto old = d->before(s, &why);
+            ok = old && hostfs::writeFile(s.t.real, *old, QByteArray(), &why);
+        } else {
+            QFile file(s.t.real);
+            ok = !isRegularFile(s.t.real) || file.remove();
+            if (!ok)
+                why = file.errorString();
+        }
+        if (ok) {
+            s.touched = false;
+            s.written.clear();
+        } else {
+            failures << QStringLiteral("%1 (%2)").arg(s.t.path, why);
+        }
+    }
+    for (const QString &folder : std::as_const(d->changedFolders)) {
+        if (!hostfs::syncFolder(folder))
+            failures << QStringLiteral("%1 (put back, but the folder could not be flushed to disk)")
+                            .arg(winpath::fromHost(folder));
+    }
+    d->order.clear();
+    d->release();
+    if (d->journal && d->op) {
+        QList<history::FileRow> rows;
+        for (int i = 0; i < d->entries.size(); ++i)
+            rows.append(d->row(i));
+        // Files that could not be put back stay recorded as changed, so an undo still sees them.
+        // Left open, the record is checked again at the next start, which finds the files as
+        // they were and closes it.
+        QString why;
+        if (!d->journal->finish(d->op, failures.isEmpty() ? QStringLiteral("rolled back") : QStringLiteral("done"),
+                                rows, &why))
+            std::fprintf(stderr, "veldrin: the install history could not record the roll back (%s)\n", qPrintable(why));
+    }
+    return failures;
+}
+
+void Transaction::failWriteForTesting(int n)
+{
+    g_failWrite = n > 0 ? g_writes + n : 0;
+}
+
+} // namespace install

@@ -1,0 +1,102 @@
+#pragma once
+// The inside of one install transaction, shared by the files that plan it, keep the originals
+// aside, and write and commit it. Not part of the interface: only those files include it.
+#include "install/HistoryJournal.h"
+#include "platform/HostPaths.h"
+#include "install/InstallTransaction.h"
+#include "install/WriterLock.h"
+#include "platform/HostFiles.h"
+
+#include <QFileInfo>
+#include <QHash>
+#include <QSet>
+#include <QTemporaryDir>
+#include <vector>
+
+namespace install {
+
+// Tests that kill an install mid-way stop it here: each point is a moment after which a kill
+// must still leave the game whole after the next start. Only a test build sets the hook.
+void checkpoint();
+
+inline bool isRegularFile(const QString &real)
+{
+    const QFileInfo info(real);
+    return info.exists() && !info.isDir();
+}
+
+struct Transaction::Private
+{
+    struct Slot
+    {
+        Target t;
+        bool prepared = false;
+        QString previous;           // hash of the bytes before, with history
+        bool kept = false;          // those bytes are in the store
+        bool linked = false;        // kept by a link that still shares them with the file
+        bool memoryTaken = false;   // without the store: the bytes before, below
+        QByteArray memory;
+        QString spill;
+        bool touched = false;
+        bool removed = false;
+        QString written;
+    };
+
+    QString route, source, gameFolder, programFolder;
+    QString gameReal, programReal;
+    QString historyReal; // the store may be a link to another disk: judged where it really is
+    brx::HostPaths paths;
+    QList<Slot> entries;
+    QHash<QString, int> byReal;
+    // Outlives the journal: the record is closed before another process may open one.
+    std::unique_ptr<history::WriterLock> lock;
+    std::unique_ptr<history::Journal> journal;
+    QString notice;
+    QList<qint64> undoes;
+    qint64 op = 0;
+    int preparedCount = 0;
+    bool begun = false;
+    bool undoAvailable = true;
+    bool withoutUndo = false;    // the player chose to go on when an original cannot be kept
+    QString stopped;             // why the operation may not start, when it may not
+    bool finished = false;
+    // Batched writes: new copies written but not yet flushed and renamed into place.
+    struct Pending
+    {
+        int index;
+        std::unique_ptr<hostfs::AtomicFile> file;
+        QString written;
+    };
+    bool batched = false;
+    std::vector<Pending> pending;
+    QList<int> order;             // entries in the order they were first changed
+    QSet<QString> changedFolders;
+    qint64 inMemory = 0;
+    std::unique_ptr<QTemporaryDir> spillDir;
+    QHash<QString, QString> realFolders; // host folder -> its real place, each resolved once
+
+    static constexpr qint64 kMemoryLimit = qint64(256) * 1024 * 1024;
+
+    bool inStore(const QString &real) const;
+    // A package puts many files into few folders: each folder's links are resolved once, and
+    // only a file that is itself a link is resolved on its own.
+    QString realOf(const QString &host);
+    history::FileRow row(int i) const;
+    // Keeps the bytes of every slot not yet prepared and records them, in one commit. When an
+    // original cannot be kept (the store is full or cannot be written), nothing is recorded and
+    // `stopped` says why, unless the player chose to go on without undo.
+    void prepare();
+    // A file an enabled add-on wrote that was changed since outside Veldrin keeps that change as
+    // a layer of its own, under this install.
+    bool keepHandEdits(const QList<history::FileRow> &rows, QString *why);
+    // Without the store, the bytes a file held are kept in memory, or beyond a limit in a
+    // private temporary folder, until the operation ends.
+    bool keepAside(Slot &s, QString *error);
+    std::optional<QByteArray> before(const Slot &s, QString *error);
+    // Flushes the batched copies together, then renames each into place after its own flush.
+    bool flushPending(QString *error, QString *failedPath = nullptr);
+    void changed(int i);
+    void release();
+};
+
+} // namespace install
