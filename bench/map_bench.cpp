@@ -6,11 +6,11 @@
 //                           game tree "Game/Scripts/Playgrounds")
 //
 // Prints one line per measurement: "name median_seconds".
-#include "windows/managers/frmMap.h"
+#include "common/Modual1.h"
 #include "common/Prompts.h"
 #include "platform/WinPath.h"
 #include "shell/Desk.h"
-#include "common/Modual1.h"
+#include "windows/managers/frmMap.h"
 
 #include <QAbstractButton>
 #include <QApplication>

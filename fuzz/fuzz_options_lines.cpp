@@ -2,8 +2,8 @@
 // Options dialog read it. Every byte must survive decoding, no line may hold a line break, and
 // the settings written back must read back as the same settings.
 #include "brx/Brx.h"
-#include "platform/FileIO.h"
 #include "common/OptionsFile.h"
+#include "platform/FileIO.h"
 
 #include <QStringList>
 #include <cstdint>

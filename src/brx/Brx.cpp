@@ -1,10 +1,10 @@
 #include "brx/Brx.h"
 #include "brx/BrxSyntax.h"
 
-#include "platform/HostPaths.h"
-#include "platform/FileIO.h"
-#include "platform/LineBreaks.h"
 #include "common/GameFolders.h"
+#include "platform/FileIO.h"
+#include "platform/HostPaths.h"
+#include "platform/LineBreaks.h"
 #include "platform/WinPath.h"
 
 #include <QtEndian>

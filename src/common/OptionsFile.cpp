@@ -1,7 +1,7 @@
 #include "common/OptionsFile.h"
 
-#include "platform/FileIO.h"
 #include "common/Prompts.h"
+#include "platform/FileIO.h"
 #include "platform/WinPath.h"
 
 #include <QRegularExpression>

@@ -1,14 +1,14 @@
 #include "install/InstallHistory.h"
 #include "platform/Fail.h"
 
+#include "common/GameFolders.h"
 #include "install/AddOns.h"
 #include "install/HistoryJournal.h"
+#include "install/InstallTransaction.h"
 #include "install/ShortList.h"
 #include "install/WriterLock.h"
-#include "install/InstallTransaction.h"
 #include "platform/HostFiles.h"
 #include "platform/WinPath.h"
-#include "common/GameFolders.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,9 +1,9 @@
 // The routes that write one file (or a file and the copy the player sees) as one operation.
 #include "install/InstallTransaction.h"
 
+#include "common/Prompts.h"
 #include "platform/Fail.h"
 #include "platform/FileIO.h"
-#include "common/Prompts.h"
 
 namespace install {
 

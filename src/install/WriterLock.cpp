@@ -3,10 +3,10 @@
 #include "install/HistoryJournal.h"
 #include "install/InstallHistory.h"
 
+#include "common/GameFolders.h"
 #include "platform/FolderLock.h"
 #include "platform/HostFiles.h"
 #include "platform/WinPath.h"
-#include "common/GameFolders.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>

@@ -1,9 +1,9 @@
 #include "managers/TattooFiles.h"
 
+#include "common/GameFolders.h"
 #include "install/InstallTransaction.h"
 #include "managers/PictureCheck.h"
 #include "platform/FileIO.h"
-#include "common/GameFolders.h"
 
 namespace tattoo {
 

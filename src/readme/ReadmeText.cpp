@@ -1,7 +1,7 @@
 #include "readme/ReadmeText.h"
 
-#include "platform/FileIO.h"
 #include "common/Hosts.h"
+#include "platform/FileIO.h"
 
 namespace readme {
 

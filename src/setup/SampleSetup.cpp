@@ -1,8 +1,8 @@
 #include "setup/SampleSetup.h"
 
 #include "brx/Archive.h"
-#include "platform/FileIO.h"
 #include "common/GameFolders.h"
+#include "platform/FileIO.h"
 
 #include <QDir>
 #include <QFile>

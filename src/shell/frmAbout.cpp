@@ -1,10 +1,10 @@
 #include "shell/frmAbout.h"
 
-#include "windows/WindowDesk.h"
-#include "common/Modual1.h"
 #include "common/Hosts.h"
+#include "common/Modual1.h"
 #include "shell/InterfaceFont.h"
 #include "windows/Placement.h"
+#include "windows/WindowDesk.h"
 
 #include <QDesktopServices>
 #include <QEvent>

@@ -1,11 +1,11 @@
 #include "shell/frmMDI.h"
 
-#include "windows/Artwork.h"
-#include "windows/WindowDesk.h"
-#include "common/Modual1.h"
 #include "common/Hosts.h"
+#include "common/Modual1.h"
 #include "install/OpenRequest.h"
 #include "shell/frmSplash.h"
+#include "windows/Artwork.h"
+#include "windows/WindowDesk.h"
 
 #include <QAction>
 #include <QCloseEvent>

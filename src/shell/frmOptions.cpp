@@ -1,11 +1,10 @@
 #include "shell/frmOptions.h"
 
-#include "platform/WinPath.h"
-#include "windows/WindowDesk.h"
 #include "common/Modual1.h"
 #include "common/OptionsFile.h"
-#include "windows/Placement.h"
 #include "platform/WinPath.h"
+#include "windows/Placement.h"
+#include "windows/WindowDesk.h"
 
 #include <QFileInfo>
 #include <QLabel>

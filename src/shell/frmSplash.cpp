@@ -1,10 +1,10 @@
 #include "shell/frmSplash.h"
 
-#include "windows/Artwork.h"
-#include "windows/WindowDesk.h"
 #include "common/Modual1.h"
 #include "common/OptionsFile.h"
+#include "windows/Artwork.h"
 #include "windows/Placement.h"
+#include "windows/WindowDesk.h"
 
 #include <QEvent>
 #include <QEventLoop>

@@ -1,7 +1,7 @@
 #include "web/PageValues.h"
 
-#include "platform/WinPath.h"
 #include "common/Hosts.h"
+#include "platform/WinPath.h"
 
 #include <QSysInfo>
 

@@ -1,7 +1,7 @@
 // Where a fetched file lands: the name a server suggests made safe, the number a taken name
 // gets, and a file that only appears under its name once it is whole.
-#include "web/DownloadFile.h"
 #include "support/TestTree.h"
+#include "web/DownloadFile.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,7 +1,7 @@
 // What the file dialogs make of the prefix: its drives for the sidebar, Windows paths typed
 // into the name field, and the program-folder button that also takes a folder.
-#include "platform/DialogPaths.h"
 #include "common/OptionsFile.h"
+#include "platform/DialogPaths.h"
 #include "support/TestTree.h"
 
 #include <QDir>

@@ -1,12 +1,12 @@
 // The browser and update windows with the real web engine, against a local web server.
 #include "common/Hosts.h"
 #include "common/Twips.h"
+#include "support/WebTestMain.h"
+#include "windows/DeskFixture.h"
 #include "windows/web/WebPane.h"
 #include "windows/web/WebPaneLoader.h"
 #include "windows/web/frmBrowser.h"
 #include "windows/web/frmUpdate.h"
-#include "support/WebTestMain.h"
-#include "windows/DeskFixture.h"
 
 #include <QFile>
 #include <QLineEdit>

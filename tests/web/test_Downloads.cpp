@@ -2,14 +2,14 @@
 // server: progress on the way, the file in the program folder's Downloads\ only once whole,
 // the install question for add-ons, and nothing under the final name when a download is
 // cancelled or its connection drops.
-#include "windows/install/frmInstall.h"
 #include "common/Hosts.h"
+#include "support/WebTestMain.h"
+#include "windows/DeskFixture.h"
+#include "windows/install/frmInstall.h"
 #include "windows/web/DownloadBar.h"
 #include "windows/web/WebPane.h"
 #include "windows/web/WebPaneLoader.h"
 #include "windows/web/frmBrowser.h"
-#include "support/WebTestMain.h"
-#include "windows/DeskFixture.h"
 
 #include <QLabel>
 #include <QLineEdit>

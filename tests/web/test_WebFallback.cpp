@@ -1,10 +1,10 @@
 // Without the web engine plugin the browser still works for the program's own pages.
 #include "common/Hosts.h"
+#include "windows/DeskFixture.h"
 #include "windows/web/WebPane.h"
 #include "windows/web/WebPaneLoader.h"
 #include "windows/web/frmBrowser.h"
 #include "windows/web/frmUpdate.h"
-#include "windows/DeskFixture.h"
 
 #include <QFile>
 #include <QLabel>

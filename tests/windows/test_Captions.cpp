@@ -2,14 +2,14 @@
 // clipped button or label loses words the player needs ("NOTE this ..."). Each control is
 // measured with its own font, as it will be drawn.
 #include "DeskFixture.h"
+#include "shell/frmAbout.h"
+#include "shell/frmOptions.h"
 #include "windows/install/frmHistory.h"
 #include "windows/install/frmInstall.h"
 #include "windows/managers/frmExtra.h"
 #include "windows/managers/frmMap.h"
 #include "windows/managers/frmTattoo.h"
 #include "windows/readme/frmReadme.h"
-#include "shell/frmAbout.h"
-#include "shell/frmOptions.h"
 #include "windows/web/frmBrowser.h"
 #include "windows/web/frmUpdate.h"
 

@@ -1,7 +1,7 @@
 // The real Qt file dialog behind the Prompts door, driven as a player would: the prefix's
 // drives in its sidebar, a Windows path typed into its name field, a folder taken whole.
-#include "windows/WidgetPrompts.h"
 #include "support/TestTree.h"
+#include "windows/WidgetPrompts.h"
 
 #include <QApplication>
 #include <QDialogButtonBox>

@@ -1,6 +1,6 @@
 #include "DeskFixture.h"
-#include "install/ArchivePlan.h"
 #include "common/OptionsFile.h"
+#include "install/ArchivePlan.h"
 #include "setup/SampleSetup.h"
 #include "shell/frmOptions.h"
 

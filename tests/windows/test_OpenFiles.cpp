@@ -2,10 +2,10 @@
 // the installer as if picked with "...", and top-level windows open whole on the screen.
 #include "DeskFixture.h"
 #include "brx/Archive.h"
-#include "windows/install/frmInstall.h"
-#include "windows/Placement.h"
 #include "shell/frmAbout.h"
 #include "shell/frmOptions.h"
+#include "windows/Placement.h"
+#include "windows/install/frmInstall.h"
 #include "windows/web/frmUpdate.h"
 
 #include <QDragEnterEvent>

@@ -1,12 +1,12 @@
 // The frame window: start-up, its menus, and the desk that keeps every window at most once.
 #include "DeskFixture.h"
-#include "windows/managers/frmExtra.h"
-#include "windows/managers/frmMap.h"
-#include "windows/readme/frmReadme.h"
 #include "common/Hosts.h"
 #include "shell/frmAbout.h"
 #include "shell/frmOptions.h"
 #include "shell/frmSplash.h"
+#include "windows/managers/frmExtra.h"
+#include "windows/managers/frmMap.h"
+#include "windows/readme/frmReadme.h"
 
 #include <QComboBox>
 #include <QDesktopServices>

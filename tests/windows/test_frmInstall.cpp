@@ -3,8 +3,8 @@
 #include "DeskFixture.h"
 #include "brx/Archive.h"
 #include "brx/Brx.h"
-#include "windows/install/frmInstall.h"
 #include "common/Hosts.h"
+#include "windows/install/frmInstall.h"
 
 #include <QDir>
 #include <QFile>

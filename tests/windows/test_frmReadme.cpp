@@ -1,7 +1,7 @@
 #include "DeskFixture.h"
+#include "common/Twips.h"
 #include "readme/ReadmeText.h"
 #include "windows/readme/frmReadme.h"
-#include "common/Twips.h"
 
 #include <QComboBox>
 #include <QLineEdit>

@@ -1,8 +1,8 @@
 #include "DeskFixture.h"
+#include "install/InstallHistory.h"
+#include "setup/SampleSetup.h"
 #include "windows/WindowParts.h"
 #include "windows/managers/frmTattoo.h"
-#include "setup/SampleSetup.h"
-#include "install/InstallHistory.h"
 
 #include <QLabel>
 #include <QPlainTextEdit>

@@ -1,17 +1,17 @@
 // veldrin-brx: list, build, unpack, check and install BRX packages from the command line.
 // Paths on the command line are host paths; the install paths inside a package are Windows
 // paths and go through the same mapping as the program's own installs.
-#include "install/ArchivePlan.h"
 #include "brx/Brx.h"
-#include "install/BrxInstall.h"
 #include "brx/BrxCheck.h"
+#include "common/OptionsFile.h"
+#include "install/ArchivePlan.h"
+#include "install/BrxInstall.h"
 #include "install/InstallHistory.h"
 #include "install/ShortList.h"
 #include "install/WriterLock.h"
 #include "platform/FileIO.h"
 #include "platform/HostFiles.h"
 #include "platform/WinPath.h"
-#include "common/OptionsFile.h"
 
 #include "Cli.h"
 

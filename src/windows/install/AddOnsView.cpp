@@ -1,9 +1,9 @@
 #include "windows/install/AddOnsView.h"
 
-#include "install/AddOns.h"
-#include "common/Prompts.h"
-#include "windows/WindowDesk.h"
 #include "common/Modual1.h"
+#include "common/Prompts.h"
+#include "install/AddOns.h"
+#include "windows/WindowDesk.h"
 
 #include <QHBoxLayout>
 #include <QHeaderView>

@@ -1,12 +1,12 @@
 #include "windows/install/frmInstall.h"
 
 #include "brx/Brx.h"
+#include "common/Hosts.h"
+#include "common/Modual1.h"
 #include "install/BrxInstall.h"
 #include "install/InstallTransaction.h"
 #include "windows/Artwork.h"
 #include "windows/WindowDesk.h"
-#include "common/Modual1.h"
-#include "common/Hosts.h"
 
 #include <QButtonGroup>
 #include <QGroupBox>

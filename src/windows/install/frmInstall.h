@@ -1,9 +1,9 @@
 #pragma once
 #include <QWidget>
 
+#include "common/Prompts.h"
 #include "install/ArchivePlan.h"
 #include "install/InstallByType.h"
-#include "common/Prompts.h"
 
 class WindowDesk;
 class QGroupBox;

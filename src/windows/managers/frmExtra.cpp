@@ -1,14 +1,14 @@
 #include "windows/managers/frmExtra.h"
 
-#include "install/InstallTransaction.h"
-#include "managers/GameFileInstall.h"
-#include "windows/WindowParts.h"
-#include "platform/WinPath.h"
-#include "windows/WindowDesk.h"
-#include "common/Modual1.h"
 #include "common/GameFolders.h"
 #include "common/Hosts.h"
+#include "common/Modual1.h"
+#include "install/InstallTransaction.h"
+#include "managers/GameFileInstall.h"
+#include "platform/WinPath.h"
 #include "windows/Placement.h"
+#include "windows/WindowDesk.h"
+#include "windows/WindowParts.h"
 
 #include <QLabel>
 #include <QPlainTextEdit>

@@ -1,15 +1,15 @@
 #include "windows/managers/frmMap.h"
 
-#include "managers/MapLayout.h"
-#include "windows/WindowParts.h"
-#include "platform/FileIO.h"
-#include "platform/WinPath.h"
-#include "install/InstallTransaction.h"
-#include "windows/WindowDesk.h"
-#include "common/Modual1.h"
 #include "common/GameFolders.h"
 #include "common/Hosts.h"
+#include "common/Modual1.h"
+#include "install/InstallTransaction.h"
+#include "managers/MapLayout.h"
+#include "platform/FileIO.h"
+#include "platform/WinPath.h"
 #include "windows/Placement.h"
+#include "windows/WindowDesk.h"
+#include "windows/WindowParts.h"
 
 #include <QEvent>
 #include <QLabel>

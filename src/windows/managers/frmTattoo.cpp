@@ -1,15 +1,15 @@
 #include "windows/managers/frmTattoo.h"
 
+#include "common/GameFolders.h"
+#include "common/Hosts.h"
+#include "common/Modual1.h"
 #include "install/InstallTransaction.h"
 #include "managers/GameFileInstall.h"
 #include "managers/TattooFiles.h"
-#include "windows/WindowParts.h"
 #include "platform/FileIO.h"
-#include "windows/WindowDesk.h"
-#include "common/Modual1.h"
-#include "common/GameFolders.h"
-#include "common/Hosts.h"
 #include "windows/Placement.h"
+#include "windows/WindowDesk.h"
+#include "windows/WindowParts.h"
 
 #include <QAction>
 #include <QLabel>

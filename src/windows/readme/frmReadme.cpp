@@ -1,10 +1,10 @@
 #include "windows/readme/frmReadme.h"
 
+#include "common/Modual1.h"
 #include "platform/FileIO.h"
 #include "readme/ReadmeText.h"
-#include "windows/WindowDesk.h"
-#include "common/Modual1.h"
 #include "windows/Placement.h"
+#include "windows/WindowDesk.h"
 
 #include <QAction>
 #include <QComboBox>

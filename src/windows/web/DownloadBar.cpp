@@ -1,10 +1,10 @@
 #include "windows/web/DownloadBar.h"
 
+#include "common/Modual1.h"
 #include "common/Prompts.h"
 #include "platform/WinPath.h"
-#include "windows/WindowDesk.h"
-#include "common/Modual1.h"
 #include "web/DownloadFile.h"
+#include "windows/WindowDesk.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -1,10 +1,10 @@
 #include "windows/web/frmBrowser.h"
 
-#include "windows/WindowDesk.h"
-#include "common/Modual1.h"
 #include "common/Hosts.h"
-#include "windows/Placement.h"
+#include "common/Modual1.h"
 #include "web/BrowserLayout.h"
+#include "windows/Placement.h"
+#include "windows/WindowDesk.h"
 #include "windows/web/DownloadBar.h"
 #include "windows/web/WebPane.h"
 #include "windows/web/WebPaneLoader.h"

@@ -1,8 +1,8 @@
 #include "windows/web/frmUpdate.h"
 
-#include "windows/WindowDesk.h"
 #include "common/Hosts.h"
 #include "windows/Placement.h"
+#include "windows/WindowDesk.h"
 #include "windows/web/DownloadBar.h"
 #include "windows/web/WebPane.h"
 #include "windows/web/WebPaneLoader.h"
