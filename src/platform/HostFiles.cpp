@@ -6,6 +6,7 @@
 #include <QFileInfo>
 #include <QSaveFile>
 
+#include <algorithm>
 #include <atomic>
 #include <system_error>
 #include <thread>
@@ -31,12 +32,6 @@ using failure::fail;
 #ifndef Q_OS_WIN
 QString errnoText(int code) { return QString::fromLocal8Bit(std::strerror(code)); }
 
-bool linkExists(const QString &path)
-{
-    struct stat st {};
-    return ::lstat(QFile::encodeName(path).constData(), &st) == 0;
-}
-
 bool writeAll(int fd, const char *data, qsizetype size)
 {
     while (size > 0) {
@@ -51,25 +46,14 @@ bool writeAll(int fd, const char *data, qsizetype size)
     return true;
 }
 
-// Links can point at links, or in a circle; the system gives up after 40 as well.
-QString resolve(const QString &hostPath, int depth)
+// What a link says, as written in it; empty when it cannot be read.
+QString linkText(const QByteArray &link)
 {
-    const QString absolute = QDir::cleanPath(QFileInfo(hostPath).absoluteFilePath());
-    QString head = absolute;
-    QStringList missing;
-    while (head != QLatin1String("/") && !linkExists(head)) {
-        missing.prepend(QFileInfo(head).fileName());
-        head = QFileInfo(head).path();
-    }
-    const QFileInfo info(head);
-    QString real = info.canonicalFilePath();
-    if (real.isEmpty() && info.isSymLink() && depth < 40)
-        real = resolve(info.symLinkTarget(), depth + 1); // a link to a place that does not exist yet
-    if (real.isEmpty())
-        real = head;
-    for (const QString &part : missing)
-        real = real.endsWith(QLatin1Char('/')) ? real + part : real + QLatin1Char('/') + part;
-    return real;
+    char buffer[4096];
+    const ssize_t size = ::readlink(link.constData(), buffer, sizeof buffer);
+    if (size <= 0 || size >= ssize_t(sizeof buffer))
+        return {};
+    return QFile::decodeName(QByteArray(buffer, int(size)));
 }
 #endif
 
@@ -91,7 +75,61 @@ bool inside(const QString &realPath, const QString &realFolder)
 }
 bool syncFolder(const QString &) { return true; }
 #else
-QString realPlace(const QString &hostPath) { return hostPath.isEmpty() ? QString() : resolve(hostPath, 0); }
+QString realPlace(const QString &hostPath)
+{
+    if (hostPath.isEmpty())
+        return {};
+    // The kernel gives up after 40 links in one lookup; a circle of links ends there too.
+    constexpr int kLinkLimit = 40;
+    const QString absolute = QDir::isAbsolutePath(hostPath) ? hostPath : QDir::currentPath() + QLatin1Char('/') + hostPath;
+    // Components still to walk, the next one last: a link's target is pushed in its place.
+    QStringList todo = absolute.split(QLatin1Char('/'), Qt::SkipEmptyParts);
+    std::reverse(todo.begin(), todo.end());
+    QString real; // empty stands for the root
+    int missing = 0; // components at the end of real that do not exist, so are not looked at
+    int links = 0;
+    while (!todo.isEmpty()) {
+        const QString part = todo.takeLast();
+        if (part == QLatin1String("."))
+            continue;
+        if (part == QLatin1String("..")) {
+            // What is walked has its links resolved, so this is the parent the kernel goes to.
+            real.truncate(qMax(qsizetype(0), real.lastIndexOf(QLatin1Char('/'))));
+            missing = qMax(0, missing - 1);
+            continue;
+        }
+        const QString next = real + QLatin1Char('/') + part;
+        if (missing > 0) {
+            real = next;
+            ++missing;
+            continue;
+        }
+        const QByteArray encoded = QFile::encodeName(next);
+        struct stat st {};
+        if (::lstat(encoded.constData(), &st) != 0) {
+            real = next; // new from here on: what follows is kept as written
+            missing = 1;
+            continue;
+        }
+        if (!S_ISLNK(st.st_mode)) {
+            real = next;
+            continue;
+        }
+        const QString target = ++links > kLinkLimit ? QString() : linkText(encoded);
+        if (target.isEmpty()) {
+            // Nothing opens through it; the link itself is the last place that can be named.
+            real = next;
+            missing = 1;
+            continue;
+        }
+        if (target.startsWith(QLatin1Char('/')))
+            real.clear();
+        const QStringList parts = target.split(QLatin1Char('/'), Qt::SkipEmptyParts);
+        for (auto it = parts.crbegin(); it != parts.crend(); ++it)
+            todo.append(*it);
+    }
+    return real.isEmpty() ? QStringLiteral("/") : real;
+}
 
 bool inside(const QString &realPath, const QString &realFolder)
 {

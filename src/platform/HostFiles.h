@@ -10,8 +10,11 @@
 
 namespace hostfs {
 
-// Where a host path really leads: links in every existing component (the last one included)
-// followed, the part that does not exist yet appended unchanged, "." and ".." resolved.
+// Where a host path really leads, so that two spellings of one place compare equal: made
+// absolute, links in every existing component (the last one included) followed as Wine's own
+// lookups follow them, so a ".." after a link leaves the link's target; the part that does
+// not exist yet, or lies past a link to nowhere or a circle of links, kept as written. No
+// trailing slash. One look per component: installs ask this for every folder they write to.
 QString realPlace(const QString &hostPath);
 
 // True when path lies strictly inside folder, both already real places.

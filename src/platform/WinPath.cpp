@@ -1,4 +1,5 @@
 #include "platform/WinPath.h"
+#include "platform/HostFiles.h"
 
 #include <QDir>
 #include <QFile>
@@ -20,12 +21,6 @@ QString bareFileName(const QString &path)
 #ifdef Q_OS_WIN
 QString prefix() { return {}; }
 QString noPrefixNotice() { return {}; }
-QString realHostPath(const QString &hostPath)
-{
-    const QFileInfo info(hostPath);
-    const QString canonical = info.canonicalFilePath();
-    return canonical.isEmpty() ? QDir::cleanPath(info.absoluteFilePath()) : canonical;
-}
 QString driveRoot(QChar letter) { return QString(letter.toUpper()) + QLatin1String(":/"); }
 QString currentDirectoryOfDriveC() { return QDir::toNativeSeparators(QDir::currentPath()); }
 QString toHost(const QString &windowsPath) { return windowsPath; }
@@ -82,7 +77,7 @@ QString driveRootIn(const QString &prefixDir, QChar letter)
     if (!target.isEmpty())
         return target;
     if (QFileInfo(link).isDir())
-        return realHostPath(link);
+        return hostfs::realPlace(link);
     if (upper == QLatin1Char('C'))
         return prefixDir + QLatin1String("/drive_c");
     // Wine creates dosdevices with c: and z: (the root) the first time it opens a prefix.
@@ -154,40 +149,17 @@ QString noPrefixNotice()
         .arg(where);
 }
 
-QString realHostPath(const QString &hostPath)
-{
-    if (hostPath.isEmpty())
-        return {};
-    const QString absolute = QDir::isAbsolutePath(hostPath) ? hostPath : QDir::currentPath() + QLatin1Char('/') + hostPath;
-    QString real = QStringLiteral("/");
-    const QStringList parts = absolute.split(QLatin1Char('/'), Qt::SkipEmptyParts);
-    for (const QString &part : parts) {
-        if (part == QLatin1String("."))
-            continue;
-        if (part == QLatin1String("..")) {
-            // What is already walked has its links resolved, so its parent is the real one.
-            const int cut = real.lastIndexOf(QLatin1Char('/'));
-            real = cut <= 0 ? QStringLiteral("/") : real.left(cut);
-            continue;
-        }
-        const QString next = real == QLatin1String("/") ? real + part : real + QLatin1Char('/') + part;
-        const QString canonical = QFileInfo(next).canonicalFilePath();
-        real = canonical.isEmpty() ? next : canonical;
-    }
-    return real;
-}
-
 QString driveRoot(QChar letter) { return driveRootIn(prefix(), letter); }
 
 QString fromHost(const QString &hostPath)
 {
-    const QString real = realHostPath(hostPath);
+    const QString real = hostfs::realPlace(hostPath);
     const QString prefixDir = prefix();
     QString bestLetter;
     QString bestRoot;
     const QString letters = QStringLiteral("CZABDEFGHIJKLMNOPQRSTUVWXY");
     for (const QChar letter : letters) {
-        const QString root = realHostPath(driveRootIn(prefixDir, letter));
+        const QString root = hostfs::realPlace(driveRootIn(prefixDir, letter));
         if (root.isEmpty())
             continue;
         const bool inside = root == QLatin1String("/") || real == root || real.startsWith(root + QLatin1Char('/'));

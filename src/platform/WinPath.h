@@ -17,17 +17,11 @@ QString prefix();
 // to; empty while a prefix is in use.
 QString noPrefixNotice();
 
-// The place a host path really names, so that two spellings of one place compare equal:
-// made absolute, links resolved in the part that exists, "." and ".." folded (a ".." after a
-// link leaves the link's target, as the kernel does), no trailing slash. The part that does
-// not exist yet is kept as given.
-QString realHostPath(const QString &hostPath);
-
 // Root of a drive on the host, as Wine sees it: where the prefix's dosdevices link for the
 // letter points. C: falls back to drive_c when it has no link; when the prefix has no
 // dosdevices folder yet, Wine will create C: and Z: (the root), so those two exist. Without
 // any prefix, C: falls back to "/" (see noPrefixNotice()). Empty when the drive is unknown.
-// The root is where the link points, not resolved further: compare with realHostPath().
+// The root is where the link points, not resolved further: compare with hostfs::realPlace().
 QString driveRoot(QChar letter);
 
 // The process's current directory as a Windows path, when it lies on drive C:, else "C:\".

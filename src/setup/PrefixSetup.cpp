@@ -72,7 +72,7 @@ struct Walk
 
 void noteGame(Walk &walk, const QString &hostFile)
 {
-    const QString real = winpath::realHostPath(hostFile);
+    const QString real = hostfs::realPlace(hostFile);
     if (walk.seen.contains(real))
         return;
     walk.seen.insert(real);
@@ -300,7 +300,7 @@ QStringList findGame(const QString &prefix, int depth)
     QStringList roots;
     for (const QChar letter : driveOrder()) {
         const QString root = winpath::driveRoot(letter);
-        roots << (root.isEmpty() ? QString() : winpath::realHostPath(root));
+        roots << (root.isEmpty() ? QString() : hostfs::realPlace(root));
         if (root.isEmpty())
             continue;
         for (const char *usual : kUsualFolders) {
@@ -312,7 +312,7 @@ QStringList findGame(const QString &prefix, int depth)
     }
     for (const char *path : kNeverWalked)
         walk.skip.insert(QLatin1String(path));
-    walk.skip.insert(winpath::realHostPath(prefix));
+    walk.skip.insert(hostfs::realPlace(prefix));
     for (int i = 0; i < roots.size(); ++i) {
         // Walking the whole host takes minutes and finds copies that are not the player's.
         if (roots.at(i).isEmpty() || roots.at(i) == QLatin1String("/"))
@@ -353,7 +353,7 @@ QString desktopEntry(const QString &programFolderHost, const QString &program, c
 Report run(const Request &request)
 {
     Report report;
-    const QString prefix = winpath::realHostPath(request.prefix);
+    const QString prefix = hostfs::realPlace(request.prefix);
     if (!QFileInfo(prefix + QLatin1String("/drive_c")).isDir() && !QFileInfo(prefix + QLatin1String("/dosdevices")).isDir()) {
         report.errors << QStringLiteral("%1 is not a Wine prefix (it has no drive_c or dosdevices folder). Make one with "
                                         "\"WINEPREFIX='%1' wineboot\" or name another with --prefix.")
@@ -411,11 +411,11 @@ Report run(const Request &request)
         report.errors << QStringLiteral("could not create %1").arg(applications);
         return report;
     }
-    const QString programHost = winpath::realHostPath(winpath::toHost(program));
+    const QString programHost = hostfs::realPlace(winpath::toHost(program));
     QString named = QFileInfo(request.prefix).absoluteFilePath();
     while (named.size() > 1 && named.endsWith(QLatin1Char('/')))
         named.chop(1);
-    const bool usual = prefix == winpath::realHostPath(QDir::homePath() + QLatin1String("/.wine"));
+    const bool usual = prefix == hostfs::realPlace(QDir::homePath() + QLatin1String("/.wine"));
     placeMenuEntry(applications + QLatin1Char('/') + desktopFileName(),
                    desktopEntry(programHost, request.program, usual ? QString() : named).toUtf8(), programHost, report);
     noteSetup(request.configHome, {named, programHost}, report);

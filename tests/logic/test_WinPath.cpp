@@ -1,4 +1,5 @@
 #include "platform/FileIO.h"
+#include "platform/HostFiles.h"
 #include "platform/WinPath.h"
 #include "common/OptionsFile.h"
 #include "support/TestTree.h"
@@ -76,15 +77,71 @@ private slots:
         tree.mkdir(QStringLiteral("Games"));
         QCOMPARE(winpath::fromHost(link + QStringLiteral("/drive_c/Veldrin/../Games/")), QStringLiteral("C:\\Games"));
         QCOMPARE(winpath::fromHost(QStringLiteral("Backup/../a.txt")), QStringLiteral("C:\\Veldrin\\a.txt"));
+    }
 
-        // ".." after a link leaves the link's target, as the kernel does; what does not exist
-        // yet is kept as written.
-        QDir().mkpath(elsewhere.path() + QStringLiteral("/a/b"));
-        QVERIFY(QFile::link(elsewhere.path() + QStringLiteral("/a/b"), elsewhere.path() + QStringLiteral("/to-b")));
-        const QString real = QFileInfo(elsewhere.path()).canonicalFilePath();
-        QCOMPARE(winpath::realHostPath(elsewhere.path() + QStringLiteral("/to-b/../new/x.txt/")),
-                 real + QStringLiteral("/a/new/x.txt"));
-        QCOMPARE(winpath::realHostPath(QStringLiteral("/../..")), QStringLiteral("/"));
+    // One answer to "where is this really", for the installer's judgement of what lies inside
+    // the game folder and for matching drive roots alike. In the paths, "%1" is a scratch
+    // folder reached through a link; in the answers, "%1" is where it really is. Relative paths
+    // start in "%1/to-b", which is really "%1/real/a/b".
+    void realPlaceFollowsLinksAsWineDoes_data()
+    {
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<QString>("expected");
+        const auto row = [](const char *name, const char *path, const char *expected) {
+            QTest::newRow(name) << QString::fromUtf8(path) << QString::fromUtf8(expected);
+        };
+        row("plain folder", "%1/real/a/b", "%1/real/a/b");
+        row("dots, doubled and trailing slashes", "%1/real/./a//b/", "%1/real/a/b");
+        row("\"..\" among plain folders", "%1/real/a/../file.txt", "%1/real/file.txt");
+        row("\"..\" above the root", "/../..", "/");
+        row("nothing", "", "");
+        // Textual folding first would give "%1/new/x.txt": the kernel, and Wine, go to the
+        // parent of the link's target.
+        row("link, then \"..\"", "%1/to-b/../new/x.txt/", "%1/real/a/new/x.txt");
+        row("relative link, then \"..\"", "%1/real/rel/../file.txt", "%1/real/a/file.txt");
+        row("link as the last part", "%1/to-b", "%1/real/a/b");
+        row("link to a link", "%1/chain/c.txt", "%1/real/a/b/c.txt");
+        row("link to nowhere yet", "%1/dangling/sub/x.txt", "%1/nowhere/new/sub/x.txt");
+        row("missing tail", "%1/real/new/deeper/../x.txt", "%1/real/new/x.txt");
+        row("out of a missing tail into a link", "%1/real/new/../../to-b/y", "%1/real/a/b/y");
+        row("past a file", "%1/real/file.txt/x", "%1/real/file.txt/x");
+        row("link to itself", "%1/loop/x.txt", "%1/loop/x.txt");
+        row("relative path", "../new.txt", "%1/real/a/new.txt");
+        row("relative path through a link", "./sub/../../../../to-b/c", "%1/real/a/b/c");
+    }
+
+    void realPlaceFollowsLinksAsWineDoes()
+    {
+        QFETCH(QString, path);
+        QFETCH(QString, expected);
+        QTemporaryDir scratch;
+        QTemporaryDir elsewhere;
+        const QString base = elsewhere.path() + QStringLiteral("/base");
+        QVERIFY(QFile::link(scratch.path(), base));
+        const QString real = QFileInfo(scratch.path()).canonicalFilePath();
+        QVERIFY(QDir().mkpath(real + QStringLiteral("/real/a/b")));
+        QVERIFY(QFile(real + QStringLiteral("/real/file.txt")).open(QIODevice::WriteOnly));
+        QVERIFY(QFile::link(base + QStringLiteral("/real/a/b"), real + QStringLiteral("/to-b")));
+        QVERIFY(QFile::link(QStringLiteral("a/b"), real + QStringLiteral("/real/rel")));
+        QVERIFY(QFile::link(QStringLiteral("to-b"), real + QStringLiteral("/chain")));
+        QVERIFY(QFile::link(base + QStringLiteral("/nowhere/new"), real + QStringLiteral("/dangling")));
+        QVERIFY(QFile::link(QStringLiteral("loop"), real + QStringLiteral("/loop")));
+        const QString current = QDir::currentPath();
+        QVERIFY(QDir::setCurrent(base + QStringLiteral("/to-b")));
+        const QString found = hostfs::realPlace(path.replace(QStringLiteral("%1"), base));
+        QDir::setCurrent(current);
+        QCOMPARE(found, expected.replace(QStringLiteral("%1"), real));
+    }
+
+    // Two links naming each other: the walk ends, at one of them, with the rest as written.
+    void realPlaceEndsInACircleOfLinks()
+    {
+        QTemporaryDir scratch;
+        const QString real = QFileInfo(scratch.path()).canonicalFilePath();
+        QVERIFY(QFile::link(real + QStringLiteral("/pong"), real + QStringLiteral("/ping")));
+        QVERIFY(QFile::link(QStringLiteral("ping"), real + QStringLiteral("/pong")));
+        const QString found = hostfs::realPlace(real + QStringLiteral("/ping/x.txt"));
+        QVERIFY2(found == real + QStringLiteral("/ping/x.txt") || found == real + QStringLiteral("/pong/x.txt"), qPrintable(found));
     }
 
     // Wine follows dosdevices, so Veldrin must too: a re-pointed C:, a Z: taken away, a link
@@ -98,7 +155,7 @@ private slots:
         QVERIFY(QFile::link(games.path(), devices + QStringLiteral("/c:")));
         QVERIFY(QFile(games.path() + QStringLiteral("/moved.txt")).open(QIODevice::WriteOnly));
         const QString gamesReal = QFileInfo(games.path()).canonicalFilePath();
-        QCOMPARE(winpath::realHostPath(winpath::driveRoot(QLatin1Char('C'))), gamesReal);
+        QCOMPARE(hostfs::realPlace(winpath::driveRoot(QLatin1Char('C'))), gamesReal);
         QCOMPARE(winpath::toHost(QStringLiteral("C:\\MOVED.txt")), games.path() + QStringLiteral("/moved.txt"));
         QCOMPARE(winpath::fromHost(games.path() + QStringLiteral("/moved.txt")), QStringLiteral("C:\\moved.txt"));
         // drive_c is only a folder in the prefix now, reached through Z: if at all.
