@@ -25,7 +25,7 @@ SEARCHED = ("src", "tools")
 # The tests that should notice a fault in each area, quickest first: the first that fails ends
 # the mutant's run. The ones that start the package tool need it rebuilt with the fault.
 TESTS = {
-    "transaction": ["test_LandscapeInstall", "test_BrxInstall", "test_InstallHistory", "test_OwnFiles",
+    "transaction": ["test_LandscapeInstall", "test_InstallByType", "test_BrxInstall", "test_InstallHistory", "test_OwnFiles",
                     "test_InstallTransaction", "test_HistoryCli"],
     "history": ["test_InstallHistory", "test_InstallTransaction", "test_HistoryCli", "test_AddOns"],
     "paths": ["test_WinPath", "test_TypedPaths", "test_BrxInstall", "test_OwnFiles", "test_InstallTransaction"],

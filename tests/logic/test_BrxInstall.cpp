@@ -6,6 +6,7 @@
 #include "support/TestTree.h"
 
 #include <QDir>
+#include <QFile>
 #include <QTest>
 
 namespace {
@@ -128,27 +129,38 @@ private slots:
         QVERIFY(run.files(kBackups).isEmpty());
     }
 
+    // Outside both folders by name, by ".." past the drive root, through a link in the game
+    // folder, or in a folder beside the game's whose name only begins like it: one question
+    // names each where it really lands, and nothing is written unless the player says yes.
     void writingOutsideTheFoldersAsksFirst()
     {
         QByteArray package = threeEntryPackage();
-        const QString escaping = winGame(QStringLiteral("..\\..\\Windows\\evil.lnd"));
+        const QString escaping = winGame(QStringLiteral("..\\..\\..\\..\\Windows\\evil.lnd"));
         const QByteArray binary("\0\xff\r\n\n", 5); // written byte for byte, not as text
         brx::appendBinaryEntry(package, escaping, QStringLiteral("evil.lnd"), binary);
         brx::appendEntry(package, QStringLiteral("c:\\WINDOWS\\also.txt"), QStringLiteral("also.txt"), "y");
+        brx::appendEntry(package, winGame(QStringLiteral("Data\\Link\\x.txt")), QStringLiteral("x.txt"), "x");
+        brx::appendEntry(package, QStringLiteral("C:\\Games\\Black & White Extras\\s.txt"), QStringLiteral("s.txt"), "s");
         for (bool yes : {false, true}) {
             Run run;
             run.tree.mkdir(QStringLiteral("Windows"));
+            run.tree.mkdir(QStringLiteral("Games/Black & White Extras"));
+            run.tree.mkdir(QStringLiteral("../away"));
+            QVERIFY(QFile::link(run.tree.prefix() + QStringLiteral("/away"), run.tree.host(kGame + QStringLiteral("Data/Link"))));
             run.prompts.answerQuestion(yes);
             run.installFile(package);
             QCOMPARE(run.prompts.shown.size(), 1); // the question, and no message after it
             const QString question = run.prompts.shown.first().text;
-            QVERIFY(question.contains(escaping));
-            QVERIFY(question.contains(QStringLiteral("c:\\WINDOWS\\also.txt")));
+            for (const QString &named : {escaping + QStringLiteral(" (really C:\\Windows\\evil.lnd)"), QStringLiteral("c:\\WINDOWS\\also.txt"),
+                                         QStringLiteral("Data\\Link\\x.txt (really Z:"), QStringLiteral("Black & White Extras\\s.txt")})
+                QVERIFY2(question.contains(named), qPrintable(question));
             QVERIFY(!question.contains(QStringLiteral("map1.txt")));
             QCOMPARE(run.result.outcome, yes ? brx::InstallResult::Installed : brx::InstallResult::Declined);
             QCOMPARE(run.tree.exists(kPlaygrounds + QStringLiteral("map1.txt")), yes);
             QCOMPARE(run.tree.read(QStringLiteral("Windows/evil.lnd")), yes ? binary : QByteArray());
             QCOMPARE(run.tree.exists(QStringLiteral("Windows/also.txt")), yes);
+            QCOMPARE(QFile::exists(run.tree.prefix() + QStringLiteral("/away/x.txt")), yes);
+            QCOMPARE(run.tree.exists(QStringLiteral("Games/Black & White Extras/s.txt")), yes);
         }
     }
 };
