@@ -5,7 +5,6 @@
 #include "support/TestTree.h"
 
 #include <QDir>
-#include <QDirIterator>
 #include <QFile>
 #include <QProcess>
 #include <QTest>
@@ -14,22 +13,8 @@
 
 namespace {
 
-// Every file of drive C: but the history itself, by path below drive_c.
-QMap<QString, QByteArray> snapshot(const TestTree &tree)
-{
-    QMap<QString, QByteArray> files;
-    QDirIterator it(tree.driveC(), QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-        const QString path = it.next();
-        const QString rel = QDir(tree.driveC()).relativeFilePath(path);
-        if (rel.startsWith(QLatin1String("Veldrin/Backup/history/")))
-            continue;
-        QFile file(path);
-        file.open(QIODevice::ReadOnly);
-        files.insert(rel, file.readAll());
-    }
-    return files;
-}
+// Every file of drive C: but the history itself.
+QMap<QString, QByteArray> snapshot(const TestTree &tree) { return tree.snapshot({}, {QStringLiteral("Veldrin/Backup/history/")}); }
 
 const QString kPlay = QStringLiteral("Games/Black & White/Scripts/Playgrounds/");
 

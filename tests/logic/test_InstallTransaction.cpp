@@ -9,8 +9,6 @@
 #include "support/ScriptedPrompts.h"
 #include "support/TestTree.h"
 
-#include <QDir>
-#include <QDirIterator>
 #include <QFile>
 #include <QTest>
 
@@ -19,24 +17,6 @@ namespace {
 const QString kGame = QStringLiteral("Games/Black & White/");
 
 QString win(const QString &rest) { return TestTree::gameFolder() + rest; }
-
-// Every file under a folder of the tree, by relative path, with its bytes.
-QMap<QString, QByteArray> snapshot(const TestTree &tree, const QString &folder, const QString &skip = QString())
-{
-    QMap<QString, QByteArray> files;
-    const QString root = tree.host(folder);
-    QDirIterator it(root, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-        const QString path = it.next();
-        const QString rel = QDir(root).relativeFilePath(path);
-        if (!skip.isEmpty() && rel.startsWith(skip))
-            continue;
-        QFile file(path);
-        file.open(QIODevice::ReadOnly);
-        files.insert(rel, file.readAll());
-    }
-    return files;
-}
 
 QByteArray fiveEntryPackage()
 {
@@ -89,8 +69,8 @@ private slots:
                 tree.write(kGame + QStringLiteral("Scripts/Playgrounds/one.txt"), "player's one");
                 tree.write(kGame + QStringLiteral("Data/Landscape/two.lnd"), QByteArray("LND\0old", 7));
                 tree.write(QStringLiteral("Veldrin/Backup/brx/three.txt"), "older backup");
-                const auto game = snapshot(tree, kGame);
-                const auto program = snapshot(tree, QStringLiteral("Veldrin"), QStringLiteral("Backup/history"));
+                const auto game = tree.snapshot(kGame);
+                const auto program = tree.snapshot(QStringLiteral("Veldrin"), {QStringLiteral("Backup/history")});
 
                 install::Transaction::failWriteForTesting(failAt);
                 const brx::InstallResult r = brx::installPackage(fiveEntryPackage(), options());
@@ -103,8 +83,8 @@ private slots:
                     continue;
                 }
                 QVERIFY2(r.outcome == brx::InstallResult::WriteFailed, qPrintable(at));
-                QVERIFY2(snapshot(tree, kGame) == game, qPrintable(at));
-                QVERIFY2(snapshot(tree, QStringLiteral("Veldrin"), QStringLiteral("Backup/history")) == program, qPrintable(at));
+                QVERIFY2(tree.snapshot(kGame) == game, qPrintable(at));
+                QVERIFY2(tree.snapshot(QStringLiteral("Veldrin"), {QStringLiteral("Backup/history")}) == program, qPrintable(at));
                 QVERIFY(r.rollbackFailures.isEmpty());
                 QCOMPARE(r.message.contains(QStringLiteral("Every file it had written was put back")), failAt > 1);
                 if (withHistory) {
@@ -129,7 +109,7 @@ private slots:
             brx::appendEntry(package, win(QStringLiteral("Scripts\\Playgrounds\\") + name), name, "new");
         }
         tree.write(QStringLiteral("Veldrin/Backup/brx/map7.txt"), "an older backup");
-        const auto before = snapshot(tree, QString());
+        const auto before = tree.snapshot();
         int renamed = 0;
         brx::InstallOptions o = options();
         // Each entry and its backup copy are one write each: the 201st is the last entry's.
@@ -144,7 +124,7 @@ private slots:
         QVERIFY(r.failedPath.endsWith(QStringLiteral("map101.txt")));
         QVERIFY(renamed > 0); // the first entries were really in place before the failure
         QVERIFY(r.rollbackFailures.isEmpty());
-        QVERIFY(snapshot(tree, QString()) == before);
+        QVERIFY(tree.snapshot() == before);
     }
 
     void failureMessagesSayOnlyWhatHappened()
@@ -254,7 +234,7 @@ private slots:
             QVERIFY(history::createFolder(TestTree::programFolder()));
             tree.write(kGame + QStringLiteral("Scripts/Playgrounds/one.txt"), "player's one");
             tree.write(kGame + QStringLiteral("Data/Landscape/two.lnd"), QByteArray("LND\0old", 7));
-            const auto before = snapshot(tree, QString(), QStringLiteral("Veldrin/Backup/history"));
+            const auto before = tree.snapshot({}, {QStringLiteral("Veldrin/Backup/history")});
             brx::InstallOptions o = options();
             QStringList asked;
             if (answer >= 0)
@@ -275,7 +255,7 @@ private slots:
             QCOMPARE(r.outcome, brx::InstallResult::NotKept);
             QVERIFY2(r.message.contains(QStringLiteral("one.txt could not be kept for undo (no space left on device")),
                      qPrintable(r.message));
-            QVERIFY(snapshot(tree, QString(), QStringLiteral("Veldrin/Backup/history")) == before);
+            QVERIFY(tree.snapshot({}, {QStringLiteral("Veldrin/Backup/history")}) == before);
             QVERIFY(h.operations().isEmpty());
         }
 
@@ -309,7 +289,7 @@ private slots:
                 if (withHistory)
                     QVERIFY(history::createFolder(TestTree::programFolder()));
                 tree.write(kGame + QStringLiteral("Scripts/Playgrounds/one.txt"), "player's one");
-                const auto before = snapshot(tree, QString(), QStringLiteral("Veldrin/Backup/history"));
+                const auto before = tree.snapshot({}, {QStringLiteral("Veldrin/Backup/history")});
                 hostfs::failFlushesForTesting(which);
                 const brx::InstallResult r = brx::installPackage(fiveEntryPackage(), options());
                 hostfs::failFlushesForTesting(0);
@@ -317,7 +297,7 @@ private slots:
                          qPrintable(r.message));
                 QVERIFY2(r.message.contains(QStringLiteral("flushed")) || r.message.contains(QStringLiteral("Input/output")),
                          qPrintable(r.message));
-                QVERIFY(snapshot(tree, QString(), QStringLiteral("Veldrin/Backup/history")) == before);
+                QVERIFY(tree.snapshot({}, {QStringLiteral("Veldrin/Backup/history")}) == before);
                 if (withHistory)
                     QVERIFY(history::History(TestTree::programFolder(), TestTree::gameFolder()).operations().isEmpty());
             }
