@@ -1,11 +1,9 @@
 // The install transaction under failure: a write that fails at any point of a package, with or
-// without a history, and the originals that repeated installs must never lose.
+// without a history, and originals the history's store cannot keep.
 #include "installer/Brx.h"
 #include "installer/InstallHistory.h"
 #include "installer/InstallTransaction.h"
 #include "platform/HostFiles.h"
-#include "managers/GameFileInstall.h"
-#include "managers/TattooFiles.h"
 #include "support/ScriptedPrompts.h"
 #include "support/TestTree.h"
 
@@ -165,62 +163,6 @@ private slots:
         QVERIFY(QFileInfo(link).isSymLink());
         QCOMPARE(tree.read(kGame + QStringLiteral("Data/real.lnd")), QByteArray("new"));
         QCOMPARE(QFile::permissions(tree.host(kGame + QStringLiteral("Data/real.lnd"))), shared);
-    }
-
-    // However often the player installs over the same file, the original stays kept: in the
-    // history for a landscape, in the safety copy for a profile's tattoo.
-    void repeatedInstallsKeepTheOriginal()
-    {
-        TestTree tree;
-        tree.makeGameAndProgramFolders();
-        QVERIFY(history::createFolder(TestTree::programFolder()));
-        const QString target = kGame + QStringLiteral("Data/Landscape/Hills.lnd");
-        tree.write(target, "the game's own hills");
-        const gamefile::Where where{QStringLiteral("landscape"), QStringLiteral("frmExtra"), TestTree::gameFolder(),
-                                    TestTree::programFolder()};
-        for (const char *text : {"first", "second"}) {
-            gamefile::Source source;
-            source.text = QString::fromLatin1(text);
-            QVERIFY(gamefile::installWithBackup(source, win(QStringLiteral("Data\\Landscape\\Hills.lnd")),
-                                                TestTree::programFolder() + QStringLiteral("Backup\\Landscape\\Hills.lnd"),
-                                                where)
-                        .installed);
-        }
-        history::History h(TestTree::programFolder(), TestTree::gameFolder());
-        const history::UndoOutcome restored = h.restoreAllOriginals(false);
-        QVERIFY2(restored.result == history::UndoOutcome::Done, qPrintable(restored.message));
-        QCOMPARE(tree.read(target), QByteArray("the game's own hills"));
-        QVERIFY(!tree.exists(QStringLiteral("Veldrin/Backup/Landscape/Hills.lnd")));
-
-        const QString profile = TestTree::gameFolder() + QStringLiteral("Profiles\\Player1\\");
-        tree.write(kGame + QStringLiteral("Profiles/Player1/symbol3.bmp"), "BM the player's own");
-        for (const char *picture : {"BM first pick", "BM second pick"})
-            QVERIFY(tattoo::installPick(picture, TestTree::gameFolder(), TestTree::programFolder(), profile, 3).installed);
-        QCOMPARE(tree.read(QStringLiteral("Veldrin/Backup/tattoos/Player1-symbol3.bmp")), QByteArray("BM the player's own"));
-        QCOMPARE(tree.read(kGame + QStringLiteral("Profiles/Player1/symbol3.bmp")), QByteArray("BM second pick"));
-    }
-
-    // Without "Backup\history\" installs go on as they always did and nothing creates it; a
-    // store that cannot be written lets the install go on, marked as not undoable.
-    void historyIsOnlyKeptWhereThePlayerWantsIt()
-    {
-        TestTree tree;
-        tree.makeGameAndProgramFolders();
-        tree.write(kGame + QStringLiteral("Scripts/Playgrounds/a.txt"), "old");
-        QVERIFY(install::installFile(QStringLiteral("map"), QStringLiteral("frmMap"), TestTree::gameFolder(),
-                                     TestTree::programFolder(), win(QStringLiteral("Scripts\\Playgrounds\\a.txt")), "new"));
-        QVERIFY(!tree.exists(QStringLiteral("Veldrin/Backup/history")));
-        QVERIFY(!history::History(TestTree::programFolder(), TestTree::gameFolder()).available());
-
-        QVERIFY(history::createFolder(TestTree::programFolder()));
-        tree.write(QStringLiteral("Veldrin/Backup/history/objects"), "a file where the store's folder belongs");
-        QString why;
-        QVERIFY(!install::installFile(QStringLiteral("map"), QStringLiteral("frmMap"), TestTree::gameFolder(),
-                                      TestTree::programFolder(), win(QStringLiteral("Scripts\\Playgrounds\\a.txt")), "newer", &why));
-        QVERIFY2(why.contains(QStringLiteral("a.txt could not be kept for undo")), qPrintable(why));
-        QCOMPARE(tree.read(kGame + QStringLiteral("Scripts/Playgrounds/a.txt")), QByteArray("new"));
-        history::History h(TestTree::programFolder(), TestTree::gameFolder());
-        QVERIFY(h.operations().isEmpty()); // stopped before its record
     }
 
     // An original the store cannot take (full, or not writable) stops a package before the game
