@@ -146,25 +146,33 @@ private slots:
         }
     }
 
-    // The store of originals and the journal are written by the history alone: no route that
-    // goes through an install writes or removes them, not even one that names them outright.
+    // The store of originals and the journal are written by the history alone, also where
+    // Backup\history\ is a link to another disk: no route that goes through an install writes
+    // or removes them, not even one that names them outright.
     void theHistoryIsNoRoutesTarget()
     {
-        TestTree tree;
-        prepare(tree);
-        const auto before = tree.snapshot();
-        for (const QString &path : {QStringLiteral("Backup\\history\\journal.sqlite"), QStringLiteral("Backup\\History\\x")}) {
-            QString why;
-            QVERIFY(!install::installFile(QStringLiteral("map"), QStringLiteral("test"), TestTree::gameFolder(),
-                                          TestTree::programFolder(), TestTree::programFolder() + path, "x", &why));
-            QVERIFY2(why.contains(QStringLiteral("install history")), qPrintable(why));
-            install::Transaction t(QStringLiteral("map"), QStringLiteral("test"), TestTree::gameFolder(), TestTree::programFolder());
-            QVERIFY(!t.remove(t.add(TestTree::programFolder() + path), &why));
-            QVERIFY(t.commit());
+        for (const bool linked : {false, true}) {
+            TestTree tree;
+            tree.mkdir(QStringLiteral("../disk/history"));
+            tree.mkdir(QStringLiteral("Veldrin/Backup"));
+            if (linked)
+                QVERIFY(QFile::link(tree.prefix() + QStringLiteral("/disk/history"), tree.host(QStringLiteral("Veldrin/Backup/history"))));
+            prepare(tree);
+            const auto before = tree.snapshot(), store = tree.snapshot(QStringLiteral("../disk"));
+            for (const QString &path : {QStringLiteral("Backup\\history\\journal.sqlite"), QStringLiteral("Backup\\History\\x")}) {
+                QString why;
+                QVERIFY(!install::installFile(QStringLiteral("map"), QStringLiteral("test"), TestTree::gameFolder(),
+                                              TestTree::programFolder(), TestTree::programFolder() + path, "x", &why));
+                QVERIFY2(why.contains(QStringLiteral("install history")), qPrintable(why));
+                install::Transaction t(QStringLiteral("map"), QStringLiteral("test"), TestTree::gameFolder(), TestTree::programFolder());
+                QVERIFY(!t.remove(t.add(TestTree::programFolder() + path), &why));
+                QVERIFY(t.commit());
+            }
+            QCOMPARE(tree.snapshot(), before);
+            QCOMPARE(tree.snapshot(QStringLiteral("../disk")), store);
+            // The history still reads, and only the first install is in it.
+            QCOMPARE(history::History(TestTree::programFolder()).operations().size(), 1);
         }
-        QCOMPARE(tree.snapshot(), before);
-        // The history still reads, and only the first install is in it.
-        QCOMPARE(history::History(TestTree::programFolder()).operations().size(), 1);
     }
 
     // A journal that names places no install may write (outside both folders, through "..",
