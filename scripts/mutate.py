@@ -27,7 +27,7 @@ SEARCHED = ("src", "tools")
 TESTS = {
     "transaction": ["test_LandscapeInstall", "test_InstallByType", "test_BrxInstall", "test_InstallHistory", "test_OwnFiles",
                     "test_InstallTransaction", "test_HistoryCli"],
-    "history": ["test_InstallHistory", "test_InstallTransaction", "test_HistoryCli", "test_AddOns"],
+    "history": ["test_InstallHistory", "test_OwnFiles", "test_InstallTransaction", "test_HistoryCli", "test_AddOns"],
     "paths": ["test_WinPath", "test_TypedPaths", "test_BrxInstall", "test_OwnFiles", "test_InstallTransaction"],
     "picture": ["test_PictureCheck", "test_OwnFiles"],
     "test hooks": ["test_HistoryCli"],
@@ -114,7 +114,7 @@ MUTANTS = [
      "recovery writes into the history's store when a record names it"),
     ("history", "if (judge.target(slot).outside || judge.target(slot).history) {", "if (judge.target(slot).history) {",
      "recovery writes outside the player's folders when a record names such a place"),
-    ("history", "            if (now == before(row)) {", "            if (true) {",
+    ("history", "            if (now == before(row)) {", "            if (now == before(row) || true) {",
      "recovery after a kill puts nothing back"),
     ("history", "ok = QFile::remove(row.host);\n                why = QStringLiteral(\"it could not be removed\");",
      "ok = true;", "recovery leaves a file the killed install created"),

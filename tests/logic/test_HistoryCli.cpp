@@ -240,15 +240,11 @@ private slots:
             const bool paused = waitToSay(process, "veldrin-test-paused " + QByteArray::number(point) + '\n', &said);
             QVERIFY2(paused && process.state() == QProcess::Running, said.constData());
             // Really held at that point: exactly its files renamed into place, the rest of the
-            // batch still waiting beside their targets, and nothing moving until the kill.
+            // batch still waiting beside their targets (new files all), nothing moving until the kill.
             const auto held = snapshot(tree);
             int inPlace = 0, waiting = 0;
-            for (auto it = held.cbegin(); it != held.cend(); ++it) {
-                if (it.key().contains(QLatin1String(".veldrin-")))
-                    ++waiting;
-                else if (before.value(it.key()) != it.value())
-                    ++inPlace;
-            }
+            for (auto it = held.cbegin(); it != held.cend(); ++it)
+                (it.key().contains(QLatin1String(".veldrin-")) ? waiting : inPlace) += before.value(it.key()) != it.value();
             const int renamed = point < 3 ? 0 : qMin(10, (point - 2) / 2);
             QCOMPARE(inPlace, renamed);
             QCOMPARE(waiting, point >= 3 && point <= 22 ? 10 - renamed : 0);
