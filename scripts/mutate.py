@@ -48,6 +48,8 @@ TOOLS = {"test_HistoryCli": "veldrin-brx-test", "test_OwnFiles": "veldrin-brx", 
 #    with the history open, so the original is in its store (kept) before any removal;
 #  - the destructor's roll back of an install neither committed nor rolled back: every route
 #    commits or rolls back itself, and returns early only before its first write.
+#  - the path cache not told of a file an install created: every route maps its targets before
+#    its first write, or maps afterwards only into another folder (a copy, then its target).
 MUTANTS = [
     # --- the install transaction -------------------------------------------------------------
     ("transaction", "if (!s.t.existed || s.kept || s.memoryTaken)\n            return true;",
@@ -140,8 +142,6 @@ MUTANTS = [
      "a \\\\?\\unix\\ path loses its first character"),
     ("paths", "if (folder.names.contains(name))\n        return joined;", "",
      "an exact name is not preferred over another spelling of it"),
-    ("paths", "    folder->names.insert(info.fileName());\n    const QString folded", "    const QString folded",
-     "a file the install created is not known to the cached listing"),
     ("paths", "if (realFolder.isEmpty())\n        return false;\n    QString folder = realFolder;\n    if (!folder.endsWith(QLatin1Char('/')))\n        folder += QLatin1Char('/');",
      "if (realFolder.isEmpty())\n        return false;\n    QString folder = realFolder;",
      "a sibling folder sharing the game folder's name counts as inside it"),
