@@ -239,8 +239,7 @@ private slots:
             QByteArray said;
             const bool paused = waitToSay(process, "veldrin-test-paused " + QByteArray::number(point) + '\n', &said);
             QVERIFY2(paused && process.state() == QProcess::Running, said.constData());
-            // Really held at that point: exactly its files renamed into place, the rest of the
-            // batch still waiting beside their targets (new files all), nothing moving until the kill.
+            // Held right there: the files renamed so far, the rest of the batch beside their targets.
             const auto held = snapshot(tree);
             int inPlace = 0, waiting = 0;
             for (auto it = held.cbegin(); it != held.cend(); ++it)

@@ -78,7 +78,6 @@ private slots:
 
     void refusalsNameTheProgramAndTheReason()
     {
-        // A missing or not executable program is told by the launch window's test; here, Wine's.
         TestTree tree;
         // A wrong WINE is the setting's fault, and the message says so.
         tree.write(QStringLiteral("BW/game.exe"), "MZ");

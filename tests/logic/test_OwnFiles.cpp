@@ -158,7 +158,7 @@ private slots:
             if (linked)
                 QVERIFY(QFile::link(tree.prefix() + QStringLiteral("/disk/history"), tree.host(QStringLiteral("Veldrin/Backup/history"))));
             prepare(tree);
-            const auto before = tree.snapshot(), store = tree.snapshot(QStringLiteral("../disk"));
+            const auto before = tree.snapshot();
             for (const QString &path : {QStringLiteral("Backup\\history\\journal.sqlite"), QStringLiteral("Backup\\History\\x")}) {
                 QString why;
                 QVERIFY(!install::installFile(QStringLiteral("map"), QStringLiteral("test"), TestTree::gameFolder(),
@@ -169,7 +169,6 @@ private slots:
                 QVERIFY(t.commit());
             }
             QCOMPARE(tree.snapshot(), before);
-            QCOMPARE(tree.snapshot(QStringLiteral("../disk")), store);
             // The history still reads, and only the first install is in it.
             QCOMPARE(history::History(TestTree::programFolder()).operations().size(), 1);
         }

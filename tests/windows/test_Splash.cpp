@@ -113,7 +113,6 @@ private slots:
         QVERIFY(splash.isUnloaded());
         QCOMPARE(clock.now, 3000);
         QVERIFY(!splash.isVisible());
-        // One closed before it is shown is never shown: the first-run start in the shell tests.
     }
 };
 
