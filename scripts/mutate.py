@@ -36,7 +36,8 @@ TESTS = {
 TOOLS = {"test_HistoryCli": "veldrin-brx-test", "test_OwnFiles": "veldrin-brx", "test_BrxCli": "veldrin-brx"}
 
 # (area, unique snippet of the program, its replacement, what the fault does to a player).
-# A snippet is found wherever it lives under src/ or tools/, so files may be split or moved.
+# A snippet is found wherever it lives under src/ or tools/, however indented, so files may be
+# split or moved; a pair of snippets (and of replacements) names a line before and after a rewrite.
 # Left out as equivalent (no difference anyone can observe):
 #  - rolling back in the order written rather than the reverse: each file has one slot, so each
 #    is put back once whatever the order;
@@ -145,7 +146,7 @@ MUTANTS = [
     ("paths", "if (realFolder.isEmpty())\n        return false;\n    QString folder = realFolder;\n    if (!folder.endsWith(QLatin1Char('/')))\n        folder += QLatin1Char('/');",
      "if (realFolder.isEmpty())\n        return false;\n    QString folder = realFolder;",
      "a sibling folder sharing the game folder's name counts as inside it"),
-    ("paths", "if (real.isEmpty() && info.isSymLink() && depth < 40)", "if (false)",
+    ("paths", ("if (real.isEmpty() && info.isSymLink() && depth < 40)", "if (!S_ISLNK(st.st_mode)) {"), ("if (false)", "if (true) {"),
      "a link to a place that does not exist yet is judged where the link sits"),
     ("paths", "if (!why && ::rename(m_temp.constData(), m_target.constData()) != 0)", "if (false)",
      "an atomic write never renames its copy into place"),
@@ -177,23 +178,37 @@ MUTANTS = [
 ]
 
 
-def find(snippet):
-    """The one file holding the snippet exactly once; an error otherwise."""
+def pattern(snippet):
+    """The snippet with any run of white space matching any other: code moved into a function of
+    its own, or out of one, keeps its faults."""
+    return re.compile(r"\s+".join(re.escape(word) for word in snippet.split()))
+
+
+def find(snippets):
+    """The one file holding one of the snippets exactly once: (path, which snippet); an error
+    otherwise. A fault may name the same line as it reads before and after a rewrite."""
     hits = []
-    for top in SEARCHED:
-        for folder, _, names in os.walk(os.path.join(ROOT, top)):
-            for name in names:
-                if not name.endswith((".cpp", ".h")):
-                    continue
-                path = os.path.join(folder, name)
-                with open(path, encoding="utf-8") as f:
-                    count = f.read().count(snippet)
-                if count:
-                    hits.append((path, count))
+    for which, snippet in enumerate(snippets):
+        for top in SEARCHED:
+            for folder, _, names in os.walk(os.path.join(ROOT, top)):
+                for name in names:
+                    if not name.endswith((".cpp", ".h")):
+                        continue
+                    path = os.path.join(folder, name)
+                    with open(path, encoding="utf-8") as f:
+                        count = len(pattern(snippet).findall(f.read()))
+                    if count:
+                        hits.append((path, count, which))
+        if hits:
+            break
     if len(hits) != 1 or hits[0][1] != 1:
-        where = ", ".join("%s (%d times)" % (os.path.relpath(p, ROOT), c) for p, c in hits) or "nowhere"
-        raise SystemExit("mutate.py: the snippet must be in exactly one place, found %s:\n%s" % (where, snippet))
-    return hits[0][0]
+        where = ", ".join("%s (%d times)" % (os.path.relpath(p, ROOT), c) for p, c, _ in hits) or "nowhere"
+        raise SystemExit("mutate.py: the snippet must be in exactly one place, found %s:\n%s" % (where, snippets[0]))
+    return hits[0][0], hits[0][2]
+
+
+def alternatives(text):
+    return text if isinstance(text, tuple) else (text,)
 
 
 def run(cmd, timeout, log):
@@ -232,7 +247,10 @@ def main():
     args = parser.parse_args()
 
     chosen = [m for m in MUTANTS if not args.only or any(o in m[3] or o == m[0] for o in args.only.split("|"))]
-    located = [(area, find(old), old, new, what) for area, old, new, what in chosen]
+    located = []
+    for area, old, new, what in chosen:
+        path, which = find(alternatives(old))
+        located.append((area, path, alternatives(old)[which], alternatives(new)[which], what))
     if args.list:
         for i, (area, path, _, _, what) in enumerate(located, 1):
             print("%3d %-12s %-38s %s" % (i, area, os.path.relpath(path, ROOT), what))
@@ -268,7 +286,7 @@ def main():
         started = time.time()
         try:
             with open(path, "w", encoding="utf-8") as f:
-                f.write(original.replace(old, new, 1))
+                f.write(pattern(old).sub(lambda _: new.lstrip(), original, count=1))
             built, passed = build_and_test(args.build, TESTS[area], args.timeout, os.path.join(logs, "%02d.log" % i))
         finally:
             with open(path, "w", encoding="utf-8") as f:
