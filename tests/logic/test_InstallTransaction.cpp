@@ -6,6 +6,8 @@
 #include "installer/InstallHistory.h"
 #include "installer/InstallTransaction.h"
 #include "platform/HostFiles.h"
+#include "managers/GameFileInstall.h"
+#include "managers/TattooFiles.h"
 #include "support/ScriptedPrompts.h"
 #include "support/TestTree.h"
 
@@ -260,7 +262,7 @@ private slots:
                 QVERIFY(history::createFolder(TestTree::programFolder()));
                 tree.write(kGame + QStringLiteral("Data/Landscape/Hills.lnd"), "the game's hills");
                 tree.write(kGame + QStringLiteral("Profiles/Player1/symbol3.bmp"), "BM the player's own");
-                const auto before = snapshot(tree, QString(), QStringLiteral("Veldrin/Backup/history"));
+                const auto before = tree.snapshot({}, {QStringLiteral("Veldrin/Backup/history")});
                 int asked = 0;
                 install::Transaction::failKeepForTesting(true);
                 const auto [installed, withoutUndo] = route([&](const QString &why) {
@@ -272,7 +274,7 @@ private slots:
                 QCOMPARE(installed, yes);
                 QCOMPARE(withoutUndo, yes);
                 if (!yes)
-                    QVERIFY(snapshot(tree, QString(), QStringLiteral("Veldrin/Backup/history")) == before);
+                    QVERIFY(tree.snapshot({}, {QStringLiteral("Veldrin/Backup/history")}) == before);
             }
         }
 

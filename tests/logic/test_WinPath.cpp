@@ -28,7 +28,7 @@ private slots:
         QCOMPARE(winpath::fromHost(tree.driveC()), QStringLiteral("C:\\"));
         QCOMPARE(winpath::fromHost(QStringLiteral("/usr/share")), QStringLiteral("Z:\\usr\\share"));
         // A folder whose name only begins like a drive's is not on that drive.
-        const QString beside = winpath::realHostPath(tree.prefix()) + QStringLiteral("/drive_cx/a.txt");
+        const QString beside = hostfs::realPlace(tree.prefix()) + QStringLiteral("/drive_cx/a.txt");
         QCOMPARE(winpath::fromHost(beside), QStringLiteral("Z:") + QString(beside).replace(QLatin1Char('/'), QLatin1Char('\\')));
 
         // Relative and rooted paths start from C:'s current directory.
@@ -171,7 +171,7 @@ private slots:
         QVERIFY(QFile::link(QStringLiteral("/"), devices + QStringLiteral("/z:")));
         QCOMPARE(winpath::fromHost(QStringLiteral("/usr/share")), QStringLiteral("Z:\\usr\\share"));
         // A folder whose name only begins like a drive's is not on that drive.
-        const QString beside = winpath::realHostPath(tree.prefix()) + QStringLiteral("/drive_cx/a.txt");
+        const QString beside = hostfs::realPlace(tree.prefix()) + QStringLiteral("/drive_cx/a.txt");
         QCOMPARE(winpath::fromHost(beside), QStringLiteral("Z:") + QString(beside).replace(QLatin1Char('/'), QLatin1Char('\\')));
 
         QVERIFY(QFile::link(tree.prefix() + QStringLiteral("/gone"), devices + QStringLiteral("/e:")));
