@@ -5,6 +5,7 @@
 #include "platform/WinPath.h"
 
 #include <QCryptographicHash>
+#include <QDateTime>
 #include <QFile>
 #include <atomic>
 #include <cstdio>
@@ -18,6 +19,7 @@ namespace {
 
 std::atomic<int> g_writes{0};
 std::atomic<int> g_failWrite{0};
+std::atomic<int> g_settleMs{100};
 
 using failure::fail;
 
@@ -33,6 +35,12 @@ bool Transaction::Private::flushPending(QString *error, QString *failedPath)
     batch.swap(pending);
     hostfs::sideBySide(batch.size(), [&](size_t i) { batch[i].file->flushData(); });
     for (Pending &p : batch) {
+        if (p.index < 0) {
+            // The store's copy: without it the install still stands, and finish() tries again.
+            if (p.file->commit(nullptr))
+                storeCreated << p.file->target();
+            continue;
+        }
         Slot &s = entries[p.index];
         // The same moments as a write that is not batched: its copy whole beside the
         // target, then renamed into place.
@@ -44,12 +52,35 @@ bool Transaction::Private::flushPending(QString *error, QString *failedPath)
             return fail(error, why);
         }
         s.written = p.written;
+        s.writtenSize = p.size;
+        s.writtenMtime = p.mtime;
         s.removed = false;
         changed(p.index);
         paths.created(s.t.host);
         checkpoint();
     }
     return true;
+}
+
+void Transaction::Private::copyToStore(const QString &hash, const QByteArray &bytes, const QByteArray &tail)
+{
+    if (!journal || hash.isEmpty() || storeCopies.contains(hash) || QFileInfo::exists(journal->objectPath(hash)))
+        return;
+    storeCopies.insert(hash);
+    auto copy = std::make_unique<hostfs::AtomicFile>();
+    copy->setResolved(true);
+    if (!copy->open(journal->objectPath(hash), nullptr) || !copy->append(bytes, nullptr)
+        || (!tail.isEmpty() && !copy->append(tail, nullptr)))
+        return;
+    if (batched)
+        pending.push_back({-1, std::move(copy), hash});
+    else if (copy->commit(nullptr))
+        storeCreated << journal->objectPath(hash);
+}
+
+void Transaction::Private::settle()
+{
+    settledBefore = (QDateTime::currentMSecsSinceEpoch() - g_settleMs) * 1000000;
 }
 
 void Transaction::Private::changed(int i)
@@ -114,13 +145,19 @@ bool Transaction::write(int index, const QByteArray &bytes, const QByteArray &ta
         hash.addData(tail);
         written = QString::fromLatin1(hash.result().toHex());
     }
+    qint64 size = -1, mtime = 0;
+    if (!file->stamp(&size, &mtime))
+        size = -1;
+    d->copyToStore(written, bytes, tail);
     if (d->batched) {
-        d->pending.push_back({index, std::move(file), written});
+        d->pending.push_back({index, std::move(file), written, size, mtime});
         return true;
     }
     if (!file->commit(error))
         return false;
     s.written = written;
+    s.writtenSize = size;
+    s.writtenMtime = mtime;
     s.removed = false;
     d->changed(index);
     d->paths.created(s.t.host);
@@ -173,6 +210,7 @@ bool Transaction::commit(QString *error, QStringList *notPutBack)
     }
     checkpoint();
     if (d->journal && d->op) {
+        d->settle();
         QList<history::FileRow> rows;
         for (int i = 0; i < d->entries.size(); ++i)
             rows.append(d->row(i));
@@ -228,9 +266,24 @@ QStringList Transaction::rollBack()
             failures << QStringLiteral("%1 (put back, but the folder could not be flushed to disk)")
                             .arg(winpath::fromHost(folder));
     }
+    // The store's copies of what was written go with the install, unless a file's earlier bytes
+    // are the same and stay kept under that name.
+    if (d->journal && !d->storeCreated.isEmpty()) {
+        QSet<QString> needed;
+        for (const Private::Slot &s : std::as_const(d->entries)) {
+            if (s.kept)
+                needed.insert(d->journal->objectPath(s.previous));
+        }
+        for (const QString &copy : std::as_const(d->storeCreated)) {
+            if (!needed.contains(copy))
+                QFile::remove(copy);
+        }
+        d->storeCreated.clear();
+    }
     d->order.clear();
     d->release();
     if (d->journal && d->op) {
+        d->settle();
         QList<history::FileRow> rows;
         for (int i = 0; i < d->entries.size(); ++i)
             rows.append(d->row(i));
@@ -245,6 +298,7 @@ QStringList Transaction::rollBack()
     return failures;
 }
 
+void Transaction::settleMarginForTesting(int ms) { g_settleMs = ms; }
 void Transaction::failWriteForTesting(int n)
 {
     g_failWrite = n > 0 ? g_writes + n : 0;

@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
+#include <QDateTime>
 
 #include <atomic>
 #include <system_error>
@@ -299,6 +300,41 @@ void AtomicFile::abort()
     ::unlink(m_temp.constData());
     m_temp.clear();
     m_target.clear();
+#endif
+}
+
+bool fileStamp(const QString &hostPath, qint64 *size, qint64 *mtime)
+{
+#ifndef Q_OS_WIN
+    struct stat st {};
+    if (::stat(QFile::encodeName(hostPath).constData(), &st) != 0 || !S_ISREG(st.st_mode))
+        return false;
+    *size = qint64(st.st_size);
+    *mtime = qint64(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+    return true;
+#else
+    const QFileInfo info(hostPath);
+    if (!info.isFile())
+        return false;
+    *size = info.size();
+    *mtime = info.lastModified().toMSecsSinceEpoch() * 1000000;
+    return true;
+#endif
+}
+
+bool AtomicFile::stamp(qint64 *size, qint64 *mtime) const
+{
+#ifndef Q_OS_WIN
+    struct stat st {};
+    if (m_fd < 0 || ::fstat(m_fd, &st) != 0)
+        return false;
+    *size = qint64(st.st_size);
+    *mtime = qint64(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+    return true;
+#else
+    Q_UNUSED(size);
+    Q_UNUSED(mtime);
+    return false; // not known before the copy is in place: such files are read again
 #endif
 }
 

@@ -36,6 +36,10 @@ void setFlushingForTesting(bool on);
 enum FlushFailure { FailFileFlushes = 1, FailFolderFlushes = 2 };
 void failFlushesForTesting(int which);
 
+// A file's size and modification time (nanoseconds since the epoch): what a later look
+// compares to tell that it was not written since. False when there is no such file.
+bool fileStamp(const QString &hostPath, qint64 *size, qint64 *mtime);
+
 class AtomicFile
 {
 public:
@@ -55,6 +59,9 @@ public:
     // to call for different files from different threads at once.
     bool flushData();
     void abort();
+    // The new copy's size and modification time, as fileStamp() will find them once it is in
+    // place (before commit).
+    bool stamp(qint64 *size, qint64 *mtime) const;
 
     // The file really written (the link's target when the path was a link); set by open.
     QString target() const { return m_targetName; }
