@@ -23,17 +23,30 @@ std::atomic<int> g_settleMs{100};
 
 using failure::fail;
 
+// From this many files waiting, one flush of their file system is cheaper than one each.
+constexpr size_t kFlushTogether = 32;
+
 } // namespace
 
 // Flushes the batched copies together (the system writes them all out while the first is
 // waited for), then renames each into place after its own flush.
 bool Transaction::Private::flushPending(QString *error, QString *failedPath)
 {
-    for (Pending &p : pending)
-        p.file->startFlush();
     std::vector<Pending> batch;
     batch.swap(pending);
-    hostfs::sideBySide(batch.size(), [&](size_t i) { batch[i].file->flushData(); });
+    pendingTargets = 0;
+    // Many files are flushed with their file system at once, as a sync after copying them
+    // would; a few each by itself, leaving whatever else the system holds unwritten.
+    if (batch.size() >= kFlushTogether) {
+        std::vector<hostfs::AtomicFile *> files;
+        for (Pending &p : batch)
+            files.push_back(p.file.get());
+        (void)hostfs::AtomicFile::flushTogether(files); // each file's result is checked by its commit
+    } else {
+        for (Pending &p : batch)
+            p.file->startFlush();
+        hostfs::sideBySide(batch.size(), [&](size_t i) { batch[i].file->flushData(); });
+    }
     for (Pending &p : batch) {
         if (p.index < 0) {
             // The store's copy: without it the install still stands, and finish() tries again.
@@ -151,6 +164,7 @@ bool Transaction::write(int index, const QByteArray &bytes, const QByteArray &ta
     d->copyToStore(written, bytes, tail);
     if (d->batched) {
         d->pending.push_back({index, std::move(file), written, size, mtime});
+        ++d->pendingTargets;
         return true;
     }
     if (!file->commit(error))
@@ -192,7 +206,7 @@ void Transaction::setBatched(bool batched) { d->batched = batched; }
 
 bool Transaction::flush(QString *error, QString *failedPath) { return d->flushPending(error, failedPath); }
 
-int Transaction::pendingWrites() const { return int(d->pending.size()); }
+int Transaction::pendingWrites() const { return d->pendingTargets; }
 
 bool Transaction::commit(QString *error, QStringList *notPutBack)
 {
@@ -241,6 +255,7 @@ QStringList Transaction::rollBack()
     QStringList failures;
     d->finished = true;
     d->pending.clear(); // copies never renamed into place: removed, their targets untouched
+    d->pendingTargets = 0;
     for (auto it = d->order.crbegin(); it != d->order.crend(); ++it) {
         Private::Slot &s = d->entries[*it];
         QString why;

@@ -76,6 +76,7 @@ struct Transaction::Private
     };
     bool batched = false;
     std::vector<Pending> pending;
+    int pendingTargets = 0;       // of them, the targets' own (not the store's copies)
     QList<int> order;             // entries in the order they were first changed
     QSet<QString> changedFolders;
     qint64 inMemory = 0;

@@ -7,6 +7,7 @@
 #include <QSaveFile>
 #include <QDateTime>
 
+#include <algorithm>
 #include <atomic>
 #include <system_error>
 #include <thread>
@@ -275,6 +276,31 @@ bool AtomicFile::flushData()
 #else
     return true;
 #endif
+}
+
+bool AtomicFile::flushTogether(const std::vector<AtomicFile *> &files)
+{
+#if defined(Q_OS_LINUX)
+    // Each file system is flushed whole, once; the flush of each file after it then finds
+    // nothing left to write and only reports what became of the file's own bytes.
+    if (g_flushing && !(g_failFlush & FailFileFlushes)) {
+        std::vector<dev_t> done;
+        for (AtomicFile *f : files) {
+            struct stat st {};
+            if (f->m_fd < 0 || f->m_flushed || ::fstat(f->m_fd, &st) != 0
+                || std::find(done.begin(), done.end(), st.st_dev) != done.end())
+                continue;
+            done.push_back(st.st_dev);
+            (void)::syncfs(f->m_fd); // older systems say nothing of failures here: fdatasync does
+        }
+    }
+#endif
+    std::atomic<bool> ok{true};
+    sideBySide(files.size(), [&](size_t i) {
+        if (!files[i]->flushData())
+            ok = false;
+    });
+    return ok;
 }
 
 void AtomicFile::startFlush()

@@ -123,7 +123,8 @@ private slots:
         TestTree tree;
         tree.makeGameAndProgramFolders();
         QByteArray package;
-        for (int i = 1; i <= 101; ++i) {
+        // More entries than one batch of copies holds (256 writes), so one is renamed in place.
+        for (int i = 1; i <= 201; ++i) {
             const QString name = QStringLiteral("map%1.txt").arg(i);
             if (i % 2)
                 tree.write(kGame + QStringLiteral("Scripts/Playgrounds/") + name, "the player's " + QByteArray::number(i));
@@ -133,16 +134,16 @@ private slots:
         const auto before = snapshot(tree, QString());
         int renamed = 0;
         brx::InstallOptions o = options();
-        // Each entry and its backup copy are one write each: the 201st is the last entry's.
+        // Each entry and its backup copy are one write each: the 401st is the last entry's.
         o.onProgress = [&](float) {
             if (tree.read(kGame + QStringLiteral("Scripts/Playgrounds/map1.txt")) != "the player's 1")
                 ++renamed;
         };
-        install::Transaction::failWriteForTesting(201);
+        install::Transaction::failWriteForTesting(401);
         const brx::InstallResult r = brx::installPackage(package, o);
         install::Transaction::failWriteForTesting(0);
         QCOMPARE(r.outcome, brx::InstallResult::WriteFailed);
-        QVERIFY(r.failedPath.endsWith(QStringLiteral("map101.txt")));
+        QVERIFY(r.failedPath.endsWith(QStringLiteral("map201.txt")));
         QVERIFY(renamed > 0); // the first entries were really in place before the failure
         QVERIFY(r.rollbackFailures.isEmpty());
         QVERIFY(snapshot(tree, QString()) == before);
