@@ -160,7 +160,18 @@ def entry_memory(args, count, root):
     sub.files = count
     p = Package(sub, args.count_mb, root)
     try:
-        p.create()
+        # A package is its entries one after another: built in parts that fit a command line.
+        parts = []
+        for start in range(0, len(p.files), 2000):
+            part = os.path.join(p.work, f"part{len(parts)}.brx")
+            pairs = [f"{f}=C:\\Game\\Data\\{os.path.basename(f)}" for f in p.files[start:start + 2000]]
+            p.tool("create", part, *pairs)
+            parts.append(part)
+        with open(p.pkg, "wb") as whole:
+            for part in parts:
+                with open(part, "rb") as f:
+                    shutil.copyfileobj(f, whole)
+                os.remove(part)
         p.fresh_game()
         return p.install()[1]
     finally:
