@@ -35,6 +35,7 @@ bool Transaction::Private::flushPending(QString *error, QString *failedPath)
     std::vector<Pending> batch;
     batch.swap(pending);
     pendingTargets = 0;
+    storeCopies.clear(); // once in place, the store's copies are found there
     // Many files are flushed with their file system at once, as a sync after copying them
     // would; a few each by itself, leaving whatever else the system holds unwritten.
     if (batch.size() >= kFlushTogether) {
@@ -51,7 +52,7 @@ bool Transaction::Private::flushPending(QString *error, QString *failedPath)
         if (p.index < 0) {
             // The store's copy: without it the install still stands, and finish() tries again.
             if (p.file->commit(nullptr))
-                storeCreated << p.file->target();
+                storeCreated << p.written;
             continue;
         }
         Slot &s = entries[p.index];
@@ -88,7 +89,7 @@ void Transaction::Private::copyToStore(const QString &hash, const QByteArray &by
     if (batched)
         pending.push_back({-1, std::move(copy), hash});
     else if (copy->commit(nullptr))
-        storeCreated << journal->objectPath(hash);
+        storeCreated << hash;
 }
 
 void Transaction::Private::settle()
@@ -287,11 +288,11 @@ QStringList Transaction::rollBack()
         QSet<QString> needed;
         for (const Private::Slot &s : std::as_const(d->entries)) {
             if (s.kept)
-                needed.insert(d->journal->objectPath(s.previous));
+                needed.insert(s.previous);
         }
-        for (const QString &copy : std::as_const(d->storeCreated)) {
-            if (!needed.contains(copy))
-                QFile::remove(copy);
+        for (const QString &hash : std::as_const(d->storeCreated)) {
+            if (!needed.contains(hash))
+                QFile::remove(d->journal->objectPath(hash));
         }
         d->storeCreated.clear();
     }

@@ -83,8 +83,8 @@ struct Transaction::Private
     std::unique_ptr<QTemporaryDir> spillDir;
     QHash<QString, QString> realFolders; // host folder -> its real place, each resolved once
     qint64 settledBefore = 0;   // modification times before this (ns) are kept in the rows
-    QSet<QString> storeCopies;  // written bytes this operation copies into the store, by hash
-    QStringList storeCreated;   // and the copies it put there, taken out again by a roll back
+    QSet<QString> storeCopies;  // written bytes this batch copies into the store, by hash
+    QStringList storeCreated;   // the copies this operation put there (hashes), taken out again by a roll back
 
     static constexpr qint64 kMemoryLimit = qint64(256) * 1024 * 1024;
 

@@ -2,6 +2,7 @@
 // that lead out of the player's folders through links or "..", and the originals that repeated
 // installs must never lose.
 #include "installer/Brx.h"
+#include "installer/HistoryJournal.h"
 #include "installer/InstallHistory.h"
 #include "installer/InstallTransaction.h"
 #include "platform/HostFiles.h"
@@ -243,6 +244,30 @@ private slots:
             QVERIFY(tattoo::installPick(picture, TestTree::gameFolder(), TestTree::programFolder(), profile, 3).installed);
         QCOMPARE(tree.read(QStringLiteral("Veldrin/Backup/tattoos/Player1-symbol3.bmp")), QByteArray("BM the player's own"));
         QCOMPARE(tree.read(kGame + QStringLiteral("Profiles/Player1/symbol3.bmp")), QByteArray("BM second pick"));
+    }
+
+    // What an install wrote is copied into the store as it is written; a roll back takes those
+    // copies out again, except one whose bytes are also another file's original kept for it.
+    void aRollBackTakesItsStoreCopiesOut()
+    {
+        TestTree tree;
+        tree.makeGameWithHistory();
+        tree.write(kGame + QStringLiteral("Scripts/Playgrounds/old.txt"), "same");
+        const QString objects = tree.host(QStringLiteral("Veldrin/Backup/history/objects/"));
+        install::Transaction t(QStringLiteral("map"), QStringLiteral("frmMap"), TestTree::gameFolder(),
+                               TestTree::programFolder());
+        const int fresh = t.add(win(QStringLiteral("Scripts\\Playgrounds\\new.txt")));
+        const int copy = t.add(win(QStringLiteral("Scripts\\Playgrounds\\copy.txt")));
+        QVERIFY(t.write(fresh, "written"));
+        QVERIFY(t.write(copy, "same"));
+        QVERIFY(QFile::exists(objects + history::sha256("written")));
+        const int old = t.add(win(QStringLiteral("Scripts\\Playgrounds\\old.txt")));
+        QVERIFY(t.write(old, "replaced"));
+        QVERIFY(t.rollBack().isEmpty());
+        QVERIFY(!QFile::exists(objects + history::sha256("written")));
+        QVERIFY(QFile::exists(objects + history::sha256("same")));
+        QCOMPARE(tree.read(kGame + QStringLiteral("Scripts/Playgrounds/old.txt")), QByteArray("same"));
+        QVERIFY(!tree.exists(kGame + QStringLiteral("Scripts/Playgrounds/new.txt")));
     }
 
     // Without "Backup\history\" installs go on as they always did and nothing creates it; a
