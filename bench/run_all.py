@@ -70,7 +70,8 @@ class Package:
         self.pkg = os.path.join(self.work, "p.brx")
         self.floor = os.path.join(self.work, "floor")
         os.makedirs(self.c)
-        subprocess.run(["cat"] + self.files, stdout=subprocess.DEVNULL, check=True)  # same warm cache for both
+        for start in range(0, len(self.files), 2000):  # the same warm cache for both
+            subprocess.run(["cat"] + self.files[start:start + 2000], stdout=subprocess.DEVNULL, check=True)
 
     def tool(self, *argv, stdout=None):
         return run([self.args.tool, *argv], env=self.env, stdout=stdout)
