@@ -4,14 +4,14 @@
 #include "install/BrxInstall.h"
 
 #include "brx/Brx.h"
-#include "platform/HostPaths.h"
 #include "install/InstallTransaction.h"
 #include "install/ShortList.h"
+#include "platform/HostPaths.h"
 
-#include "platform/FileIO.h"
-#include "common/Prompts.h"
-#include "platform/WinPath.h"
 #include "common/Modual1.h"
+#include "common/Prompts.h"
+#include "platform/FileIO.h"
+#include "platform/WinPath.h"
 
 #include <QSet>
 

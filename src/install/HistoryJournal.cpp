@@ -1,9 +1,9 @@
 #include "install/HistoryJournal.h"
 #include "platform/Fail.h"
 
+#include "common/GameFolders.h"
 #include "platform/HostFiles.h"
 #include "platform/WinPath.h"
-#include "common/GameFolders.h"
 
 #include <QCryptographicHash>
 #include <QDir>

@@ -2,8 +2,8 @@
 #include "install/TransactionPrivate.h"
 #include "platform/Fail.h"
 
-#include "install/OwnFiles.h"
 #include "common/GameFolders.h"
+#include "install/OwnFiles.h"
 #include "platform/WinPath.h"
 
 #include <QFileInfo>

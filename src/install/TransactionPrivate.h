@@ -2,10 +2,10 @@
 // The inside of one install transaction, shared by the files that plan it, keep the originals
 // aside, and write and commit it. Not part of the interface: only those files include it.
 #include "install/HistoryJournal.h"
-#include "platform/HostPaths.h"
 #include "install/InstallTransaction.h"
 #include "install/WriterLock.h"
 #include "platform/HostFiles.h"
+#include "platform/HostPaths.h"
 
 #include <QFileInfo>
 #include <QHash>

@@ -1,9 +1,9 @@
 #include "setup/PrefixSetup.h"
 
+#include "common/OptionsFile.h"
 #include "platform/FileIO.h"
 #include "platform/HostFiles.h"
 #include "platform/WinPath.h"
-#include "common/OptionsFile.h"
 #include "setup/SetupRecord.h"
 #include "web/BundledPages.h"
 

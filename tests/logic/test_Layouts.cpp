@@ -1,7 +1,7 @@
 // Windows are laid out and resized in twips by pure rules; these pin them to the designed numbers.
+#include "common/Twips.h"
 #include "managers/MapLayout.h"
 #include "managers/TattooFiles.h"
-#include "common/Twips.h"
 #include "web/BrowserLayout.h"
 
 #include <QRect>

@@ -1,7 +1,7 @@
+#include "common/OptionsFile.h"
 #include "platform/FileIO.h"
 #include "platform/HostFiles.h"
 #include "platform/WinPath.h"
-#include "common/OptionsFile.h"
 #include "support/TestTree.h"
 
 #include <QDir>

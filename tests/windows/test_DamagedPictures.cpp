@@ -3,9 +3,9 @@
 // preview and a profile's own pictures. None may show noise, and a refused pick changes nothing.
 #include "DeskFixture.h"
 #include "install/InstallHistory.h"
+#include "support/BmpBytes.h"
 #include "windows/WindowParts.h"
 #include "windows/managers/frmTattoo.h"
-#include "support/BmpBytes.h"
 
 #include <QBuffer>
 

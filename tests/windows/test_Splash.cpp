@@ -3,8 +3,8 @@
 // splash's own tick and close times, so the counts below pin its designed rates; its own timers
 // closing it by themselves are seen at every start of the shell tests.
 #include "DeskFixture.h"
-#include "support/EnvGuard.h"
 #include "shell/frmSplash.h"
+#include "support/EnvGuard.h"
 
 #include <QTimer>
 
