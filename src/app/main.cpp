@@ -1,4 +1,4 @@
-#include "installer/InstallHistory.h"
+#include "installer/HistoryRecovery.h"
 #include "platform/WidgetPrompts.h"
 #include "shell/Desk.h"
 #include "shell/Artwork.h"

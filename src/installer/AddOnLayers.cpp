@@ -1,7 +1,5 @@
-#include "installer/AddOns.h"
-#include "installer/AddOnsPrivate.h"
-
-#include "installer/InstallHistory.h"
+#include "installer/AddOnLayers.h"
+#include "installer/HistoryJournal.h"
 
 #include <QFileInfo>
 

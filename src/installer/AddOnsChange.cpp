@@ -1,7 +1,7 @@
 #include "installer/AddOns.h"
 #include "installer/AddOnsPrivate.h"
 
-#include "installer/InstallHistory.h"
+#include "installer/HistoryFolder.h"
 #include "installer/InstallTransaction.h"
 #include "installer/ShortList.h"
 #include "installer/WriterLock.h"

@@ -2,7 +2,7 @@
 #include "installer/TransactionPrivate.h"
 #include "platform/Fail.h"
 
-#include "installer/AddOns.h"
+#include "installer/AddOnLayers.h"
 
 #include <QFile>
 #include <atomic>

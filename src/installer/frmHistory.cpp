@@ -2,6 +2,7 @@
 
 #include "installer/AddOns.h"
 #include "installer/AddOnsView.h"
+#include "installer/HistoryFolder.h"
 #include "installer/InstallHistory.h"
 #include "installer/ShortList.h"
 #include "platform/Prompts.h"

@@ -6,7 +6,7 @@
 #include "installer/ArchivePlan.h"
 #include "installer/Brx.h"
 #include "installer/InstallByType.h"
-#include "installer/InstallHistory.h"
+#include "installer/HistoryFolder.h"
 #include "installer/InstallTransaction.h"
 #include "managers/GameFileInstall.h"
 #include "managers/TattooFiles.h"

@@ -4,6 +4,7 @@
 #include "installer/Archive.h"
 #include "installer/ArchivePlan.h"
 #include "installer/Brx.h"
+#include "installer/HistoryFolder.h"
 #include "installer/InstallHistory.h"
 #include "installer/InstallTransaction.h"
 #include "platform/HostFiles.h"

@@ -2,6 +2,7 @@
 // match, a failed take-out, a journal of the first format, and what a damaged history does.
 #include "installer/AddOns.h"
 #include "installer/InstallHistory.h"
+#include "installer/HistoryRecovery.h"
 #include "installer/InstallTransaction.h"
 #include "platform/HostFiles.h"
 #include "support/TestTree.h"

@@ -3,6 +3,7 @@
 // installs must never lose.
 #include "installer/Brx.h"
 #include "installer/InstallByType.h"
+#include "installer/HistoryFolder.h"
 #include "installer/InstallHistory.h"
 #include "installer/InstallTransaction.h"
 #include "platform/HostFiles.h"

@@ -2,7 +2,9 @@
 // downloads, the programs Veldrin set up and the install history are refused by name, however
 // the path reaches them, and nothing at all is written when one entry aims there.
 #include "installer/Brx.h"
+#include "installer/HistoryFolder.h"
 #include "installer/InstallHistory.h"
+#include "installer/HistoryRecovery.h"
 #include "installer/InstallTransaction.h"
 #include "support/BrxTool.h"
 #include "support/ScriptedPrompts.h"

@@ -1,5 +1,5 @@
 #include "support/TestTree.h"
-#include "installer/InstallHistory.h"
+#include "installer/HistoryFolder.h"
 
 #include <QDir>
 #include <QFile>

@@ -4,6 +4,7 @@
 #include "DeskFixture.h"
 #include "installer/Brx.h"
 #include "installer/InstallHistory.h"
+#include "installer/HistoryRecovery.h"
 #include "installer/InstallTransaction.h"
 #include "installer/frmHistory.h"
 #include "managers/frmMap.h"

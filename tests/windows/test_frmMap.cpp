@@ -1,4 +1,5 @@
 #include "DeskFixture.h"
+#include "installer/HistoryFolder.h"
 #include "installer/InstallHistory.h"
 #include "installer/InstallTransaction.h"
 #include "managers/frmMap.h"

@@ -1,7 +1,7 @@
 #include "Cli.h"
 
 #include "installer/AddOns.h"
-#include "installer/InstallHistory.h"
+#include "installer/HistoryRecovery.h"
 #include "installer/ShortList.h"
 #include "installer/WriterLock.h"
 #include "platform/FileIO.h"
