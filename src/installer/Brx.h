@@ -21,13 +21,6 @@ struct InstallerState;
 
 namespace brx {
 
-inline constexpr char kBegin[] = "###Begin_BRX###";
-inline constexpr char kInstall[] = "###Install###";
-inline constexpr char kInstallEnd[] = "###/Install###";
-inline constexpr char kTitle[] = "###Title###";
-inline constexpr char kTitleEnd[] = "###/Title###";
-inline constexpr char kEnd[] = "###End_BRX###";
-
 // A binary entry's title is the file's bare name followed by this mark. '|' cannot occur in a
 // Windows file name, so no package built from text files carries it.
 inline constexpr char kBinaryMark[] = "|base64";

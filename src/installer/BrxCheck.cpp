@@ -1,6 +1,7 @@
 #include "installer/BrxCheck.h"
 
 #include "installer/Brx.h"
+#include "installer/BrxSyntax.h"
 
 #include <QFile>
 

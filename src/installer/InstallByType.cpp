@@ -1,6 +1,6 @@
 #include "installer/InstallByType.h"
 
-#include "installer/ArchivePlan.h"
+#include "installer/Archive.h"
 #include "installer/InstallTransaction.h"
 #include "platform/FileIO.h"
 #include "shell/GameFolders.h"
@@ -40,7 +40,7 @@ const FileType &typeForExtension(const QString &extension)
 const FileType &typeForPath(const QString &path)
 {
     static const FileType archive{QString(), QStringLiteral("File Type: Archive"), Route::Archive, {}};
-    return archiveplan::isArchiveName(path) ? archive : typeForExtension(FileExtensionOf(path));
+    return archives::isArchiveName(path) ? archive : typeForExtension(FileExtensionOf(path));
 }
 
 ChosenFile loadChosenFile(const QString &windowsPath)
