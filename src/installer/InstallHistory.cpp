@@ -1,23 +1,16 @@
 #include "installer/InstallHistory.h"
-#include "platform/Fail.h"
 
 #include "installer/AddOnLayers.h"
 #include "installer/AddOns.h"
 #include "installer/HistoryFolder.h"
 #include "installer/HistoryJournal.h"
 
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
-#include <QHash>
 #include <QSet>
 #include <optional>
 
 namespace history {
 
 namespace {
-
-using failure::fail;
 
 // What the operation left in the file: what it wrote, nothing if it removed it, and for a
 // file it never changed, what was there before.
