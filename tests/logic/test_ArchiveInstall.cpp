@@ -10,28 +10,14 @@
 #include "platform/HostFiles.h"
 #include "support/TestTree.h"
 
-#include <QDirIterator>
-#include <QFile>
 #include <QTest>
 
 namespace {
 
 const QString kGame = QStringLiteral("Games/Black & White/");
 
-QMap<QString, QByteArray> snapshot(const TestTree &tree)
-{
-    QMap<QString, QByteArray> files;
-    QDirIterator it(tree.driveC(), QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-        const QString path = it.next();
-        if (path.contains(QLatin1String("/in/")) || path.contains(QLatin1String("/Backup/history/")))
-            continue;
-        QFile file(path);
-        file.open(QIODevice::ReadOnly);
-        files.insert(path, file.readAll());
-    }
-    return files;
-}
+// Every file of drive C: but the archives and the history itself.
+QMap<QString, QByteArray> snapshot(const TestTree &tree) { return tree.snapshot({}, {QStringLiteral("in/"), QStringLiteral("Veldrin/Backup/history/")}); }
 
 QByteArray landscape()
 {

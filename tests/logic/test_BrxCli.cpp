@@ -6,6 +6,7 @@
 #include "support/TestTree.h"
 
 #include <QDir>
+#include <QFile>
 #include <QProcess>
 #include <QTest>
 
@@ -131,6 +132,13 @@ private slots:
         tree->write(QStringLiteral("dots.brx"), entry(QStringLiteral("C:\\x"), "..", "x"));
         QCOMPARE(brxTool({QStringLiteral("extract"), host("dots.brx"), host("out")}).code, 1);
         QCOMPARE(QDir(host("out")).entryList(QDir::Files).size(), 3);
+        // A link already in the folder carries no write out of it.
+        tree->mkdir(QStringLiteral("../away"));
+        QVERIFY(QFile::link(tree->prefix() + QStringLiteral("/away/c.txt"), host("out/c.txt")));
+        tree->write(QStringLiteral("c.brx"), entry(QStringLiteral("C:\\c.txt"), "c.txt", "gamma") + entry(QStringLiteral("C:\\d.txt"), "d.txt", "delta"));
+        QCOMPARE(brxTool({QStringLiteral("extract"), host("c.brx"), host("out")}).code, 1);
+        QVERIFY(!QFile::exists(tree->prefix() + QStringLiteral("/away/c.txt")));
+        QVERIFY(tree->exists(QStringLiteral("out/d.txt")));
     }
 
     void installIsAllOrNothingAndAsksBeforeLeavingTheFolders()

@@ -6,6 +6,7 @@
 #include "support/TestTree.h"
 
 #include <QDir>
+#include <QFile>
 #include <QTest>
 
 namespace {
@@ -91,11 +92,19 @@ private slots:
                                    : winGame(QStringLiteral("Scripts\\Playgrounds\\")) + name);
             QCOMPARE(run.tree.read(kPlaygrounds + name), "\r\nmap " + QByteArray::number(i / 2 + 1) + "\r\n\r\n");
         }
-        QList<float> expected{10.0f};
-        while (expected.size() <= 6)
-            expected << qMin(100.0f, static_cast<float>(static_cast<double>(expected.last()) + 100.0 / 6));
-        QCOMPARE(run.bar, expected.mid(1));
+        QCOMPARE(run.bar.size(), 6);
+        QVERIFY(qFuzzyCompare(run.bar.first(), 10.0f + 100.0f / 6));
         QCOMPARE(run.bar.last(), 100.0f);
+
+        // Of two spellings of one name, each is written as it is spelled, in whatever order listed.
+        run.tree.write(kPlaygrounds + QStringLiteral("map9.txt"), "lower");
+        run.tree.write(kPlaygrounds + QStringLiteral("MAP9.txt"), "upper");
+        QByteArray nine;
+        for (const QString &name : {QStringLiteral("map9.txt"), QStringLiteral("MAP9.txt")})
+            brx::appendEntry(nine, winGame(QStringLiteral("Scripts\\Playgrounds\\") + name), name, name.toLatin1());
+        run.install(nine);
+        QVERIFY(run.tree.read(kPlaygrounds + QStringLiteral("map9.txt")).contains("map9.txt")
+                && run.tree.read(kPlaygrounds + QStringLiteral("MAP9.txt")).contains("MAP9.txt"));
     }
 
     void refusedPackagesWriteNothing_data()
@@ -128,27 +137,41 @@ private slots:
         QVERIFY(run.files(kBackups).isEmpty());
     }
 
+    // Outside both folders by name, by ".." past the drive root, through a link (also to a file
+    // not there yet), or beside the game's folder under a name that only begins like it: one question
+    // names each where it really lands, and nothing is written unless the player says yes.
     void writingOutsideTheFoldersAsksFirst()
     {
         QByteArray package = threeEntryPackage();
-        const QString escaping = winGame(QStringLiteral("..\\..\\Windows\\evil.lnd"));
+        const QString escaping = winGame(QStringLiteral("..\\..\\..\\..\\Windows\\evil.lnd"));
         const QByteArray binary("\0\xff\r\n\n", 5); // written byte for byte, not as text
         brx::appendBinaryEntry(package, escaping, QStringLiteral("evil.lnd"), binary);
         brx::appendEntry(package, QStringLiteral("c:\\WINDOWS\\also.txt"), QStringLiteral("also.txt"), "y");
+        brx::appendEntry(package, winGame(QStringLiteral("Data\\Link\\x.txt")), QStringLiteral("x.txt"), "x");
+        brx::appendEntry(package, QStringLiteral("C:\\Games\\Black & White Extras\\s.txt"), QStringLiteral("s.txt"), "s");
+        brx::appendEntry(package, winGame(QStringLiteral("Data\\Landscape\\gone.lnd")), QStringLiteral("gone.lnd"), "g");
         for (bool yes : {false, true}) {
             Run run;
             run.tree.mkdir(QStringLiteral("Windows"));
+            run.tree.mkdir(QStringLiteral("Games/Black & White Extras"));
+            run.tree.mkdir(QStringLiteral("../away"));
+            QVERIFY(QFile::link(run.tree.prefix() + QStringLiteral("/away"), run.tree.host(kGame + QStringLiteral("Data/Link"))));
+            QVERIFY(QFile::link(run.tree.prefix() + QStringLiteral("/away/gone.lnd"), run.tree.host(kGame + QStringLiteral("Data/Landscape/gone.lnd"))));
             run.prompts.answerQuestion(yes);
             run.installFile(package);
             QCOMPARE(run.prompts.shown.size(), 1); // the question, and no message after it
             const QString question = run.prompts.shown.first().text;
-            QVERIFY(question.contains(escaping));
-            QVERIFY(question.contains(QStringLiteral("c:\\WINDOWS\\also.txt")));
+            for (const QString &named : {escaping + QStringLiteral(" (really C:\\Windows\\evil.lnd)"), QStringLiteral("c:\\WINDOWS\\also.txt"),
+                                         QStringLiteral("Data\\Link\\x.txt (really Z:"), QStringLiteral("Black & White Extras\\s.txt"),
+                                         QStringLiteral("Landscape\\gone.lnd (really Z:")})
+                QVERIFY2(question.contains(named), qPrintable(question));
             QVERIFY(!question.contains(QStringLiteral("map1.txt")));
             QCOMPARE(run.result.outcome, yes ? brx::InstallResult::Installed : brx::InstallResult::Declined);
             QCOMPARE(run.tree.exists(kPlaygrounds + QStringLiteral("map1.txt")), yes);
             QCOMPARE(run.tree.read(QStringLiteral("Windows/evil.lnd")), yes ? binary : QByteArray());
             QCOMPARE(run.tree.exists(QStringLiteral("Windows/also.txt")), yes);
+            QCOMPARE(QFile::exists(run.tree.prefix() + QStringLiteral("/away/x.txt")) && QFile::exists(run.tree.prefix() + QStringLiteral("/away/gone.lnd")), yes);
+            QCOMPARE(run.tree.exists(QStringLiteral("Games/Black & White Extras/s.txt")), yes);
         }
     }
 };

@@ -1,9 +1,9 @@
-// The install transaction under failure: a write that fails at any point of a package, targets
-// that lead out of the player's folders through links or "..", and the originals that repeated
-// installs must never lose.
+// The install transaction under failure: a write that fails at any point of a package, with or
+// without a history, and originals the history's store cannot keep.
 #include "installer/Brx.h"
 #include "installer/InstallByType.h"
 #include "installer/HistoryFolder.h"
+#include "installer/HistoryJournal.h"
 #include "installer/InstallHistory.h"
 #include "installer/InstallTransaction.h"
 #include "platform/HostFiles.h"
@@ -13,7 +13,6 @@
 #include "support/TestTree.h"
 
 #include <QDir>
-#include <QDirIterator>
 #include <QFile>
 #include <QTest>
 
@@ -22,24 +21,6 @@ namespace {
 const QString kGame = QStringLiteral("Games/Black & White/");
 
 QString win(const QString &rest) { return TestTree::gameFolder() + rest; }
-
-// Every file under a folder of the tree, by relative path, with its bytes.
-QMap<QString, QByteArray> snapshot(const TestTree &tree, const QString &folder, const QString &skip = QString())
-{
-    QMap<QString, QByteArray> files;
-    const QString root = tree.host(folder);
-    QDirIterator it(root, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-        const QString path = it.next();
-        const QString rel = QDir(root).relativeFilePath(path);
-        if (!skip.isEmpty() && rel.startsWith(skip))
-            continue;
-        QFile file(path);
-        file.open(QIODevice::ReadOnly);
-        files.insert(rel, file.readAll());
-    }
-    return files;
-}
 
 QByteArray fiveEntryPackage()
 {
@@ -72,7 +53,6 @@ private slots:
     void cleanWindowsPathStopsAtTheDriveRoot()
     {
         using install::cleanWindowsPath;
-        QCOMPARE(cleanWindowsPath(QStringLiteral("C:\\Games\\..\\..\\x")), QStringLiteral("C:\\x"));
         QCOMPARE(cleanWindowsPath(QStringLiteral("C:\\..\\..\\a\\.\\b\\..\\c.txt")), QStringLiteral("C:\\a\\c.txt"));
         QCOMPARE(cleanWindowsPath(QStringLiteral("C:/Games//BW/")), QStringLiteral("C:\\Games\\BW\\"));
         QCOMPARE(cleanWindowsPath(QStringLiteral("..\\x")), QStringLiteral("..\\x"));
@@ -92,8 +72,8 @@ private slots:
                 tree.write(kGame + QStringLiteral("Scripts/Playgrounds/one.txt"), "player's one");
                 tree.write(kGame + QStringLiteral("Data/Landscape/two.lnd"), QByteArray("LND\0old", 7));
                 tree.write(QStringLiteral("Veldrin/Backup/brx/three.txt"), "older backup");
-                const auto game = snapshot(tree, kGame);
-                const auto program = snapshot(tree, QStringLiteral("Veldrin"), QStringLiteral("Backup/history"));
+                const auto game = tree.snapshot(kGame);
+                const auto program = tree.snapshot(QStringLiteral("Veldrin"), {QStringLiteral("Backup/history")});
 
                 install::Transaction::failWriteForTesting(failAt);
                 const brx::InstallResult r = brx::installPackage(fiveEntryPackage(), options());
@@ -106,14 +86,18 @@ private slots:
                     continue;
                 }
                 QVERIFY2(r.outcome == brx::InstallResult::WriteFailed, qPrintable(at));
-                QVERIFY2(snapshot(tree, kGame) == game, qPrintable(at));
-                QVERIFY2(snapshot(tree, QStringLiteral("Veldrin"), QStringLiteral("Backup/history")) == program, qPrintable(at));
+                QVERIFY2(tree.snapshot(kGame) == game, qPrintable(at));
+                QVERIFY2(tree.snapshot(QStringLiteral("Veldrin"), {QStringLiteral("Backup/history")}) == program, qPrintable(at));
                 QVERIFY(r.rollbackFailures.isEmpty());
                 QCOMPARE(r.message.contains(QStringLiteral("Every file it had written was put back")), failAt > 1);
-                if (withHistory) {
-                    history::History h(TestTree::programFolder(), TestTree::gameFolder());
-                    QCOMPARE(h.operations().first().state, history::State::RolledBack);
-                }
+                if (!withHistory)
+                    continue;
+                QCOMPARE(history::History(TestTree::programFolder(), TestTree::gameFolder()).operations().first().state, history::State::RolledBack);
+                // The originals it kept share nothing with the game's files any more: an edit in
+                // place afterwards leaves every kept copy holding what it is named by.
+                tree.write(kGame + QStringLiteral("Data/Landscape/two.lnd"), "edited in place");
+                for (const QString &object : QDir(tree.host(QStringLiteral("Veldrin/Backup/history/objects"))).entryList(QDir::Files))
+                    QCOMPARE(history::sha256(tree.read(QStringLiteral("Veldrin/Backup/history/objects/") + object)), object);
             }
         }
     }
@@ -132,7 +116,7 @@ private slots:
             brx::appendEntry(package, win(QStringLiteral("Scripts\\Playgrounds\\") + name), name, "new");
         }
         tree.write(QStringLiteral("Veldrin/Backup/brx/map7.txt"), "an older backup");
-        const auto before = snapshot(tree, QString());
+        const auto before = tree.snapshot();
         int renamed = 0;
         brx::InstallOptions o = options();
         // Each entry and its backup copy are one write each: the 201st is the last entry's.
@@ -147,7 +131,7 @@ private slots:
         QVERIFY(r.failedPath.endsWith(QStringLiteral("map101.txt")));
         QVERIFY(renamed > 0); // the first entries were really in place before the failure
         QVERIFY(r.rollbackFailures.isEmpty());
-        QVERIFY(snapshot(tree, QString()) == before);
+        QVERIFY(tree.snapshot() == before);
     }
 
     void failureMessagesSayOnlyWhatHappened()
@@ -167,106 +151,26 @@ private slots:
         QCOMPARE(r.outcome, brx::InstallResult::WriteFailed);
         QVERIFY(!r.message.contains(QStringLiteral("((")) && !r.message.contains(QStringLiteral("))")));
         QVERIFY(r.message.contains(QStringLiteral("folder.txt could not be written (it is a folder).")));
-        QVERIFY(r.message.contains(QStringLiteral("Every file it had written was put back")));
         QVERIFY(!tree.exists(kGame + QStringLiteral("Scripts/Playgrounds/fine.txt")));
     }
 
-    // A folder of the game that is a link to somewhere else, and ".." that climbs past the
-    // drive root, are judged by where the files really land.
-    void linksAndDotDotAreJudgedWhereTheyLand()
-    {
-        TestTree tree;
-        tree.makeGameAndProgramFolders();
-        tree.mkdir(QStringLiteral("../outside"));
-        QVERIFY(QFile::link(tree.prefix() + QStringLiteral("/outside"), tree.host(kGame + QStringLiteral("Data/Link"))));
-        QByteArray package;
-        brx::appendEntry(package, win(QStringLiteral("Data\\Link\\x.txt")), QStringLiteral("x.txt"), "x");
-        brx::appendEntry(package, QStringLiteral("C:\\Games\\..\\..\\..\\escape.txt"), QStringLiteral("e.txt"), "e");
-
-        for (const bool yes : {false, true}) {
-            ScriptedPrompts prompts;
-            prompts.answerQuestion(yes);
-            tree.write(QStringLiteral("in/p.brx"), package);
-            const brx::InstallResult r = brx::installPackageFile(TestTree::win(QStringLiteral("in/p.brx")), options(), prompts);
-            QCOMPARE(r.outside.size(), 2);
-            const QString asked = prompts.shown.first().text;
-            QVERIFY2(asked.contains(QStringLiteral("Data\\Link\\x.txt (really Z:")), qPrintable(asked));
-            QVERIFY2(asked.contains(QStringLiteral("escape.txt (really C:\\escape.txt)")), qPrintable(asked));
-            QCOMPARE(QFile::exists(tree.prefix() + QStringLiteral("/outside/x.txt")), yes);
-            QCOMPARE(tree.exists(QStringLiteral("escape.txt")), yes);
-            QVERIFY(!QFile::exists(tree.prefix() + QStringLiteral("/../escape.txt")));
-            QVERIFY(!QFile::exists(tree.prefix() + QStringLiteral("/escape.txt")));
-        }
-    }
-
-    // A target that is itself a link is written through it: the link stays a link.
+    // A target that is itself a link is written through it: the link stays a link, and the
+    // file it leads to keeps who may read and write it.
     void aLinkedFileIsWrittenThroughItsLink()
     {
         TestTree tree;
         tree.makeGameAndProgramFolders();
         tree.write(kGame + QStringLiteral("Data/real.lnd"), "old");
+        const QFileDevice::Permissions shared = QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup
+            | QFileDevice::ReadUser | QFileDevice::WriteUser;
+        QVERIFY(QFile::setPermissions(tree.host(kGame + QStringLiteral("Data/real.lnd")), shared));
         const QString link = tree.host(kGame + QStringLiteral("Data/Landscape/hill.lnd"));
         QVERIFY(QFile::link(tree.host(kGame + QStringLiteral("Data/real.lnd")), link));
         QVERIFY(install::installFile(QStringLiteral("map"), QStringLiteral("test"), TestTree::gameFolder(),
                                      TestTree::programFolder(), win(QStringLiteral("Data\\Landscape\\hill.lnd")), "new"));
         QVERIFY(QFileInfo(link).isSymLink());
         QCOMPARE(tree.read(kGame + QStringLiteral("Data/real.lnd")), QByteArray("new"));
-    }
-
-    // However often the player installs over the same file, the original stays kept: in the
-    // history for a landscape, in the safety copy for a profile's tattoo.
-    void repeatedInstallsKeepTheOriginal()
-    {
-        TestTree tree;
-        tree.makeGameAndProgramFolders();
-        QVERIFY(history::createFolder(TestTree::programFolder()));
-        const QString target = kGame + QStringLiteral("Data/Landscape/Hills.lnd");
-        tree.write(target, "the game's own hills");
-        const gamefile::Where where{QStringLiteral("landscape"), QStringLiteral("frmExtra"), TestTree::gameFolder(),
-                                    TestTree::programFolder()};
-        for (const char *text : {"first", "second"}) {
-            gamefile::Source source;
-            source.text = QString::fromLatin1(text);
-            QVERIFY(gamefile::installWithBackup(source, win(QStringLiteral("Data\\Landscape\\Hills.lnd")),
-                                                TestTree::programFolder() + QStringLiteral("Backup\\Landscape\\Hills.lnd"),
-                                                where)
-                        .installed);
-        }
-        history::History h(TestTree::programFolder(), TestTree::gameFolder());
-        const history::UndoOutcome restored = h.restoreAllOriginals(false);
-        QVERIFY2(restored.result == history::UndoOutcome::Done, qPrintable(restored.message));
-        QCOMPARE(tree.read(target), QByteArray("the game's own hills"));
-        QVERIFY(!tree.exists(QStringLiteral("Veldrin/Backup/Landscape/Hills.lnd")));
-
-        const QString profile = TestTree::gameFolder() + QStringLiteral("Profiles\\Player1\\");
-        tree.write(kGame + QStringLiteral("Profiles/Player1/symbol3.bmp"), "BM the player's own");
-        for (const char *picture : {"BM first pick", "BM second pick"})
-            QVERIFY(tattoo::installPick(picture, TestTree::gameFolder(), TestTree::programFolder(), profile, 3).installed);
-        QCOMPARE(tree.read(QStringLiteral("Veldrin/Backup/tattoos/Player1-symbol3.bmp")), QByteArray("BM the player's own"));
-        QCOMPARE(tree.read(kGame + QStringLiteral("Profiles/Player1/symbol3.bmp")), QByteArray("BM second pick"));
-    }
-
-    // Without "Backup\history\" installs go on as they always did and nothing creates it; a
-    // store that cannot be written lets the install go on, marked as not undoable.
-    void historyIsOnlyKeptWhereThePlayerWantsIt()
-    {
-        TestTree tree;
-        tree.makeGameAndProgramFolders();
-        tree.write(kGame + QStringLiteral("Scripts/Playgrounds/a.txt"), "old");
-        QVERIFY(install::installFile(QStringLiteral("map"), QStringLiteral("frmMap"), TestTree::gameFolder(),
-                                     TestTree::programFolder(), win(QStringLiteral("Scripts\\Playgrounds\\a.txt")), "new"));
-        QVERIFY(!tree.exists(QStringLiteral("Veldrin/Backup/history")));
-        QVERIFY(!history::History(TestTree::programFolder(), TestTree::gameFolder()).available());
-
-        QVERIFY(history::createFolder(TestTree::programFolder()));
-        tree.write(QStringLiteral("Veldrin/Backup/history/objects"), "a file where the store's folder belongs");
-        QString why;
-        QVERIFY(!install::installFile(QStringLiteral("map"), QStringLiteral("frmMap"), TestTree::gameFolder(),
-                                      TestTree::programFolder(), win(QStringLiteral("Scripts\\Playgrounds\\a.txt")), "newer", &why));
-        QVERIFY2(why.contains(QStringLiteral("a.txt could not be kept for undo")), qPrintable(why));
-        QCOMPARE(tree.read(kGame + QStringLiteral("Scripts/Playgrounds/a.txt")), QByteArray("new"));
-        history::History h(TestTree::programFolder(), TestTree::gameFolder());
-        QVERIFY(h.operations().isEmpty()); // stopped before its record
+        QCOMPARE(QFile::permissions(tree.host(kGame + QStringLiteral("Data/real.lnd"))), shared);
     }
 
     // An original the store cannot take (full, or not writable) stops a package before the game
@@ -280,7 +184,7 @@ private slots:
             QVERIFY(history::createFolder(TestTree::programFolder()));
             tree.write(kGame + QStringLiteral("Scripts/Playgrounds/one.txt"), "player's one");
             tree.write(kGame + QStringLiteral("Data/Landscape/two.lnd"), QByteArray("LND\0old", 7));
-            const auto before = snapshot(tree, QString(), QStringLiteral("Veldrin/Backup/history"));
+            const auto before = tree.snapshot({}, {QStringLiteral("Veldrin/Backup/history")});
             brx::InstallOptions o = options();
             QStringList asked;
             if (answer >= 0)
@@ -301,7 +205,7 @@ private slots:
             QCOMPARE(r.outcome, brx::InstallResult::NotKept);
             QVERIFY2(r.message.contains(QStringLiteral("one.txt could not be kept for undo (no space left on device")),
                      qPrintable(r.message));
-            QVERIFY(snapshot(tree, QString(), QStringLiteral("Veldrin/Backup/history")) == before);
+            QVERIFY(tree.snapshot({}, {QStringLiteral("Veldrin/Backup/history")}) == before);
             QVERIFY(h.operations().isEmpty());
         }
 
@@ -359,7 +263,7 @@ private slots:
                 QVERIFY(history::createFolder(TestTree::programFolder()));
                 tree.write(kGame + QStringLiteral("Data/Landscape/Hills.lnd"), "the game's hills");
                 tree.write(kGame + QStringLiteral("Profiles/Player1/symbol3.bmp"), "BM the player's own");
-                const auto before = snapshot(tree, QString(), QStringLiteral("Veldrin/Backup/history"));
+                const auto before = tree.snapshot({}, {QStringLiteral("Veldrin/Backup/history")});
                 int asked = 0;
                 install::Transaction::failKeepForTesting(true);
                 const auto [installed, withoutUndo] = route([&](const QString &why) {
@@ -371,7 +275,7 @@ private slots:
                 QCOMPARE(installed, yes);
                 QCOMPARE(withoutUndo, yes);
                 if (!yes)
-                    QVERIFY(snapshot(tree, QString(), QStringLiteral("Veldrin/Backup/history")) == before);
+                    QVERIFY(tree.snapshot({}, {QStringLiteral("Veldrin/Backup/history")}) == before);
             }
         }
 
@@ -385,7 +289,7 @@ private slots:
                 if (withHistory)
                     QVERIFY(history::createFolder(TestTree::programFolder()));
                 tree.write(kGame + QStringLiteral("Scripts/Playgrounds/one.txt"), "player's one");
-                const auto before = snapshot(tree, QString(), QStringLiteral("Veldrin/Backup/history"));
+                const auto before = tree.snapshot({}, {QStringLiteral("Veldrin/Backup/history")});
                 hostfs::failFlushesForTesting(which);
                 const brx::InstallResult r = brx::installPackage(fiveEntryPackage(), options());
                 hostfs::failFlushesForTesting(0);
@@ -393,7 +297,7 @@ private slots:
                          qPrintable(r.message));
                 QVERIFY2(r.message.contains(QStringLiteral("flushed")) || r.message.contains(QStringLiteral("Input/output")),
                          qPrintable(r.message));
-                QVERIFY(snapshot(tree, QString(), QStringLiteral("Veldrin/Backup/history")) == before);
+                QVERIFY(tree.snapshot({}, {QStringLiteral("Veldrin/Backup/history")}) == before);
                 if (withHistory)
                     QVERIFY(history::History(TestTree::programFolder(), TestTree::gameFolder()).operations().isEmpty());
             }

@@ -72,27 +72,6 @@ private slots:
         QCOMPARE(numbered("C:\\B\\a.b.l3d", 2), QStringLiteral("C:\\B\\a.b (2).l3d"));
     }
 
-    void backupProblemsNeverStopTheInstall()
-    {
-        TestTree tree;
-        tree.makeGameAndProgramFolders();
-        tree.write(kBackupRel, "a good backup");
-        gamefile::Source source;
-        source.text = QStringLiteral("new");
-        QCOMPARE(gamefile::installWithBackup(source, kTarget, kBackup, kWhere).backup, gamefile::Backup::NothingInstalled);
-        tree.write(kTargetRel, QByteArray());
-        QCOMPARE(gamefile::installWithBackup(source, kTarget, kBackup, kWhere).backup, gamefile::Backup::NothingInstalled);
-        QCOMPARE(tree.read(kBackupRel), QByteArray("a good backup"));
-
-        QDir(tree.host(QStringLiteral("Veldrin/Backup/Landscape"))).removeRecursively();
-        tree.write(kTargetRel, "old");
-        const auto result = gamefile::installWithBackup(source, kTarget, kBackup, kWhere);
-        QCOMPARE(result.backup, gamefile::Backup::Failed);
-        QVERIFY(result.installed);
-        QCOMPARE(tree.read(kTargetRel), QByteArray("new\r\n"));
-        QVERIFY(!tree.exists(QStringLiteral("Veldrin/Backup/Landscape")));
-    }
-
     // Tattoo picks into a profile are covered through the window; this is the case it cannot reach.
     void aMissingTattooProfileIsReportedNotCreated()
     {

@@ -10,8 +10,6 @@
 #include "support/ScriptedPrompts.h"
 #include "support/TestTree.h"
 
-#include <QDir>
-#include <QDirIterator>
 #include <QFile>
 #include <QSqlDatabase>
 #include <QSqlQuery>
@@ -24,22 +22,6 @@
 namespace {
 
 const QString kPlay = QStringLiteral("Games/Black & White/Scripts/Playgrounds/");
-
-QMap<QString, QByteArray> snapshot(const TestTree &tree, bool withHistory = true)
-{
-    QMap<QString, QByteArray> files;
-    QDirIterator it(tree.driveC(), QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-        const QString path = it.next();
-        const QString rel = QDir(tree.driveC()).relativeFilePath(path);
-        if (!withHistory && rel.startsWith(QLatin1String("Veldrin/Backup/history/")))
-            continue;
-        QFile file(path);
-        file.open(QIODevice::ReadOnly);
-        files.insert(rel, file.readAll());
-    }
-    return files;
-}
 
 brx::InstallOptions options()
 {
@@ -147,7 +129,7 @@ private slots:
             brx::appendEntry(package, TestTree::gameFolder() + QStringLiteral("Scripts\\Playgrounds\\fine.txt"),
                              QStringLiteral("fine.txt"), "fine");
             brx::appendBinaryEntry(package, c.entry, QStringLiteral("own.bin"), "not Veldrin's");
-            const auto before = snapshot(tree);
+            const auto before = tree.snapshot();
             const brx::InstallResult r = brx::installPackage(package, options());
             if (c.what.isEmpty()) {
                 QVERIFY2(r.outcome == brx::InstallResult::Installed, qPrintable(c.entry));
@@ -158,7 +140,7 @@ private slots:
             QVERIFY2(r.ownFiles.first().startsWith(QStringLiteral("entry 2: ") + c.entry), qPrintable(r.ownFiles.first()));
             QVERIFY2(r.ownFiles.first().endsWith(QLatin1Char('(') + c.what + QLatin1Char(')')), qPrintable(r.ownFiles.first()));
             QVERIFY(r.message.contains(r.ownFiles.first()));
-            QVERIFY2(snapshot(tree) == before, qPrintable(c.entry));
+            QVERIFY2(tree.snapshot() == before, qPrintable(c.entry));
 
             brx::InstallOptions plan = options();
             plan.dryRun = true;
@@ -166,25 +148,32 @@ private slots:
         }
     }
 
-    // The store of originals and the journal are written by the history alone: no route that
-    // goes through an install writes or removes them, not even one that names them outright.
+    // The store of originals and the journal are written by the history alone, also where
+    // Backup\history\ is a link to another disk: no route that goes through an install writes
+    // or removes them, not even one that names them outright.
     void theHistoryIsNoRoutesTarget()
     {
-        TestTree tree;
-        prepare(tree);
-        const auto before = snapshot(tree);
-        for (const QString &path : {QStringLiteral("Backup\\history\\journal.sqlite"), QStringLiteral("Backup\\History\\x")}) {
-            QString why;
-            QVERIFY(!install::installFile(QStringLiteral("map"), QStringLiteral("test"), TestTree::gameFolder(),
-                                          TestTree::programFolder(), TestTree::programFolder() + path, "x", &why));
-            QVERIFY2(why.contains(QStringLiteral("install history")), qPrintable(why));
-            install::Transaction t(QStringLiteral("map"), QStringLiteral("test"), TestTree::gameFolder(), TestTree::programFolder());
-            QVERIFY(!t.remove(t.add(TestTree::programFolder() + path), &why));
-            QVERIFY(t.commit());
+        for (const bool linked : {false, true}) {
+            TestTree tree;
+            tree.mkdir(QStringLiteral("../disk/history"));
+            tree.mkdir(QStringLiteral("Veldrin/Backup"));
+            if (linked)
+                QVERIFY(QFile::link(tree.prefix() + QStringLiteral("/disk/history"), tree.host(QStringLiteral("Veldrin/Backup/history"))));
+            prepare(tree);
+            const auto before = tree.snapshot();
+            for (const QString &path : {QStringLiteral("Backup\\history\\journal.sqlite"), QStringLiteral("Backup\\History\\x")}) {
+                QString why;
+                QVERIFY(!install::installFile(QStringLiteral("map"), QStringLiteral("test"), TestTree::gameFolder(),
+                                              TestTree::programFolder(), TestTree::programFolder() + path, "x", &why));
+                QVERIFY2(why.contains(QStringLiteral("install history")), qPrintable(why));
+                install::Transaction t(QStringLiteral("map"), QStringLiteral("test"), TestTree::gameFolder(), TestTree::programFolder());
+                QVERIFY(!t.remove(t.add(TestTree::programFolder() + path), &why));
+                QVERIFY(t.commit());
+            }
+            QCOMPARE(tree.snapshot(), before);
+            // The history still reads, and only the first install is in it.
+            QCOMPARE(history::History(TestTree::programFolder()).operations().size(), 1);
         }
-        QCOMPARE(snapshot(tree), before);
-        // The history still reads, and only the first install is in it.
-        QCOMPARE(history::History(TestTree::programFolder()).operations().size(), 1);
     }
 
     // A journal that names places no install may write (outside both folders, through "..",
@@ -204,14 +193,14 @@ private slots:
             QCOMPARE(brx::installPackage(package, options()).outcome, brx::InstallResult::Installed);
             const QString host = tree.prefix() + place;
             editJournal(tree, {QStringLiteral("UPDATE files SET host = '%1' WHERE operation = 2 AND path LIKE '%a.txt'").arg(host)});
-            const auto before = snapshot(tree, false);
+            const auto before = tree.snapshot({}, {QStringLiteral("Veldrin/Backup/history/")});
 
             history::History h(TestTree::programFolder(), TestTree::gameFolder());
             for (const history::UndoOutcome &o : {h.undo(2, true), h.restoreAllOriginals(true)}) {
                 QCOMPARE(o.result, history::UndoOutcome::Refused);
                 QVERIFY2(o.message.contains(QStringLiteral("a.txt (really ")), qPrintable(o.message));
             }
-            QCOMPARE(snapshot(tree, false), before);
+            QCOMPARE(tree.snapshot({}, {QStringLiteral("Veldrin/Backup/history/")}), before);
             QCOMPARE(tree.read(QStringLiteral("../victim.txt")), QByteArray("not Veldrin's"));
 
             editJournal(tree, {QStringLiteral("UPDATE operations SET state = 'open' WHERE id = 2")});
@@ -234,7 +223,7 @@ private slots:
         tree.makeGameAndProgramFolders();
         QStringList programs;
         tree.write(QStringLiteral("p.brx"), packageWithPrograms(&programs));
-        const auto before = snapshot(tree);
+        const auto before = tree.snapshot();
         brx::InstallOptions o = options();
         o.confirmPrograms = nullptr;
         for (const bool yes : {false, true}) {
@@ -253,7 +242,7 @@ private slots:
             QCOMPARE(r.programs, programs);
             QCOMPARE(r.outcome, yes ? brx::InstallResult::Installed : brx::InstallResult::Declined);
             if (!yes) {
-                QCOMPARE(snapshot(tree), before);
+                QCOMPARE(tree.snapshot(), before);
                 continue;
             }
             for (const QString &path : programs) {
@@ -267,7 +256,7 @@ private slots:
         TestTree cli;
         cli.makeGameAndProgramFolders();
         cli.write(QStringLiteral("p.brx"), packageWithPrograms(&programs));
-        const auto untouched = snapshot(cli);
+        const auto untouched = cli.snapshot();
         const QStringList args = {QStringLiteral("install"), cli.host(QStringLiteral("p.brx")), QStringLiteral("--program-folder"),
                                   cli.host(QStringLiteral("Veldrin")), QStringLiteral("--game-folder"),
                                   cli.host(QStringLiteral("Games/Black & White"))};
@@ -278,7 +267,7 @@ private slots:
         QCOMPARE(run.code, 1);
         for (const QString &path : programs)
             QVERIFY2(run.err.contains(path), qPrintable(run.err));
-        QCOMPARE(snapshot(cli), untouched);
+        QCOMPARE(cli.snapshot(), untouched);
         QCOMPARE(brxTool(args + QStringList{QStringLiteral("--yes")}).code, 0);
         QVERIFY(cli.exists(kPlay + QStringLiteral("run.txt")));
 

@@ -82,6 +82,9 @@ private slots:
         QTest::newRow("no pixels at all") << solid24(8, 8).left(54) << "bytes of pixels";
         QTest::newRow("info header cut") << solid24(8, 8).left(30) << "cut short";
         QTest::newRow("file header only") << QByteArray("BM\0\0\0\0", 6) << "cut short";
+        QTest::newRow("cut inside the header's size") << QByteArray("BM") + QByteArray(15, '\0') << "cut short";
+        QTest::newRow("rows not padded to four bytes") << truncated(3, 2, 6) << "bytes of pixels";
+        QTest::newRow("pixels where the colour masks go") << make(2, 2, 32, 16, 0, 3) << "bytes of pixels";
         QByteArray farOffset = solid24(4, 4);
         put32(farOffset, 10, 5000);
         QTest::newRow("pixels promised past the end") << farOffset << "after the end";
@@ -106,6 +109,7 @@ private slots:
         QTest::newRow("coded stream stops mid-picture")
             << rle8(4, 3, QByteArray::fromHex("0401 0000")) << "stop before";
         QTest::newRow("literal run cut") << rle8(8, 1, QByteArray::fromHex("0008 0102")) << "stop before";
+        QTest::newRow("literal run without its padding") << rle8(3, 1, QByteArray::fromHex("0003 010203 0001")) << "stop before";
         QTest::newRow("size field bigger than the file")
             << rle8(4, 1, QByteArray::fromHex("0401 0001"), 400) << "bytes of pixels";
         QTest::newRow("size field cuts the end mark")

@@ -27,6 +27,9 @@ private slots:
         QCOMPARE(winpath::fromHost(tree.host(QStringLiteral("Games/BW/a.txt"))), QStringLiteral("C:\\Games\\BW\\a.txt"));
         QCOMPARE(winpath::fromHost(tree.driveC()), QStringLiteral("C:\\"));
         QCOMPARE(winpath::fromHost(QStringLiteral("/usr/share")), QStringLiteral("Z:\\usr\\share"));
+        // A folder whose name only begins like a drive's is not on that drive.
+        const QString beside = hostfs::realPlace(tree.prefix()) + QStringLiteral("/drive_cx/a.txt");
+        QCOMPARE(winpath::fromHost(beside), QStringLiteral("Z:") + QString(beside).replace(QLatin1Char('/'), QLatin1Char('\\')));
 
         // Relative and rooted paths start from C:'s current directory.
         tree.mkdir(QStringLiteral("Veldrin"));
@@ -167,6 +170,9 @@ private slots:
         QCOMPARE(winpath::toHost(QStringLiteral("\\\\?\\UNIX\\usr\\share")), QStringLiteral("/usr/share"));
         QVERIFY(QFile::link(QStringLiteral("/"), devices + QStringLiteral("/z:")));
         QCOMPARE(winpath::fromHost(QStringLiteral("/usr/share")), QStringLiteral("Z:\\usr\\share"));
+        // A folder whose name only begins like a drive's is not on that drive.
+        const QString beside = hostfs::realPlace(tree.prefix()) + QStringLiteral("/drive_cx/a.txt");
+        QCOMPARE(winpath::fromHost(beside), QStringLiteral("Z:") + QString(beside).replace(QLatin1Char('/'), QLatin1Char('\\')));
 
         QVERIFY(QFile::link(tree.prefix() + QStringLiteral("/gone"), devices + QStringLiteral("/e:")));
         QCOMPARE(winpath::toHost(QStringLiteral("E:\\a.txt")), tree.prefix() + QStringLiteral("/gone/a.txt"));

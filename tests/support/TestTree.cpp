@@ -2,6 +2,7 @@
 #include "installer/HistoryFolder.h"
 
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 
@@ -37,6 +38,21 @@ QByteArray TestTree::read(const QString &relative) const
 }
 
 bool TestTree::exists(const QString &relative) const { return QFileInfo::exists(host(relative)); }
+
+QMap<QString, QByteArray> TestTree::snapshot(const QString &folder, const QStringList &skip) const
+{
+    QMap<QString, QByteArray> files;
+    const QDir root(host(folder));
+    QDirIterator it(root.path(), QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString rel = root.relativeFilePath(it.next());
+        if (std::any_of(skip.cbegin(), skip.cend(), [&rel](const QString &s) { return rel.startsWith(s); }))
+            continue;
+        QFile file(it.filePath());
+        files.insert(rel, file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray());
+    }
+    return files;
+}
 
 void TestTree::makeGameAndProgramFolders() const
 {

@@ -2,7 +2,9 @@
 // A throw-away Wine-style prefix for one test: WINEPREFIX points at it, drive C: is its
 // drive_c, and the current directory is restored afterwards.
 #include <QByteArray>
+#include <QMap>
 #include <QString>
+#include <QStringList>
 #include "support/EnvGuard.h"
 
 #include <QTemporaryDir>
@@ -26,6 +28,9 @@ public:
     void write(const QString &relative, const QByteArray &bytes) const;
     QByteArray read(const QString &relative) const;
     bool exists(const QString &relative) const;
+    // Every file below a folder (all of drive C by default), hidden ones too, by its path
+    // relative to that folder, with its bytes; paths that begin with one of skip are left out.
+    QMap<QString, QByteArray> snapshot(const QString &folder = QString(), const QStringList &skip = {}) const;
 
     // The usual game and program folders with their subfolders; returns nothing.
     void makeGameAndProgramFolders() const;

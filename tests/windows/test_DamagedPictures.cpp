@@ -71,7 +71,6 @@ private slots:
         QTest::addColumn<QString>("file");
         QTest::addColumn<QString>("why");
         QTest::newRow("pixels cut short") << QStringLiteral("pics/truncated.bmp") << QStringLiteral("not whole");
-        QTest::newRow("header promises more rows") << QStringLiteral("pics/lying.bmp") << QStringLiteral("not whole");
         QTest::newRow("PNG renamed") << QStringLiteral("pics/png.bmp") << QStringLiteral("not a BMP picture");
         QTest::newRow("no picture at all") << QStringLiteral("pics/text.bmp") << QStringLiteral("not a BMP picture");
     }
