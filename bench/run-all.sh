@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
 # Every figure of the speed targets in one run: package create, install and reinstall against
-# cat, cp and mv+cp (10 MB and SIZE, 1 GB with --huge), peak memory of create, install, verify
-# and list, the map window's load and install, and start-up against a bare Qt program.
+# cat, cp and mv+cp each followed by one sync (10 MB and SIZE, 1 GB with --huge), peak memory
+# of create, install, verify and list, peak memory of an install of 4,000 against 40,000
+# entries, the map window's load and install, and start-up against a bare Qt program.
 #
-#   bench/run-all.sh [--size MB] [--files N] [--runs N] [--huge] [--build DIR] [--work DIR]
+#   bench/run-all.sh [--size MB] [--files N] [--runs N] [--huge] [--counts N,M] [--no-map]
+#                    [--build DIR] [--work DIR]
 #
 # Defaults: 100 MB, 2000 files, 3 runs, build dir build-bench (configured as a Release build
 # without tests when it does not exist). Exit status 0 when every target is met.
@@ -15,9 +17,9 @@ pass=()
 while [ $# -gt 0 ]; do
   case $1 in
     --build) build=$2; shift 2 ;;
-    --size|--files|--runs|--work) pass+=("$1" "$2"); shift 2 ;;
-    --huge) pass+=("$1"); shift ;;
-    *) echo "usage: $0 [--size MB] [--files N] [--runs N] [--huge] [--build DIR] [--work DIR]" >&2; exit 2 ;;
+    --size|--files|--runs|--work|--counts|--count-mb) pass+=("$1" "$2"); shift 2 ;;
+    --huge|--no-map) pass+=("$1"); shift ;;
+    *) echo "usage: $0 [--size MB] [--files N] [--runs N] [--huge] [--counts N,M] [--no-map] [--build DIR] [--work DIR]" >&2; exit 2 ;;
   esac
 done
 

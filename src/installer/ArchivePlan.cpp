@@ -365,7 +365,7 @@ InstallResult install(const Plan &plan, const QString &gameFolder, const QString
         return result;
     };
 
-    constexpr int kBatch = 64;
+    constexpr int kBatch = 256; // open copies at once: well within the files a process may hold open
     transaction.setBatched(true);
     QString why;
     if (!transaction.begin(&why))

@@ -218,7 +218,7 @@ InstallResult installPackage(PackageReader &package, const InstallOptions &optio
     };
     // Copies flushed to disk together, a batch at a time: one flush after another, each
     // waiting for the disk, made installs many times slower than copying the files.
-    constexpr int kBatch = 64;
+    constexpr int kBatch = 256; // open copies at once: well within the files a process may hold open
     QByteArray bytes; // one entry's bytes at a time, the same memory for each
     transaction.setBatched(true);
     transaction.setWithoutUndo(options.withoutUndo);

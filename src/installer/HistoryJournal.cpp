@@ -227,6 +227,7 @@ bool Journal::prepare(QString *error)
                               "kept INTEGER NOT NULL, written TEXT NOT NULL DEFAULT '', touched INTEGER NOT NULL DEFAULT 0, "
                               "PRIMARY KEY (operation, seq))"))
         && run(QStringLiteral("CREATE TABLE IF NOT EXISTS noticed (operation INTEGER PRIMARY KEY)"))
+        && addStamps(error)
         && run(QStringLiteral("INSERT INTO format (version) SELECT %1 WHERE NOT EXISTS (SELECT 1 FROM format)").arg(kFormat))
         && migrate(error);
 }
@@ -253,6 +254,38 @@ bool Journal::migrate(QString *error)
     if (!q.exec(QStringLiteral("UPDATE format SET version = %1").arg(kFormat)))
         return fail(error, q.lastError().text());
     return true;
+}
+
+// The size and modification time of each file as an operation left it: while a file still
+// shows both, it holds what the operation wrote, and a reinstall need not read it again. Added
+// to a journal of any format; a program that does not know them leaves them at -1 and 0.
+bool Journal::addStamps(QString *error)
+{
+    QSqlQuery q(QSqlDatabase::database(m_connection));
+    bool has = false;
+    if (!q.exec(QStringLiteral("PRAGMA table_info(files)")))
+        return fail(error, q.lastError().text());
+    while (q.next())
+        has = has || q.value(1).toString() == QLatin1String("size");
+    if (!has
+        && (!q.exec(QStringLiteral("ALTER TABLE files ADD COLUMN size INTEGER NOT NULL DEFAULT -1"))
+            || !q.exec(QStringLiteral("ALTER TABLE files ADD COLUMN mtime INTEGER NOT NULL DEFAULT 0"))))
+        return fail(error, q.lastError().text());
+    if (!q.exec(QStringLiteral("CREATE INDEX IF NOT EXISTS files_host ON files (host)")))
+        return fail(error, q.lastError().text());
+    return true;
+}
+
+QString Journal::writtenHash(const QString &realHost, qint64 size, qint64 mtime)
+{
+    QSqlQuery q(QSqlDatabase::database(m_connection));
+    q.prepare(QStringLiteral("SELECT written, size, mtime FROM files WHERE host = ? AND touched = 1 "
+                             "ORDER BY operation DESC, seq DESC LIMIT 1"));
+    q.addBindValue(text(realHost));
+    if (!q.exec() || !q.next() || size < 0 || q.value(1).toLongLong() != size || q.value(2).toLongLong() != mtime)
+        return QString();
+    const QString hash = q.value(0).toString();
+    return isHash(hash) ? hash : QString();
 }
 
 bool Journal::keepCopy(const QString &realHost, const QString &hash, QString *error)
@@ -412,12 +445,14 @@ bool Journal::finish(qint64 id, const QString &state, const QList<FileRow> &rows
     q.addBindValue(id);
     bool ok = q.exec();
     QString why = ok ? QString() : q.lastError().text();
-    q.prepare(QStringLiteral("UPDATE files SET written = ?, touched = ? WHERE operation = ? AND seq = ?"));
+    q.prepare(QStringLiteral("UPDATE files SET written = ?, touched = ?, size = ?, mtime = ? WHERE operation = ? AND seq = ?"));
     for (const FileRow &row : rows) {
         if (!ok)
             break;
         q.addBindValue(text(row.written));
         q.addBindValue(row.touched ? 1 : 0);
+        q.addBindValue(row.written.isEmpty() ? qint64(-1) : row.size);
+        q.addBindValue(row.written.isEmpty() ? qint64(0) : row.mtime);
         q.addBindValue(id);
         q.addBindValue(row.seq);
         ok = q.exec();

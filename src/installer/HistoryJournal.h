@@ -26,6 +26,9 @@ struct FileRow
     bool kept = false;       // those bytes are in the store
     QString written;         // hash left by the operation; empty when it removed the file or never wrote
     bool touched = false;    // the operation changed the file (set when it finishes)
+    // The file as the operation left it, while it still holds `written` (size -1: unknown).
+    qint64 size = -1;
+    qint64 mtime = 0;        // nanoseconds since the epoch
 };
 
 struct OperationRow
@@ -76,6 +79,10 @@ public:
     // Ends an operation: its state and, for each file it changed, the hash it left.
     [[nodiscard]] bool finish(qint64 id, const QString &state, const QList<FileRow> &rows, QString *error);
 
+    // What the last operation to touch the file wrote there, when the file still shows the size
+    // and modification time it left: its bytes need not be read again. Empty otherwise.
+    QString writtenHash(const QString &realHost, qint64 size, qint64 mtime);
+
     QList<OperationRow> operations(bool withFiles); // oldest first
     // True when some operation is still marked open: cheaper than reading them all.
     bool hasOpen();
@@ -87,6 +94,7 @@ private:
     Journal() = default;
     bool prepare(QString *error);
     bool migrate(QString *error);
+    bool addStamps(QString *error);
     QString m_folder;        // host path of Backup/history, no trailing slash
     QString m_connection;
     QStringList m_unflushed; // originals kept by a link, flushed by syncObjects()

@@ -104,6 +104,12 @@ history::FileRow Transaction::Private::row(int i) const
     r.kept = s.kept;
     r.written = s.written;
     r.touched = s.touched;
+    // A file changed again within the same tick of the clock would show the same time: only a
+    // time the clock has clearly left behind is worth trusting later.
+    if (s.writtenSize >= 0 && s.writtenMtime < settledBefore) {
+        r.size = s.writtenSize;
+        r.mtime = s.writtenMtime;
+    }
     return r;
 }
 

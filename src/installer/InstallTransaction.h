@@ -119,6 +119,8 @@ public:
     static void onCheckpointForTesting(void (*hook)(int point));
     // Tests only: while on, no original can be kept in the history's store.
     static void failKeepForTesting(bool on);
+    // Tests only: how long after a file was written its size and time may be trusted (100 ms).
+    static void settleMarginForTesting(int ms);
 
 private:
     bool putBack(QString *error, const QString &why, QStringList *notPutBack);

@@ -5,6 +5,7 @@
 #include "platform/WinPath.h"
 
 #include <QCryptographicHash>
+#include <QDateTime>
 #include <QFile>
 #include <atomic>
 #include <cstdio>
@@ -18,8 +19,12 @@ namespace {
 
 std::atomic<int> g_writes{0};
 std::atomic<int> g_failWrite{0};
+std::atomic<int> g_settleMs{100};
 
 using failure::fail;
+
+// From this many files waiting, one flush of their file system is cheaper than one each.
+constexpr size_t kFlushTogether = 32;
 
 } // namespace
 
@@ -27,12 +32,29 @@ using failure::fail;
 // waited for), then renames each into place after its own flush.
 bool Transaction::Private::flushPending(QString *error, QString *failedPath)
 {
-    for (Pending &p : pending)
-        p.file->startFlush();
     std::vector<Pending> batch;
     batch.swap(pending);
-    hostfs::sideBySide(batch.size(), [&](size_t i) { batch[i].file->flushData(); });
+    pendingTargets = 0;
+    storeCopies.clear(); // once in place, the store's copies are found there
+    // Many files are flushed with their file system at once, as a sync after copying them
+    // would; a few each by itself, leaving whatever else the system holds unwritten.
+    if (batch.size() >= kFlushTogether) {
+        std::vector<hostfs::AtomicFile *> files;
+        for (Pending &p : batch)
+            files.push_back(p.file.get());
+        (void)hostfs::AtomicFile::flushTogether(files); // each file's result is checked by its commit
+    } else {
+        for (Pending &p : batch)
+            p.file->startFlush();
+        hostfs::sideBySide(batch.size(), [&](size_t i) { batch[i].file->flushData(); });
+    }
     for (Pending &p : batch) {
+        if (p.index < 0) {
+            // The store's copy: without it the install still stands, and finish() tries again.
+            if (p.file->commit(nullptr))
+                storeCreated << p.written;
+            continue;
+        }
         Slot &s = entries[p.index];
         // The same moments as a write that is not batched: its copy whole beside the
         // target, then renamed into place.
@@ -44,12 +66,35 @@ bool Transaction::Private::flushPending(QString *error, QString *failedPath)
             return fail(error, why);
         }
         s.written = p.written;
+        s.writtenSize = p.size;
+        s.writtenMtime = p.mtime;
         s.removed = false;
         changed(p.index);
         paths.created(s.t.host);
         checkpoint();
     }
     return true;
+}
+
+void Transaction::Private::copyToStore(const QString &hash, const QByteArray &bytes, const QByteArray &tail)
+{
+    if (!journal || hash.isEmpty() || storeCopies.contains(hash) || QFileInfo::exists(journal->objectPath(hash)))
+        return;
+    storeCopies.insert(hash);
+    auto copy = std::make_unique<hostfs::AtomicFile>();
+    copy->setResolved(true);
+    if (!copy->open(journal->objectPath(hash), nullptr) || !copy->append(bytes, nullptr)
+        || (!tail.isEmpty() && !copy->append(tail, nullptr)))
+        return;
+    if (batched)
+        pending.push_back({-1, std::move(copy), hash});
+    else if (copy->commit(nullptr))
+        storeCreated << hash;
+}
+
+void Transaction::Private::settle()
+{
+    settledBefore = (QDateTime::currentMSecsSinceEpoch() - g_settleMs) * 1000000;
 }
 
 void Transaction::Private::changed(int i)
@@ -114,13 +159,20 @@ bool Transaction::write(int index, const QByteArray &bytes, const QByteArray &ta
         hash.addData(tail);
         written = QString::fromLatin1(hash.result().toHex());
     }
+    qint64 size = -1, mtime = 0;
+    if (!file->stamp(&size, &mtime))
+        size = -1;
+    d->copyToStore(written, bytes, tail);
     if (d->batched) {
-        d->pending.push_back({index, std::move(file), written});
+        d->pending.push_back({index, std::move(file), written, size, mtime});
+        ++d->pendingTargets;
         return true;
     }
     if (!file->commit(error))
         return false;
     s.written = written;
+    s.writtenSize = size;
+    s.writtenMtime = mtime;
     s.removed = false;
     d->changed(index);
     d->paths.created(s.t.host);
@@ -155,7 +207,7 @@ void Transaction::setBatched(bool batched) { d->batched = batched; }
 
 bool Transaction::flush(QString *error, QString *failedPath) { return d->flushPending(error, failedPath); }
 
-int Transaction::pendingWrites() const { return int(d->pending.size()); }
+int Transaction::pendingWrites() const { return d->pendingTargets; }
 
 bool Transaction::commit(QString *error, QStringList *notPutBack)
 {
@@ -173,6 +225,7 @@ bool Transaction::commit(QString *error, QStringList *notPutBack)
     }
     checkpoint();
     if (d->journal && d->op) {
+        d->settle();
         QList<history::FileRow> rows;
         for (int i = 0; i < d->entries.size(); ++i)
             rows.append(d->row(i));
@@ -203,6 +256,7 @@ QStringList Transaction::rollBack()
     QStringList failures;
     d->finished = true;
     d->pending.clear(); // copies never renamed into place: removed, their targets untouched
+    d->pendingTargets = 0;
     for (auto it = d->order.crbegin(); it != d->order.crend(); ++it) {
         Private::Slot &s = d->entries[*it];
         QString why;
@@ -228,9 +282,24 @@ QStringList Transaction::rollBack()
             failures << QStringLiteral("%1 (put back, but the folder could not be flushed to disk)")
                             .arg(winpath::fromHost(folder));
     }
+    // The store's copies of what was written go with the install, unless a file's earlier bytes
+    // are the same and stay kept under that name.
+    if (d->journal && !d->storeCreated.isEmpty()) {
+        QSet<QString> needed;
+        for (const Private::Slot &s : std::as_const(d->entries)) {
+            if (s.kept)
+                needed.insert(s.previous);
+        }
+        for (const QString &hash : std::as_const(d->storeCreated)) {
+            if (!needed.contains(hash))
+                QFile::remove(d->journal->objectPath(hash));
+        }
+        d->storeCreated.clear();
+    }
     d->order.clear();
     d->release();
     if (d->journal && d->op) {
+        d->settle();
         QList<history::FileRow> rows;
         for (int i = 0; i < d->entries.size(); ++i)
             rows.append(d->row(i));
@@ -245,6 +314,7 @@ QStringList Transaction::rollBack()
     return failures;
 }
 
+void Transaction::settleMarginForTesting(int ms) { g_settleMs = ms; }
 void Transaction::failWriteForTesting(int n)
 {
     g_failWrite = n > 0 ? g_writes + n : 0;

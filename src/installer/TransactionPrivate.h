@@ -40,6 +40,11 @@ struct Transaction::Private
         bool touched = false;
         bool removed = false;
         QString written;
+        // `previous` came from the journal: the file still shows the size and time an earlier
+        // operation left it with, so its bytes were not read again.
+        bool trusted = false;
+        qint64 writtenSize = -1;    // the copy written, as it was put in place
+        qint64 writtenMtime = 0;
     };
 
     QString route, source, gameFolder, programFolder;
@@ -63,17 +68,23 @@ struct Transaction::Private
     // Batched writes: new copies written but not yet flushed and renamed into place.
     struct Pending
     {
-        int index;
+        int index; // -1: the store's own copy of what was written
         std::unique_ptr<hostfs::AtomicFile> file;
         QString written;
+        qint64 size = -1;
+        qint64 mtime = 0;
     };
     bool batched = false;
     std::vector<Pending> pending;
+    int pendingTargets = 0;       // of them, the targets' own (not the store's copies)
     QList<int> order;             // entries in the order they were first changed
     QSet<QString> changedFolders;
     qint64 inMemory = 0;
     std::unique_ptr<QTemporaryDir> spillDir;
     QHash<QString, QString> realFolders; // host folder -> its real place, each resolved once
+    qint64 settledBefore = 0;   // modification times before this (ns) are kept in the rows
+    QSet<QString> storeCopies;  // written bytes this batch copies into the store, by hash
+    QStringList storeCreated;   // the copies this operation put there (hashes), taken out again by a roll back
 
     static constexpr qint64 kMemoryLimit = qint64(256) * 1024 * 1024;
 
@@ -95,6 +106,10 @@ struct Transaction::Private
     std::optional<QByteArray> before(const Slot &s, QString *error);
     // Flushes the batched copies together, then renames each into place after its own flush.
     bool flushPending(QString *error, QString *failedPath = nullptr);
+    // What an operation wrote is kept by a copy of its own so an add-on can come back without
+    // its source: made from the bytes in hand, flushed with the batch, rather than read back.
+    void copyToStore(const QString &hash, const QByteArray &bytes, const QByteArray &tail);
+    void settle(); // from now on, what the rows may say of the files' times
     void changed(int i);
     void release();
 };

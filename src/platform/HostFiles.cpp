@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
+#include <QDateTime>
 
 #include <algorithm>
 #include <atomic>
@@ -314,6 +315,31 @@ bool AtomicFile::flushData()
 #endif
 }
 
+bool AtomicFile::flushTogether(const std::vector<AtomicFile *> &files)
+{
+#if defined(Q_OS_LINUX)
+    // Each file system is flushed whole, once; the flush of each file after it then finds
+    // nothing left to write and only reports what became of the file's own bytes.
+    if (g_flushing && !(g_failFlush & FailFileFlushes)) {
+        std::vector<dev_t> done;
+        for (AtomicFile *f : files) {
+            struct stat st {};
+            if (f->m_fd < 0 || f->m_flushed || ::fstat(f->m_fd, &st) != 0
+                || std::find(done.begin(), done.end(), st.st_dev) != done.end())
+                continue;
+            done.push_back(st.st_dev);
+            (void)::syncfs(f->m_fd); // older systems say nothing of failures here: fdatasync does
+        }
+    }
+#endif
+    std::atomic<bool> ok{true};
+    sideBySide(files.size(), [&](size_t i) {
+        if (!files[i]->flushData())
+            ok = false;
+    });
+    return ok;
+}
+
 void AtomicFile::startFlush()
 {
 #if defined(Q_OS_LINUX)
@@ -337,6 +363,41 @@ void AtomicFile::abort()
     ::unlink(m_temp.constData());
     m_temp.clear();
     m_target.clear();
+#endif
+}
+
+bool fileStamp(const QString &hostPath, qint64 *size, qint64 *mtime)
+{
+#ifndef Q_OS_WIN
+    struct stat st {};
+    if (::stat(QFile::encodeName(hostPath).constData(), &st) != 0 || !S_ISREG(st.st_mode))
+        return false;
+    *size = qint64(st.st_size);
+    *mtime = qint64(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+    return true;
+#else
+    const QFileInfo info(hostPath);
+    if (!info.isFile())
+        return false;
+    *size = info.size();
+    *mtime = info.lastModified().toMSecsSinceEpoch() * 1000000;
+    return true;
+#endif
+}
+
+bool AtomicFile::stamp(qint64 *size, qint64 *mtime) const
+{
+#ifndef Q_OS_WIN
+    struct stat st {};
+    if (m_fd < 0 || ::fstat(m_fd, &st) != 0)
+        return false;
+    *size = qint64(st.st_size);
+    *mtime = qint64(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+    return true;
+#else
+    Q_UNUSED(size);
+    Q_UNUSED(mtime);
+    return false; // not known before the copy is in place: such files are read again
 #endif
 }
 

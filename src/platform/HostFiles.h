@@ -7,6 +7,7 @@
 #include <QString>
 #include <QStringList>
 #include <functional>
+#include <vector>
 
 namespace hostfs {
 
@@ -39,6 +40,10 @@ void setFlushingForTesting(bool on);
 enum FlushFailure { FailFileFlushes = 1, FailFolderFlushes = 2 };
 void failFlushesForTesting(int which);
 
+// A file's size and modification time (nanoseconds since the epoch): what a later look
+// compares to tell that it was not written since. False when there is no such file.
+bool fileStamp(const QString &hostPath, qint64 *size, qint64 *mtime);
+
 class AtomicFile
 {
 public:
@@ -57,7 +62,14 @@ public:
     // Waits for the bytes to reach the disk, as commit would; commit then only renames. Safe
     // to call for different files from different threads at once.
     bool flushData();
+    // flushData() for many files at once: each file system they are on is flushed once, which
+    // costs the disk what one flush costs rather than one per file. Worth it from a few dozen
+    // files on; the files' own results are set as flushData() would set them.
+    static bool flushTogether(const std::vector<AtomicFile *> &files);
     void abort();
+    // The new copy's size and modification time, as fileStamp() will find them once it is in
+    // place (before commit).
+    bool stamp(qint64 *size, qint64 *mtime) const;
 
     // The file really written (the link's target when the path was a link); set by open.
     QString target() const { return m_targetName; }

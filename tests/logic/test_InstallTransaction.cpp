@@ -109,7 +109,8 @@ private slots:
         TestTree tree;
         tree.makeGameAndProgramFolders();
         QByteArray package;
-        for (int i = 1; i <= 101; ++i) {
+        // More entries than one batch of copies holds (256 writes), so one is renamed in place.
+        for (int i = 1; i <= 201; ++i) {
             const QString name = QStringLiteral("map%1.txt").arg(i);
             if (i % 2)
                 tree.write(kGame + QStringLiteral("Scripts/Playgrounds/") + name, "the player's " + QByteArray::number(i));
@@ -119,16 +120,16 @@ private slots:
         const auto before = tree.snapshot();
         int renamed = 0;
         brx::InstallOptions o = options();
-        // Each entry and its backup copy are one write each: the 201st is the last entry's.
+        // Each entry and its backup copy are one write each: the 401st is the last entry's.
         o.onProgress = [&](float) {
             if (tree.read(kGame + QStringLiteral("Scripts/Playgrounds/map1.txt")) != "the player's 1")
                 ++renamed;
         };
-        install::Transaction::failWriteForTesting(201);
+        install::Transaction::failWriteForTesting(401);
         const brx::InstallResult r = brx::installPackage(package, o);
         install::Transaction::failWriteForTesting(0);
         QCOMPARE(r.outcome, brx::InstallResult::WriteFailed);
-        QVERIFY(r.failedPath.endsWith(QStringLiteral("map101.txt")));
+        QVERIFY(r.failedPath.endsWith(QStringLiteral("map201.txt")));
         QVERIFY(renamed > 0); // the first entries were really in place before the failure
         QVERIFY(r.rollbackFailures.isEmpty());
         QVERIFY(tree.snapshot() == before);
@@ -171,6 +172,30 @@ private slots:
         QVERIFY(QFileInfo(link).isSymLink());
         QCOMPARE(tree.read(kGame + QStringLiteral("Data/real.lnd")), QByteArray("new"));
         QCOMPARE(QFile::permissions(tree.host(kGame + QStringLiteral("Data/real.lnd"))), shared);
+    }
+
+    // What an install wrote is copied into the store as it is written; a roll back takes those
+    // copies out again, except one whose bytes are also another file's original kept for it.
+    void aRollBackTakesItsStoreCopiesOut()
+    {
+        TestTree tree;
+        tree.makeGameWithHistory();
+        tree.write(kGame + QStringLiteral("Scripts/Playgrounds/old.txt"), "same");
+        const QString objects = tree.host(QStringLiteral("Veldrin/Backup/history/objects/"));
+        install::Transaction t(QStringLiteral("map"), QStringLiteral("frmMap"), TestTree::gameFolder(),
+                               TestTree::programFolder());
+        const int fresh = t.add(win(QStringLiteral("Scripts\\Playgrounds\\new.txt")));
+        const int copy = t.add(win(QStringLiteral("Scripts\\Playgrounds\\copy.txt")));
+        QVERIFY(t.write(fresh, "written"));
+        QVERIFY(t.write(copy, "same"));
+        QVERIFY(QFile::exists(objects + history::sha256("written")));
+        const int old = t.add(win(QStringLiteral("Scripts\\Playgrounds\\old.txt")));
+        QVERIFY(t.write(old, "replaced"));
+        QVERIFY(t.rollBack().isEmpty());
+        QVERIFY(!QFile::exists(objects + history::sha256("written")));
+        QVERIFY(QFile::exists(objects + history::sha256("same")));
+        QCOMPARE(tree.read(kGame + QStringLiteral("Scripts/Playgrounds/old.txt")), QByteArray("same"));
+        QVERIFY(!tree.exists(kGame + QStringLiteral("Scripts/Playgrounds/new.txt")));
     }
 
     // An original the store cannot take (full, or not writable) stops a package before the game
