@@ -12,6 +12,9 @@ namespace archives {
 
 namespace {
 
+const char *const kArchiveExtensions[] = {".zip", ".7z", ".rar", ".tar", ".tar.gz", ".tgz", ".tar.bz2",
+                                          ".tbz2", ".tar.xz", ".txz", ".tar.zst", ".tar.lzma"};
+
 constexpr size_t kBlock = 64 * 1024;
 
 QString lastError(struct archive *a, const char *fallback)
@@ -402,5 +405,16 @@ QByteArray Writer::finish(QString *error)
     }
     return d->bytes;
 }
+
+QString archiveExtension(const QString &path)
+{
+    for (const char *extension : kArchiveExtensions) {
+        if (path.endsWith(QLatin1String(extension), Qt::CaseInsensitive))
+            return QLatin1String(extension);
+    }
+    return {};
+}
+
+bool isArchiveName(const QString &path) { return !archiveExtension(path).isEmpty(); }
 
 } // namespace archives

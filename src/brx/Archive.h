@@ -11,6 +11,12 @@
 
 namespace archives {
 
+// The extension the installer reads an archive by (".zip", ".tar.gz", ... in any case) that the
+// name ends with, as listed; empty when the name is not an archive's.
+QString archiveExtension(const QString &path);
+// Whether the installer reads this file as an archive, by its extension.
+bool isArchiveName(const QString &path);
+
 struct Limits
 {
     qint64 maxTotal = qint64(2) << 30;        // unpacked bytes of the whole archive

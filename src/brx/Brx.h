@@ -15,8 +15,6 @@
 #include <memory>
 #include <optional>
 
-#include "brx/Markers.h"
-
 namespace brx {
 
 // A binary entry's title is the file's bare name followed by this mark. '|' cannot occur in a

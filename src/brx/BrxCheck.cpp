@@ -1,6 +1,7 @@
 #include "brx/BrxCheck.h"
 
 #include "brx/Brx.h"
+#include "brx/BrxSyntax.h"
 
 #include <QFile>
 

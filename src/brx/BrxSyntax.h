@@ -1,12 +1,18 @@
 #pragma once
-// The two pieces of package syntax that both the writer and the streaming reader read: which
-// marker starts at a place, and base64 as the format accepts it.
-#include "brx/Markers.h"
-
+// The marker lines, and the two pieces of package syntax that both the writer and the streaming
+// reader read: which marker starts at a place, and base64 as the format accepts it.
 #include <QByteArray>
+
 #include <optional>
 
 namespace brx {
+
+inline constexpr char kBegin[] = "###Begin_BRX###";
+inline constexpr char kInstall[] = "###Install###";
+inline constexpr char kInstallEnd[] = "###/Install###";
+inline constexpr char kTitle[] = "###Title###";
+inline constexpr char kTitleEnd[] = "###/Title###";
+inline constexpr char kEnd[] = "###End_BRX###";
 
 enum Marker { Begin, Install, InstallEnd, Title, TitleEnd, End, NoMarker };
 inline constexpr const char *kMarkerText[] = {kBegin, kInstall, kInstallEnd, kTitle, kTitleEnd, kEnd};

@@ -1,7 +1,5 @@
-#include "install/AddOns.h"
-#include "install/AddOnsPrivate.h"
-
-#include "install/InstallHistory.h"
+#include "install/AddOnLayers.h"
+#include "install/HistoryJournal.h"
 
 #include <QFileInfo>
 

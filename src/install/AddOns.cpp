@@ -1,7 +1,7 @@
 #include "install/AddOns.h"
 #include "install/AddOnsPrivate.h"
 
-#include "install/InstallHistory.h"
+#include "install/HistoryFolder.h"
 #include "install/WriterLock.h"
 
 #include <QFileInfo>

@@ -6,26 +6,11 @@
 // change is an operation like an install and as safe against a kill.
 #include <QDateTime>
 #include <QList>
-#include <QSet>
 #include <QString>
 #include <QStringList>
 #include <memory>
 
 namespace history {
-
-struct OperationRow;
-struct FileRow;
-
-// Routes whose operations are add-ons: the install routes and a kept hand edit.
-bool isAddOnRoute(const QString &route);
-// The add-ons that are out (taken out, undone, or restored away), from the journal's rows.
-QSet<qint64> takenOut(const QList<OperationRow> &rows);
-// Of the files an install is about to write (host, and what each holds now: `existed` and
-// `previous`), those that hold something else than their top layer, as the rows of a "by hand"
-// operation that keeps the change as a layer of its own under the install.
-QList<FileRow> changedByHand(const QList<OperationRow> &rows, const QList<FileRow> &now);
-// An operation in words a player reads: "Map a.txt from the map window", "Took out Map a.txt".
-QString describe(const OperationRow &row, const QList<OperationRow> &rows);
 
 // What to do about a file that holds something else than its top layer (edited by hand, or by
 // the game itself) when an operation is about to rewrite it. Its bytes are kept either way.

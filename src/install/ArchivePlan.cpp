@@ -4,7 +4,7 @@
 #include "install/ArchivePlan.h"
 
 #include "brx/Brx.h"
-#include "install/FileTypes.h"
+#include "install/InstallByType.h"
 #include "install/InstallTransaction.h"
 #include "platform/WinPath.h"
 #include "common/GameFolders.h"
@@ -24,9 +24,6 @@ namespace {
 constexpr qint64 kLargestPackage = qint64(256) << 20;
 
 const QLatin1String kDownloads("Downloads\\");
-
-const char *const kArchiveExtensions[] = {".zip", ".7z", ".rar", ".tar", ".tar.gz", ".tgz", ".tar.bz2",
-                                          ".tbz2", ".tar.xz", ".txz", ".tar.zst", ".tar.lzma"};
 
 QStringList partsOf(const QString &path)
 {
@@ -211,24 +208,10 @@ QString outsideQuestion(const QStringList &outside)
         .arg(outside.join(QLatin1Char('\n')));
 }
 
-bool isArchiveName(const QString &path)
-{
-    for (const char *extension : kArchiveExtensions) {
-        if (path.endsWith(QLatin1String(extension), Qt::CaseInsensitive))
-            return true;
-    }
-    return false;
-}
-
 QString keptFolderName(const QString &archivePath)
 {
     QString name = winpath::bareFileName(QString(archivePath).replace(QLatin1Char('/'), QLatin1Char('\\')));
-    for (const char *extension : kArchiveExtensions) {
-        if (name.endsWith(QLatin1String(extension), Qt::CaseInsensitive)) {
-            name.chop(qsizetype(qstrlen(extension)));
-            break;
-        }
-    }
+    name.chop(archives::archiveExtension(name).size());
     for (QChar &c : name) {
         if (c.unicode() < 32 || QStringLiteral("<>:\"/\\|?*").contains(c))
             c = QLatin1Char('_');

@@ -10,9 +10,6 @@
 
 namespace archiveplan {
 
-// Whether the installer reads this file as an archive, by its extension.
-bool isArchiveName(const QString &path);
-
 struct Item
 {
     enum Kind { GameFile, PackageEntry, Readme, Tattoo, LeftOut };

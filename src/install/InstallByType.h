@@ -2,14 +2,29 @@
 // A single chosen file is routed by its extension: packages to the package installer, maps,
 // landscapes and meshes into their folder of the game after the file they replace is backed
 // up, bitmaps to the tattoo manager, anything else refused.
-#include "install/FileTypes.h"
-
 #include <QByteArray>
 #include <QString>
 #include <functional>
 
 namespace installbytype {
 
+// Text after the last "." of the whole path (folders included); the whole path without one.
+QString FileExtensionOf(const QString &path);
+// Text after the last backslash; the whole path without one.
+QString BareFileNameOf(const QString &path);
+
+enum class Route { Package, GameFile, Tattoo, Archive, Invalid };
+
+struct FileType
+{
+    QString extension;  // empty for the catch-all row
+    QString caption;    // lblType's text
+    Route route;
+    QString subfolder;  // for Route::GameFile, relative to GameFolder
+};
+
+// The row for an extension, compared exactly and case-sensitively; the last row for any other.
+const FileType &typeForExtension(const QString &extension);
 // An add-on archive (".zip", ".7z", ".rar", ".tar.gz", ... in any case) by its name, else the
 // row for its extension.
 const FileType &typeForPath(const QString &path);

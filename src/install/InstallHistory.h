@@ -14,13 +14,6 @@
 
 namespace history {
 
-// ProgramFolder + "Backup\history\" (a Windows path).
-QString folderOf(const QString &programFolder);
-// True when the program folder keeps a history.
-bool isKept(const QString &programFolder);
-// Creates "Backup\history\" (and "Backup\" if needed) at the player's request.
-bool createFolder(const QString &programFolder, QString *error = nullptr);
-
 enum class State {
     Unfinished,   // still running, or killed before it finished (rolled back at the next start)
     Done,
@@ -98,11 +91,5 @@ private:
     struct Private;
     std::unique_ptr<Private> d;
 };
-
-// Puts back what an install killed in the middle left behind. Returns the text to show the
-// player once (what was put back, damaged records found), or empty when there was nothing.
-// Only places inside the game and program folders (and not in the history) are written; any
-// other place a record names is reported and left alone.
-QString recoverUnfinished(const QString &programFolder, const QString &gameFolder);
 
 } // namespace history

@@ -2,7 +2,7 @@
 #include "install/TransactionPrivate.h"
 #include "platform/Fail.h"
 
-#include "install/AddOns.h"
+#include "install/AddOnLayers.h"
 
 #include <QFile>
 #include <atomic>

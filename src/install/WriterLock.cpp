@@ -1,12 +1,11 @@
 #include "install/WriterLock.h"
 
 #include "install/HistoryJournal.h"
-#include "install/InstallHistory.h"
 
-#include "common/GameFolders.h"
 #include "platform/FolderLock.h"
 #include "platform/HostFiles.h"
 #include "platform/WinPath.h"
+#include "common/GameFolders.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>
@@ -48,6 +47,12 @@ std::function<void(const QString &)> &recoveryTeller()
 {
     static std::function<void(const QString &)> tell;
     return tell;
+}
+
+std::function<QString(const QString &, const QString &)> &recovery()
+{
+    static std::function<QString(const QString &, const QString &)> recover;
+    return recover;
 }
 
 // A window must keep painting (its status line says why nothing happens) but take no new
@@ -125,16 +130,18 @@ WriterLock::~WriterLock()
 
 void setRecoveryTeller(std::function<void(const QString &)> tell) { recoveryTeller() = std::move(tell); }
 
+void setRecovery(std::function<QString(const QString &, const QString &)> recover) { recovery() = std::move(recover); }
+
 void recoverAfterTaking(const WriterLock &lock, const QString &programFolder, const QString &gameFolder)
 {
-    if (!lock.held() || lock.nested() || !Journal::exists(programFolder))
+    if (!recovery() || !lock.held() || lock.nested() || !Journal::exists(programFolder))
         return;
     {
         const std::unique_ptr<Journal> journal = Journal::open(programFolder);
         if (!journal || !journal->hasOpen())
             return;
     }
-    const QString told = recoverUnfinished(programFolder, gameFolder);
+    const QString told = recovery()(programFolder, gameFolder);
     if (told.isEmpty())
         return;
     if (recoveryTeller())

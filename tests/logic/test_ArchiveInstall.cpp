@@ -4,6 +4,7 @@
 #include "brx/Archive.h"
 #include "install/ArchivePlan.h"
 #include "brx/Brx.h"
+#include "install/HistoryFolder.h"
 #include "install/InstallHistory.h"
 #include "install/InstallTransaction.h"
 #include "platform/HostFiles.h"

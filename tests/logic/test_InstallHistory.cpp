@@ -2,6 +2,7 @@
 // match, a failed take-out, a journal of the first format, and what a damaged history does.
 #include "install/AddOns.h"
 #include "install/InstallHistory.h"
+#include "install/HistoryRecovery.h"
 #include "install/InstallTransaction.h"
 #include "platform/HostFiles.h"
 #include "support/TestTree.h"

@@ -3,7 +3,9 @@
 // the path reaches them, and nothing at all is written when one entry aims there.
 #include "brx/Brx.h"
 #include "install/BrxInstall.h"
+#include "install/HistoryFolder.h"
 #include "install/InstallHistory.h"
+#include "install/HistoryRecovery.h"
 #include "install/InstallTransaction.h"
 #include "support/BrxTool.h"
 #include "support/ScriptedPrompts.h"

@@ -1,5 +1,5 @@
 #include "support/TestTree.h"
-#include "install/InstallHistory.h"
+#include "install/HistoryFolder.h"
 
 #include <QDir>
 #include <QDirIterator>

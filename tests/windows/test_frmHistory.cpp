@@ -4,6 +4,7 @@
 #include "DeskFixture.h"
 #include "brx/Brx.h"
 #include "install/InstallHistory.h"
+#include "install/HistoryRecovery.h"
 #include "install/InstallTransaction.h"
 #include "windows/install/frmHistory.h"
 #include "windows/managers/frmMap.h"

@@ -328,7 +328,7 @@ int installCommand(const QString &package, const QCommandLineParser &args)
                                          args.isSet(QStringLiteral("dry-run")) ? nullptr : &lock);
     if (!program)
         return code;
-    if (archiveplan::isArchiveName(package))
+    if (archives::isArchiveName(package))
         return installArchive(package, *program, gameFolderOf(args, *program), args);
     brx::PackageReader reader;
     if (!openPackage(reader, package))

@@ -1,13 +1,14 @@
 #include "windows/install/frmHistory.h"
 
-#include "common/Modual1.h"
-#include "common/Prompts.h"
 #include "install/AddOns.h"
+#include "windows/install/AddOnsView.h"
+#include "install/HistoryFolder.h"
 #include "install/InstallHistory.h"
 #include "install/ShortList.h"
-#include "windows/Placement.h"
+#include "common/Prompts.h"
 #include "windows/WindowDesk.h"
-#include "windows/install/AddOnsView.h"
+#include "common/Modual1.h"
+#include "windows/Placement.h"
 
 #include <QHBoxLayout>
 #include <QHeaderView>
