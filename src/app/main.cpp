@@ -1,13 +1,13 @@
 #include "install/HistoryRecovery.h"
-#include "windows/WidgetPrompts.h"
-#include "shell/Desk.h"
-#include "windows/Artwork.h"
-#include "setup/SampleSetup.h"
 #include "install/OpenRequest.h"
 #include "setup/PrefixSetup.h"
+#include "setup/SampleSetup.h"
 #include "setup/SetupRecord.h"
+#include "shell/Desk.h"
 #include "shell/SingleInstance.h"
 #include "shell/frmMDI.h"
+#include "windows/Artwork.h"
+#include "windows/WidgetPrompts.h"
 #include "windows/web/WebPaneLoader.h"
 
 #include <QApplication>

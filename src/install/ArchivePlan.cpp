@@ -4,10 +4,10 @@
 #include "install/ArchivePlan.h"
 
 #include "brx/Brx.h"
+#include "common/GameFolders.h"
 #include "install/InstallByType.h"
 #include "install/InstallTransaction.h"
 #include "platform/WinPath.h"
-#include "common/GameFolders.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -1,9 +1,9 @@
 #include "install/HistoryFolder.h"
 #include "platform/Fail.h"
 
+#include "common/GameFolders.h"
 #include "platform/HostFiles.h"
 #include "platform/WinPath.h"
-#include "common/GameFolders.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -1,9 +1,9 @@
 #include "install/InstallByType.h"
 
 #include "brx/Archive.h"
+#include "common/GameFolders.h"
 #include "install/InstallTransaction.h"
 #include "platform/FileIO.h"
-#include "common/GameFolders.h"
 
 namespace installbytype {
 

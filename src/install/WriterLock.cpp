@@ -2,10 +2,10 @@
 
 #include "install/HistoryJournal.h"
 
+#include "common/GameFolders.h"
 #include "platform/FolderLock.h"
 #include "platform/HostFiles.h"
 #include "platform/WinPath.h"
-#include "common/GameFolders.h"
 
 #include <QCoreApplication>
 #include <QEventLoop>

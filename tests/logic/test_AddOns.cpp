@@ -1,13 +1,13 @@
 // Add-ons taken out, put back and reordered in any order over every install route, with hand
 // edits between: seeded random sequences checked after every step against the test's own idea
 // of the layers, and taking everything out must give back the tree of before, byte for byte.
-#include "install/AddOns.h"
 #include "brx/Archive.h"
-#include "install/ArchivePlan.h"
 #include "brx/Brx.h"
+#include "install/AddOns.h"
+#include "install/ArchivePlan.h"
 #include "install/BrxInstall.h"
-#include "install/InstallByType.h"
 #include "install/HistoryFolder.h"
+#include "install/InstallByType.h"
 #include "install/InstallTransaction.h"
 #include "managers/GameFileInstall.h"
 #include "managers/TattooFiles.h"

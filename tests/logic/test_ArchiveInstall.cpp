@@ -2,8 +2,8 @@
 // one history entry that one undo takes back; hostile and damaged archives write nothing and
 // say why. Archives are built here with libarchive's writer.
 #include "brx/Archive.h"
-#include "install/ArchivePlan.h"
 #include "brx/Brx.h"
+#include "install/ArchivePlan.h"
 #include "install/HistoryFolder.h"
 #include "install/InstallHistory.h"
 #include "install/InstallTransaction.h"

@@ -1,8 +1,8 @@
 // Undo and add-ons around the edges: a hand edit asked about and kept, kept bytes that no longer
 // match, a failed take-out, a journal of the first format, and what a damaged history does.
 #include "install/AddOns.h"
-#include "install/InstallHistory.h"
 #include "install/HistoryRecovery.h"
+#include "install/InstallHistory.h"
 #include "install/InstallTransaction.h"
 #include "platform/HostFiles.h"
 #include "support/TestTree.h"

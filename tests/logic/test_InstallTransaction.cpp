@@ -2,14 +2,14 @@
 // without a history, and originals the history's store cannot keep.
 #include "brx/Brx.h"
 #include "install/BrxInstall.h"
-#include "install/InstallByType.h"
 #include "install/HistoryFolder.h"
 #include "install/HistoryJournal.h"
+#include "install/InstallByType.h"
 #include "install/InstallHistory.h"
 #include "install/InstallTransaction.h"
-#include "platform/HostFiles.h"
 #include "managers/GameFileInstall.h"
 #include "managers/TattooFiles.h"
+#include "platform/HostFiles.h"
 #include "support/ScriptedPrompts.h"
 #include "support/TestTree.h"
 

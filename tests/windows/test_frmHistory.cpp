@@ -3,8 +3,8 @@
 // state without a history folder.
 #include "DeskFixture.h"
 #include "brx/Brx.h"
-#include "install/InstallHistory.h"
 #include "install/HistoryRecovery.h"
+#include "install/InstallHistory.h"
 #include "install/InstallTransaction.h"
 #include "windows/install/frmHistory.h"
 #include "windows/managers/frmMap.h"

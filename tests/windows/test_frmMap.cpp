@@ -1,9 +1,9 @@
 #include "DeskFixture.h"
+#include "common/Twips.h"
 #include "install/HistoryFolder.h"
 #include "install/InstallHistory.h"
 #include "install/InstallTransaction.h"
 #include "windows/managers/frmMap.h"
-#include "common/Twips.h"
 
 #include <QLabel>
 #include <QPlainTextEdit>

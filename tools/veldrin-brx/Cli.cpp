@@ -1,12 +1,12 @@
 #include "Cli.h"
 
+#include "common/OptionsFile.h"
 #include "install/AddOns.h"
 #include "install/HistoryRecovery.h"
 #include "install/ShortList.h"
 #include "install/WriterLock.h"
 #include "platform/FileIO.h"
 #include "platform/WinPath.h"
-#include "common/OptionsFile.h"
 
 #include <QCommandLineParser>
 #include <QFileInfo>

@@ -1,14 +1,14 @@
 #include "windows/install/frmHistory.h"
 
+#include "common/Modual1.h"
+#include "common/Prompts.h"
 #include "install/AddOns.h"
-#include "windows/install/AddOnsView.h"
 #include "install/HistoryFolder.h"
 #include "install/InstallHistory.h"
 #include "install/ShortList.h"
-#include "common/Prompts.h"
-#include "windows/WindowDesk.h"
-#include "common/Modual1.h"
 #include "windows/Placement.h"
+#include "windows/WindowDesk.h"
+#include "windows/install/AddOnsView.h"
 
 #include <QHBoxLayout>
 #include <QHeaderView>
