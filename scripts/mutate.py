@@ -51,6 +51,9 @@ TOOLS = {"test_HistoryCli": "veldrin-brx-test", "test_OwnFiles": "veldrin-brx", 
 #    commits or rolls back itself, and returns early only before its first write.
 #  - the path cache not told of a file an install created: every route maps its targets before
 #    its first write, or maps afterwards only into another folder (a copy, then its target).
+#  - finish() not copying what an install wrote into the store: the copy is made as each file is
+#    written, and finish() tries again for one whose write-time copy failed: either alone covers
+#    the other, and only a store that fails at write time and recovers by the end tells them apart.
 MUTANTS = [
     # --- the install transaction -------------------------------------------------------------
     ("transaction", "if (!s.t.existed || s.kept || s.memoryTaken)\n            return true;",
@@ -109,8 +112,6 @@ MUTANTS = [
      "kept bytes that no longer match are written back"),
     ("history", "q.addBindValue(row.existed ? 1 : 0);", "q.addBindValue(1);",
      "every file is recorded as having existed before"),
-    ("history", "if (row.touched && !row.written.isEmpty())\n                (void)keepCopy(",
-     "if (false)\n                (void)keepCopy(", "what an install wrote is not kept, so it cannot be put back"),
     ("history", "if (!why.startsWith(QLatin1String(\"damaged:\"))) {", "if (why.startsWith(QLatin1String(\"damaged:\"))) {",
      "a busy journal is set aside, a damaged one blocks"),
     ("history", "if (judge.target(slot).outside || judge.target(slot).history) {", "if (judge.target(slot).outside) {",
