@@ -212,7 +212,6 @@ InstallResult installPackage(PackageReader &package, const InstallOptions &optio
         result.failedPath = path.isEmpty() ? entry.installPath : path;
         result.failure = why;
         result.rollbackFailures = transaction.rollBack();
-        result.rolledBack = result.rollbackFailures.isEmpty();
         Entry shown = entry;
         shown.installPath = result.failedPath;
         result.message = failureMessage(shown, k, why, result.rollbackFailures, written);
@@ -268,7 +267,6 @@ InstallResult installPackage(PackageReader &package, const InstallOptions &optio
     if (!transaction.commit(&why, &result.rollbackFailures)) {
         result.outcome = InstallResult::WriteFailed;
         result.failure = why;
-        result.rolledBack = result.rollbackFailures.isEmpty();
         result.message = QStringLiteral("The package was not installed: %1.").arg(why);
         return result;
     }

@@ -75,7 +75,6 @@ struct [[nodiscard]] InstallResult
     QString failedPath;              // the write that failed
     QString failure;                 // and why (or why the package could not be read)
     QStringList backupFailures;      // "path: reason" of backup copies that could not be written
-    bool rolledBack = false;         // every earlier write was undone
     QStringList rollbackFailures;    // files that could not be put back (should stay empty)
     float progress = 0.0f;
     qint64 operation = 0;            // the install history's record, 0 without history

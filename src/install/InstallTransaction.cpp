@@ -186,10 +186,8 @@ QString Transaction::ownFile(int index) const
 }
 
 bool Transaction::historyKept() const { return d->journal && d->op; }
-bool Transaction::undoAvailable() const { return historyKept() && d->undoAvailable; }
 qint64 Transaction::operationId() const { return d->op; }
 int Transaction::writesDone() const { return int(d->order.size()); }
-QString Transaction::notice() const { return d->notice; }
 void Transaction::onCheckpointForTesting(void (*hook)(int point)) { g_checkpointHook = hook; }
 
 } // namespace install

@@ -106,12 +106,8 @@ public:
     void setUndoes(const QList<qint64> &operations);
 
     bool historyKept() const;      // a journal record exists for this operation
-    bool undoAvailable() const;    // and its previous bytes are all in the store
     qint64 operationId() const;    // 0 without history
     int writesDone() const;        // files this operation has changed so far
-
-    // Set when the history had to be set aside as damaged while opening it; say it once.
-    QString notice() const;
 
     // Tests only: the Nth file write from now on (counting from 1) fails; 0 turns it off.
     static void failWriteForTesting(int n);

@@ -183,7 +183,9 @@ bool Transaction::begin(QString *error)
         d->lock = std::make_unique<history::WriterLock>(d->programFolder, history::WriterLock::Wait);
         history::recoverAfterTaking(*d->lock, d->programFolder, d->gameFolder);
         QString problem;
-        d->journal = history::Journal::open(d->programFolder, &problem, &d->notice);
+        QString notice;
+        d->journal = history::Journal::open(d->programFolder, &problem, &notice);
+        history::tellRecovered(notice);
         if (!problem.isEmpty())
             std::fprintf(stderr, "veldrin: %s\n", qPrintable(problem));
         if (!d->journal)

@@ -56,7 +56,6 @@ struct Transaction::Private
     // Outlives the journal: the record is closed before another process may open one.
     std::unique_ptr<history::WriterLock> lock;
     std::unique_ptr<history::Journal> journal;
-    QString notice;
     QList<qint64> undoes;
     qint64 op = 0;
     int preparedCount = 0;

@@ -137,17 +137,25 @@ void recoverAfterTaking(const WriterLock &lock, const QString &programFolder, co
     if (!recovery() || !lock.held() || lock.nested() || !Journal::exists(programFolder))
         return;
     {
-        const std::unique_ptr<Journal> journal = Journal::open(programFolder);
+        QString notice;
+        const std::unique_ptr<Journal> journal = Journal::open(programFolder, nullptr, &notice);
+        // A journal found damaged here is set aside before the install reads it; the player
+        // hears of that as of anything else put right on the way in.
+        tellRecovered(notice);
         if (!journal || !journal->hasOpen())
             return;
     }
-    const QString told = recovery()(programFolder, gameFolder);
-    if (told.isEmpty())
+    tellRecovered(recovery()(programFolder, gameFolder));
+}
+
+void tellRecovered(const QString &text)
+{
+    if (text.isEmpty())
         return;
     if (recoveryTeller())
-        recoveryTeller()(told);
+        recoveryTeller()(text);
     else
-        std::fprintf(stderr, "veldrin: %s\n", qPrintable(told));
+        std::fprintf(stderr, "veldrin: %s\n", qPrintable(text));
 }
 
 } // namespace history

@@ -45,6 +45,8 @@ private:
 // teller when one is set (the window's message), else on stderr.
 void recoverAfterTaking(const WriterLock &lock, const QString &programFolder, const QString &gameFolder);
 void setRecoveryTeller(std::function<void(const QString &text)> tell);
+// Tells text (when there is any) the way a recovery is told.
+void tellRecovered(const QString &text);
 // How to put back what a killed process left open, returning what to tell. The history, which
 // lies above the lock, hands it over; until it does, taking the lock recovers nothing.
 void setRecovery(std::function<QString(const QString &programFolder, const QString &gameFolder)> recover);

@@ -4,6 +4,7 @@
 #include "install/HistoryRecovery.h"
 #include "install/InstallHistory.h"
 #include "install/InstallTransaction.h"
+#include "install/WriterLock.h"
 #include "platform/HostFiles.h"
 #include "support/TestTree.h"
 
@@ -241,8 +242,16 @@ private slots:
         for (const QString &name : folder.entryList({QStringLiteral("journal.sqlite.damaged-*")}, QDir::Files))
             kept << tree.read(QStringLiteral("Veldrin/Backup/history/") + name);
         QCOMPARE(kept, (QSet<QByteArray>{QByteArray(4096, 'x'), QByteArray(4096, 'y')}));
+        // Found damaged by the install itself: the player is told as of a recovery.
+        tree.write(QStringLiteral("Veldrin/Backup/history/journal.sqlite"), QByteArray(4096, 'z'));
+        QFile::remove(tree.host(QStringLiteral("Veldrin/Backup/history/journal.sqlite-wal")));
+        QFile::remove(tree.host(QStringLiteral("Veldrin/Backup/history/journal.sqlite-shm")));
+        QString toldByInstall;
+        history::setRecoveryTeller([&](const QString &text) { toldByInstall += text; });
         QVERIFY(install::installFile(QStringLiteral("map"), QStringLiteral("frmMap"), TestTree::gameFolder(),
                                      TestTree::programFolder(), target, "two"));
+        history::setRecoveryTeller({});
+        QVERIFY2(toldByInstall.contains(QLatin1String("set aside")), qPrintable(toldByInstall));
         QCOMPARE(tree.read(kGame + QStringLiteral("Scripts/Playgrounds/b.txt")), QByteArray("two"));
         QCOMPARE(history::History(TestTree::programFolder(), TestTree::gameFolder()).operations().size(), 1);
     }
