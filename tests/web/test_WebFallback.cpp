@@ -22,7 +22,7 @@ private slots:
         QVERIFY(!webpane::engineAvailable());
     }
     void init() { m_fx = std::make_unique<DeskFixture>(); }
-    void cleanup() { m_fx->tearDown(); }
+    void cleanup() { DeskFixture::end(m_fx); }
 
     void bundledPagesShowAndTheirLinksWork()
     {

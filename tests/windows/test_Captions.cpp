@@ -233,11 +233,7 @@ private slots:
         f = std::make_unique<DeskFixture>();
         clipped.clear();
     }
-    void cleanup()
-    {
-        f->tearDown();
-        f.reset();
-    }
+    void cleanup() { DeskFixture::end(f); }
 
     void frameAndContentWindows()
     {

@@ -60,11 +60,7 @@ private slots:
         f->tree.write(QStringLiteral("pics/text.bmp"), "this is a letter, not a picture\r\n");
         f->tree.write(QStringLiteral("pics/png.bmp"), png());
     }
-    void cleanup()
-    {
-        f->tearDown();
-        f.reset();
-    }
+    void cleanup() { DeskFixture::end(f); }
 
     void refusedPickChangesNothing_data()
     {

@@ -32,11 +32,7 @@ class test_OptionsDialog : public QObject
 
 private slots:
     void init() { f = std::make_unique<DeskFixture>(); }
-    void cleanup()
-    {
-        f->tearDown();
-        f.reset();
-    }
+    void cleanup() { DeskFixture::end(f); }
 
     void loadFillsFieldsAndRecord()
     {

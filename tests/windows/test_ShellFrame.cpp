@@ -58,11 +58,7 @@ private slots:
     }
     void cleanupTestCase() { m_env.restore(); }
     void init() { f = std::make_unique<DeskFixture>(); }
-    void cleanup()
-    {
-        f->tearDown();
-        f.reset();
-    }
+    void cleanup() { DeskFixture::end(f); }
 
     void normalStartShowsSplashThenMap()
     {

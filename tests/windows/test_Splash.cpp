@@ -62,11 +62,7 @@ class test_Splash : public QObject
 
 private slots:
     void init() { f = std::make_unique<DeskFixture>(); }
-    void cleanup()
-    {
-        f->tearDown();
-        f.reset();
-    }
+    void cleanup() { DeskFixture::end(f); }
 
     void barsGrowEveryTickForThreeSecondsThenItCloses()
     {

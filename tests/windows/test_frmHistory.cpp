@@ -77,11 +77,7 @@ class test_frmHistory : public QObject
 
 private slots:
     void init() { f = std::make_unique<DeskFixture>(); }
-    void cleanup()
-    {
-        f->tearDown();
-        f.reset();
-    }
+    void cleanup() { DeskFixture::end(f); }
 
     void toolsMenusEndWithTheOneHistoryWindow()
     {

@@ -83,12 +83,7 @@ private slots:
         QCOMPARE(page(), kOptionPage);
     }
 
-    void cleanup()
-    {
-        QVERIFY(!f->prompts.unscripted);
-        f->tearDown();
-        f.reset();
-    }
+    void cleanup() { DeskFixture::end(f); }
 
     void everyTransitionOfThePages()
     {

@@ -55,11 +55,7 @@ private slots:
         win = f->desk->showTattoo();
         f->tree.write(kRedFile, bmp(kRed, 200, 50));
     }
-    void cleanup()
-    {
-        f->tearDown();
-        f.reset();
-    }
+    void cleanup() { DeskFixture::end(f); }
 
     void profileFillsTheSlotsInOrder()
     {
