@@ -95,8 +95,7 @@ private slots:
         Outcome o = brxTool({QStringLiteral("verify"), host("new.brx")});
         QCOMPARE(o.code, 0);
         QCOMPARE(o.out, host("new.brx") + QStringLiteral(": 1 entry, all whole\n"));
-        o = brxTool({QStringLiteral("install"), host("new.brx"), QStringLiteral("--program-folder"), host("Veldrin"),
-                     QStringLiteral("--game-folder"), host("Games/Black & White")});
+        o = brxTool(installArgs(*tree, QStringLiteral("new.brx")));
         QCOMPARE(o.out, host("new.brx") + QStringLiteral(": installed 1 entry\n"));
         QCOMPARE(tree->read(QStringLiteral("Games/Black & White/readme.txt")), readme);
         QCOMPARE(tree->read(QStringLiteral("Veldrin/Backup/brx/readme.txt")), readme);

@@ -132,6 +132,8 @@ private slots:
         // A damaged package's message goes on to name the entry and the reason.
         QCOMPARE(run.prompts.messages().size(), 1);
         QCOMPARE(run.prompts.messages().constFirst().section(QLatin1Char('\n'), 0, 0), message);
+        if (message.contains(QLatin1String("damaged")))
+            QVERIFY2(run.prompts.messages().constFirst().contains(QLatin1String(" is damaged: ")), qPrintable(run.prompts.messages().constFirst()));
         QVERIFY(run.result.writes.isEmpty());
         QVERIFY(run.bar.isEmpty());
         QVERIFY(run.files(kPlaygrounds).isEmpty());

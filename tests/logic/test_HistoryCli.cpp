@@ -42,48 +42,9 @@ void prepare(TestTree &tree)
     tree.write(QStringLiteral("Veldrin/options.txt"), "C:\\Games\\Black & White\\\r\nC:\\Veldrin\\\r\n");
 }
 
-QStringList installArgs(const TestTree &tree)
-{
-    return {QStringLiteral("install"), tree.host(QStringLiteral("p.brx")), QStringLiteral("--program-folder"),
-            tree.host(QStringLiteral("Veldrin")), QStringLiteral("--game-folder"), tree.host(QStringLiteral("Games/Black & White"))};
-}
-
 QStringList programArgs(const TestTree &tree)
 {
     return {QStringLiteral("--program-folder"), tree.host(QStringLiteral("Veldrin"))};
-}
-
-QStringList installArgs(const TestTree &tree, const QString &package)
-{
-    QStringList args = installArgs(tree);
-    args[1] = tree.host(package);
-    return args;
-}
-
-// Reads what a running tool says on stderr until text appears; false when it ended or went
-// quiet for long without saying it.
-bool waitToSay(QProcess &process, const QByteArray &text, QByteArray *said)
-{
-    while (!said->contains(text)) {
-        if (process.state() != QProcess::Running || !process.waitForReadyRead(30000)) {
-            *said += process.readAllStandardError();
-            return said->contains(text);
-        }
-        *said += process.readAllStandardError();
-    }
-    return true;
-}
-
-void startTool(QProcess &process, const QStringList &args, int pauseAt = 0)
-{
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.remove(QStringLiteral("VELDRIN_TEST_PAUSE_AT"));
-    if (pauseAt > 0)
-        env.insert(QStringLiteral("VELDRIN_TEST_PAUSE_AT"), QString::number(pauseAt));
-    process.setProcessEnvironment(env);
-    process.setReadChannel(QProcess::StandardError);
-    process.start(QStringLiteral(VELDRIN_BRX_PATH), args);
-    process.waitForStarted();
 }
 
 // Two packages that both replace one of the game's files and one of each other's: "big" with

@@ -261,6 +261,9 @@ private slots:
         messages = run("echo \"$@\" >&2\nexit 7\n", launcher::kWatchMs);
         QCOMPARE(messages.size(), 1);
         QVERIFY2(messages.at(0).contains(QLatin1String("wine said \"start /min /wait /unix ")), qPrintable(messages.at(0)));
+        // Failing without a word, its code is all there is to tell.
+        messages = run("exit 3\n", launcher::kWatchMs);
+        QVERIFY2(messages.value(0).contains(QLatin1String("wine ended with code 3")), qPrintable(messages.join(QLatin1Char('\n'))));
 
         // A program that runs well and ends says nothing, and the log is left as it was.
         const QByteArray before = tree.read(QStringLiteral("Veldrin/wine.log"));
@@ -270,9 +273,9 @@ private slots:
         // A failure after the watch window goes to the log only.
         QVERIFY(run("sleep 1\necho 'wine: Unhandled page fault' >&2\nexit 5\n", 100).isEmpty());
         const QList<QByteArray> lines = tree.read(QStringLiteral("Veldrin/wine.log")).split('\n');
-        QCOMPARE(lines.size(), 4);
-        QVERIFY2(lines.at(2).contains("wine said \"wine: Unhandled page fault\"") && lines.at(2).contains("after it had run for"),
-                 lines.at(2).constData());
+        QCOMPARE(lines.size(), 5);
+        QVERIFY2(lines.at(3).contains("wine said \"wine: Unhandled page fault\"") && lines.at(3).contains("after it had run for"),
+                 lines.at(3).constData());
     }
 };
 

@@ -258,9 +258,7 @@ private slots:
         cli.makeGameAndProgramFolders();
         cli.write(QStringLiteral("p.brx"), packageWithPrograms(&programs));
         const auto untouched = cli.snapshot();
-        const QStringList args = {QStringLiteral("install"), cli.host(QStringLiteral("p.brx")), QStringLiteral("--program-folder"),
-                                  cli.host(QStringLiteral("Veldrin")), QStringLiteral("--game-folder"),
-                                  cli.host(QStringLiteral("Games/Black & White"))};
+        const QStringList args = installArgs(cli);
         Outcome run = brxTool(args + QStringList{QStringLiteral("--dry-run")});
         QCOMPARE(run.code, 1);
         QCOMPARE(run.out.count(QStringLiteral("program\t")), 4);

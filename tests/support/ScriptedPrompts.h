@@ -32,8 +32,6 @@ public:
     QList<Shown> shown;
     QStringList messages() const;
     int pendingAnswers() const { return int(m_files.size() + m_questions.size()); }
-    // True when an unscripted prompt arrived.
-    bool unscripted = false;
 
 private:
     QList<std::optional<QString>> m_files;

@@ -74,7 +74,7 @@ private slots:
     }
     // Every test asks for its own paths, so the server's log needs no clearing.
     void init() { m_fx = std::make_unique<DeskFixture>(); }
-    void cleanup() { m_fx->tearDown(); }
+    void cleanup() { DeskFixture::end(m_fx); }
 
     void addressWithoutSchemeLoadsAndAnOpenBrowserIsOnlyRaised()
     {

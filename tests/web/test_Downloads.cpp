@@ -128,13 +128,7 @@ private slots:
             QSKIP("This build has no web engine plugin.");
     }
     void init() { m_fx = std::make_unique<DeskFixture>(); }
-    void cleanup()
-    {
-        QVERIFY(!m_fx->prompts.unscripted);
-        m_fx->tearDown();
-        // Gone before the next one is made: a tree hands its Wine prefix back as it goes.
-        m_fx.reset();
-    }
+    void cleanup() { DeskFixture::end(m_fx); }
 
     void aLinkedArchiveShowsProgressIsSavedWholeAndOffered()
     {

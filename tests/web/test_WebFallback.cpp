@@ -22,7 +22,7 @@ private slots:
         QVERIFY(!webpane::engineAvailable());
     }
     void init() { m_fx = std::make_unique<DeskFixture>(); }
-    void cleanup() { m_fx->tearDown(); }
+    void cleanup() { DeskFixture::end(m_fx); }
 
     void bundledPagesShowAndTheirLinksWork()
     {
@@ -41,8 +41,6 @@ private slots:
         // The report is filled in by the program as the page is read.
         const QString report = view->toPlainText();
         QVERIFY2(report.contains(QStringLiteral("Qt version: ") + QLatin1String(qVersion())), qPrintable(report));
-        QVERIFY(report.contains(hosts::reportAddress()));
-        QVERIFY(!report.contains(QStringLiteral("{{")));
         browser->findChild<QPushButton *>(QStringLiteral("cmdBack"))->click();
         QCOMPARE(pane->title(), QStringLiteral("Brackenway - Submit a File"));
     }

@@ -48,19 +48,21 @@ struct DeskFixture
 
     static void flushDeletes() { QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete); }
 
-    // Closes everything as the user would, content windows before the frame, and checks that
-    // no window is left on screen and no scripted answer went unused.
-    void tearDown()
+    // Closes everything as the user would, content windows before the frame, checks that no
+    // window is left on screen and no scripted answer went unused, then drops the fixture, so
+    // that its tree hands the Wine prefix back before the next test makes its own.
+    static void end(std::unique_ptr<DeskFixture> &fixture)
     {
-        QCOMPARE(prompts.pendingAnswers(), 0);
-        if (frmMDI *frame = desk->openMdi()) {
+        QCOMPARE(fixture->prompts.pendingAnswers(), 0);
+        if (frmMDI *frame = fixture->desk->openMdi()) {
             frame->mdiArea()->closeAllSubWindows();
             flushDeletes();
             frame->close();
         }
-        desk.reset();
+        fixture->desk.reset();
         flushDeletes();
         for (QWidget *w : QApplication::topLevelWidgets())
             QVERIFY2(!w->isVisible(), qPrintable(w->objectName()));
+        fixture.reset();
     }
 };

@@ -195,49 +195,41 @@ class test_Captions : public QObject
     std::unique_ptr<DeskFixture> f;
 
     // Every clipped caption of the test so far; one failure then names them all.
-    QStringList clipped;
+    CaptionCheck check;
 
     // Puts a content window at its design size inside the frame and checks it together with
     // the menu bar it brings.
-    template <class W> void checkChild(W *window)
+    void checkChild(QWidget *window)
     {
         QVERIFY(window);
         QMdiSubWindow *frame = DeskFixture::frameOf(window);
         frame->resize(frame->sizeHint());
         QCOMPARE(window->size(), window->sizeHint());
         checkWindow(window);
-        CaptionCheck check;
         check.check(f->desk->mdi()->currentMenuBar());
-        clipped << check.clipped;
     }
 
     void checkWindow(QWidget *window)
     {
         QVERIFY(window);
         QCoreApplication::processEvents();
-        CaptionCheck check;
         check.window(window);
-        clipped << check.clipped;
     }
 
     void verifyNothingClipped()
     {
         // The frame holds the content windows, so a control may be met twice.
-        clipped.removeDuplicates();
-        QVERIFY2(clipped.isEmpty(), qPrintable(clipped.join(QLatin1String("\n  "))));
+        check.clipped.removeDuplicates();
+        QVERIFY2(check.clipped.isEmpty(), qPrintable(check.clipped.join(QLatin1String("\n  "))));
     }
 
 private slots:
     void init()
     {
         f = std::make_unique<DeskFixture>();
-        clipped.clear();
+        check.clipped.clear();
     }
-    void cleanup()
-    {
-        f->tearDown();
-        f.reset();
-    }
+    void cleanup() { DeskFixture::end(f); }
 
     void frameAndContentWindows()
     {

@@ -26,11 +26,7 @@ private slots:
         QVERIFY2(made.ok(), qPrintable(made.errors.join(QLatin1Char('\n'))));
         QVERIFY(optionsfile::LoadSettings(f->state.settings));
     }
-    void cleanup()
-    {
-        f->tearDown();
-        f.reset();
-    }
+    void cleanup() { DeskFixture::end(f); }
 
     void sampleTreeIsCompleteAndRerunKeepsEdits()
     {

@@ -54,12 +54,7 @@ class test_OpenFiles : public QObject
 private slots:
     void init() { f = std::make_unique<DeskFixture>(); }
 
-    void cleanup()
-    {
-        QVERIFY(!f->prompts.unscripted);
-        f->tearDown();
-        f.reset();
-    }
+    void cleanup() { DeskFixture::end(f); }
 
     void aHandedFileIsChosenOnTheInstallPageAndInstallsFromThere()
     {

@@ -58,11 +58,7 @@ private slots:
     }
     void cleanupTestCase() { m_env.restore(); }
     void init() { f = std::make_unique<DeskFixture>(); }
-    void cleanup()
-    {
-        f->tearDown();
-        f.reset();
-    }
+    void cleanup() { DeskFixture::end(f); }
 
     void normalStartShowsSplashThenMap()
     {
@@ -164,17 +160,6 @@ private slots:
         QVERIFY(frame->frameMenuBar()->isVisibleTo(frame));
     }
 
-    void exitClosesTheFrameAndEveryWindow()
-    {
-        f->desk->showMap();
-        f->desk->showOptions();
-        f->desk->showAbout();
-        trigger("mnuExit");
-        QTRY_VERIFY(!f->desk->openMdi());
-        QTRY_VERIFY(!f->desk->options());
-        QTRY_VERIFY(!f->desk->about());
-    }
-
     void aboutLinksOpenTheirCaptionsInTheSystemBrowser()
     {
         UrlCatcher catcher;
@@ -224,20 +209,23 @@ private slots:
         QCOMPARE(desk.mdi()->currentMenuBar()->actions().first()->menu()->parent(), readme);
     }
 
+    // Exit closes the frame, and the frame takes every window down with it.
     void closingTheFrameTakesEveryWindowDown()
     {
         Desk &desk = *f->desk;
         QPointer<frmMap> map(desk.showMap());
         QPointer<frmReadme> readme(desk.showReadme());
         QPointer<frmOptions> options(desk.showOptions());
+        desk.showAbout();
         QPointer<frmMDI> frame(desk.mdi());
         QCoreApplication::processEvents();
-        frame->close();
+        trigger("mnuExit");
         QVERIFY(!desk.openMdi());
         QVERIFY(!desk.map());
         QVERIFY(!desk.readme());
         QVERIFY(!desk.options());
         QVERIFY(!options->isVisible());
+        QTRY_VERIFY(!desk.about());
 
         // A window asked for before the old frame is gone gets a frame of its own.
         frmMap *fresh = desk.showMap();

@@ -55,8 +55,7 @@ private slots:
     void cleanup()
     {
         QVERIFY(f->prompts.messages().isEmpty());
-        f->tearDown();
-        f.reset();
+        DeskFixture::end(f);
     }
 
     void installBacksUpThenWrites_data()

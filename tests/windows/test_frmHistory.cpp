@@ -6,6 +6,7 @@
 #include "install/HistoryRecovery.h"
 #include "install/InstallHistory.h"
 #include "install/InstallTransaction.h"
+#include "support/BrxTool.h"
 #include "windows/install/frmHistory.h"
 #include "windows/managers/frmMap.h"
 #include "windows/managers/frmTattoo.h"
@@ -50,19 +51,20 @@ class test_frmHistory : public QObject
     // veldrin-brx installing p.brx into the fixture's folders, stopped at a point of its install.
     bool startPausedTool(QProcess &tool, int point)
     {
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert(QStringLiteral("VELDRIN_TEST_PAUSE_AT"), QString::number(point));
-        tool.setProcessEnvironment(env);
-        tool.setReadChannel(QProcess::StandardError);
-        tool.start(QStringLiteral(VELDRIN_BRX_PATH),
-                   {QStringLiteral("install"), f->tree.host(QStringLiteral("p.brx")), QStringLiteral("--program-folder"),
-                    f->tree.host(QStringLiteral("Veldrin")), QStringLiteral("--game-folder"),
-                    f->tree.host(QStringLiteral("Games/Black & White"))});
-        const QByteArray wanted = "veldrin-test-paused " + QByteArray::number(point) + '\n';
+        startTool(tool, installArgs(f->tree), point);
         QByteArray said;
-        while (!said.contains(wanted) && tool.waitForReadyRead(30000))
-            said += tool.readAllStandardError();
-        return said.contains(wanted);
+        return waitToSay(tool, "veldrin-test-paused " + QByteArray::number(point) + '\n', &said);
+    }
+    // The program up with a history, the game's island and p.brx that replaces it.
+    void startWithAnIslandPackage()
+    {
+        f->tree.write(QStringLiteral("Veldrin/options.txt"), "C:\\Games\\Black & White\\\r\nC:\\Veldrin\\\r\n\r\n\r\n\r\n\r\n");
+        f->tree.mkdir(kHistory);
+        f->tree.write(kIsland, "original");
+        QByteArray package;
+        brx::appendEntry(package, TestTree::win(kIsland), QStringLiteral("island.txt"), "from the package");
+        f->tree.write(QStringLiteral("p.brx"), package);
+        f->desk->startUp();
     }
     void selectRow(frmHistory *w, int row) { operations(w)->setCurrentItem(operations(w)->topLevelItem(row)); }
     int questions() const
@@ -75,11 +77,7 @@ class test_frmHistory : public QObject
 
 private slots:
     void init() { f = std::make_unique<DeskFixture>(); }
-    void cleanup()
-    {
-        f->tearDown();
-        f.reset();
-    }
+    void cleanup() { DeskFixture::end(f); }
 
     void toolsMenusEndWithTheOneHistoryWindow()
     {
@@ -291,13 +289,7 @@ private slots:
     // for it, says so in the status line meanwhile, and then goes ahead after it.
     void anInstallWaitsForOneInAnotherProcessAndSaysSo()
     {
-        f->tree.write(QStringLiteral("Veldrin/options.txt"), "C:\\Games\\Black & White\\\r\nC:\\Veldrin\\\r\n\r\n\r\n\r\n\r\n");
-        f->tree.mkdir(kHistory);
-        f->tree.write(kIsland, "original");
-        QByteArray package;
-        brx::appendEntry(package, TestTree::win(kIsland), QStringLiteral("island.txt"), "from the package");
-        f->tree.write(QStringLiteral("p.brx"), package);
-        f->desk->startUp();
+        startWithAnIslandPackage();
         frmMDI *frame = f->desk->mdi();
         QVERIFY(frame && frame->isVisible());
         frame->setProgressText(QStringLiteral("before"));
@@ -337,13 +329,7 @@ private slots:
     // what the window installed.
     void anInstallKilledMeanwhileIsPutBackBeforeTheNextOne()
     {
-        f->tree.write(QStringLiteral("Veldrin/options.txt"), "C:\\Games\\Black & White\\\r\nC:\\Veldrin\\\r\n\r\n\r\n\r\n\r\n");
-        f->tree.mkdir(kHistory);
-        f->tree.write(kIsland, "original");
-        QByteArray package;
-        brx::appendEntry(package, TestTree::win(kIsland), QStringLiteral("island.txt"), "from the package");
-        f->tree.write(QStringLiteral("p.brx"), package);
-        f->desk->startUp();
+        startWithAnIslandPackage();
         QProcess tool;
         // Point 4: the island is renamed into place.
         QVERIFY(startPausedTool(tool, 4));

@@ -83,12 +83,7 @@ private slots:
         QCOMPARE(page(), kOptionPage);
     }
 
-    void cleanup()
-    {
-        QVERIFY(!f->prompts.unscripted);
-        f->tearDown();
-        f.reset();
-    }
+    void cleanup() { DeskFixture::end(f); }
 
     void everyTransitionOfThePages()
     {
@@ -256,46 +251,6 @@ private slots:
         f->tree.write(QStringLiteral("Maps/hill.txt"), "hill");
         pick(win("Maps/hill.txt"));
         QVERIFY(plan->isHidden());
-    }
-
-    void markerTextSurvivesAPackageAndDamageIsNamed()
-    {
-        // An author's readme that quotes the end marker on its last line, with no final break.
-        const QByteArray readme("How to build:\r\n###Begin_BRX###\r\n...\r\n###End_BRX###");
-        f->tree.write(QStringLiteral("Maps/readme.txt"), readme);
-        f->tree.write(QStringLiteral("Maps/island.txt"), "isle");
-        const QString readmeTarget = TestTree::gameFolder() + QStringLiteral("readme.txt");
-        choose("op2");
-        pick(win("Maps/readme.txt"), readmeTarget);
-        pick(win("Maps/island.txt"), TestTree::gameFolder() + QStringLiteral("Scripts\\Playgrounds\\island.txt"));
-        click("cmdNext");
-        pick(win("Packages/readme.brx"));
-        click("cmdNext");
-        closesOnNext();
-
-        wizard = f->desk->showInstall();
-        choose("op1");
-        pick(win("Packages/readme.brx"));
-        click("cmdNext");
-        QCOMPARE(f->prompts.messages(), QStringList());
-        QCOMPARE(f->tree.read(QStringLiteral("Games/Black & White/readme.txt")), readme);
-        QCOMPARE(f->tree.read(QStringLiteral("Veldrin/Backup/brx/readme.txt")), readme);
-        QCOMPARE(f->tree.read(kPlay + QStringLiteral("island.txt")), QByteArray("\r\nisle\r\n\r\n"));
-
-        // The same readme packed as plain text, first in its package: refused, and the message
-        // says which entry and why, as the command line does.
-        QByteArray old;
-        brx::appendEntry(old, readmeTarget, QStringLiteral("readme.txt"), readme);
-        brx::appendEntry(old, readmeTarget + QStringLiteral("2"), QStringLiteral("other.txt"), "x");
-        QVERIFY(brx::savePackage(old, win("Packages/old.brx")));
-        pick(win("Packages/old.brx"));
-        click("cmdNext");
-        QCOMPARE(f->prompts.messages().size(), 1);
-        const QString message = f->prompts.messages().constFirst();
-        QVERIFY2(message.startsWith(brx::kDamagedMessage), qPrintable(message));
-        QVERIFY2(message.contains(QStringLiteral("Entry 2 is damaged: ###End_BRX### at position")), qPrintable(message));
-        QCOMPARE(f->tree.read(QStringLiteral("Games/Black & White/readme.txt")), readme);
-        QVERIFY(!f->tree.exists(QStringLiteral("Games/Black & White/readme.txt2")));
     }
 
     void refusedFilesLeaveTheWizardOnItsPage_data()

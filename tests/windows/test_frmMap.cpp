@@ -32,8 +32,7 @@ private slots:
     void cleanup()
     {
         install::Transaction::failKeepForTesting(false);
-        f->tearDown();
-        f.reset();
+        DeskFixture::end(f);
     }
 
     void loadEditSaveAndInstall()

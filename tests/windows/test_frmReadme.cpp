@@ -31,11 +31,7 @@ private slots:
         f->tree.mkdir(QStringLiteral("out"));
         window = f->desk->showReadme();
     }
-    void cleanup()
-    {
-        f->tearDown();
-        f.reset();
-    }
+    void cleanup() { DeskFixture::end(f); }
 
     void showFileCoversTheWindowFieldsUncoverIt_data()
     {

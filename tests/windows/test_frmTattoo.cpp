@@ -1,6 +1,7 @@
 #include "DeskFixture.h"
 #include "install/InstallHistory.h"
 #include "setup/SampleSetup.h"
+#include "support/BmpBytes.h"
 #include "windows/WindowParts.h"
 #include "windows/managers/frmTattoo.h"
 
@@ -54,11 +55,7 @@ private slots:
         win = f->desk->showTattoo();
         f->tree.write(kRedFile, bmp(kRed, 200, 50));
     }
-    void cleanup()
-    {
-        f->tearDown();
-        f.reset();
-    }
+    void cleanup() { DeskFixture::end(f); }
 
     void profileFillsTheSlotsInOrder()
     {
@@ -68,11 +65,14 @@ private slots:
         QCOMPARE(directory(), TestTree::win(kProfile1));
         QVERIFY(viewed().startsWith(QStringLiteral("HS")));
 
-        // A second profile with nine pictures and a damaged tenth: the rest keep the first's.
+        // A second profile with nine pictures, a tenth that is no bitmap and an eleventh cut short:
+        // the rest keep the first's, and nothing is said.
         f->tree.write(kProfile2 + symbol(10), QByteArray("BM\x36\0\0\0garbage that is no bitmap", 31));
+        f->tree.write(kProfile2 + symbol(11), bmpbytes::truncated(16, 16, 40));
         loadProfile(kProfile2, 9, 1);
         for (int n = 1; n <= 16; ++n)
             QCOMPARE(shown(box(n)), colourOf(n, n <= 9 ? 1 : 0));
+        QVERIFY(f->prompts.messages().isEmpty());
         QCOMPARE(directory(), TestTree::win(kProfile2));
         QVERIFY(QDir(f->tree.host(kTattoos)).isEmpty());
     }

@@ -182,22 +182,6 @@ private slots:
         QVERIFY(!log.exists());
     }
 
-    void aWrongWineVariableIsNamed()
-    {
-        copyInto(QStringLiteral(SHOWSTATE64), driveC(QStringLiteral("Tools/editor.exe")));
-        qputenv("WINE", m_root.path().toLocal8Bit() + "/no-wine-here");
-        const QStringList messages = startAndWatch(QStringLiteral("C:\\Tools\\editor.exe"));
-        qunsetenv("WINE");
-        QCOMPARE(messages.size(), 1);
-        QVERIFY(messages.at(0).contains(QLatin1String("WINE variable")));
-        // A WINE that runs but fails is wine's answer, reported like any other.
-        qputenv("WINE", "/bin/false");
-        const QStringList failed = startAndWatch(QStringLiteral("C:\\Tools\\editor.exe"));
-        qunsetenv("WINE");
-        QCOMPARE(failed.size(), 1);
-        QVERIFY(failed.at(0).contains(QLatin1String("wine ended with code 1")));
-    }
-
     void setupThroughALinkedPrefixFindsTheGameAndAddsOnlyOnce()
     {
         copyInto(QStringLiteral(SHOWSTATE64),
