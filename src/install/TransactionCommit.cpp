@@ -132,15 +132,27 @@ Transaction::~Transaction()
     d->release();
 }
 
+// What write() and remove() check before either touches a file: a planned slot, never the
+// history's own store, and the operation begun (which keeps the originals first).
+Transaction::Private::Slot *Transaction::Private::toChange(Transaction &transaction, int index, QString *error)
+{
+    if (index < 0 || index >= entries.size()) {
+        fail(error, QStringLiteral("no file name"));
+        return nullptr;
+    }
+    if (entries[index].t.history) {
+        fail(error, QStringLiteral("it is Veldrin's install history, which no install changes"));
+        return nullptr;
+    }
+    return transaction.begin(error) ? &entries[index] : nullptr;
+}
+
 bool Transaction::write(int index, const QByteArray &bytes, const QByteArray &tail, QString *error)
 {
-    if (index < 0 || index >= d->entries.size())
-        return fail(error, QStringLiteral("no file name"));
-    Private::Slot &s = d->entries[index];
-    if (s.t.history)
-        return fail(error, QStringLiteral("it is Veldrin's install history, which no install changes"));
-    if (!begin(error))
+    Private::Slot *slot = d->toChange(*this, index, error);
+    if (!slot)
         return false;
+    Private::Slot &s = *slot;
     if (!d->keepAside(s, error))
         return false;
     const int n = ++g_writes;
@@ -182,13 +194,10 @@ bool Transaction::write(int index, const QByteArray &bytes, const QByteArray &ta
 
 bool Transaction::remove(int index, QString *error)
 {
-    if (index < 0 || index >= d->entries.size())
-        return fail(error, QStringLiteral("no file name"));
-    Private::Slot &s = d->entries[index];
-    if (s.t.history)
-        return fail(error, QStringLiteral("it is Veldrin's install history, which no install changes"));
-    if (!begin(error))
+    Private::Slot *slot = d->toChange(*this, index, error);
+    if (!slot)
         return false;
+    Private::Slot &s = *slot;
     if (!isRegularFile(s.t.real))
         return true;
     if (!d->keepAside(s, error))

@@ -101,6 +101,7 @@ struct Transaction::Private
     bool keepHandEdits(const QList<history::FileRow> &rows, QString *why);
     // Without the store, the bytes a file held are kept in memory, or beyond a limit in a
     // private temporary folder, until the operation ends.
+    Slot *toChange(Transaction &transaction, int index, QString *error);
     bool keepAside(Slot &s, QString *error);
     std::optional<QByteArray> before(const Slot &s, QString *error);
     // Flushes the batched copies together, then renames each into place after its own flush.

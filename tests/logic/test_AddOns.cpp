@@ -311,14 +311,8 @@ class test_AddOns : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase()
-    {
-        // Thousands of small files come and go: in memory where the machine allows it.
-        if (QFileInfo(QStringLiteral("/dev/shm")).isWritable())
-            qputenv("TMPDIR", "/dev/shm");
-        hostfs::setFlushingForTesting(false);
-    }
-    void cleanupTestCase() { hostfs::setFlushingForTesting(true); }
+    void initTestCase() { TestTree::useQuickFiles(); }
+    void cleanupTestCase() { TestTree::restoreFlushing(); }
 
     void anyOrderAlwaysShowsTheTopLayerAndComesBack()
     {

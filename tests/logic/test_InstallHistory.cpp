@@ -34,14 +34,8 @@ class test_InstallHistory : public QObject
     Q_OBJECT
 
 private slots:
-    void initTestCase()
-    {
-        // Thousands of small files come and go: in memory where the machine allows it.
-        if (QFileInfo(QStringLiteral("/dev/shm")).isWritable())
-            qputenv("TMPDIR", "/dev/shm");
-        hostfs::setFlushingForTesting(false);
-    }
-    void cleanupTestCase() { hostfs::setFlushingForTesting(true); }
+    void initTestCase() { TestTree::useQuickFiles(); }
+    void cleanupTestCase() { TestTree::restoreFlushing(); }
 
     // A hand edit is asked about, and kept even when overwritten: as an add-on that is out and
     // can be put back. Kept bytes that no longer match are never written.

@@ -1,5 +1,6 @@
 #include "support/TestTree.h"
 #include "install/HistoryFolder.h"
+#include "platform/HostFiles.h"
 
 #include <QDir>
 #include <QDirIterator>
@@ -77,3 +78,12 @@ void TestTree::makeGameWithHistory() const
     write(QStringLiteral("Veldrin/Backup/tattoos/symbol1.bmp"), "BM an old pick");
     history::createFolder(programFolder());
 }
+
+void TestTree::useQuickFiles()
+{
+    if (QFileInfo(QStringLiteral("/dev/shm")).isWritable())
+        qputenv("TMPDIR", "/dev/shm");
+    hostfs::setFlushingForTesting(false);
+}
+
+void TestTree::restoreFlushing() { hostfs::setFlushingForTesting(true); }

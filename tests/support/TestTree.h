@@ -23,6 +23,10 @@ public:
     QString host(const QString &relative) const { return driveC() + QLatin1Char('/') + relative; }
     // The same place as a Windows path ("C:\Games\BW\runblack.exe").
     static QString win(const QString &relative);
+    // For tests that make thousands of small files: temporary folders in memory where the
+    // machine allows it, and no flushing to disk until restoreFlushing().
+    static void useQuickFiles();
+    static void restoreFlushing();
 
     void mkdir(const QString &relative) const;
     void write(const QString &relative, const QByteArray &bytes) const;
