@@ -6,6 +6,8 @@ packages=(cmake g++ make qt6-base-dev qt6-webengine-dev libgl-dev clang libclang
 packages+=(libqt6sql6-sqlite)
 # Reading downloaded add-on archives (zip, 7z, rar, tar and its compressions).
 packages+=(libarchive-dev pkg-config)
+# Hashing what an install writes and keeps, with the processor's SHA instructions.
+packages+=(libssl-dev)
 # Real Wine, a prefix made by wineboot, and tiny Windows programs built for the launch tests.
 packages+=(wine wine64 gcc-mingw-w64-x86-64)
 # The folder lock's Windows side, compiled as C++ and run under 64-bit Wine.

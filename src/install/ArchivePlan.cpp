@@ -7,6 +7,7 @@
 #include "common/GameFolders.h"
 #include "install/InstallByType.h"
 #include "install/InstallTransaction.h"
+#include "platform/HostFiles.h"
 #include "platform/WinPath.h"
 
 #include <QDir>
@@ -365,7 +366,7 @@ InstallResult install(const Plan &plan, const QString &gameFolder, const QString
         return result;
     };
 
-    constexpr int kBatch = 256; // open copies at once: well within the files a process may hold open
+    const int batch = hostfs::filesAtOnce();
     transaction.setBatched(true);
     QString why;
     if (!transaction.begin(&why))
@@ -415,7 +416,7 @@ InstallResult install(const Plan &plan, const QString &gameFolder, const QString
         }
         done.insert(entry.index);
         QString path;
-        if (transaction.pendingWrites() >= kBatch && !transaction.flush(&why, &path))
+        if (transaction.pendingWrites() >= batch && !transaction.flush(&why, &path))
             return failed(path, why);
     }
     if (done.size() < wanted)

@@ -6,6 +6,7 @@
 #include "brx/Brx.h"
 #include "install/InstallTransaction.h"
 #include "install/ShortList.h"
+#include "platform/HostFiles.h"
 #include "platform/HostPaths.h"
 
 #include "common/Modual1.h"
@@ -219,7 +220,7 @@ InstallResult installPackage(PackageReader &package, const InstallOptions &optio
     };
     // Copies flushed to disk together, a batch at a time: one flush after another, each
     // waiting for the disk, made installs many times slower than copying the files.
-    constexpr int kBatch = 256; // open copies at once: well within the files a process may hold open
+    const int batch = hostfs::filesAtOnce();
     QByteArray bytes; // one entry's bytes at a time, the same memory for each
     transaction.setBatched(true);
     transaction.setWithoutUndo(options.withoutUndo);
@@ -258,7 +259,7 @@ InstallResult installPackage(PackageReader &package, const InstallOptions &optio
         }
         moveBar();
         QString path;
-        if (transaction.pendingWrites() >= kBatch && !transaction.flush(&why, &path))
+        if (transaction.pendingWrites() >= batch && !transaction.flush(&why, &path))
             return failed(entry, k, why, path);
     }
     QString why, path;

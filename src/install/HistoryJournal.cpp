@@ -5,7 +5,7 @@
 #include "platform/HostFiles.h"
 #include "platform/WinPath.h"
 
-#include <QCryptographicHash>
+#include "install/ContentHash.h"
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -127,7 +127,9 @@ bool Journal::exists(const QString &programFolder)
 
 QString sha256(const QByteArray &bytes)
 {
-    return QString::fromLatin1(QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex());
+    ContentHash hash;
+    hash.add(bytes);
+    return hash.hex();
 }
 
 QString sha256File(const QString &hostPath, QString *error)
@@ -137,12 +139,23 @@ QString sha256File(const QString &hostPath, QString *error)
         fail(error, QStringLiteral("it is a folder"));
         return {};
     }
-    QCryptographicHash hash(QCryptographicHash::Sha256);
-    if (!file.open(QIODevice::ReadOnly) || !hash.addData(&file)) {
+    if (!file.open(QIODevice::ReadOnly)) {
         fail(error, file.errorString());
         return {};
     }
-    return QString::fromLatin1(hash.result().toHex());
+    ContentHash hash;
+    QByteArray chunk(1 << 20, Qt::Uninitialized);
+    for (;;) {
+        const qint64 got = file.read(chunk.data(), chunk.size());
+        if (got < 0) {
+            fail(error, file.errorString());
+            return {};
+        }
+        if (got == 0)
+            break;
+        hash.add(chunk.constData(), got);
+    }
+    return hash.hex();
 }
 
 std::unique_ptr<Journal> Journal::open(const QString &programFolder, QString *problem, QString *notice)

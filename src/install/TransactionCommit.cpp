@@ -4,7 +4,8 @@
 
 #include "platform/WinPath.h"
 
-#include <QCryptographicHash>
+#include "install/ContentHash.h"
+
 #include <QDateTime>
 #include <QFile>
 #include <atomic>
@@ -92,6 +93,22 @@ void Transaction::Private::copyToStore(const QString &hash, const QByteArray &by
         storeCreated << hash;
 }
 
+QString Transaction::Private::hashOf(const QByteArray &bytes, const QByteArray &tail)
+{
+    // A package entry is written twice, to the game and to its backup copy: the same bytes in
+    // hand, hashed once. Holding them keeps them from changing under the name.
+    if (hashedHex.isEmpty() || bytes.constData() != hashed.constData() || bytes.size() != hashed.size()
+        || tail != hashedTail) {
+        history::ContentHash hash;
+        hash.add(bytes);
+        hash.add(tail);
+        hashed = bytes;
+        hashedTail = tail;
+        hashedHex = hash.hex();
+    }
+    return hashedHex;
+}
+
 void Transaction::Private::settle()
 {
     settledBefore = (QDateTime::currentMSecsSinceEpoch() - g_settleMs) * 1000000;
@@ -164,13 +181,7 @@ bool Transaction::write(int index, const QByteArray &bytes, const QByteArray &ta
         return false;
     if (!d->batched)
         checkpoint();
-    QString written;
-    if (d->journal) {
-        QCryptographicHash hash(QCryptographicHash::Sha256);
-        hash.addData(bytes);
-        hash.addData(tail);
-        written = QString::fromLatin1(hash.result().toHex());
-    }
+    const QString written = d->journal ? d->hashOf(bytes, tail) : QString();
     qint64 size = -1, mtime = 0;
     if (!file->stamp(&size, &mtime))
         size = -1;

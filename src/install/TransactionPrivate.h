@@ -109,6 +109,9 @@ struct Transaction::Private
     // What an operation wrote is kept by a copy of its own so an add-on can come back without
     // its source: made from the bytes in hand, flushed with the batch, rather than read back.
     void copyToStore(const QString &hash, const QByteArray &bytes, const QByteArray &tail);
+    QString hashOf(const QByteArray &bytes, const QByteArray &tail);
+    QByteArray hashed, hashedTail; // the last bytes hashed, and their name
+    QString hashedHex;
     void settle(); // from now on, what the rows may say of the files' times
     void changed(int i);
     void release();

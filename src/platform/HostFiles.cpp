@@ -16,8 +16,11 @@
 #ifndef Q_OS_WIN
 #include <cerrno>
 #include <cstring>
+#include <cstdio>
 #include <fcntl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/utsname.h>
 #include <unistd.h>
 #endif
 
@@ -178,6 +181,38 @@ void sideBySide(size_t count, const std::function<void(size_t)> &work)
         t.join();
 }
 
+namespace {
+std::atomic<int> g_filesAtOnce{0};
+} // namespace
+
+void setFilesAtOnceForTesting(int count) { g_filesAtOnce = count; }
+
+int filesAtOnce()
+{
+    if (const int set = g_filesAtOnce)
+        return set;
+#ifndef Q_OS_WIN
+    static const int count = [] {
+        constexpr rlim_t kWanted = 8192;
+        struct rlimit limit {};
+        if (::getrlimit(RLIMIT_NOFILE, &limit) != 0)
+            return 256;
+        if (limit.rlim_cur != RLIM_INFINITY && limit.rlim_cur < kWanted && limit.rlim_max > limit.rlim_cur) {
+            struct rlimit raised = limit;
+            raised.rlim_cur = limit.rlim_max == RLIM_INFINITY ? kWanted : std::min(limit.rlim_max, kWanted);
+            if (::setrlimit(RLIMIT_NOFILE, &raised) == 0)
+                limit = raised;
+        }
+        const long open = limit.rlim_cur == RLIM_INFINITY ? long(kWanted) : long(limit.rlim_cur);
+        // Half for the copies, the rest for their copies in the history and everything else.
+        return int(std::clamp<long>((open - 256) / 2, 64, 2048));
+    }();
+    return count;
+#else
+    return 256;
+#endif
+}
+
 bool flushFiles(const QStringList &hostPaths)
 {
 #ifndef Q_OS_WIN
@@ -236,6 +271,8 @@ bool AtomicFile::open(const QString &hostPath, QString *error)
     m_temp = QFile::encodeName(info.absolutePath() + QLatin1String("/.") + info.fileName()
                                + QStringLiteral(".veldrin-%1-%2").arg(pid).arg(counter++));
     // A new file gets the usual permissions (the umask applies); a replaced one keeps its own.
+    static std::atomic<quint64> opened{0};
+    m_opened = ++opened;
     m_fd = ::open(m_temp.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, existed ? 0600 : 0666);
     if (m_fd < 0) {
         const int why = errno;
@@ -315,26 +352,64 @@ bool AtomicFile::flushData()
 #endif
 }
 
+#if defined(Q_OS_LINUX)
+namespace {
+// From Linux 5.8 a file system's flush reports every write-back failure on it since the
+// descriptor it is given was opened: a clean flush then vouches for every file opened after.
+bool syncfsReportsFailures()
+{
+    static const bool reports = [] {
+        struct utsname u {};
+        int major = 0, minor = 0;
+        return ::uname(&u) == 0 && std::sscanf(u.release, "%d.%d", &major, &minor) == 2
+            && (major > 5 || (major == 5 && minor >= 8));
+    }();
+    return reports;
+}
+} // namespace
+#endif
+
 bool AtomicFile::flushTogether(const std::vector<AtomicFile *> &files)
 {
 #if defined(Q_OS_LINUX)
-    // Each file system is flushed whole, once; the flush of each file after it then finds
-    // nothing left to write and only reports what became of the file's own bytes.
+    // Each file system is flushed whole, once, through the file opened first on it, so that
+    // no failure since any of them was opened goes unseen. When the system says nothing of
+    // failures there, or says there was one, each file's own flush tells which.
     if (g_flushing && !(g_failFlush & FailFileFlushes)) {
-        std::vector<dev_t> done;
+        std::vector<std::pair<dev_t, AtomicFile *>> first;
         for (AtomicFile *f : files) {
             struct stat st {};
-            if (f->m_fd < 0 || f->m_flushed || ::fstat(f->m_fd, &st) != 0
-                || std::find(done.begin(), done.end(), st.st_dev) != done.end())
+            if (f->m_fd < 0 || f->m_flushed || ::fstat(f->m_fd, &st) != 0)
                 continue;
-            done.push_back(st.st_dev);
-            (void)::syncfs(f->m_fd); // older systems say nothing of failures here: fdatasync does
+            const auto known = std::find_if(first.begin(), first.end(), [&](const auto &p) { return p.first == st.st_dev; });
+            if (known == first.end())
+                first.emplace_back(st.st_dev, f);
+            else if (f->m_opened < known->second->m_opened)
+                known->second = f;
+        }
+        std::vector<dev_t> vouched;
+        for (const auto &[device, f] : first) {
+            if (::syncfs(f->m_fd) == 0 && syncfsReportsFailures())
+                vouched.push_back(device);
+        }
+        for (AtomicFile *f : files) {
+            struct stat st {};
+            if (f->m_fd >= 0 && !f->m_flushed && ::fstat(f->m_fd, &st) == 0
+                && std::find(vouched.begin(), vouched.end(), st.st_dev) != vouched.end()) {
+                f->m_flushed = true;
+                f->m_flushError = 0;
+            }
         }
     }
 #endif
     std::atomic<bool> ok{true};
-    sideBySide(files.size(), [&](size_t i) {
-        if (!files[i]->flushData())
+    std::vector<AtomicFile *> left;
+    for (AtomicFile *f : files) {
+        if (!f->m_flushed || f->m_flushError)
+            left.push_back(f);
+    }
+    sideBySide(left.size(), [&](size_t i) {
+        if (!left[i]->flushData())
             ok = false;
     });
     return ok;

@@ -26,6 +26,12 @@ bool inside(const QString &realPath, const QString &realFolder);
 // together.
 void sideBySide(size_t count, const std::function<void(size_t)> &work);
 
+// How many new copies an install may hold open before it flushes them together: each flush of
+// the disk costs the same for few files or many, so the more at once the better, within what
+// the system lets a process hold open (raised from its usual soft limit where allowed).
+int filesAtOnce();
+void setFilesAtOnceForTesting(int count); // 0: what the system allows again
+
 // Flushes each file's bytes to disk, side by side. False when any of them failed.
 [[nodiscard]] bool flushFiles(const QStringList &hostPaths);
 
@@ -84,6 +90,7 @@ private:
     bool m_resolved = false;
     bool m_flushed = false;
     int m_flushError = 0;
+    quint64 m_opened = 0; // the order files were opened in, across all of them
 #ifdef Q_OS_WIN
     class QSaveFile *m_file = nullptr;
 #endif

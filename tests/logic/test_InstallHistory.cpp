@@ -1,6 +1,7 @@
 // Undo and add-ons around the edges: a hand edit asked about and kept, kept bytes that no longer
 // match, a failed take-out, a journal of the first format, and what a damaged history does.
 #include "install/AddOns.h"
+#include "install/HistoryJournal.h"
 #include "install/HistoryRecovery.h"
 #include "install/InstallHistory.h"
 #include "install/InstallTransaction.h"
@@ -8,6 +9,7 @@
 #include "platform/HostFiles.h"
 #include "support/TestTree.h"
 
+#include <QCryptographicHash>
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
@@ -34,6 +36,23 @@ class test_InstallHistory : public QObject
     Q_OBJECT
 
 private slots:
+    // Kept bytes are found by the name an earlier Veldrin gave them: the hash must be the
+    // standard SHA-256 whichever library computes it, and a file read in pieces must get the
+    // same name as its bytes in hand.
+    void keptBytesKeepTheirStandardNames()
+    {
+        QCOMPARE(history::sha256("abc"), QStringLiteral("ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad"));
+        QCOMPARE(history::sha256(QByteArray()),
+                 QStringLiteral("e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855"));
+        TestTree tree;
+        QByteArray big(3 * 1024 * 1024 + 17, Qt::Uninitialized);
+        for (qsizetype i = 0; i < big.size(); ++i)
+            big[i] = char((i * 7919) >> 3);
+        tree.write(QStringLiteral("big.bin"), big);
+        QCOMPARE(history::sha256File(tree.host(QStringLiteral("big.bin"))), history::sha256(big));
+        QCOMPARE(history::sha256(big), QString::fromLatin1(QCryptographicHash::hash(big, QCryptographicHash::Sha256).toHex()));
+    }
+
     void initTestCase() { TestTree::useQuickFiles(); }
     void cleanupTestCase() { TestTree::restoreFlushing(); }
 

@@ -110,7 +110,8 @@ private slots:
         TestTree tree;
         tree.makeGameAndProgramFolders();
         QByteArray package;
-        // More entries than one batch of copies holds (256 writes), so one is renamed in place.
+        // More entries than one batch of copies holds, so one is renamed in place.
+        hostfs::setFilesAtOnceForTesting(256);
         for (int i = 1; i <= 201; ++i) {
             const QString name = QStringLiteral("map%1.txt").arg(i);
             if (i % 2)
@@ -129,6 +130,7 @@ private slots:
         install::Transaction::failWriteForTesting(401);
         const brx::InstallResult r = brx::installPackage(package, o);
         install::Transaction::failWriteForTesting(0);
+        hostfs::setFilesAtOnceForTesting(0);
         QCOMPARE(r.outcome, brx::InstallResult::WriteFailed);
         QVERIFY(r.failedPath.endsWith(QStringLiteral("map201.txt")));
         QVERIFY(renamed > 0); // the first entries were really in place before the failure
