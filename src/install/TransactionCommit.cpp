@@ -177,6 +177,9 @@ bool Transaction::write(int index, const QByteArray &bytes, const QByteArray &ta
         return fail(error, QStringLiteral("a failure made on purpose"));
     auto file = std::make_unique<hostfs::AtomicFile>();
     file->setResolved(true);
+    // The history recorded the file as absent before this write: a kill leaves nothing behind
+    // that the next start does not remove.
+    file->setNewInPlace(d->journal && d->op && !s.t.existed);
     if (!file->open(s.t.real, error) || !file->append(bytes, error) || (!tail.isEmpty() && !file->append(tail, error)))
         return false;
     if (!d->batched)

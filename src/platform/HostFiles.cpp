@@ -266,13 +266,24 @@ bool AtomicFile::open(const QString &hostPath, QString *error)
     const bool existed = ::stat(m_target.constData(), &old) == 0;
     if (existed && S_ISDIR(old.st_mode))
         return fail(error, QStringLiteral("it is a folder"));
+    static std::atomic<quint64> opened{0};
+    m_opened = ++opened;
+    m_inPlace = false;
+    if (m_newInPlace && !existed && errno == ENOENT) {
+        // Nothing to keep whole: the new file is written under its own name, and a name that
+        // turned up meanwhile (or a dangling link) takes the usual way below.
+        m_fd = ::open(m_target.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666);
+        if (m_fd >= 0) {
+            m_inPlace = true;
+            m_temp = m_target;
+            return true;
+        }
+    }
     static const qint64 pid = ::getpid();
     static std::atomic<unsigned> counter{0};
     m_temp = QFile::encodeName(info.absolutePath() + QLatin1String("/.") + info.fileName()
                                + QStringLiteral(".veldrin-%1-%2").arg(pid).arg(counter++));
     // A new file gets the usual permissions (the umask applies); a replaced one keeps its own.
-    static std::atomic<quint64> opened{0};
-    m_opened = ++opened;
     m_fd = ::open(m_temp.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, existed ? 0600 : 0666);
     if (m_fd < 0) {
         const int why = errno;
@@ -329,7 +340,7 @@ bool AtomicFile::commit(QString *error)
     m_flushed = false;
     if (::close(fd) != 0 && !why)
         why = errno;
-    if (!why && ::rename(m_temp.constData(), m_target.constData()) != 0)
+    if (!why && !m_inPlace && ::rename(m_temp.constData(), m_target.constData()) != 0)
         why = errno;
     if (why)
         ::unlink(m_temp.constData());

@@ -81,6 +81,9 @@ public:
     QString target() const { return m_targetName; }
     // Tells open() that the target's real place is already known (skips resolving it again).
     void setResolved(bool resolved) { m_resolved = resolved; }
+    // A file that does not exist yet is written under its own name rather than renamed into
+    // place: for a caller that recorded its absence, and removes whatever a kill leaves there.
+    void setNewInPlace(bool inPlace) { m_newInPlace = inPlace; }
 
 private:
     QString m_targetName;
@@ -88,6 +91,8 @@ private:
     QByteArray m_temp;
     int m_fd = -1;
     bool m_resolved = false;
+    bool m_newInPlace = false;
+    bool m_inPlace = false;
     bool m_flushed = false;
     int m_flushError = 0;
     quint64 m_opened = 0; // the order files were opened in, across all of them

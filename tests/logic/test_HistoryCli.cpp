@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QProcess>
 #include <QTest>
+#include <algorithm>
 
 #include <csignal>
 
@@ -189,8 +190,11 @@ private slots:
             QCOMPARE(brxTool(installArgs(tree)).code, 0);
             after = snapshot(tree);
         }
-        // Ten files: its record (points 1, 2), each file beside its target and renamed into
-        // place (3 to 22), the folders flushed (23).
+        // Ten files: its record (points 1, 2), each file committed (3 to 22), the folders
+        // flushed (23). Written in this order, each entry then its backup copy; four of them
+        // replace a file and wait beside it until renamed into place, six are new and are
+        // written under their own names.
+        const bool replaces[] = {true, false, false, true, true, false, false, false, true, false};
         for (const int point : {1, 2, 3, 4, 7, 12, 21, 22, 23}) {
             TestTree tree;
             prepare(tree);
@@ -200,14 +204,16 @@ private slots:
             QByteArray said;
             const bool paused = waitToSay(process, "veldrin-test-paused " + QByteArray::number(point) + '\n', &said);
             QVERIFY2(paused && process.state() == QProcess::Running, said.constData());
-            // Held right there: the files renamed so far, the rest of the batch beside their targets.
+            // Held right there: the new files, the replaced ones renamed so far, the rest of the
+            // batch beside their targets.
             const auto held = snapshot(tree);
             int inPlace = 0, waiting = 0;
             for (auto it = held.cbegin(); it != held.cend(); ++it)
                 (it.key().contains(QLatin1String(".veldrin-")) ? waiting : inPlace) += before.value(it.key()) != it.value();
-            const int renamed = point < 3 ? 0 : qMin(10, (point - 2) / 2);
-            QCOMPARE(inPlace, renamed);
-            QCOMPARE(waiting, point >= 3 && point <= 22 ? 10 - renamed : 0);
+            const int committed = point < 3 ? 0 : qMin(10, (point - 2) / 2);
+            const int renamed = int(std::count(replaces, replaces + committed, true));
+            QCOMPARE(inPlace, point < 3 ? 0 : 6 + renamed);
+            QCOMPARE(waiting, point < 3 ? 0 : 4 - renamed);
             ::kill(pid_t(process.processId()), SIGKILL);
             QVERIFY(process.waitForFinished(20000));
             QCOMPARE(snapshot(tree), held);
@@ -273,8 +279,9 @@ private slots:
         QTest::addColumn<QString>("second");
         QTest::addColumn<int>("pauseAt");
         QTest::addColumn<QString>("killed");
-        // big: record (1, 2), then its first 32 files and their backup copies renamed into
-        // place two points each: point 40 is after 19 of them. small: point 6 after two.
+        // big: record (1, 2), then its 242 files and backup copies, all new but the game's
+        // a.txt, written under their own names and then committed two points each: at point 40
+        // all but a.txt are on disk. small: point 6 after two of its six.
         for (const char *killed : {"first", "second", "neither"}) {
             QTest::addRow("big first, %s killed", killed) << "big" << "small" << 40 << killed;
             QTest::addRow("small first, %s killed", killed) << "small" << "big" << 6 << killed;
@@ -356,10 +363,10 @@ private slots:
         QCOMPARE(waiterSaid.contains("stopped in the middle of an install"), killed == QLatin1String("first"));
         // Counted, and named only so far: the rest is in the history window.
         if (killed == QLatin1String("first") && first == QLatin1String("big"))
-            QVERIFY2(waiterSaid.contains(". 19 files put back as they were: ") && waiterSaid.contains(" and 9 more: see Tools > Install History."),
+            QVERIFY2(waiterSaid.contains(". 241 files put back as they were: ") && waiterSaid.contains(" and 231 more: see Tools > Install History."),
                      waiterSaid.constData());
         else if (killed == QLatin1String("first"))
-            QVERIFY2(waiterSaid.contains(". 2 files put back as they were: ") && !waiterSaid.contains(" more: "), waiterSaid.constData());
+            QVERIFY2(waiterSaid.contains(". 6 files put back as they were: ") && !waiterSaid.contains(" more: "), waiterSaid.constData());
 
         const QStringList lines = historyLines(tree);
         if (killed == QLatin1String("first")) {
