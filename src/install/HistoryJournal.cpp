@@ -400,6 +400,17 @@ std::optional<QByteArray> Journal::object(const QString &hash, QString *error)
 bool Journal::record(qint64 *id, const QString &route, const QString &source, const QList<qint64> &undoes,
                      const QList<FileRow> &rows, QString *error)
 {
+    return record(id, route, source, undoes, rows.size(), [&rows](qsizetype i) { return rows.at(i); }, error);
+}
+
+bool Journal::finish(qint64 id, const QString &state, const QList<FileRow> &rows, QString *error)
+{
+    return finish(id, state, rows.size(), [&rows](qsizetype i) { return rows.at(i); }, error);
+}
+
+bool Journal::record(qint64 *id, const QString &route, const QString &source, const QList<qint64> &undoes,
+                     qsizetype count, const RowAt &rowAt, QString *error)
+{
     QSqlDatabase db = QSqlDatabase::database(m_connection);
     if (!db.transaction())
         return fail(error, db.lastError().text());
@@ -419,9 +430,8 @@ bool Journal::record(qint64 *id, const QString &route, const QString &source, co
     if (!ok)
         why = q.lastError().text();
     q.prepare(QStringLiteral("INSERT INTO files (operation, seq, path, host, existed, previous, kept) VALUES (?, ?, ?, ?, ?, ?, ?)"));
-    for (const FileRow &row : rows) {
-        if (!ok)
-            break;
+    for (qsizetype i = 0; i < count && ok; ++i) {
+        const FileRow row = rowAt(i);
         q.addBindValue(*id);
         q.addBindValue(row.seq);
         q.addBindValue(text(row.path));
@@ -436,14 +446,15 @@ bool Journal::record(qint64 *id, const QString &route, const QString &source, co
     return commitOrFail(db, ok, why, error);
 }
 
-bool Journal::finish(qint64 id, const QString &state, const QList<FileRow> &rows, QString *error)
+bool Journal::finish(qint64 id, const QString &state, qsizetype count, const RowAt &rowAt, QString *error)
 {
     // What an operation wrote is kept by a copy of its own (never a link: a later edit of the
     // game file must not reach the store), so the add-on can be put back without its source.
     if (state == QLatin1String("done") || state == QLatin1String("no undo")) {
         // Without the copy the install still stands; the add-on then shows that it cannot be
         // put back once taken out, and taking it out still works.
-        for (const FileRow &row : rows) {
+        for (qsizetype i = 0; i < count; ++i) {
+            const FileRow row = rowAt(i);
             if (row.touched && !row.written.isEmpty())
                 (void)keepCopy(row.host, row.written, nullptr);
         }
@@ -459,9 +470,8 @@ bool Journal::finish(qint64 id, const QString &state, const QList<FileRow> &rows
     bool ok = q.exec();
     QString why = ok ? QString() : q.lastError().text();
     q.prepare(QStringLiteral("UPDATE files SET written = ?, touched = ?, size = ?, mtime = ? WHERE operation = ? AND seq = ?"));
-    for (const FileRow &row : rows) {
-        if (!ok)
-            break;
+    for (qsizetype i = 0; i < count && ok; ++i) {
+        const FileRow row = rowAt(i);
         q.addBindValue(text(row.written));
         q.addBindValue(row.touched ? 1 : 0);
         q.addBindValue(row.written.isEmpty() ? qint64(-1) : row.size);

@@ -7,6 +7,7 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -78,6 +79,12 @@ public:
                 const QList<FileRow> &rows, QString *error);
     // Ends an operation: its state and, for each file it changed, the hash it left.
     [[nodiscard]] bool finish(qint64 id, const QString &state, const QList<FileRow> &rows, QString *error);
+    // The same, with row i made when it is needed: a package of many thousand files then never
+    // holds all its rows at once.
+    using RowAt = std::function<FileRow(qsizetype)>;
+    [[nodiscard]] bool record(qint64 *id, const QString &route, const QString &source, const QList<qint64> &undoes,
+                qsizetype count, const RowAt &rowAt, QString *error);
+    [[nodiscard]] bool finish(qint64 id, const QString &state, qsizetype count, const RowAt &rowAt, QString *error);
 
     // What the last operation to touch the file wrote there, when the file still shows the size
     // and modification time it left: its bytes need not be read again. Empty otherwise.

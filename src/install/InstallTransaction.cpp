@@ -89,7 +89,10 @@ QString Transaction::Private::realOf(const QString &host)
     if (known == realFolders.constEnd())
         known = realFolders.insert(folder, hostfs::realPlace(folder));
     const QString real = (known->endsWith(QLatin1Char('/')) ? *known : *known + QLatin1Char('/')) + host.mid(cut + 1);
-    return QFileInfo(real).isSymLink() ? hostfs::realPlace(real) : real;
+    if (QFileInfo(real).isSymLink())
+        return hostfs::realPlace(real);
+    return real == host ? host : real; // one string for both, the usual case
+
 }
 
 history::FileRow Transaction::Private::row(int i) const

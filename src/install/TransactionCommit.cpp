@@ -249,11 +249,9 @@ bool Transaction::commit(QString *error, QStringList *notPutBack)
     checkpoint();
     if (d->journal && d->op) {
         d->settle();
-        QList<history::FileRow> rows;
-        for (int i = 0; i < d->entries.size(); ++i)
-            rows.append(d->row(i));
         // An operation left open is put back at the next start: better now, and said.
-        if (!d->journal->finish(d->op, d->undoAvailable ? QStringLiteral("done") : QStringLiteral("no undo"), rows, &why))
+        if (!d->journal->finish(d->op, d->undoAvailable ? QStringLiteral("done") : QStringLiteral("no undo"),
+                                d->entries.size(), [this](qsizetype i) { return d->row(int(i)); }, &why))
             return putBack(error,
                            QStringLiteral("the install history could not record the end of this install (%1)").arg(why),
                            notPutBack);
@@ -323,15 +321,12 @@ QStringList Transaction::rollBack()
     d->release();
     if (d->journal && d->op) {
         d->settle();
-        QList<history::FileRow> rows;
-        for (int i = 0; i < d->entries.size(); ++i)
-            rows.append(d->row(i));
         // Files that could not be put back stay recorded as changed, so an undo still sees them.
         // Left open, the record is checked again at the next start, which finds the files as
         // they were and closes it.
         QString why;
         if (!d->journal->finish(d->op, failures.isEmpty() ? QStringLiteral("rolled back") : QStringLiteral("done"),
-                                rows, &why))
+                                d->entries.size(), [this](qsizetype i) { return d->row(int(i)); }, &why))
             std::fprintf(stderr, "veldrin: the install history could not record the roll back (%s)\n", qPrintable(why));
     }
     return failures;

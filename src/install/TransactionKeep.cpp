@@ -29,10 +29,10 @@ using failure::fail;
 // `stopped` says why, unless the player chose to go on without undo.
 void Transaction::Private::prepare()
 {
-    QList<history::FileRow> rows;
+    const int from = preparedCount;
     bool stored = false;
     stopped.clear();
-    for (int i = preparedCount; i < entries.size(); ++i) {
+    for (int i = from; i < entries.size(); ++i) {
         Slot &s = entries[i];
         s.prepared = true;
         s.t.existed = isRegularFile(s.t.real);
@@ -58,9 +58,8 @@ void Transaction::Private::prepare()
                     stopped = QStringLiteral("%1 could not be kept for undo (%2)").arg(s.t.path, why);
             }
         }
-        rows.append(row(i));
     }
-    if (!journal || rows.isEmpty()) {
+    if (!journal || from == entries.size()) {
         preparedCount = int(entries.size());
         return;
     }
@@ -74,11 +73,12 @@ void Transaction::Private::prepare()
     preparedCount = int(entries.size());
     checkpoint();
     QString why;
-    if (!keepHandEdits(rows, &why) && !withoutUndo) {
+    if (!keepHandEdits(from, &why) && !withoutUndo) {
         stopped = QStringLiteral("the install history could not record the files changed by hand (%1)").arg(why);
         return;
     }
-    if (!journal->record(&op, route, source, undoes, rows, &why)) {
+    if (!journal->record(&op, route, source, undoes, entries.size() - from,
+                         [this, from](qsizetype i) { return row(from + int(i)); }, &why)) {
         journal.reset();
         op = 0;
         undoAvailable = false;
@@ -95,19 +95,23 @@ void Transaction::Private::prepare()
 // later brings the change back rather than the older add-on's bytes. Its bytes are in the
 // store already, kept as this install's bytes before. The player asked for the install, so
 // it goes on top and nothing needs asking.
-bool Transaction::Private::keepHandEdits(const QList<history::FileRow> &rows, QString *why)
+bool Transaction::Private::keepHandEdits(int from, QString *why)
 {
     if (!journal || !history::isAddOnRoute(route) || route == QLatin1String("by hand"))
         return true;
+    const QList<history::OperationRow> earlier = journal->operations(true);
+    if (earlier.isEmpty())
+        return true; // a first install: nothing of the history's to have been changed
     QList<history::FileRow> now;
-    for (const history::FileRow &r : rows) {
+    for (int i = from; i < entries.size(); ++i) {
         // A file that still holds what the history last wrote there was not changed by hand.
-        if ((!r.existed || r.kept) && !entries.at(r.seq).trusted)
-            now << r;
+        const Slot &s = entries.at(i);
+        if ((!s.t.existed || s.kept) && !s.trusted)
+            now << row(i);
     }
     if (now.isEmpty())
         return true;
-    QList<history::FileRow> edited = history::changedByHand(journal->operations(true), now);
+    QList<history::FileRow> edited = history::changedByHand(earlier, now);
     if (edited.isEmpty())
         return true;
     for (history::FileRow &r : edited)

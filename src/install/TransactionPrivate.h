@@ -98,7 +98,7 @@ struct Transaction::Private
     void prepare();
     // A file an enabled add-on wrote that was changed since outside Veldrin keeps that change as
     // a layer of its own, under this install.
-    bool keepHandEdits(const QList<history::FileRow> &rows, QString *why);
+    bool keepHandEdits(int from, QString *why); // the slots from there on
     // Without the store, the bytes a file held are kept in memory, or beyond a limit in a
     // private temporary folder, until the operation ends.
     Slot *toChange(Transaction &transaction, int index, QString *error);

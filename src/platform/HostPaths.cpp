@@ -62,14 +62,14 @@ QString HostPaths::toHost(const QString &windowsPath)
 
 void HostPaths::created(const QString &hostPath)
 {
-    const QFileInfo info(hostPath);
-    const auto folder = m_folders.find(info.path());
+    // The folder is listed afresh when next needed, rather than the name added: an install
+    // writes all it planned, often thousands of files, and rarely looks up a path afterwards.
+    const auto folder = m_folders.find(hostPath.left(qMax(hostPath.lastIndexOf(QLatin1Char('/')), qsizetype(1))));
     if (folder == m_folders.end() || !folder->listed)
-        return; // listed afresh when first needed
-    folder->names.insert(info.fileName());
-    const QString folded = info.fileName().toCaseFolded();
-    if (!folder->byFolded.contains(folded))
-        folder->byFolded.insert(folded, info.fileName());
+        return;
+    folder->listed = false;
+    folder->names.clear();
+    folder->byFolded.clear();
 }
 
 void HostPaths::removed(const QString &hostPath)
