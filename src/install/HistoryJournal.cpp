@@ -203,6 +203,7 @@ std::unique_ptr<Journal> Journal::open(const QString &programFolder, QString *pr
 
 Journal::~Journal()
 {
+    m_writtenQuery.reset();
     {
         QSqlDatabase db = QSqlDatabase::database(m_connection, false);
         if (db.isValid())
@@ -291,13 +292,19 @@ bool Journal::addStamps(QString *error)
 
 QString Journal::writtenHash(const QString &realHost, qint64 size, qint64 mtime)
 {
-    QSqlQuery q(QSqlDatabase::database(m_connection));
-    q.prepare(QStringLiteral("SELECT written, size, mtime FROM files WHERE host = ? AND touched = 1 "
-                             "ORDER BY operation DESC, seq DESC LIMIT 1"));
+    if (!m_writtenQuery) {
+        m_writtenQuery = std::make_unique<QSqlQuery>(QSqlDatabase::database(m_connection));
+        if (!m_writtenQuery->prepare(QStringLiteral("SELECT written, size, mtime FROM files WHERE host = ? AND touched = 1 "
+                                                    "ORDER BY operation DESC, seq DESC LIMIT 1"))) {
+            m_writtenQuery.reset();
+            return QString();
+        }
+    }
+    QSqlQuery &q = *m_writtenQuery;
     q.addBindValue(text(realHost));
-    if (!q.exec() || !q.next() || size < 0 || q.value(1).toLongLong() != size || q.value(2).toLongLong() != mtime)
-        return QString();
-    const QString hash = q.value(0).toString();
+    const bool found = q.exec() && q.next() && size >= 0 && q.value(1).toLongLong() == size && q.value(2).toLongLong() == mtime;
+    const QString hash = found ? q.value(0).toString() : QString();
+    q.finish(); // no statement left open under the next write to the journal
     return isHash(hash) ? hash : QString();
 }
 
@@ -306,7 +313,7 @@ bool Journal::keepCopy(const QString &realHost, const QString &hash, QString *er
     if (!isHash(hash))
         return fail(error, QStringLiteral("no hash"));
     const QString target = objectPath(hash);
-    if (QFileInfo::exists(target))
+    if (m_stored.contains(hash) || QFileInfo::exists(target))
         return true;
     QFile file(realHost);
     if (!file.open(QIODevice::ReadOnly))

@@ -5,11 +5,14 @@
 #include <QByteArray>
 #include <QDateTime>
 #include <QList>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 #include <functional>
 #include <memory>
 #include <optional>
+
+class QSqlQuery;
 
 namespace history {
 
@@ -66,6 +69,10 @@ public:
     // once after a batch, before the record that points at them is committed.
     [[nodiscard]] bool keepFile(const QString &realHost, const QString &hash, bool *linked, QString *error);
     [[nodiscard]] bool syncObjects();
+    // Tells the journal that an object is in the store, written and flushed by the caller.
+    void stored(const QString &hash) { m_stored.insert(hash); }
+    bool isStored(const QString &hash) const { return m_stored.contains(hash); }
+    void unstored(const QString &hash) { m_stored.remove(hash); } // taken out again by the caller
     // Keeps the file's bytes by a copy of their own, only when they still match hash.
     [[nodiscard]] bool keepCopy(const QString &realHost, const QString &hash, QString *error);
     // A linked object still shares its bytes with a file that was not replaced after all:
@@ -104,7 +111,9 @@ private:
     bool addStamps(QString *error);
     QString m_folder;        // host path of Backup/history, no trailing slash
     QString m_connection;
+    std::unique_ptr<QSqlQuery> m_writtenQuery; // asked once per file a reinstall replaces
     QStringList m_unflushed; // originals kept by a link, flushed by syncObjects()
+    QSet<QString> m_stored;  // objects this process put in the store: known without a look
 };
 
 } // namespace history

@@ -52,8 +52,10 @@ bool Transaction::Private::flushPending(QString *error, QString *failedPath)
     for (Pending &p : batch) {
         if (p.index < 0) {
             // The store's copy: without it the install still stands, and finish() tries again.
-            if (p.file->commit(nullptr))
+            if (p.file->commit(nullptr)) {
                 storeCreated << p.written;
+                journal->stored(p.written);
+            }
             continue;
         }
         Slot &s = entries[p.index];
@@ -79,7 +81,8 @@ bool Transaction::Private::flushPending(QString *error, QString *failedPath)
 
 void Transaction::Private::copyToStore(const QString &hash, const QByteArray &bytes, const QByteArray &tail)
 {
-    if (!journal || hash.isEmpty() || storeCopies.contains(hash) || QFileInfo::exists(journal->objectPath(hash)))
+    if (!journal || hash.isEmpty() || storeCopies.contains(hash) || journal->isStored(hash)
+        || QFileInfo::exists(journal->objectPath(hash)))
         return;
     storeCopies.insert(hash);
     auto copy = std::make_unique<hostfs::AtomicFile>();
@@ -89,8 +92,10 @@ void Transaction::Private::copyToStore(const QString &hash, const QByteArray &by
         return;
     if (batched)
         pending.push_back({-1, std::move(copy), hash});
-    else if (copy->commit(nullptr))
+    else if (copy->commit(nullptr)) {
         storeCreated << hash;
+        journal->stored(hash);
+    }
 }
 
 QString Transaction::Private::hashOf(const QByteArray &bytes, const QByteArray &tail)
@@ -312,8 +317,10 @@ QStringList Transaction::rollBack()
                 needed.insert(s.previous);
         }
         for (const QString &hash : std::as_const(d->storeCreated)) {
-            if (!needed.contains(hash))
+            if (!needed.contains(hash)) {
                 QFile::remove(d->journal->objectPath(hash));
+                d->journal->unstored(hash);
+            }
         }
         d->storeCreated.clear();
     }

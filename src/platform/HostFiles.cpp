@@ -387,11 +387,16 @@ bool AtomicFile::flushTogether(const std::vector<AtomicFile *> &files)
     // no failure since any of them was opened goes unseen. When the system says nothing of
     // failures there, or says there was one, each file's own flush tells which.
     if (g_flushing && !(g_failFlush & FailFileFlushes)) {
+        std::vector<dev_t> devices(files.size(), 0);
+        std::vector<bool> waiting(files.size(), false);
         std::vector<std::pair<dev_t, AtomicFile *>> first;
-        for (AtomicFile *f : files) {
+        for (size_t i = 0; i < files.size(); ++i) {
+            AtomicFile *f = files[i];
             struct stat st {};
             if (f->m_fd < 0 || f->m_flushed || ::fstat(f->m_fd, &st) != 0)
                 continue;
+            devices[i] = st.st_dev;
+            waiting[i] = true;
             const auto known = std::find_if(first.begin(), first.end(), [&](const auto &p) { return p.first == st.st_dev; });
             if (known == first.end())
                 first.emplace_back(st.st_dev, f);
@@ -403,12 +408,10 @@ bool AtomicFile::flushTogether(const std::vector<AtomicFile *> &files)
             if (::syncfs(f->m_fd) == 0 && syncfsReportsFailures())
                 vouched.push_back(device);
         }
-        for (AtomicFile *f : files) {
-            struct stat st {};
-            if (f->m_fd >= 0 && !f->m_flushed && ::fstat(f->m_fd, &st) == 0
-                && std::find(vouched.begin(), vouched.end(), st.st_dev) != vouched.end()) {
-                f->m_flushed = true;
-                f->m_flushError = 0;
+        for (size_t i = 0; i < files.size(); ++i) {
+            if (waiting[i] && std::find(vouched.begin(), vouched.end(), devices[i]) != vouched.end()) {
+                files[i]->m_flushed = true;
+                files[i]->m_flushError = 0;
             }
         }
     }
