@@ -112,13 +112,21 @@ class Package:
 
     def fresh_floor(self):
         self.discard(self.floor)
-        for d in ("game", "backup", "aside-game", "aside-backup"):
+        for d in ("game", "backup", "history", "aside-game", "aside-backup"):
             os.makedirs(os.path.join(self.floor, d))
 
+    def cp_into(self, *folders):
+        total = sum(run(["cp"] + self.files + [os.path.join(self.floor, d)])[0] for d in folders)
+        return synced((total, 0))
+
+    def cp_thrice(self):
+        # A first install writes each file three times: into the game, its backup copy, and
+        # the history's own copy of what was written (so the add-on can come back without its
+        # package). A reinstall finds that copy already kept.
+        return self.cp_into("game", "backup", "history")
+
     def cp_twice(self):
-        a, _ = run(["cp"] + self.files + [os.path.join(self.floor, "game")])
-        b, _ = run(["cp"] + self.files + [os.path.join(self.floor, "backup")])
-        return synced((a + b, 0))
+        return self.cp_into("game", "backup")
 
     def mv_then_cp_twice(self):
         # Every file the install replaces, game file and backup copy, is kept by a move first.
@@ -153,7 +161,7 @@ def measure(args, mb, root):
 
             pair("create", p.create, p.cat,
                  ours_setup=lambda: os.path.exists(p.pkg) and os.remove(p.pkg))
-            pair("install", p.install, p.cp_twice, ours_setup=p.fresh_game, floor_setup=p.fresh_floor)
+            pair("install", p.install, p.cp_thrice, ours_setup=p.fresh_game, floor_setup=p.fresh_floor)
             pair("reinstall", p.install, p.mv_then_cp_twice)
         memory["install"] = max(memory["install"], memory.pop("reinstall"))
         for command in ("verify", "list"):
@@ -224,7 +232,7 @@ def main():
     sizes = sorted({10, args.size} | ({1024} if args.huge else set()))
     print(f"packages of {args.files} files, median of {args.runs} paired runs, sync before each timed step")
     print(f"{'MB':>5} {'step':<10} {'veldrin s':>10} {'floor s':>9} {'ratio':>6} {'target':>6} {'ms/MB':>7}  floor")
-    floors = {"create": "cat of every file into one + sync", "install": "cp into game + cp into backups + sync",
+    floors = {"create": "cat of every file into one + sync", "install": "cp into game, backups and history + sync",
               "reinstall": "mv old files aside + the two cp + sync"}
     targets = {"create": 1.3, "install": 1.3, "reinstall": 1.5}
     verdicts = []
