@@ -246,27 +246,21 @@ float advance(float value, double step)
 QByteArray normalizeBreaks(const QByteArray &bytes)
 {
     // Most packages are already CR LF throughout; check that cheaply before copying anything:
-    // every LF must follow a CR and every CR must come before an LF, eight bytes at a time.
+    // every LF must follow a CR and every CR must come before an LF. Blocks of fixed length
+    // let the compiler compare many bytes at once.
     const auto *data = reinterpret_cast<const unsigned char *>(bytes.constData());
     const qsizetype size = bytes.size();
     bool clean = size == 0 || (data[0] != '\n' && data[size - 1] != '\r');
-    using linebreaks::bytesEqual;
-    quint64 crBefore = 0; // the last byte of the word before was a CR (high bit of byte 0)
-    quint64 mismatch = 0;
-    qsizetype i = 0;
-    for (; clean && i + 8 <= size; i += 8) {
-        const quint64 w = qFromLittleEndian<quint64>(data + i);
-        const quint64 cr = bytesEqual(w, '\r');
-        const quint64 lf = bytesEqual(w, '\n');
-        // Shifting by one byte lines each byte's CR flag up with the byte after it.
-        mismatch |= lf ^ ((cr << 8) | crBefore);
-        crBefore = cr >> 56;
-        if ((i & 4095) == 4088 && mismatch)
-            break;
+    constexpr qsizetype kBlock = 64;
+    qsizetype i = 1;
+    for (; clean && i + kBlock <= size; i += kBlock) {
+        unsigned char mismatch = 0;
+        for (qsizetype k = i; k < i + kBlock; ++k)
+            mismatch |= static_cast<unsigned char>((data[k] == '\n') ^ (data[k - 1] == '\r'));
+        clean = mismatch == 0;
     }
-    clean = clean && mismatch == 0;
     for (; clean && i < size; ++i)
-        clean = (data[i] == '\n') == (i > 0 && data[i - 1] == '\r');
+        clean = (data[i] == '\n') == (data[i - 1] == '\r');
     if (clean)
         return bytes;
 
