@@ -7,9 +7,10 @@
 #include "platform/LineBreaks.h"
 #include "platform/WinPath.h"
 
-#include <QtEndian>
-
+#include <condition_variable>
 #include <cstring>
+#include <mutex>
+#include <thread>
 
 namespace brx {
 
@@ -149,6 +150,13 @@ bool savePackage(const QString &package, const QString &destination, QString *er
     return fileio::writeText(destination, package, error);
 }
 
+namespace {
+// Entries are gathered and written in pieces of about this size: few system calls, little memory.
+constexpr qsizetype kFlushBytes = 1 << 20;
+} // namespace
+
+// The package is written on a thread of its own, a piece behind: the next files are read and
+// packed while the last piece goes to the file.
 struct PackageFile::Private
 {
     QString destination;
@@ -156,12 +164,73 @@ struct PackageFile::Private
     bool opened = false;
     QString openError;
     QByteArray pending;
-};
 
-namespace {
-// Entries are gathered and written in pieces of about this size: few system calls, little memory.
-constexpr qsizetype kFlushBytes = 1 << 20;
-} // namespace
+    std::thread writer;
+    std::mutex lock;
+    std::condition_variable changed;
+    QByteArray handed;    // the piece the writer has, while writing
+    bool writing = false;
+    bool stop = false;
+    QString failure;      // the first write that failed, if one did
+
+    ~Private() { finishWriting(); }
+
+    void write()
+    {
+        std::unique_lock<std::mutex> held(lock);
+        for (;;) {
+            changed.wait(held, [this] { return writing || stop; });
+            if (!writing)
+                return;
+            held.unlock();
+            QString why;
+            const bool ok = failure.isEmpty() && file.append(handed, &why);
+            held.lock();
+            if (!ok && failure.isEmpty())
+                failure = why;
+            writing = false;
+            changed.notify_all();
+        }
+    }
+
+    // Gives the writer the pending piece once it is done with the last one.
+    bool hand(QString *error)
+    {
+        if (!writer.joinable())
+            writer = std::thread([this] { write(); });
+        std::unique_lock<std::mutex> held(lock);
+        changed.wait(held, [this] { return !writing; });
+        if (!failure.isEmpty())
+            return fail(error);
+        handed.swap(pending);
+        pending.truncate(0); // the room of the piece written before
+        writing = true;
+        changed.notify_all();
+        return true;
+    }
+
+    bool finishWriting(QString *error = nullptr)
+    {
+        if (writer.joinable()) {
+            {
+                std::lock_guard<std::mutex> held(lock);
+                stop = true;
+                changed.notify_all();
+            }
+            writer.join();
+        }
+        return failure.isEmpty() || fail(error);
+    }
+
+    bool fail(QString *error)
+    {
+        if (error)
+            *error = failure;
+        opened = false;
+        openError = failure;
+        return false;
+    }
+};
 
 PackageFile::PackageFile(const QString &windowsPath) : d(std::make_unique<Private>())
 {
@@ -184,14 +253,7 @@ bool PackageFile::add(const QString &installPath, const QString &title, const QB
     }
     if (!appendFileContent(d->pending, installPath, title, bytes, error))
         return false;
-    if (d->pending.size() < kFlushBytes)
-        return true;
-    const bool ok = d->file.append(d->pending, error);
-    d->pending.truncate(0); // keeps its room for the next entries
-    d->opened = ok;
-    if (!ok)
-        d->openError = error ? *error : QString();
-    return ok;
+    return d->pending.size() < kFlushBytes || d->hand(error);
 }
 
 bool PackageFile::save(QString *error)
@@ -202,6 +264,9 @@ bool PackageFile::save(QString *error)
         return false;
     }
     d->pending.append("\r\n");
+    // The writer's last piece first: the file is whole in order, then flushed and renamed.
+    if (!d->finishWriting(error))
+        return false;
     d->opened = false;
     return d->file.append(d->pending, error) && d->file.commit(error);
 }

@@ -49,16 +49,28 @@ private slots:
         tree->write(QStringLiteral("src/hill.lnd"), QByteArray("\0\1\2land\xff", 8));
         const QString island = QStringLiteral("D:\\Games\\Black & White\\Scripts\\Playgrounds\\island.txt");
         const QString hill = QStringLiteral("D:\\Games\\Black & White\\Data\\Landscape\\hill.lnd");
-        QCOMPARE(brxTool({QStringLiteral("create"), host("out.brx"), host("src/island.txt") + QLatin1Char('=') + island,
-                          host("src/hill.lnd") + QLatin1Char('=') + hill}).code, 0);
+        // Large enough that the package goes to disk in several pieces while more is packed.
+        QByteArray mountain(1024 * 1024 + 5, Qt::Uninitialized);
+        for (qsizetype i = 0; i < mountain.size(); ++i)
+            mountain[i] = char(i * 131 >> 2);
+        tree->write(QStringLiteral("src/mountain.lnd"), mountain);
+        const QString peak = QStringLiteral("D:\\Games\\Black & White\\Data\\Landscape\\mountain.lnd");
+        QStringList args{QStringLiteral("create"), host("out.brx"), host("src/island.txt") + QLatin1Char('=') + island};
         QString buffer; // the wizard's way: its text buffer, one file at a time, then the save
         QVERIFY(brx::appendFile(buffer, island, QStringLiteral("island.txt"), TestTree::win(QStringLiteral("src/island.txt"))));
+        for (int i = 0; i < 3; ++i) {
+            args << host("src/mountain.lnd") + QLatin1Char('=') + peak;
+            QVERIFY(brx::appendFile(buffer, peak, QStringLiteral("mountain.lnd"), TestTree::win(QStringLiteral("src/mountain.lnd"))));
+        }
+        QCOMPARE(brxTool(args << host("src/hill.lnd") + QLatin1Char('=') + hill).code, 0);
         QVERIFY(brx::appendFile(buffer, hill, QStringLiteral("hill.lnd"), TestTree::win(QStringLiteral("src/hill.lnd"))));
         QVERIFY(brx::savePackage(buffer, TestTree::win(QStringLiteral("wizard.brx"))));
         QCOMPARE(tree->read(QStringLiteral("out.brx")), tree->read(QStringLiteral("wizard.brx")));
 
         const Outcome listed = brxTool({QStringLiteral("list"), host("out.brx")});
-        QCOMPARE(listed.out, island + QStringLiteral("\tisland.txt\t29\ttext\n") + hill + QStringLiteral("\thill.lnd|base64\t8\tbinary\n"));
+        const QString peakLine = peak + QStringLiteral("\tmountain.lnd|base64\t%1\tbinary\n").arg(mountain.size());
+        QCOMPARE(listed.out, island + QStringLiteral("\tisland.txt\t29\ttext\n") + peakLine + peakLine + peakLine + hill
+                                 + QStringLiteral("\thill.lnd|base64\t8\tbinary\n"));
         // A source that cannot be read writes no package at all.
         QCOMPARE(brxTool({QStringLiteral("create"), host("none.brx"), host("src/gone.txt") + QStringLiteral("=C:\\x.txt")}).code, 1);
         QVERIFY(!tree->exists(QStringLiteral("none.brx")));
