@@ -33,6 +33,18 @@ constexpr size_t kFlushTogether = 32;
 // waited for), then renames each into place after its own flush.
 bool Transaction::Private::flushPending(QString *error, QString *failedPath)
 {
+    if (fileWorker)
+        fileWorker->wait();
+    // A copy that could not be written stops the install before anything is renamed; the
+    // batch stays for the roll back to take away. The store's own copies are only tried
+    // again at the end.
+    for (const Pending &p : pending) {
+        if (p.index >= 0 && !p.done->ok) {
+            if (failedPath)
+                *failedPath = entries.at(p.index).t.path;
+            return fail(error, p.done->why);
+        }
+    }
     std::vector<Pending> batch;
     batch.swap(pending);
     pendingTargets = 0;
@@ -52,7 +64,7 @@ bool Transaction::Private::flushPending(QString *error, QString *failedPath)
     for (Pending &p : batch) {
         if (p.index < 0) {
             // The store's copy: without it the install still stands, and finish() tries again.
-            if (p.file->commit(nullptr)) {
+            if (p.done->ok && p.file->commit(nullptr)) {
                 storeCreated << p.written;
                 journal->stored(p.written);
             }
@@ -69,14 +81,29 @@ bool Transaction::Private::flushPending(QString *error, QString *failedPath)
             return fail(error, why);
         }
         s.written = p.written;
-        s.writtenSize = p.size;
-        s.writtenMtime = p.mtime;
+        s.writtenSize = p.done->size;
+        s.writtenMtime = p.done->mtime;
         s.removed = false;
         changed(p.index);
         paths.created(s.t.host);
         checkpoint();
     }
     return true;
+}
+
+void Transaction::Private::Written::take(hostfs::AtomicFile &file, const QByteArray &bytes, const QByteArray &tail)
+{
+    ok = file.append(bytes, &why) && (tail.isEmpty() || file.append(tail, &why));
+    if (ok && !file.stamp(&size, &mtime))
+        size = -1;
+}
+
+hostfs::FileWorker &Transaction::Private::worker()
+{
+    // Enough bytes waiting to keep the second thread busy, few enough to matter little.
+    if (!fileWorker)
+        fileWorker = std::make_unique<hostfs::FileWorker>(qint64(32) * 1024 * 1024);
+    return *fileWorker;
 }
 
 void Transaction::Private::copyToStore(const QString &hash, const QByteArray &bytes, const QByteArray &tail)
@@ -87,12 +114,21 @@ void Transaction::Private::copyToStore(const QString &hash, const QByteArray &by
     storeCopies.insert(hash);
     auto copy = std::make_unique<hostfs::AtomicFile>();
     copy->setResolved(true);
+    if (batched) {
+        auto done = std::make_shared<Written>();
+        hostfs::AtomicFile *into = copy.get();
+        worker().post(bytes.size() + tail.size(), [into, path = journal->objectPath(hash), bytes, tail, done] {
+            done->ok = into->open(path, nullptr);
+            if (done->ok)
+                done->take(*into, bytes, tail);
+        });
+        pending.push_back({-1, std::move(copy), hash, std::move(done)});
+        return;
+    }
     if (!copy->open(journal->objectPath(hash), nullptr) || !copy->append(bytes, nullptr)
         || (!tail.isEmpty() && !copy->append(tail, nullptr)))
         return;
-    if (batched)
-        pending.push_back({-1, std::move(copy), hash});
-    else if (copy->commit(nullptr)) {
+    if (copy->commit(nullptr)) {
         storeCreated << hash;
         journal->stored(hash);
     }
@@ -185,20 +221,27 @@ bool Transaction::write(int index, const QByteArray &bytes, const QByteArray &ta
     // The history recorded the file as absent before this write: a kill leaves nothing behind
     // that the next start does not remove.
     file->setNewInPlace(d->journal && d->op && !s.t.existed);
-    if (!file->open(s.t.real, error) || !file->append(bytes, error) || (!tail.isEmpty() && !file->append(tail, error)))
+    if (!file->open(s.t.real, error))
         return false;
-    if (!d->batched)
-        checkpoint();
     const QString written = d->journal ? d->hashOf(bytes, tail) : QString();
+    if (d->batched) {
+        // The bytes go into the file on the second thread while the next entry is read and
+        // hashed here; a failure there is found when the batch is flushed.
+        auto done = std::make_shared<Private::Written>();
+        hostfs::AtomicFile *into = file.get();
+        d->worker().post(bytes.size() + tail.size(), [into, bytes, tail, done] { done->take(*into, bytes, tail); });
+        d->copyToStore(written, bytes, tail);
+        d->pending.push_back({index, std::move(file), written, std::move(done)});
+        ++d->pendingTargets;
+        return true;
+    }
+    if (!file->append(bytes, error) || (!tail.isEmpty() && !file->append(tail, error)))
+        return false;
+    checkpoint();
     qint64 size = -1, mtime = 0;
     if (!file->stamp(&size, &mtime))
         size = -1;
     d->copyToStore(written, bytes, tail);
-    if (d->batched) {
-        d->pending.push_back({index, std::move(file), written, size, mtime});
-        ++d->pendingTargets;
-        return true;
-    }
     if (!file->commit(error))
         return false;
     s.written = written;
@@ -281,6 +324,8 @@ QStringList Transaction::rollBack()
 {
     QStringList failures;
     d->finished = true;
+    if (d->fileWorker)
+        d->fileWorker->wait();
     d->pending.clear(); // copies never renamed into place: removed, their targets untouched
     d->pendingTargets = 0;
     for (auto it = d->order.crbegin(); it != d->order.crend(); ++it) {

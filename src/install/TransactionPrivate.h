@@ -4,6 +4,7 @@
 #include "install/HistoryJournal.h"
 #include "install/InstallTransaction.h"
 #include "install/WriterLock.h"
+#include "platform/FileWorker.h"
 #include "platform/HostFiles.h"
 #include "platform/HostPaths.h"
 
@@ -65,16 +66,27 @@ struct Transaction::Private
     QString stopped;             // why the operation may not start, when it may not
     bool finished = false;
     // Batched writes: new copies written but not yet flushed and renamed into place.
+    // What became of a copy's bytes, written on the second thread.
+    struct Written
+    {
+        bool ok = true;
+        QString why;
+        qint64 size = -1; // the copy as written, as it will be found in place
+        qint64 mtime = 0;
+        void take(hostfs::AtomicFile &file, const QByteArray &bytes, const QByteArray &tail);
+    };
     struct Pending
     {
         int index; // -1: the store's own copy of what was written
         std::unique_ptr<hostfs::AtomicFile> file;
         QString written;
-        qint64 size = -1;
-        qint64 mtime = 0;
+        std::shared_ptr<Written> done;
     };
     bool batched = false;
     std::vector<Pending> pending;
+    // Declared after the copies it writes into, so that it stops before they go.
+    std::unique_ptr<hostfs::FileWorker> fileWorker;
+    hostfs::FileWorker &worker();
     int pendingTargets = 0;       // of them, the targets' own (not the store's copies)
     QList<int> order;             // entries in the order they were first changed
     QSet<QString> changedFolders;

@@ -34,7 +34,8 @@ std::atomic<int> g_failFlush{0}; // FlushFailure bits
 using failure::fail;
 
 #ifndef Q_OS_WIN
-QString errnoText(int code) { return QString::fromLocal8Bit(std::strerror(code)); }
+// Safe from any thread: installs write on a second one.
+QString errnoText(int code) { return qt_error_string(code); }
 
 bool writeAll(int fd, const char *data, qsizetype size)
 {

@@ -16,6 +16,8 @@
 #include <QDir>
 #include <QFile>
 #include <QTest>
+#include <csignal>
+#include <sys/resource.h>
 
 namespace {
 
@@ -156,6 +158,36 @@ private slots:
         QVERIFY(!r.message.contains(QStringLiteral("((")) && !r.message.contains(QStringLiteral("))")));
         QVERIFY(r.message.contains(QStringLiteral("folder.txt could not be written (it is a folder).")));
         QVERIFY(!tree.exists(kGame + QStringLiteral("Scripts/Playgrounds/fine.txt")));
+
+        // The bytes go into the files on a second thread: a write that fails there (here the
+        // largest file a process may write, as a full disk would) still names its own entry,
+        // and what was written before it is taken out again.
+        tree.mkdir(QStringLiteral("Veldrin/Backup/history"));
+        package.clear();
+        brx::appendEntry(package, win(QStringLiteral("Scripts\\Playgrounds\\fine.txt")), QStringLiteral("fine.txt"), "f");
+        brx::appendBinaryEntry(package, win(QStringLiteral("Data\\Landscape\\huge.lnd")), QStringLiteral("huge.lnd"),
+                               QByteArray(2 * 1024 * 1024, 'h'));
+        brx::appendEntry(package, win(QStringLiteral("Scripts\\Playgrounds\\after.txt")), QStringLiteral("after.txt"), "a");
+        // The history records the install that was rolled back; everything else is as it was.
+        const auto outsideHistory = [&tree] {
+            auto files = tree.snapshot();
+            files.removeIf([](const auto &file) { return file.key().startsWith(QLatin1String("Veldrin/Backup/history/")); });
+            return files;
+        };
+        const auto before = outsideHistory();
+        struct rlimit was {};
+        QVERIFY(::getrlimit(RLIMIT_FSIZE, &was) == 0);
+        struct rlimit small = was;
+        small.rlim_cur = 1024 * 1024;
+        const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+        QVERIFY(::setrlimit(RLIMIT_FSIZE, &small) == 0);
+        r = brx::installPackage(package, options());
+        QVERIFY(::setrlimit(RLIMIT_FSIZE, &was) == 0);
+        std::signal(SIGXFSZ, oldHandler);
+        QCOMPARE(r.outcome, brx::InstallResult::WriteFailed);
+        QVERIFY2(r.message.contains(QStringLiteral("huge.lnd could not be written (")), qPrintable(r.message));
+        QVERIFY2(r.message.contains(QStringLiteral("Every file it had written was put back as it was.")), qPrintable(r.message));
+        QVERIFY(outsideHistory() == before);
     }
 
     // A target that is itself a link is written through it: the link stays a link, and the
