@@ -102,7 +102,7 @@ hostfs::FileWorker &Transaction::Private::worker()
 {
     // Enough bytes waiting to keep the second thread busy, few enough to matter little.
     if (!fileWorker)
-        fileWorker = std::make_unique<hostfs::FileWorker>(qint64(32) * 1024 * 1024);
+        fileWorker = std::make_unique<hostfs::FileWorker>(qint64(16) * 1024 * 1024);
     return *fileWorker;
 }
 
