@@ -237,21 +237,24 @@ int main(int argc, char **argv)
     });
     desk.startUp();
     started = true;
+    frmMDI *frame = desk.openMdi();
+    if (frame)
+        QObject::connect(frame, &QObject::destroyed, &app, &QCoreApplication::quit);
     // An install killed last time is put back before anything else can write: every install,
     // undo and add-on change takes the history's lock, and taking it puts back what a kill
-    // left. This check puts it back at once and tells the player; it waits for the frame to
-    // be drawn, as reading a long history takes longer than drawing the frame.
+    // left. This check puts it back at once and tells the player; on a start without files it
+    // waits for the frame to be drawn, as reading a long history takes longer than drawing the
+    // frame. Files to install are only opened once it is done, as they always were.
     const auto recover = [&desk] {
         desk.tellRecovery(history::recoverUnfinished(desk.settings().ProgramFolder, desk.settings().GameFolder));
     };
-    if (frmMDI *frame = desk.openMdi()) {
-        QObject::connect(frame, &QObject::destroyed, &app, &QCoreApplication::quit);
+    if (frame && files.isEmpty()) {
         afterFirstDrawn(frame, &desk, recover);
     } else {
         recover();
+        if (!files.isEmpty())
+            desk.openHostFiles(files);
     }
-    if (!files.isEmpty())
-        desk.openHostFiles(files);
 
     if (qEnvironmentVariableIsSet("VELDRIN_BENCH_EXIT")) {
         QTimer::singleShot(0, &app, [] {
