@@ -195,7 +195,6 @@ int main(int argc, char **argv)
     windowSystemForCheck(argc, argv);
     QApplication app(argc, argv);
     setIdentity();
-    QApplication::setWindowIcon(artwork::programIcon());
     QCommandLineParser parser;
     describe(parser);
     parser.process(app);
@@ -214,6 +213,8 @@ int main(int argc, char **argv)
         return 0;
     singleinstance::Receiver receiver;
     receiver.listen(instanceName);
+    // Drawn only by a start that opens windows: one that hands its files over never shows one.
+    QApplication::setWindowIcon(artwork::programIcon());
 
     Modual1 state;
     WidgetPrompts prompts;
