@@ -112,6 +112,11 @@ bool Reader::openMemory(const QByteArray &bytes, QString *error)
 
 bool Reader::next(Entry &entry, QString *error)
 {
+    if (!d->a) {
+        if (error)
+            *error = QStringLiteral("the archive is not open");
+        return false;
+    }
     struct archive_entry *header = nullptr;
     const int r = api().archive_read_next_header(d->a, &header);
     if (r == ARCHIVE_EOF)
@@ -147,6 +152,11 @@ bool Reader::next(Entry &entry, QString *error)
 
 bool Reader::readBlocks(const std::function<bool(const char *, qsizetype)> &sink, QString *error)
 {
+    if (!d->a) {
+        if (error)
+            *error = QStringLiteral("the archive is not open");
+        return false;
+    }
     char block[kBlock];
     for (;;) {
         const la_ssize_t n = api().archive_read_data(d->a, block, sizeof block);
