@@ -15,8 +15,11 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QPointer>
 #include <QStandardPaths>
 #include <QTimer>
+#include <QWindow>
+#include <functional>
 #include <cstdio>
 
 namespace {
@@ -134,6 +137,41 @@ void windowSystemForCheck(int argc, char **argv)
 #endif
 }
 
+// Runs work from the event loop once window has been exposed for the first time, after it has
+// been drawn.
+void afterFirstDrawn(QWidget *window, QObject *context, const std::function<void()> &work)
+{
+    QWindow *handle = window->windowHandle();
+    if (!handle || handle->isExposed()) {
+        QTimer::singleShot(0, context, work);
+        return;
+    }
+    // The expose event draws the window as it is handled; work is queued behind that.
+    class Watch : public QObject
+    {
+    public:
+        Watch(QWindow *handle, QObject *context, std::function<void()> work)
+            : QObject(handle), m_context(context), m_work(std::move(work))
+        {
+        }
+        bool eventFilter(QObject *watched, QEvent *event) override
+        {
+            if (event->type() == QEvent::Expose && static_cast<QWindow *>(watched)->isExposed()) {
+                if (m_context)
+                    QTimer::singleShot(0, m_context, m_work);
+                watched->removeEventFilter(this);
+                deleteLater();
+            }
+            return false;
+        }
+
+    private:
+        QPointer<QObject> m_context;
+        std::function<void()> m_work;
+    };
+    handle->installEventFilter(new Watch(handle, context, work));
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -157,7 +195,6 @@ int main(int argc, char **argv)
     windowSystemForCheck(argc, argv);
     QApplication app(argc, argv);
     setIdentity();
-    QApplication::setWindowIcon(artwork::programIcon());
     QCommandLineParser parser;
     describe(parser);
     parser.process(app);
@@ -176,6 +213,8 @@ int main(int argc, char **argv)
         return 0;
     singleinstance::Receiver receiver;
     receiver.listen(instanceName);
+    // Drawn only by a start that opens windows: one that hands its files over never shows one.
+    QApplication::setWindowIcon(artwork::programIcon());
 
     Modual1 state;
     WidgetPrompts prompts;
@@ -199,12 +238,24 @@ int main(int argc, char **argv)
     });
     desk.startUp();
     started = true;
-    // An install killed last time is put back before anything else can write.
-    desk.tellRecovery(history::recoverUnfinished(desk.settings().ProgramFolder, desk.settings().GameFolder));
-    if (frmMDI *frame = desk.openMdi())
+    frmMDI *frame = desk.openMdi();
+    if (frame)
         QObject::connect(frame, &QObject::destroyed, &app, &QCoreApplication::quit);
-    if (!files.isEmpty())
-        desk.openHostFiles(files);
+    // An install killed last time is put back before anything else can write: every install,
+    // undo and add-on change takes the history's lock, and taking it puts back what a kill
+    // left. This check puts it back at once and tells the player; on a start without files it
+    // waits for the frame to be drawn, as reading a long history takes longer than drawing the
+    // frame. Files to install are only opened once it is done, as they always were.
+    const auto recover = [&desk] {
+        desk.tellRecovery(history::recoverUnfinished(desk.settings().ProgramFolder, desk.settings().GameFolder));
+    };
+    if (frame && files.isEmpty()) {
+        afterFirstDrawn(frame, &desk, recover);
+    } else {
+        recover();
+        if (!files.isEmpty())
+            desk.openHostFiles(files);
+    }
 
     if (qEnvironmentVariableIsSet("VELDRIN_BENCH_EXIT")) {
         QTimer::singleShot(0, &app, [] {

@@ -1,12 +1,10 @@
 #include "brx/Archive.h"
 
+#include "brx/ArchiveApi.h"
 #include "platform/FileIO.h"
 
 #include <QFileInfo>
 #include <QLocale>
-
-#include <archive.h>
-#include <archive_entry.h>
 
 namespace archives {
 
@@ -17,9 +15,12 @@ const char *const kArchiveExtensions[] = {".zip", ".7z", ".rar", ".tar", ".tar.g
 
 constexpr size_t kBlock = 64 * 1024;
 
+// Only reached once a reader or writer has loaded the library (make() and Writer's constructor).
+const ArchiveApi &api() { return *archiveApi(); }
+
 QString lastError(struct archive *a, const char *fallback)
 {
-    const char *text = a ? archive_error_string(a) : nullptr;
+    const char *text = a ? api().archive_error_string(a) : nullptr;
     return QString::fromUtf8(text && *text ? text : fallback);
 }
 
@@ -55,27 +56,29 @@ struct Reader::Private
     ~Private()
     {
         if (a)
-            archive_read_free(a);
+            api().archive_read_free(a);
     }
     bool make(QString *error)
     {
-        a = archive_read_new();
+        if (!archiveApi(error))
+            return false;
+        a = api().archive_read_new();
         if (!a) {
             if (error)
                 *error = QStringLiteral("out of memory");
             return false;
         }
-        archive_read_support_filter_all(a);
+        api().archive_read_support_filter_all(a);
         // The formats add-ons come in, named one by one: "all" would take in mtree, whose
         // plain-text listings name files on this machine to read.
-        archive_read_support_format_zip(a);
-        archive_read_support_format_7zip(a);
-        archive_read_support_format_rar(a);
-        archive_read_support_format_rar5(a);
-        archive_read_support_format_tar(a);
-        archive_read_support_format_gnutar(a);
-        archive_read_support_format_cab(a);
-        archive_read_support_format_lha(a);
+        api().archive_read_support_format_zip(a);
+        api().archive_read_support_format_7zip(a);
+        api().archive_read_support_format_rar(a);
+        api().archive_read_support_format_rar5(a);
+        api().archive_read_support_format_tar(a);
+        api().archive_read_support_format_gnutar(a);
+        api().archive_read_support_format_cab(a);
+        api().archive_read_support_format_lha(a);
         return true;
     }
 };
@@ -87,7 +90,7 @@ bool Reader::open(const QString &hostPath, QString *error)
 {
     if (!d->make(error))
         return false;
-    if (archive_read_open_filename(d->a, QFile::encodeName(hostPath).constData(), kBlock) != ARCHIVE_OK) {
+    if (api().archive_read_open_filename(d->a, QFile::encodeName(hostPath).constData(), kBlock) != ARCHIVE_OK) {
         if (error)
             *error = lastError(d->a, "cannot be opened");
         return false;
@@ -99,7 +102,7 @@ bool Reader::openMemory(const QByteArray &bytes, QString *error)
 {
     if (!d->make(error))
         return false;
-    if (archive_read_open_memory(d->a, bytes.constData(), size_t(bytes.size())) != ARCHIVE_OK) {
+    if (api().archive_read_open_memory(d->a, bytes.constData(), size_t(bytes.size())) != ARCHIVE_OK) {
         if (error)
             *error = lastError(d->a, "cannot be opened");
         return false;
@@ -109,8 +112,13 @@ bool Reader::openMemory(const QByteArray &bytes, QString *error)
 
 bool Reader::next(Entry &entry, QString *error)
 {
+    if (!d->a) {
+        if (error)
+            *error = QStringLiteral("the archive is not open");
+        return false;
+    }
     struct archive_entry *header = nullptr;
-    const int r = archive_read_next_header(d->a, &header);
+    const int r = api().archive_read_next_header(d->a, &header);
     if (r == ARCHIVE_EOF)
         return false;
     if (r < ARCHIVE_WARN || !header) {
@@ -119,19 +127,19 @@ bool Reader::next(Entry &entry, QString *error)
         return false;
     }
     d->started = true;
-    const char *utf8 = archive_entry_pathname_utf8(header);
+    const char *utf8 = api().archive_entry_pathname_utf8(header);
     if (utf8) {
         entry.path = QString::fromUtf8(utf8);
     } else {
-        const char *raw = archive_entry_pathname(header);
+        const char *raw = api().archive_entry_pathname(header);
         entry.path = raw ? fileio::decode1252(QByteArray(raw)) : QString();
     }
-    entry.encrypted = archive_entry_is_encrypted(header);
-    entry.size = archive_entry_size_is_set(header) ? archive_entry_size(header) : 0;
-    if (archive_entry_hardlink(header))
+    entry.encrypted = api().archive_entry_is_encrypted(header);
+    entry.size = api().archive_entry_size_is_set(header) ? api().archive_entry_size(header) : 0;
+    if (api().archive_entry_hardlink(header))
         entry.kind = Entry::HardLink;
     else {
-        switch (archive_entry_filetype(header)) {
+        switch (api().archive_entry_filetype(header)) {
         case AE_IFREG: entry.kind = Entry::File; break;
         case AE_IFDIR: entry.kind = Entry::Folder; break;
         case AE_IFLNK: entry.kind = Entry::Link; break;
@@ -144,9 +152,14 @@ bool Reader::next(Entry &entry, QString *error)
 
 bool Reader::readBlocks(const std::function<bool(const char *, qsizetype)> &sink, QString *error)
 {
+    if (!d->a) {
+        if (error)
+            *error = QStringLiteral("the archive is not open");
+        return false;
+    }
     char block[kBlock];
     for (;;) {
-        const la_ssize_t n = archive_read_data(d->a, block, sizeof block);
+        const la_ssize_t n = api().archive_read_data(d->a, block, sizeof block);
         if (n == 0)
             return true;
         if (n < 0) {
@@ -177,13 +190,13 @@ bool Reader::readAll(QByteArray &bytes, qint64 limit, QString *error)
 
 QString Reader::formatName() const
 {
-    const char *name = d->started ? archive_format_name(d->a) : nullptr;
+    const char *name = d->started ? api().archive_format_name(d->a) : nullptr;
     return QString::fromUtf8(name ? name : "unknown");
 }
 
 bool Reader::isZip() const
 {
-    return d->started && (archive_format(d->a) & ARCHIVE_FORMAT_BASE_MASK) == ARCHIVE_FORMAT_ZIP;
+    return d->started && (api().archive_format(d->a) & ARCHIVE_FORMAT_BASE_MASK) == ARCHIVE_FORMAT_ZIP;
 }
 
 namespace {
@@ -197,6 +210,10 @@ Checked checkWith(Reader &reader, const QString &openError, qint64 packed, const
         checked.refusal = why;
         return checked;
     };
+    // Not the archive's fault: say so rather than call it damaged.
+    QString unreadable;
+    if (!archiveApi(&unreadable))
+        return refuse(QStringLiteral("%1 cannot be read: %2.").arg(name, unreadable));
     const bool zipName = name.endsWith(QLatin1String(".zip"), Qt::CaseInsensitive);
     if (!openError.isEmpty() && zipName)
         return refuse(QStringLiteral("%1 is not a zip archive (%2).").arg(name, openError));
@@ -315,51 +332,53 @@ struct Writer::Private
     {
         if (!error.isEmpty())
             return false;
-        archive_entry *entry = archive_entry_new();
-        archive_entry_set_pathname_utf8(entry, path.toUtf8().constData());
-        archive_entry_set_filetype(entry, type);
-        archive_entry_set_perm(entry, type == AE_IFDIR ? 0755 : 0644);
-        archive_entry_set_size(entry, size);
-        archive_entry_set_mtime(entry, 1000000000, 0);
+        archive_entry *entry = api().archive_entry_new();
+        api().archive_entry_set_pathname_utf8(entry, path.toUtf8().constData());
+        api().archive_entry_set_filetype(entry, type);
+        api().archive_entry_set_perm(entry, type == AE_IFDIR ? 0755 : 0644);
+        api().archive_entry_set_size(entry, size);
+        api().archive_entry_set_mtime(entry, 1000000000, 0);
         if (more)
             more(entry);
-        const int r = archive_write_header(a, entry);
-        archive_entry_free(entry);
+        const int r = api().archive_write_header(a, entry);
+        api().archive_entry_free(entry);
         return r == ARCHIVE_OK || fail();
     }
 };
 
 Writer::Writer(Format format, const QByteArray &zipPassphrase) : d(std::make_unique<Private>())
 {
-    d->a = archive_write_new();
+    if (!archiveApi(&d->error))
+        return;
+    d->a = api().archive_write_new();
     int r = ARCHIVE_OK;
     switch (format) {
     case Zip:
-        r = archive_write_set_format_zip(d->a);
+        r = api().archive_write_set_format_zip(d->a);
         if (r == ARCHIVE_OK && !zipPassphrase.isEmpty()) {
-            r = archive_write_set_options(d->a, "zip:encryption=zipcrypt");
+            r = api().archive_write_set_options(d->a, "zip:encryption=zipcrypt");
             if (r == ARCHIVE_OK)
-                r = archive_write_set_passphrase(d->a, zipPassphrase.constData());
+                r = api().archive_write_set_passphrase(d->a, zipPassphrase.constData());
         }
         break;
     case TarGz:
-        r = archive_write_set_format_pax_restricted(d->a);
+        r = api().archive_write_set_format_pax_restricted(d->a);
         if (r == ARCHIVE_OK)
-            r = archive_write_add_filter_gzip(d->a);
+            r = api().archive_write_add_filter_gzip(d->a);
         break;
     case SevenZip:
-        r = archive_write_set_format_7zip(d->a);
+        r = api().archive_write_set_format_7zip(d->a);
         break;
     }
-    archive_write_set_bytes_in_last_block(d->a, 1);
-    if (r != ARCHIVE_OK || archive_write_open2(d->a, d.get(), nullptr, &Private::append, nullptr, nullptr) != ARCHIVE_OK)
+    api().archive_write_set_bytes_in_last_block(d->a, 1);
+    if (r != ARCHIVE_OK || api().archive_write_open2(d->a, d.get(), nullptr, &Private::append, nullptr, nullptr) != ARCHIVE_OK)
         d->fail();
 }
 
 Writer::~Writer()
 {
     if (d->a)
-        archive_write_free(d->a);
+        api().archive_write_free(d->a);
 }
 
 bool Writer::addFile(const QString &path, const QByteArray &bytes)
@@ -368,7 +387,7 @@ bool Writer::addFile(const QString &path, const QByteArray &bytes)
         return false;
     qsizetype done = 0;
     while (done < bytes.size()) {
-        const la_ssize_t n = archive_write_data(d->a, bytes.constData() + done, size_t(bytes.size() - done));
+        const la_ssize_t n = api().archive_write_data(d->a, bytes.constData() + done, size_t(bytes.size() - done));
         if (n <= 0)
             return d->fail();
         done += qsizetype(n);
@@ -382,20 +401,20 @@ bool Writer::addLink(const QString &path, const QString &target, bool hard)
 {
     const QByteArray to = target.toUtf8();
     if (hard)
-        return d->header(path, AE_IFREG, 0, [&](archive_entry *e) { archive_entry_set_hardlink(e, to.constData()); });
-    return d->header(path, AE_IFLNK, 0, [&](archive_entry *e) { archive_entry_set_symlink(e, to.constData()); });
+        return d->header(path, AE_IFREG, 0, [&](archive_entry *e) { api().archive_entry_set_hardlink(e, to.constData()); });
+    return d->header(path, AE_IFLNK, 0, [&](archive_entry *e) { api().archive_entry_set_symlink(e, to.constData()); });
 }
 
 bool Writer::addDevice(const QString &path)
 {
-    return d->header(path, AE_IFCHR, 0, [](archive_entry *e) { archive_entry_set_rdev(e, 0x0103); });
+    return d->header(path, AE_IFCHR, 0, [](archive_entry *e) { api().archive_entry_set_rdev(e, 0x0103); });
 }
 
 QByteArray Writer::finish(QString *error)
 {
     if (!d->finished) {
         d->finished = true;
-        if (archive_write_close(d->a) != ARCHIVE_OK)
+        if (d->a && api().archive_write_close(d->a) != ARCHIVE_OK)
             d->fail();
     }
     if (!d->error.isEmpty()) {

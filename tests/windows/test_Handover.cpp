@@ -1,5 +1,7 @@
 // One Veldrin per program folder: a second start hands its files to the running one, or with
 // none brings it forward. The socket talk in-process, then the real program started twice.
+// Also the real program's start-up putting back an install killed the time before.
+#include "install/InstallTransaction.h"
 #include "setup/SetupRecord.h"
 #include "shell/SingleInstance.h"
 #include "support/TestTree.h"
@@ -9,6 +11,8 @@
 #include <QFileInfo>
 #include <QProcess>
 #include <QSignalSpy>
+#include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
@@ -188,6 +192,42 @@ private slots:
         }
         QVERIFY(finished);
         QVERIFY(start.readAllStandardOutput().contains("ready"));
+    }
+
+    // The check waits for the frame to be drawn; it must still come, and put the game back,
+    // without anything else asking for it.
+    void aStartPutsBackAnInstallKilledBefore()
+    {
+        TestTree tree;
+        tree.makeGameWithHistory();
+        tree.write(QStringLiteral("Veldrin/options.txt"), "C:\\Games\\Black & White\\\r\nC:\\Veldrin\\\r\n\r\n\r\n\r\n\r\n\r\n");
+        const QString map = QStringLiteral("Games/Black & White/Scripts/Playgrounds/a.txt");
+        QVERIFY(install::installFile(QStringLiteral("map"), QStringLiteral("frmMap"), TestTree::gameFolder(),
+                                     TestTree::programFolder(), TestTree::win(map), "half an island"));
+        {
+            // As a kill leaves it: the file written, the record still open.
+            QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("kill"));
+            db.setDatabaseName(tree.host(QStringLiteral("Veldrin/Backup/history/journal.sqlite")));
+            QVERIFY(db.open());
+            QVERIFY(QSqlQuery(db).exec(QStringLiteral("UPDATE operations SET state = 'open'")));
+            db.close();
+        }
+        QSqlDatabase::removeDatabase(QStringLiteral("kill"));
+
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("WINEPREFIX"), tree.prefix());
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        env.insert(QStringLiteral("VELDRIN_SPLASH_MS"), QStringLiteral("0"));
+        env.insert(QStringLiteral("VELDRIN_SINGLE_INSTANCE"), QStringLiteral("0"));
+        QProcess start;
+        start.setProcessEnvironment(env);
+        start.setWorkingDirectory(tree.host(QStringLiteral("Veldrin")));
+        start.start(QStringLiteral(VELDRIN_PATH), {});
+        QVERIFY(start.waitForStarted());
+        QTRY_COMPARE_WITH_TIMEOUT(tree.read(map), QByteArray("the game's own map\r\n"), 30000);
+        QCOMPARE(start.state(), QProcess::Running);
+        start.kill();
+        start.waitForFinished();
     }
 };
 
