@@ -17,7 +17,8 @@ public:
 
     void add(const char *data, qsizetype size);
     void add(const QByteArray &bytes);
-    // Lower-case hex; the hash starts again afterwards.
+    // Lower-case hex; the hash starts again afterwards. Empty in the one case the system's
+    // crypto library refuses bytes it has begun on, which it does not do for this hash.
     QString hex();
 
 private:

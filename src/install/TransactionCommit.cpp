@@ -224,6 +224,8 @@ bool Transaction::write(int index, const QByteArray &bytes, const QByteArray &ta
     if (!file->open(s.t.real, error))
         return false;
     const QString written = d->journal ? d->hashOf(bytes, tail) : QString();
+    if (d->journal && written.isEmpty())
+        return fail(error, QStringLiteral("its bytes could not be named for the install history"));
     if (d->batched) {
         // The bytes go into the file on the second thread while the next entry is read and
         // hashed here; a failure there is found when the batch is flushed.
