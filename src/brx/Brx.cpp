@@ -256,6 +256,17 @@ bool PackageFile::add(const QString &installPath, const QString &title, const QB
     return d->pending.size() < kFlushBytes || d->hand(error);
 }
 
+bool PackageFile::addEntry(const QByteArray &entry, QString *error)
+{
+    if (!d->opened) {
+        if (error)
+            *error = QStringLiteral("%1 cannot be written (%2)").arg(d->destination, d->openError);
+        return false;
+    }
+    d->pending.append(entry);
+    return d->pending.size() < kFlushBytes || d->hand(error);
+}
+
 bool PackageFile::save(QString *error)
 {
     if (!d->opened) {

@@ -71,6 +71,8 @@ public:
     PackageFile &operator=(const PackageFile &) = delete;
 
     bool add(const QString &installPath, const QString &title, const QByteArray &bytes, QString *error = nullptr);
+    // An entry already made by appendFileContent.
+    bool addEntry(const QByteArray &entry, QString *error = nullptr);
     bool save(QString *error = nullptr);
 
 private:

@@ -74,6 +74,15 @@ private slots:
         // A source that cannot be read writes no package at all.
         QCOMPARE(brxTool({QStringLiteral("create"), host("none.brx"), host("src/gone.txt") + QStringLiteral("=C:\\x.txt")}).code, 1);
         QVERIFY(!tree->exists(QStringLiteral("none.brx")));
+        // Files are read two at a time: one that cannot be read is named wherever it stands,
+        // and the files around it leave nothing behind either.
+        const Outcome o = brxTool({QStringLiteral("create"), host("none.brx"), host("src/island.txt") + QLatin1Char('=') + island,
+                                   host("src/hill.lnd") + QLatin1Char('=') + hill, host("src/island.txt") + QLatin1Char('=') + island,
+                                   host("src") + QStringLiteral("=C:\\y.txt")});
+        QCOMPARE(o.code, 1);
+        QCOMPARE(o.err, QStringLiteral("veldrin-brx: ") + host("src") + QStringLiteral(": cannot be read (it is a folder); no package was written\n"));
+        QVERIFY(!tree->exists(QStringLiteral("none.brx")));
+        QCOMPARE(QDir(tree->host(QString())).entryList(QDir::Files | QDir::Hidden).filter(QStringLiteral("none")), QStringList());
     }
 
     void verifyAndListNameTheDamage()

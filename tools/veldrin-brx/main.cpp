@@ -3,6 +3,7 @@
 // paths and go through the same mapping as the program's own installs.
 #include "brx/Brx.h"
 #include "brx/BrxCheck.h"
+#include "brx/PackFiles.h"
 #include "common/OptionsFile.h"
 #include "install/ArchivePlan.h"
 #include "install/BrxInstall.h"
@@ -133,47 +134,28 @@ int create(const QString &package, const QStringList &pairs)
 {
     if (pairs.isEmpty())
         return usage(QStringLiteral("create needs at least one SOURCE=INSTALLPATH"));
-    struct Source { QString path, installPath; };
-    QList<Source> sources;
+    QList<brx::PackSource> sources;
     for (const QString &pair : pairs) {
         const qsizetype eq = pair.indexOf(QLatin1Char('='));
         if (eq <= 0 || eq == pair.size() - 1)
             return usage(QStringLiteral("%1: expected SOURCE=INSTALLPATH").arg(pair));
         sources.append({pair.left(eq), pair.mid(eq + 1)});
     }
-    brx::PackageFile built(winpath::fromHost(QFileInfo(package).absoluteFilePath()));
-    QByteArray content; // one buffer for every source: no fresh memory per file
-    for (const Source &source : sources) {
-        QFile file(source.path);
-        QString why;
-        // Asked only when the open fails: a look at every source first cost a call per file.
-        if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
-            const bool folder = QFileInfo(source.path).isDir();
-            if (folder)
-                why = QStringLiteral("it is a folder");
-            err(QStringLiteral("%1: cannot be read (%2); no package was written")
-                    .arg(source.path, folder ? why : file.errorString()));
-            return Refused;
-        }
-        if (file.isSequential())
-            content = file.readAll();
-        else
-            content.resize(file.size());
-        if (!file.isSequential() && file.read(content.data(), content.size()) != content.size()) {
-            err(QStringLiteral("%1: cannot be read (%2); no package was written").arg(source.path, file.errorString()));
-            return Refused;
-        }
-        if (!built.add(source.installPath, QFileInfo(source.path).fileName(), content, &why)) {
-            err(QStringLiteral("%1: cannot be added (%2); no package was written").arg(source.path, why));
-            return Refused;
-        }
+    const brx::PackResult result = brx::packFiles(winpath::fromHost(QFileInfo(package).absoluteFilePath()), sources);
+    switch (result.failure) {
+    case brx::PackResult::None:
+        return Ok;
+    case brx::PackResult::Unreadable:
+        err(QStringLiteral("%1: cannot be read (%2); no package was written").arg(sources.at(result.source).path, result.why));
+        break;
+    case brx::PackResult::NotAdded:
+        err(QStringLiteral("%1: cannot be added (%2); no package was written").arg(sources.at(result.source).path, result.why));
+        break;
+    case brx::PackResult::NotWritten:
+        err(QStringLiteral("%1: cannot be written (%2)").arg(package, result.why));
+        break;
     }
-    QString why;
-    if (!built.save(&why)) {
-        err(QStringLiteral("%1: cannot be written (%2)").arg(package, why));
-        return Refused;
-    }
-    return Ok;
+    return Refused;
 }
 
 int extract(const QString &package, const QString &dir)
