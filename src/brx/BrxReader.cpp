@@ -127,7 +127,7 @@ private:
                 j += 8;
                 continue;
             }
-            for (const qint64 end = j + 8; j < end;)
+            for (int k = 0; k < 8; ++k)
                 step();
         }
         while (j < to)
