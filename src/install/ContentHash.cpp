@@ -30,18 +30,18 @@ struct Crypto
 const Crypto *crypto()
 {
     static const Crypto *const loaded = []() -> const Crypto * {
-        // Never unloaded: hashes may be made until the program ends.
-        auto *library = new QLibrary(QStringLiteral(VELDRIN_LIBCRYPTO_FILE));
+        // Never unloaded (a QLibrary left alone does not unload): hashes may be made until the
+        // program ends.
+        static QLibrary library(QStringLiteral(VELDRIN_LIBCRYPTO_FILE));
         static Crypto found;
-        found.newContext = reinterpret_cast<decltype(found.newContext)>(library->resolve("EVP_MD_CTX_new"));
-        found.freeContext = reinterpret_cast<decltype(found.freeContext)>(library->resolve("EVP_MD_CTX_free"));
-        found.sha256 = reinterpret_cast<decltype(found.sha256)>(library->resolve("EVP_sha256"));
-        found.init = reinterpret_cast<decltype(found.init)>(library->resolve("EVP_DigestInit_ex"));
-        found.update = reinterpret_cast<decltype(found.update)>(library->resolve("EVP_DigestUpdate"));
-        found.final = reinterpret_cast<decltype(found.final)>(library->resolve("EVP_DigestFinal_ex"));
+        found.newContext = reinterpret_cast<decltype(found.newContext)>(library.resolve("EVP_MD_CTX_new"));
+        found.freeContext = reinterpret_cast<decltype(found.freeContext)>(library.resolve("EVP_MD_CTX_free"));
+        found.sha256 = reinterpret_cast<decltype(found.sha256)>(library.resolve("EVP_sha256"));
+        found.init = reinterpret_cast<decltype(found.init)>(library.resolve("EVP_DigestInit_ex"));
+        found.update = reinterpret_cast<decltype(found.update)>(library.resolve("EVP_DigestUpdate"));
+        found.final = reinterpret_cast<decltype(found.final)>(library.resolve("EVP_DigestFinal_ex"));
         if (found.newContext && found.freeContext && found.sha256 && found.init && found.update && found.final)
             return &found;
-        delete library;
         return nullptr;
     }();
     return loaded;
