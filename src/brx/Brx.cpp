@@ -64,13 +64,27 @@ const char *markerIn(const QByteArray &bytes)
     return nullptr;
 }
 
-void appendEntry(QByteArray &package, const QString &installPath, const QString &title, const QByteArray &content)
+namespace {
+// An entry's lines before its content, and after it.
+void appendHead(QByteArray &package, const QString &installPath, const QString &title)
 {
     package.append(kBegin).append("\r\n");
     package.append(kInstall).append(fileio::encode1252(installPath)).append(kInstallEnd).append("\r\n");
     package.append(kTitle).append(fileio::encode1252(title)).append(kTitleEnd).append("\r\n");
-    package.append(content).append("\r\n");
+}
+
+void appendTail(QByteArray &package)
+{
+    package.append("\r\n");
     package.append(kEnd).append("\r\n");
+}
+} // namespace
+
+void appendEntry(QByteArray &package, const QString &installPath, const QString &title, const QByteArray &content)
+{
+    appendHead(package, installPath, title);
+    package.append(content);
+    appendTail(package);
 }
 
 void appendEntry(QString &package, const QString &installPath, const QString &title, const QString &content)
@@ -82,15 +96,42 @@ void appendEntry(QString &package, const QString &installPath, const QString &ti
 
 void appendBinaryEntry(QByteArray &package, const QString &installPath, const QString &title, const QByteArray &bytes)
 {
-    const QByteArray encoded = bytes.toBase64();
-    QByteArray lines;
-    lines.reserve(encoded.size() + (encoded.size() / kBase64Line + 1) * 2);
-    for (qsizetype at = 0; at < encoded.size(); at += kBase64Line) {
-        if (at > 0)
-            lines.append("\r\n");
-        lines.append(encoded.constData() + at, qMin(kBase64Line, encoded.size() - at));
+    // Base64 in lines of kBase64Line characters, written straight into the package: one pass
+    // over the bytes rather than encoding, splitting and copying each in turn.
+    static const char alphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+    const qsizetype encoded = (bytes.size() + 2) / 3 * 4;
+    const qsizetype breaks = encoded > 0 ? (encoded - 1) / kBase64Line : 0;
+    appendHead(package, installPath, title + QLatin1String(kBinaryMark));
+    const qsizetype start = package.size();
+    package.resize(start + encoded + 2 * breaks);
+    char *out = package.data() + start;
+    const auto *in = reinterpret_cast<const unsigned char *>(bytes.constData());
+    const qsizetype whole = bytes.size() / 3 * 3;
+    qsizetype column = 0;
+    const auto put = [&](char c) {
+        if (column == kBase64Line) {
+            *out++ = '\r';
+            *out++ = '\n';
+            column = 0;
+        }
+        *out++ = c;
+        ++column;
+    };
+    for (qsizetype i = 0; i < whole; i += 3) {
+        const unsigned v = unsigned(in[i]) << 16 | unsigned(in[i + 1]) << 8 | in[i + 2];
+        put(alphabet[v >> 18]);
+        put(alphabet[(v >> 12) & 63]);
+        put(alphabet[(v >> 6) & 63]);
+        put(alphabet[v & 63]);
     }
-    appendEntry(package, installPath, title + QLatin1String(kBinaryMark), lines);
+    if (const qsizetype left = bytes.size() - whole) {
+        const unsigned v = unsigned(in[whole]) << 16 | (left == 2 ? unsigned(in[whole + 1]) << 8 : 0u);
+        put(alphabet[v >> 18]);
+        put(alphabet[(v >> 12) & 63]);
+        put(left == 2 ? alphabet[(v >> 6) & 63] : '=');
+        put('=');
+    }
+    appendTail(package);
 }
 
 void appendBinaryEntry(QString &package, const QString &installPath, const QString &title, const QByteArray &bytes)

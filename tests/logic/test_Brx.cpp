@@ -140,9 +140,29 @@ private slots:
         }
     }
 
+    // Binary entries are written as Qt writes base64, in lines of 76 characters, at every
+    // length around the edges of a group of three bytes and of a line.
+    void binaryEntriesAreBase64InLinesOf76()
+    {
+        QRandomGenerator random(11);
+        for (int size = 0; size <= 240; ++size) {
+            QByteArray bytes(size, Qt::Uninitialized);
+            for (char &c : bytes)
+                c = char(random.bounded(256));
+            const QByteArray encoded = bytes.toBase64();
+            QByteArray lines;
+            for (qsizetype at = 0; at < encoded.size(); at += 76)
+                lines += (at ? "\r\n" : "") + encoded.mid(at, 76);
+            QByteArray ours;
+            brx::appendBinaryEntry(ours, QStringLiteral("C:\\b.lnd"), QStringLiteral("b.lnd"), bytes);
+            QCOMPARE(ours, "###Begin_BRX###\r\n###Install###C:\\b.lnd###/Install###\r\n###Title###b.lnd|base64###/Title###\r\n"
+                               + lines + "\r\n###End_BRX###\r\n");
+        }
+    }
+
     void wordAtATimeChecksAgreeWithByteByByte()
     {
-        // Every control byte and break at every place in an eight-byte word and across words.
+        // Every control byte and break at every place in a word or block of bytes and across them.
         const QByteArray alphabet("\r\n\r\na\x00\x08\x09\x0b\x0c\x0d\x0e\x19\x1a\x1b\x1f\x20\x80\x8d\xff", 20);
         QRandomGenerator random(7);
         for (int round = 0; round < 20000; ++round) {
