@@ -7,10 +7,7 @@
 #include "platform/LineBreaks.h"
 #include "platform/WinPath.h"
 
-#include <condition_variable>
 #include <cstring>
-#include <mutex>
-#include <thread>
 
 namespace brx {
 
@@ -189,138 +186,6 @@ bool savePackage(const QByteArray &package, const QString &destination, QString 
 bool savePackage(const QString &package, const QString &destination, QString *error)
 {
     return fileio::writeText(destination, package, error);
-}
-
-namespace {
-// Entries are gathered and written in pieces of about this size: few system calls, little memory.
-constexpr qsizetype kFlushBytes = 1 << 20;
-} // namespace
-
-// The package is written on a thread of its own, a piece behind: the next files are read and
-// packed while the last piece goes to the file.
-struct PackageFile::Private
-{
-    QString destination;
-    HostFileStream file;
-    bool opened = false;
-    QString openError;
-    QByteArray pending;
-
-    std::thread writer;
-    std::mutex lock;
-    std::condition_variable changed;
-    QByteArray handed;    // the piece the writer has, while writing
-    bool writing = false;
-    bool stop = false;
-    QString failure;      // the first write that failed, if one did
-
-    ~Private() { finishWriting(); }
-
-    void write()
-    {
-        std::unique_lock<std::mutex> held(lock);
-        for (;;) {
-            changed.wait(held, [this] { return writing || stop; });
-            if (!writing)
-                return;
-            held.unlock();
-            QString why;
-            const bool ok = failure.isEmpty() && file.append(handed, &why);
-            held.lock();
-            if (!ok && failure.isEmpty())
-                failure = why;
-            writing = false;
-            changed.notify_all();
-        }
-    }
-
-    // Gives the writer the pending piece once it is done with the last one.
-    bool hand(QString *error)
-    {
-        if (!writer.joinable())
-            writer = std::thread([this] { write(); });
-        std::unique_lock<std::mutex> held(lock);
-        changed.wait(held, [this] { return !writing; });
-        if (!failure.isEmpty())
-            return fail(error);
-        handed.swap(pending);
-        pending.truncate(0); // the room of the piece written before
-        writing = true;
-        changed.notify_all();
-        return true;
-    }
-
-    bool finishWriting(QString *error = nullptr)
-    {
-        if (writer.joinable()) {
-            {
-                std::lock_guard<std::mutex> held(lock);
-                stop = true;
-                changed.notify_all();
-            }
-            writer.join();
-        }
-        return failure.isEmpty() || fail(error);
-    }
-
-    bool fail(QString *error)
-    {
-        if (error)
-            *error = failure;
-        opened = false;
-        openError = failure;
-        return false;
-    }
-};
-
-PackageFile::PackageFile(const QString &windowsPath) : d(std::make_unique<Private>())
-{
-    d->destination = windowsPath;
-    d->pending.reserve(2 * kFlushBytes);
-    if (windowsPath.isEmpty() || windowsPath.endsWith(QLatin1Char('\\')) || windowsPath.endsWith(QLatin1Char('/')))
-        d->openError = QStringLiteral("no file name");
-    else
-        d->opened = d->file.open(winpath::toHost(windowsPath), &d->openError);
-}
-
-PackageFile::~PackageFile() = default;
-
-bool PackageFile::add(const QString &installPath, const QString &title, const QByteArray &bytes, QString *error)
-{
-    if (!d->opened) {
-        if (error)
-            *error = QStringLiteral("%1 cannot be written (%2)").arg(d->destination, d->openError);
-        return false;
-    }
-    if (!appendFileContent(d->pending, installPath, title, bytes, error))
-        return false;
-    return d->pending.size() < kFlushBytes || d->hand(error);
-}
-
-bool PackageFile::addEntry(const QByteArray &entry, QString *error)
-{
-    if (!d->opened) {
-        if (error)
-            *error = QStringLiteral("%1 cannot be written (%2)").arg(d->destination, d->openError);
-        return false;
-    }
-    d->pending.append(entry);
-    return d->pending.size() < kFlushBytes || d->hand(error);
-}
-
-bool PackageFile::save(QString *error)
-{
-    if (!d->opened) {
-        if (error)
-            *error = d->openError;
-        return false;
-    }
-    d->pending.append("\r\n");
-    // The writer's last piece first: the file is whole in order, then flushed and renamed.
-    if (!d->finishWriting(error))
-        return false;
-    d->opened = false;
-    return d->file.append(d->pending, error) && d->file.commit(error);
 }
 
 QString damagedMessage(const ReadError &error)

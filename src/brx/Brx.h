@@ -59,27 +59,6 @@ bool appendFileContent(QByteArray &package, const QString &installPath, const QS
 bool savePackage(const QByteArray &package, const QString &destination, QString *error = nullptr);
 bool savePackage(const QString &package, const QString &destination, QString *error = nullptr);
 
-// Builds a package straight into its file, one entry at a time, so that a package of any size
-// needs only one file in memory. Writes exactly what appendFileContent and savePackage write.
-// The file appears only when save succeeds; a package not saved leaves nothing behind.
-class PackageFile
-{
-public:
-    explicit PackageFile(const QString &windowsPath);
-    ~PackageFile();
-    PackageFile(const PackageFile &) = delete;
-    PackageFile &operator=(const PackageFile &) = delete;
-
-    bool add(const QString &installPath, const QString &title, const QByteArray &bytes, QString *error = nullptr);
-    // An entry already made by appendFileContent.
-    bool addEntry(const QByteArray &entry, QString *error = nullptr);
-    bool save(QString *error = nullptr);
-
-private:
-    struct Private;
-    std::unique_ptr<Private> d;
-};
-
 // ---- Reading ------------------------------------------------------------------------------
 
 // Begin markers anywhere in the text, also inside content; a text of 0 or 1 characters has none.

@@ -1,9 +1,13 @@
 #include "brx/PackFiles.h"
 
 #include "brx/Brx.h"
+#include "platform/FileWorker.h"
+#include "platform/HostPaths.h"
+#include "platform/WinPath.h"
 
 #include <QFile>
 #include <QFileInfo>
+#include <atomic>
 #include <condition_variable>
 #include <mutex>
 #include <thread>
@@ -12,6 +16,89 @@
 namespace brx {
 
 namespace {
+
+// Entries are gathered and written in pieces of about this size: few system calls, little memory.
+constexpr qsizetype kPiece = 1 << 20;
+
+// The package goes straight into its file, so that a package of any size needs only a few files
+// in memory, on a thread of its own a piece behind the files being packed. Writes exactly what
+// appendFileContent and savePackage write; the file appears only when save succeeds.
+class PackageWriter
+{
+public:
+    explicit PackageWriter(const QString &windowsPath) : m_destination(windowsPath)
+    {
+        if (windowsPath.isEmpty() || windowsPath.endsWith(QLatin1Char('\\')) || windowsPath.endsWith(QLatin1Char('/')))
+            m_openError = QStringLiteral("no file name");
+        else
+            m_opened = m_file.open(winpath::toHost(windowsPath), &m_openError);
+    }
+
+    // An entry made by appendFileContent.
+    bool add(const QByteArray &entry, QString *error)
+    {
+        if (!m_opened) {
+            if (error)
+                *error = QStringLiteral("%1 cannot be written (%2)").arg(m_destination, m_openError);
+            return false;
+        }
+        m_pending.append(entry);
+        return m_pending.size() < kPiece || hand(error);
+    }
+
+    bool save(QString *error)
+    {
+        if (!m_opened) {
+            if (error)
+                *error = m_openError;
+            return false;
+        }
+        m_opened = false;
+        m_pending.append("\r\n");
+        // The writer's pieces first: the file is whole in order, then flushed and renamed.
+        m_writer.wait();
+        return !failed(error) && m_file.append(m_pending, error) && m_file.commit(error);
+    }
+
+private:
+    // Gives the writer the pending piece; it takes it once the last one is written.
+    bool hand(QString *error)
+    {
+        if (failed(error))
+            return false;
+        m_writer.post(m_pending.size(), [this, piece = std::move(m_pending)] {
+            QString why;
+            if (!m_failed.load(std::memory_order_relaxed) && !m_file.append(piece, &why)) {
+                m_failure = why;
+                m_failed.store(true, std::memory_order_release);
+            }
+        });
+        m_pending = QByteArray();
+        m_pending.reserve(2 * kPiece);
+        return true;
+    }
+
+    bool failed(QString *error)
+    {
+        if (!m_failed.load(std::memory_order_acquire))
+            return false;
+        m_opened = false;
+        m_openError = m_failure;
+        if (error)
+            *error = m_failure;
+        return true;
+    }
+
+    QString m_destination;
+    HostFileStream m_file;
+    bool m_opened = false;
+    QString m_openError;
+    QByteArray m_pending;
+    std::atomic<bool> m_failed{false};
+    QString m_failure; // set by the writer before m_failed
+    // Last, so that it stops before what its pieces go into: one piece waits at the most.
+    hostfs::FileWorker m_writer{kPiece};
+};
 
 struct Packed
 {
@@ -49,7 +136,7 @@ void pack(const PackSource &source, QByteArray &buffer, Packed &out)
 PackResult packFiles(const QString &windowsDestination, const QList<PackSource> &sources)
 {
     PackResult result;
-    PackageFile built(windowsDestination);
+    PackageWriter built(windowsDestination);
     const size_t count = size_t(sources.size());
     // Two files are read and packed at once: the even ones here, the odd ones on a helper at
     // most a few files ahead. The package itself is written on a thread of its own.
@@ -104,7 +191,7 @@ PackResult packFiles(const QString &windowsDestination, const QList<PackSource> 
         }
         changed.notify_all();
         // A package that cannot be written is told at the file that could not go in.
-        if (done.failure == PackResult::None && !built.addEntry(done.entry, &done.why))
+        if (done.failure == PackResult::None && !built.add(done.entry, &done.why))
             done.failure = PackResult::NotAdded;
         if (done.failure != PackResult::None) {
             finishHelper();
