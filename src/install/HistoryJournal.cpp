@@ -498,6 +498,12 @@ bool Journal::hasOpen()
     return q.exec(QStringLiteral("SELECT 1 FROM operations WHERE state = 'open' LIMIT 1")) && q.next();
 }
 
+bool Journal::isEmpty()
+{
+    QSqlQuery q(QSqlDatabase::database(m_connection));
+    return !(q.exec(QStringLiteral("SELECT 1 FROM operations LIMIT 1")) && q.next());
+}
+
 QList<OperationRow> Journal::operations(bool withFiles)
 {
     QList<OperationRow> ops;

@@ -100,6 +100,8 @@ public:
     QList<OperationRow> operations(bool withFiles); // oldest first
     // True when some operation is still marked open: cheaper than reading them all.
     bool hasOpen();
+    // True when nothing was ever recorded.
+    bool isEmpty();
     std::optional<OperationRow> operation(qint64 id);
     // Damaged records are named to the player once; true the first time for an id.
     bool firstNotice(qint64 id);

@@ -99,8 +99,7 @@ bool Transaction::Private::keepHandEdits(int from, QString *why)
 {
     if (!journal || !history::isAddOnRoute(route) || route == QLatin1String("by hand"))
         return true;
-    const QList<history::OperationRow> earlier = journal->operations(true);
-    if (earlier.isEmpty())
+    if (journal->isEmpty())
         return true; // a first install: nothing of the history's to have been changed
     QList<history::FileRow> now;
     for (int i = from; i < entries.size(); ++i) {
@@ -111,7 +110,7 @@ bool Transaction::Private::keepHandEdits(int from, QString *why)
     }
     if (now.isEmpty())
         return true;
-    QList<history::FileRow> edited = history::changedByHand(earlier, now);
+    QList<history::FileRow> edited = history::changedByHand(journal->operations(true), now);
     if (edited.isEmpty())
         return true;
     for (history::FileRow &r : edited)
