@@ -476,8 +476,26 @@ bool Journal::finish(qint64 id, const QString &state, qsizetype count, const Row
     q.addBindValue(id);
     bool ok = q.exec();
     QString why = ok ? QString() : q.lastError().text();
+    if (ok)
+        ok = updateRows(q, id, count, rowAt, &why);
+    return commitOrFail(db, ok, why, error);
+}
+
+bool Journal::save(qint64 id, qsizetype count, const RowAt &rowAt, QString *error)
+{
+    QSqlDatabase db = QSqlDatabase::database(m_connection);
+    if (!db.transaction())
+        return fail(error, db.lastError().text());
+    QSqlQuery q(db);
+    QString why;
+    const bool ok = updateRows(q, id, count, rowAt, &why);
+    return commitOrFail(db, ok, why, error);
+}
+
+bool Journal::updateRows(QSqlQuery &q, qint64 id, qsizetype count, const RowAt &rowAt, QString *why)
+{
     q.prepare(QStringLiteral("UPDATE files SET written = ?, touched = ?, size = ?, mtime = ? WHERE operation = ? AND seq = ?"));
-    for (qsizetype i = 0; i < count && ok; ++i) {
+    for (qsizetype i = 0; i < count; ++i) {
         const FileRow row = rowAt(i);
         q.addBindValue(text(row.written));
         q.addBindValue(row.touched ? 1 : 0);
@@ -485,11 +503,64 @@ bool Journal::finish(qint64 id, const QString &state, qsizetype count, const Row
         q.addBindValue(row.written.isEmpty() ? qint64(0) : row.mtime);
         q.addBindValue(id);
         q.addBindValue(row.seq);
-        ok = q.exec();
-        if (!ok)
-            why = q.lastError().text();
+        if (!q.exec())
+            return fail(why, q.lastError().text());
     }
-    return commitOrFail(db, ok, why, error);
+    return true;
+}
+
+std::optional<QList<FileRow>> Journal::rows(qint64 id, int from, int to, QString *error)
+{
+    QSqlQuery q(QSqlDatabase::database(m_connection));
+    q.setForwardOnly(true);
+    q.prepare(QStringLiteral("SELECT seq, path, host, existed, previous, kept, written, touched, size, mtime FROM files "
+                             "WHERE operation = ? AND seq >= ? AND seq < ? ORDER BY seq"));
+    q.addBindValue(id);
+    q.addBindValue(from);
+    q.addBindValue(to);
+    if (!q.exec()) {
+        fail(error, q.lastError().text());
+        return std::nullopt;
+    }
+    QList<FileRow> out;
+    while (q.next()) {
+        FileRow row;
+        row.seq = q.value(0).toInt();
+        row.path = q.value(1).toString();
+        row.host = q.value(2).toString();
+        row.existed = q.value(3).toInt() != 0;
+        row.previous = q.value(4).toString();
+        row.kept = q.value(5).toInt() != 0;
+        row.written = q.value(6).toString();
+        row.touched = q.value(7).toInt() != 0;
+        row.size = q.value(8).toLongLong();
+        row.mtime = q.value(9).toLongLong();
+        out << row;
+    }
+    return out;
+}
+
+QSet<QString> Journal::keptBy(qint64 id)
+{
+    QSet<QString> kept;
+    QSqlQuery q(QSqlDatabase::database(m_connection));
+    q.setForwardOnly(true);
+    q.prepare(QStringLiteral("SELECT DISTINCT previous FROM files WHERE operation = ? AND kept = 1"));
+    q.addBindValue(id);
+    if (q.exec()) {
+        while (q.next())
+            kept.insert(q.value(0).toString());
+    }
+    return kept;
+}
+
+void Journal::stored(const QString &hash)
+{
+    // Only a shortcut past a look at the store: a package of many thousand files would hold
+    // every name it wrote.
+    if (m_stored.size() >= 4096)
+        m_stored.clear();
+    m_stored.insert(hash);
 }
 
 bool Journal::hasOpen()

@@ -70,7 +70,7 @@ public:
     [[nodiscard]] bool keepFile(const QString &realHost, const QString &hash, bool *linked, QString *error);
     [[nodiscard]] bool syncObjects();
     // Tells the journal that an object is in the store, written and flushed by the caller.
-    void stored(const QString &hash) { m_stored.insert(hash); }
+    void stored(const QString &hash);
     bool isStored(const QString &hash) const { return m_stored.contains(hash); }
     void unstored(const QString &hash) { m_stored.remove(hash); } // taken out again by the caller
     // Keeps the file's bytes by a copy of their own, only when they still match hash.
@@ -92,6 +92,13 @@ public:
     [[nodiscard]] bool record(qint64 *id, const QString &route, const QString &source, const QList<qint64> &undoes,
                 qsizetype count, const RowAt &rowAt, QString *error);
     [[nodiscard]] bool finish(qint64 id, const QString &state, qsizetype count, const RowAt &rowAt, QString *error);
+    // What finish() records of each file, while the operation goes on: the rows saved need not
+    // be held until the end.
+    [[nodiscard]] bool save(qint64 id, qsizetype count, const RowAt &rowAt, QString *error);
+    // The operation's rows with seq in [from, to), in order; null, with why, when they cannot be read.
+    std::optional<QList<FileRow>> rows(qint64 id, int from, int to, QString *error);
+    // The hashes of the bytes the operation keeps for the files it replaced.
+    QSet<QString> keptBy(qint64 id);
 
     // What the last operation to touch the file wrote there, when the file still shows the size
     // and modification time it left: its bytes need not be read again. Empty otherwise.
@@ -111,6 +118,7 @@ private:
     bool prepare(QString *error);
     bool migrate(QString *error);
     bool addStamps(QString *error);
+    bool updateRows(QSqlQuery &q, qint64 id, qsizetype count, const RowAt &rowAt, QString *why);
     QString m_folder;        // host path of Backup/history, no trailing slash
     QString m_connection;
     std::unique_ptr<QSqlQuery> m_writtenQuery; // asked once per file a reinstall replaces

@@ -95,11 +95,10 @@ QString Transaction::Private::realOf(const QString &host)
 
 }
 
-history::FileRow Transaction::Private::row(int i) const
+history::FileRow Transaction::Private::row(const Slot &s) const
 {
-    const Slot &s = entries.at(i);
     history::FileRow r;
-    r.seq = i;
+    r.seq = s.index;
     r.path = s.t.path;
     r.host = s.t.real;
     r.existed = s.t.existed;
@@ -130,50 +129,54 @@ Transaction::Transaction(const QString &route, const QString &source, const QStr
         d->historyReal = realFolder(d->paths, cleanWindowsPath(programFolder + QLatin1Char('\\')) + QString(folders::kBackupHistory));
 }
 
-int Transaction::add(const QString &windowsPath, QString *error)
+Target Transaction::judge(const QString &windowsPath, QString *error)
 {
+    Target t;
     const QString clean = cleanWindowsPath(windowsPath);
     if (clean.isEmpty() || clean.endsWith(QLatin1Char('\\')) || clean.endsWith(QLatin1Char(':'))) {
         fail(error, QStringLiteral("no file name"));
-        return -1;
+        return t;
     }
+    t.path = windowsPath;
+    t.host = d->paths.toHost(clean);
+    t.real = d->realOf(t.host);
+    t.outside = !hostfs::inside(t.real, d->gameReal) && !hostfs::inside(t.real, d->programReal);
+    t.history = d->inStore(t.real);
+    return t;
+}
+
+int Transaction::add(const QString &windowsPath, QString *error)
+{
     Private::Slot slot;
-    slot.t.path = windowsPath;
-    slot.t.host = d->paths.toHost(clean);
-    slot.t.real = d->realOf(slot.t.host);
-    const auto known = d->byReal.constFind(slot.t.real);
-    if (known != d->byReal.constEnd())
-        return *known;
-    slot.t.outside = !hostfs::inside(slot.t.real, d->gameReal) && !hostfs::inside(slot.t.real, d->programReal);
-    slot.t.history = d->inStore(slot.t.real);
-    d->entries.append(slot);
-    d->byReal.insert(slot.t.real, int(d->entries.size()) - 1);
-    return int(d->entries.size()) - 1;
+    slot.t = judge(windowsPath, error);
+    if (slot.t.path.isEmpty())
+        return -1;
+    const int known = d->known(slot.t.real);
+    return known >= 0 ? known : d->append(std::move(slot));
 }
 
 int Transaction::addRecorded(const QString &windowsPath, const QString &realHost)
 {
     const QString real = hostfs::realPlace(realHost);
-    const auto known = d->byReal.constFind(real);
-    if (known != d->byReal.constEnd())
-        return *known;
+    const int known = d->known(real);
+    if (known >= 0)
+        return known;
     Private::Slot slot;
     slot.t.path = windowsPath;
     slot.t.host = real;
     slot.t.real = real;
     slot.t.outside = !hostfs::inside(real, d->gameReal) && !hostfs::inside(real, d->programReal);
     slot.t.history = d->inStore(real);
-    d->entries.append(slot);
-    d->byReal.insert(real, int(d->entries.size()) - 1);
-    return int(d->entries.size()) - 1;
+    return d->append(std::move(slot));
 }
 
-const Target &Transaction::target(int index) const { return d->entries.at(index).t; }
-int Transaction::count() const { return int(d->entries.size()); }
+const Target &Transaction::target(int index) const { return d->slot(index).t; }
+int Transaction::count() const { return d->count; }
 
-QString Transaction::shown(int index) const
+QString Transaction::shown(int index) const { return shown(target(index)); }
+
+QString Transaction::shown(const Target &t) const
 {
-    const Target &t = d->entries.at(index).t;
     // The player sees the place the file really lands when the path alone hides it (a link on
     // the way, or ".." that stops at the drive root).
     const QString really = winpath::fromHost(t.real);
@@ -182,9 +185,10 @@ QString Transaction::shown(int index) const
     return QStringLiteral("%1 (really %2)").arg(t.path, really);
 }
 
-QString Transaction::ownFile(int index) const
+QString Transaction::ownFile(int index) const { return ownFile(target(index)); }
+
+QString Transaction::ownFile(const Target &t) const
 {
-    const Target &t = d->entries.at(index).t;
     return t.history ? QStringLiteral("Veldrin's install history") : install::ownFile(t.real, d->programReal);
 }
 

@@ -47,6 +47,10 @@ public:
     Transaction(const Transaction &) = delete;
     Transaction &operator=(const Transaction &) = delete;
 
+    // Where a target would land, judged as add() judges it, without planning it: a package of
+    // many thousand files is judged whole before any is planned. An empty path, with the
+    // reason, for a path that names no file.
+    Target judge(const QString &windowsPath, QString *error = nullptr);
     // Plans one target and returns its index; a path planned before returns the same index.
     // -1, with the reason, for a path that names no file.
     int add(const QString &windowsPath, QString *error = nullptr);
@@ -60,12 +64,14 @@ public:
     // One target as the player is asked about it when it lies outside both folders: the
     // Windows path, and where it really lands when that differs.
     QString shown(int index) const;
+    QString shown(const Target &target) const;
 
     // What the target is when it is one of Veldrin's own files (the settings, the backups, the
     // downloads, the programs Veldrin set up, the install history), as the player is told;
     // empty when it is not. Packages and archives refuse such a target before writing anything;
     // the install history is refused by write() and remove() for every route.
     QString ownFile(int index) const;
+    QString ownFile(const Target &target) const;
 
     // Keeps the previous bytes of every existing target and journals the operation. Runs by
     // itself on the first write; call it earlier to learn of a store problem first. False, with
@@ -117,6 +123,9 @@ public:
     static void failKeepForTesting(bool on);
     // Tests only: how long after a file was written its size and time may be trusted (100 ms).
     static void settleMarginForTesting(int ms);
+    // Tests only: how many slots an install holds before it lets go of those the journal holds
+    // whole (0: as shipped).
+    static void liveSlotsForTesting(int n);
 
 private:
     bool putBack(QString *error, const QString &why, QStringList *notPutBack);

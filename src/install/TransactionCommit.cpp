@@ -41,7 +41,7 @@ bool Transaction::Private::flushPending(QString *error, QString *failedPath)
     for (const Pending &p : pending) {
         if (p.index >= 0 && !p.done->ok) {
             if (failedPath)
-                *failedPath = entries.at(p.index).t.path;
+                *failedPath = slot(p.index).t.path;
             return fail(error, p.done->why);
         }
     }
@@ -65,12 +65,13 @@ bool Transaction::Private::flushPending(QString *error, QString *failedPath)
         if (p.index < 0) {
             // The store's copy: without it the install still stands, and finish() tries again.
             if (p.done->ok && p.file->commit(nullptr)) {
-                storeCreated << p.written;
+                storeCreated += QByteArray::fromHex(p.written.toLatin1());
                 journal->stored(p.written);
             }
             continue;
         }
-        Slot &s = entries[p.index];
+        Slot &s = slot(p.index);
+        s.waiting = false;
         // The same moments as a write that is not batched: its copy whole beside the
         // target, then renamed into place.
         checkpoint();
@@ -83,11 +84,11 @@ bool Transaction::Private::flushPending(QString *error, QString *failedPath)
         s.written = p.written;
         s.writtenSize = p.done->size;
         s.writtenMtime = p.done->mtime;
-        s.removed = false;
         changed(p.index);
         paths.created(s.t.host);
         checkpoint();
     }
+    trim();
     return true;
 }
 
@@ -129,7 +130,7 @@ void Transaction::Private::copyToStore(const QString &hash, const QByteArray &by
         || (!tail.isEmpty() && !copy->append(tail, nullptr)))
         return;
     if (copy->commit(nullptr)) {
-        storeCreated << hash;
+        storeCreated += QByteArray::fromHex(hash.toLatin1());
         journal->stored(hash);
     }
 }
@@ -157,7 +158,8 @@ void Transaction::Private::settle()
 
 void Transaction::Private::changed(int i)
 {
-    Slot &s = entries[i];
+    Slot &s = slot(i);
+    s.saved = false;
     if (!s.touched) {
         s.touched = true;
         order.append(i);
@@ -168,11 +170,32 @@ void Transaction::Private::changed(int i)
 
 void Transaction::Private::release()
 {
-    for (Slot &s : entries) {
+    const auto release = [this](Slot &s) {
         if (s.linked && journal)
             journal->unshare(s.previous, s.t.real);
         s.linked = false;
+    };
+    for (auto &[index, s] : live)
+        release(s);
+    // Slots let go while linked come back for it.
+    for (int i = 0; i < linkedAway.size(); ++i) {
+        if (!linkedAway.testBit(i))
+            continue;
+        if (Slot *s = find(i))
+            release(*s);
     }
+    linkedAway.clear();
+}
+
+bool Transaction::Private::finishRecord(const QString &state, QString *why)
+{
+    // The rows saved while the operation went on are in the journal already.
+    const QList<int> rows = unsaved();
+    if (!journal->finish(op, state, rows.size(), [&](qsizetype k) { return row(slot(rows.at(k))); }, why))
+        return false;
+    for (const int index : rows)
+        slot(index).saved = true;
+    return true;
 }
 
 Transaction::~Transaction()
@@ -194,15 +217,15 @@ Transaction::~Transaction()
 // history's own store, and the operation begun (which keeps the originals first).
 Transaction::Private::Slot *Transaction::Private::toChange(Transaction &transaction, int index, QString *error)
 {
-    if (index < 0 || index >= entries.size()) {
-        fail(error, QStringLiteral("no file name"));
+    const Slot *planned = find(index, error);
+    if (!planned)
         return nullptr;
-    }
-    if (entries[index].t.history) {
+    if (planned->t.history) {
         fail(error, QStringLiteral("it is Veldrin's install history, which no install changes"));
         return nullptr;
     }
-    return transaction.begin(error) ? &entries[index] : nullptr;
+    // Beginning may let go of slots the journal then holds: the slot is looked up again.
+    return transaction.begin(error) ? find(index, error) : nullptr;
 }
 
 bool Transaction::write(int index, const QByteArray &bytes, const QByteArray &tail, QString *error)
@@ -235,6 +258,7 @@ bool Transaction::write(int index, const QByteArray &bytes, const QByteArray &ta
         d->copyToStore(written, bytes, tail);
         d->pending.push_back({index, std::move(file), written, std::move(done)});
         ++d->pendingTargets;
+        s.waiting = true;
         return true;
     }
     if (!file->append(bytes, error) || (!tail.isEmpty() && !file->append(tail, error)))
@@ -249,7 +273,6 @@ bool Transaction::write(int index, const QByteArray &bytes, const QByteArray &ta
     s.written = written;
     s.writtenSize = size;
     s.writtenMtime = mtime;
-    s.removed = false;
     d->changed(index);
     d->paths.created(s.t.host);
     checkpoint();
@@ -270,7 +293,6 @@ bool Transaction::remove(int index, QString *error)
     if (!file.remove())
         return fail(error, file.errorString());
     s.written.clear();
-    s.removed = true;
     d->changed(index);
     checkpoint();
     return true;
@@ -300,8 +322,7 @@ bool Transaction::commit(QString *error, QStringList *notPutBack)
     if (d->journal && d->op) {
         d->settle();
         // An operation left open is put back at the next start: better now, and said.
-        if (!d->journal->finish(d->op, d->undoAvailable ? QStringLiteral("done") : QStringLiteral("no undo"),
-                                d->entries.size(), [this](qsizetype i) { return d->row(int(i)); }, &why))
+        if (!d->finishRecord(d->undoAvailable ? QStringLiteral("done") : QStringLiteral("no undo"), &why))
             return putBack(error,
                            QStringLiteral("the install history could not record the end of this install (%1)").arg(why),
                            notPutBack);
@@ -330,9 +351,16 @@ QStringList Transaction::rollBack()
         d->fileWorker->wait();
     d->pending.clear(); // copies never renamed into place: removed, their targets untouched
     d->pendingTargets = 0;
+    for (auto &[index, s] : d->live)
+        s.waiting = false;
     for (auto it = d->order.crbegin(); it != d->order.crend(); ++it) {
-        Private::Slot &s = d->entries[*it];
         QString why;
+        Private::Slot *held = d->find(*it, &why);
+        if (!held) {
+            failures << QStringLiteral("file %1 of this install (%2)").arg(*it + 1).arg(why);
+            continue;
+        }
+        Private::Slot &s = *held;
         bool ok;
         if (s.t.existed) {
             const auto old = d->before(s, &why);
@@ -346,6 +374,7 @@ QStringList Transaction::rollBack()
         if (ok) {
             s.touched = false;
             s.written.clear();
+            s.saved = false;
         } else {
             failures << QStringLiteral("%1 (%2)").arg(s.t.path, why);
         }
@@ -358,12 +387,13 @@ QStringList Transaction::rollBack()
     // The store's copies of what was written go with the install, unless a file's earlier bytes
     // are the same and stay kept under that name.
     if (d->journal && !d->storeCreated.isEmpty()) {
-        QSet<QString> needed;
-        for (const Private::Slot &s : std::as_const(d->entries)) {
+        QSet<QString> needed = d->op && d->recorded > 0 ? d->journal->keptBy(d->op) : QSet<QString>();
+        for (const auto &[index, s] : d->live) {
             if (s.kept)
                 needed.insert(s.previous);
         }
-        for (const QString &hash : std::as_const(d->storeCreated)) {
+        for (qsizetype at = 0; at + 32 <= d->storeCreated.size(); at += 32) {
+            const QString hash = QString::fromLatin1(d->storeCreated.mid(at, 32).toHex());
             if (!needed.contains(hash)) {
                 QFile::remove(d->journal->objectPath(hash));
                 d->journal->unstored(hash);
@@ -379,8 +409,7 @@ QStringList Transaction::rollBack()
         // Left open, the record is checked again at the next start, which finds the files as
         // they were and closes it.
         QString why;
-        if (!d->journal->finish(d->op, failures.isEmpty() ? QStringLiteral("rolled back") : QStringLiteral("done"),
-                                d->entries.size(), [this](qsizetype i) { return d->row(int(i)); }, &why))
+        if (!d->finishRecord(failures.isEmpty() ? QStringLiteral("rolled back") : QStringLiteral("done"), &why))
             std::fprintf(stderr, "veldrin: the install history could not record the roll back (%s)\n", qPrintable(why));
     }
     return failures;

@@ -32,8 +32,8 @@ void Transaction::Private::prepare()
     const int from = preparedCount;
     bool stored = false;
     stopped.clear();
-    for (int i = from; i < entries.size(); ++i) {
-        Slot &s = entries[i];
+    for (int i = from; i < count; ++i) {
+        Slot &s = slot(i);
         s.prepared = true;
         s.t.existed = isRegularFile(s.t.real);
         if (journal && s.t.existed) {
@@ -59,8 +59,8 @@ void Transaction::Private::prepare()
             }
         }
     }
-    if (!journal || from == entries.size()) {
-        preparedCount = int(entries.size());
+    if (!journal || from == count) {
+        preparedCount = count;
         return;
     }
     if (stored && !journal->syncObjects() && stopped.isEmpty()) {
@@ -70,15 +70,15 @@ void Transaction::Private::prepare()
     if (!stopped.isEmpty() && !withoutUndo)
         return; // tried again, from the same slot, if the player goes on without undo
     stopped.clear();
-    preparedCount = int(entries.size());
+    preparedCount = count;
     checkpoint();
     QString why;
     if (!keepHandEdits(from, &why) && !withoutUndo) {
         stopped = QStringLiteral("the install history could not record the files changed by hand (%1)").arg(why);
         return;
     }
-    if (!journal->record(&op, route, source, undoes, entries.size() - from,
-                         [this, from](qsizetype i) { return row(from + int(i)); }, &why)) {
+    if (!journal->record(&op, route, source, undoes, count - from,
+                         [this, from](qsizetype i) { return row(slot(from + int(i))); }, &why)) {
         journal.reset();
         op = 0;
         undoAvailable = false;
@@ -86,8 +86,14 @@ void Transaction::Private::prepare()
             stopped = QStringLiteral("the install history could not record this install (%1)").arg(why);
             return;
         }
+    } else {
+        // Not yet written: their rows say all there is to say of them.
+        for (int i = from; i < count; ++i)
+            slot(i).saved = true;
+        recorded = count;
     }
     checkpoint();
+    trim();
 }
 
 // A file an enabled add-on wrote that was changed since outside Veldrin (by hand, or by the
@@ -102,11 +108,11 @@ bool Transaction::Private::keepHandEdits(int from, QString *why)
     if (journal->isEmpty())
         return true; // a first install: nothing of the history's to have been changed
     QList<history::FileRow> now;
-    for (int i = from; i < entries.size(); ++i) {
+    for (int i = from; i < count; ++i) {
         // A file that still holds what the history last wrote there was not changed by hand.
-        const Slot &s = entries.at(i);
+        const Slot &s = slot(i);
         if ((!s.t.existed || s.kept) && !s.trusted)
-            now << row(i);
+            now << row(s);
     }
     if (now.isEmpty())
         return true;
@@ -146,7 +152,7 @@ bool Transaction::Private::keepAside(Slot &s, QString *error)
     }
     if (!spillDir)
         spillDir = std::make_unique<QTemporaryDir>();
-    s.spill = spillDir->filePath(QString::number(&s - entries.data()));
+    s.spill = spillDir->filePath(QString::number(s.index));
     QFile spill(s.spill);
     if (!spillDir->isValid() || !spill.open(QIODevice::WriteOnly) || spill.write(old) != old.size()) {
         s.memoryTaken = false;
@@ -204,9 +210,10 @@ void Transaction::setWithoutUndo(bool withoutUndo) { d->withoutUndo = withoutUnd
 
 std::optional<QByteArray> Transaction::previous(int index)
 {
-    if (index < 0 || index >= d->entries.size())
+    Private::Slot *held = d->find(index);
+    if (!held)
         return std::nullopt;
-    Private::Slot &s = d->entries[index];
+    Private::Slot &s = *held;
     if (!s.touched) {
         QFile file(s.t.real);
         if (QFileInfo(s.t.real).isDir() || !file.open(QIODevice::ReadOnly))

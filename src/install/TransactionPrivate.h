@@ -8,10 +8,12 @@
 #include "platform/HostFiles.h"
 #include "platform/HostPaths.h"
 
+#include <QBitArray>
 #include <QFileInfo>
 #include <QHash>
 #include <QSet>
 #include <QTemporaryDir>
+#include <unordered_map>
 #include <vector>
 
 namespace install {
@@ -31,6 +33,7 @@ struct Transaction::Private
     struct Slot
     {
         Target t;
+        int index = 0;
         bool prepared = false;
         QString previous;           // hash of the bytes before, with history
         bool kept = false;          // those bytes are in the store
@@ -39,21 +42,43 @@ struct Transaction::Private
         QByteArray memory;
         QString spill;
         bool touched = false;
-        bool removed = false;
         QString written;
         // `previous` came from the journal: the file still shows the size and time an earlier
         // operation left it with, so its bytes were not read again.
         bool trusted = false;
         qint64 writtenSize = -1;    // the copy written, as it was put in place
         qint64 writtenMtime = 0;
+        bool waiting = false;       // a batched copy of it is not yet in place
+        bool saved = false;         // its row in the journal says all of the above
     };
 
     QString route, source, gameFolder, programFolder;
     QString gameReal, programReal;
     QString historyReal; // the store may be a link to another disk: judged where it really is
     brx::HostPaths paths;
-    QList<Slot> entries;
-    QHash<QString, int> byReal;
+
+    // The slots. A package of many thousand files would hold thousands of them for the whole
+    // install: once the journal holds a slot's row whole, the slot is let go and read back
+    // from the journal when it is needed again.
+    std::unordered_map<int, Slot> live; // by index; a slot stays where it is while others come and go
+    int count = 0;
+    int recorded = 0;                   // slots [0, recorded) have their rows in the journal
+    bool letGo = false;                 // some slot was let go since it was recorded
+    QBitArray linkedAway;               // let go while still sharing bytes with the store
+    Slot lost;                          // what a slot the journal could not give back reads as
+    // Each real place's first slot, by a hash of the place; the places whose hash an earlier one
+    // had, by themselves.
+    QHash<size_t, int> byHash;
+    QHash<QString, int> byPlace;
+    int known(const QString &real);
+    int append(Slot &&slot);
+    // The slot, read back from the journal when it was let go; null with why when it cannot be.
+    Slot *find(int index, QString *error = nullptr);
+    Slot &slot(int index); // `lost` when find() fails
+    // Saves what the journal does not yet know of the slots held, and lets go of every slot it
+    // then holds whole, when more are held than an install needs at once.
+    void trim();
+    QList<int> unsaved() const; // slots whose row the journal does not yet hold whole, in order
     // Outlives the journal: the record is closed before another process may open one.
     std::unique_ptr<history::WriterLock> lock;
     std::unique_ptr<history::Journal> journal;
@@ -95,7 +120,9 @@ struct Transaction::Private
     QHash<QString, QString> realFolders; // host folder -> its real place, each resolved once
     qint64 settledBefore = 0;   // modification times before this (ns) are kept in the rows
     QSet<QString> storeCopies;  // written bytes this batch copies into the store, by hash
-    QStringList storeCreated;   // the copies this operation put there (hashes), taken out again by a roll back
+    // The copies this operation put there, taken out again by a roll back: their hashes, 32
+    // bytes each, as a package may put thousands there.
+    QByteArray storeCreated;
 
     static constexpr qint64 kMemoryLimit = qint64(256) * 1024 * 1024;
 
@@ -103,7 +130,7 @@ struct Transaction::Private
     // A package puts many files into few folders: each folder's links are resolved once, and
     // only a file that is itself a link is resolved on its own.
     QString realOf(const QString &host);
-    history::FileRow row(int i) const;
+    history::FileRow row(const Slot &s) const;
     // Keeps the bytes of every slot not yet prepared and records them, in one commit. When an
     // original cannot be kept (the store is full or cannot be written), nothing is recorded and
     // `stopped` says why, unless the player chose to go on without undo.
@@ -127,6 +154,8 @@ struct Transaction::Private
     void settle(); // from now on, what the rows may say of the files' times
     void changed(int i);
     void release();
+    // Ends the record: its state, and the rows not saved yet.
+    bool finishRecord(const QString &state, QString *why);
 };
 
 } // namespace install

@@ -2,6 +2,7 @@
 // what the bar shows, what the player is asked or told, and that a failure leaves nothing behind.
 #include "brx/Brx.h"
 #include "install/BrxInstall.h"
+#include "install/InstallTransaction.h"
 #include "platform/FileIO.h"
 #include "support/ScriptedPrompts.h"
 #include "support/TestTree.h"
@@ -59,6 +60,19 @@ class test_BrxInstall : public QObject
 {
     Q_OBJECT
 private slots:
+    // Every case twice: with the install holding all its slots, and letting go of all but a
+    // few once the journal holds them, as a package of many thousand files does.
+    void initTestCase_data()
+    {
+        QTest::addColumn<int>("slotsHeld");
+        QTest::newRow("all held") << 0;
+        QTest::newRow("let go") << 3;
+    }
+    void init()
+    {
+        QFETCH_GLOBAL(int, slotsHeld);
+        install::Transaction::liveSlotsForTesting(slotsHeld);
+    }
     void workedExampleBuildSaveInstall()
     {
         Run run;

@@ -53,6 +53,19 @@ class test_InstallTransaction : public QObject
     Q_OBJECT
 
 private slots:
+    // Every case twice: with the install holding all its slots, and letting go of all but a
+    // few once the journal holds them, as a package of many thousand files does.
+    void initTestCase_data()
+    {
+        QTest::addColumn<int>("slotsHeld");
+        QTest::newRow("all held") << 0;
+        QTest::newRow("let go") << 3;
+    }
+    void init()
+    {
+        QFETCH_GLOBAL(int, slotsHeld);
+        install::Transaction::liveSlotsForTesting(slotsHeld);
+    }
     void cleanWindowsPathStopsAtTheDriveRoot()
     {
         using install::cleanWindowsPath;
