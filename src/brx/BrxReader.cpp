@@ -320,6 +320,7 @@ struct PackageReader::Private
     bool fromFile = false;
     QByteArray chunk;  // the second pass's piece of a binary entry or of loose line breaks
     std::optional<ReadResult> scanned;
+    int cursor = 0;
     QString scanError;
 
     // Reads exactly size bytes at offset, or says why not.
@@ -497,6 +498,17 @@ bool PackageReader::entryBytes(const Entry &entry, QByteArray &bytes, QString *e
             *error = QStringLiteral("the package file changed while it was read");
         return false;
     }
+    return true;
+}
+
+void PackageReader::rewind() { d->cursor = 0; }
+
+bool PackageReader::next(Entry &entry, QString *error)
+{
+    Q_UNUSED(error);
+    if (!d->scanned || d->cursor >= d->scanned->entries.size())
+        return false;
+    entry = d->scanned->entries.at(d->cursor++);
     return true;
 }
 

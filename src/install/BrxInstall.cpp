@@ -125,68 +125,62 @@ InstallResult installPackage(PackageReader &package, const InstallOptions &optio
         return result;
     }
 
-    // Every target is planned, and judged where it really lands, before anything is written.
+    // Every target is judged where it really lands before anything is planned or written. A
+    // package may hold many thousand entries: they are read again for each pass rather than
+    // held, and only the questions' lists are kept from this one.
     install::Transaction transaction(QStringLiteral("package"), options.source, options.gameFolder,
                                      options.programFolder);
-    struct Planned
-    {
-        int file = -1;
-        int backup = -1;
-        QString backupPath;
-        QString why;
+    Entry entry;
+    QString unread;
+    const auto eachEntry = [&](auto &&take) {
+        package.rewind();
+        for (int k = 1; package.next(entry, &unread); ++k) {
+            if (!take(k))
+                return false;
+        }
+        return unread.isEmpty();
     };
-    QList<Planned> plan;
-    plan.reserve(read.entries.size());
-    for (const Entry &entry : read.entries) {
-        Planned p;
-        p.file = transaction.add(entry.installPath, &p.why);
-        p.backupPath = backupPathFor(options.programFolder, entry.title);
-        if (!p.backupPath.isEmpty())
-            p.backup = transaction.add(p.backupPath);
-        plan.append(p);
-    }
-    // Veldrin's own files are not a package's to write, asked or not; the backup copies below
-    // are Veldrin's own writing and go where it keeps them.
-    int number = 0;
-    for (const Planned &p : std::as_const(plan)) {
-        ++number;
-        const QString own = p.file >= 0 ? transaction.ownFile(p.file) : QString();
+    QSet<QString> askedPlaces;
+    const bool judged = eachEntry([&](int k) {
+        const install::Target t = transaction.judge(entry.installPath);
+        if (t.path.isEmpty())
+            return true; // its write says why
+        // Veldrin's own files are not a package's to write, asked or not; the backup copies
+        // are Veldrin's own writing and go where it keeps them.
+        const QString own = transaction.ownFile(t);
         if (!own.isEmpty())
-            result.ownFiles << QStringLiteral("entry %1: %2 (%3)").arg(number).arg(transaction.shown(p.file), own);
+            result.ownFiles << QStringLiteral("entry %1: %2 (%3)").arg(k).arg(transaction.shown(t), own);
+        // Only the entries' own paths can lead outside, each asked about once.
+        if (t.outside && !askedPlaces.contains(t.real)) {
+            askedPlaces.insert(t.real);
+            result.outside << t.path;
+            result.outsideShown << transaction.shown(t);
+        }
+        // Every program is named before the first write, wherever it goes.
+        if (isProgram(entry.installPath, package.entryStart(entry, 4)))
+            result.programs << transaction.shown(t);
+        if (options.dryRun) {
+            const qint64 size = entry.installSize();
+            result.writes.append({PlannedWrite::EntryFile, k, entry.installPath, size});
+            const QString backupPath = backupPathFor(options.programFolder, entry.title);
+            if (!backupPath.isEmpty())
+                result.writes.append({PlannedWrite::Backup, k, backupPath, size});
+        }
+        return true;
+    });
+    if (!judged) {
+        result.outcome = InstallResult::Unreadable;
+        result.failure = unread;
+        result.writes.clear();
+        return result;
     }
     if (!result.ownFiles.isEmpty()) {
         result.outcome = InstallResult::Refused;
         result.message = ownFilesMessage(result.ownFiles);
+        result.writes.clear();
         return result;
     }
-    // Only the entries' own paths can lead outside; their backup copies go where the player
-    // keeps Veldrin's backups.
-    QSet<int> asked;
-    for (const Planned &p : std::as_const(plan)) {
-        if (p.file >= 0 && transaction.target(p.file).outside && !asked.contains(p.file)) {
-            asked.insert(p.file);
-            result.outside << transaction.target(p.file).path;
-            result.outsideShown << transaction.shown(p.file);
-        }
-    }
-    // Every program is named before the first write, wherever it goes.
-    {
-        int k = 0;
-        for (const Entry &entry : read.entries) {
-            const Planned &p = plan.at(k++);
-            if (p.file >= 0 && isProgram(entry.installPath, package.entryStart(entry, 4)))
-                result.programs << transaction.shown(p.file);
-        }
-    }
     if (options.dryRun) {
-        int k = 0;
-        for (const Entry &entry : read.entries) {
-            const qint64 size = entry.installSize();
-            const Planned &p = plan.at(k++);
-            result.writes.append({PlannedWrite::EntryFile, k, entry.installPath, size});
-            if (p.backup >= 0)
-                result.writes.append({PlannedWrite::Backup, k, p.backupPath, size});
-        }
         result.outcome = InstallResult::Installed;
         return result;
     }
@@ -199,13 +193,55 @@ InstallResult installPackage(PackageReader &package, const InstallOptions &optio
         return result;
     }
 
+    // Planned a few thousand entries at a time, each lot's originals kept and recorded before
+    // the next is planned; the install holds only each entry's two slot numbers.
+    transaction.setBatched(true);
+    transaction.setWithoutUndo(options.withoutUndo);
+    QString notKept;
+    bool withoutUndo = false;
+    const auto keepOriginals = [&] {
+        // The originals could not be kept: nothing is touched unless the player goes on without undo.
+        if (install::beginOrAsk(transaction, options.confirmWithoutUndo, &withoutUndo, &notKept))
+            return true;
+        result.outcome = InstallResult::NotKept;
+        result.failure = notKept;
+        result.message = notKeptMessage(notKept);
+        return false;
+    };
+    constexpr int kPlannedAtOnce = 1024;
+    std::vector<std::pair<int, int>> planned; // the entry's own slot and its backup copy's, -1 for none
+    planned.reserve(size_t(read.count));
+    // Read again, the package must say what it said when it was judged and asked about.
+    const QString changed = QStringLiteral("the package file changed while it was read");
+    bool same = true;
+    const bool kept = eachEntry([&](int k) {
+        const int file = transaction.add(entry.installPath);
+        if (file >= 0) {
+            const install::Target &t = transaction.target(file);
+            if (!transaction.ownFile(t).isEmpty() || (t.outside && !askedPlaces.contains(t.real))) {
+                same = false;
+                return false;
+            }
+        }
+        const QString backupPath = backupPathFor(options.programFolder, entry.title);
+        planned.emplace_back(file, backupPath.isEmpty() ? -1 : transaction.add(backupPath));
+        return k % kPlannedAtOnce != 0 || keepOriginals();
+    });
+    if (result.outcome == InstallResult::NotKept || (kept && !keepOriginals()))
+        return result;
+    if (!kept) {
+        result.outcome = InstallResult::Unreadable;
+        result.failure = same ? unread : changed;
+        return result;
+    }
+
     auto moveBar = [&] {
         result.progress = advance(result.progress, *step);
         if (options.onProgress)
             options.onProgress(result.progress);
     };
 
-    auto failed = [&](const Entry &entry, int k, const QString &why, const QString &path = QString()) {
+    auto failed = [&](int k, const QString &why, const QString &path = QString()) {
         // Copies still waiting to be flushed count as written: the player sees the same
         // message however far the batch had got.
         const int written = transaction.writesDone() + transaction.pendingWrites();
@@ -216,55 +252,62 @@ InstallResult installPackage(PackageReader &package, const InstallOptions &optio
         Entry shown = entry;
         shown.installPath = result.failedPath;
         result.message = failureMessage(shown, k, why, result.rollbackFailures, written);
-        return result;
+        return false;
     };
     // Copies flushed to disk together, a batch at a time: one flush after another, each
     // waiting for the disk, made installs many times slower than copying the files.
     const int batch = hostfs::filesAtOnce();
     QByteArray bytes; // one entry's bytes at a time, the same memory for each
-    transaction.setBatched(true);
-    transaction.setWithoutUndo(options.withoutUndo);
-    // The originals could not be kept: nothing is touched unless the player goes on without undo.
-    QString notKept;
-    bool withoutUndo = false;
-    if (!install::beginOrAsk(transaction, options.confirmWithoutUndo, &withoutUndo, &notKept)) {
-        result.outcome = InstallResult::NotKept;
-        result.failure = notKept;
-        result.message = notKeptMessage(notKept);
-        return result;
-    }
-    int k = 0;
-    for (const Entry &entry : read.entries) {
-        const Planned &p = plan.at(k++);
+    int last = 0;
+    const bool wrote = eachEntry([&](int k) {
+        last = k;
+        if (size_t(k) > planned.size())
+            return failed(k, changed);
+        const auto [file, backup] = planned.at(size_t(k - 1));
+        if ((file >= 0 && transaction.target(file).path != entry.installPath)
+            || (backup >= 0 && transaction.target(backup).path != backupPathFor(options.programFolder, entry.title)))
+            return failed(k, changed);
         if (options.state) {
             options.state->EntryInstallPath = entry.installPath;
             options.state->EntryTitle = entry.title;
         }
-        QString why = p.why;
-        const bool read = p.file >= 0 && package.entryBytes(entry, bytes, &why);
+        QString why;
+        if (file < 0)
+            (void)transaction.judge(entry.installPath, &why);
+        const bool read = file >= 0 && package.entryBytes(entry, bytes, &why);
+        if (read && isProgram(entry.installPath, bytes) && !result.programs.contains(transaction.shown(file)))
+            return failed(k, changed);
         const QByteArray tail;
-        const qint64 size = bytes.size();
-        if (!read || !transaction.write(p.file, bytes, tail, &why))
-            return failed(entry, k, why);
-        result.writes.append({PlannedWrite::EntryFile, k, entry.installPath, size});
+        if (!read || !transaction.write(file, bytes, tail, &why))
+            return failed(k, why);
+        ++result.written;
         if (options.state)
             ++options.state->EntriesInstalled;
         moveBar();
 
-        if (p.backup >= 0) {
-            if (transaction.write(p.backup, bytes, tail, &why))
-                result.writes.append({PlannedWrite::Backup, k, p.backupPath, size});
+        if (backup >= 0) {
+            if (transaction.write(backup, bytes, tail, &why))
+                ++result.written;
             else
-                result.backupFailures << QStringLiteral("%1: %2").arg(p.backupPath, why);
+                result.backupFailures << QStringLiteral("%1: %2").arg(backupPathFor(options.programFolder, entry.title), why);
         }
         moveBar();
         QString path;
         if (transaction.pendingWrites() >= batch && !transaction.flush(&why, &path))
-            return failed(entry, k, why, path);
+            return failed(k, why, path);
+        return true;
+    });
+    if (result.outcome == InstallResult::WriteFailed)
+        return result;
+    if (!wrote || last != int(planned.size())) {
+        failed(last + 1, unread.isEmpty() ? changed : unread, QStringLiteral("entry %1").arg(last + 1));
+        return result;
     }
     QString why, path;
-    if (!read.entries.isEmpty() && !transaction.flush(&why, &path))
-        return failed(read.entries.last(), k, why, path);
+    if (last > 0 && !transaction.flush(&why, &path)) {
+        failed(last, why, path);
+        return result;
+    }
     if (!transaction.commit(&why, &result.rollbackFailures)) {
         result.outcome = InstallResult::WriteFailed;
         result.failure = why;

@@ -67,7 +67,8 @@ struct [[nodiscard]] InstallResult
     Outcome outcome = NotValid;
     int count = 0;
     std::optional<ReadError> damage;
-    QList<PlannedWrite> writes;      // done (or, on a dry run, planned), in order
+    QList<PlannedWrite> writes;      // on a dry run, every write planned, in order
+    int written = 0;                 // files written, backup copies included
     QStringList outside;             // install paths outside both folders
     QStringList outsideShown;        // the same as asked: with where each really lands, when that differs
     QStringList programs;            // install paths of the entries that are programs

@@ -97,6 +97,7 @@ private slots:
     {
         Run run;
         run.options.progressStart = 10.0f; // left over from an earlier install: the bar is not reset
+        run.options.dryRun = true;
         run.install(threeEntryPackage());
         QCOMPARE(run.result.writes.size(), 6);
         for (int i = 0; i < 6; ++i) {
@@ -105,7 +106,14 @@ private slots:
             QCOMPARE(w.entry, i / 2 + 1);
             QCOMPARE(w.path, i % 2 ? TestTree::programFolder() + QStringLiteral("Backup\\brx\\") + name
                                    : winGame(QStringLiteral("Scripts\\Playgrounds\\")) + name);
-            QCOMPARE(run.tree.read(kPlaygrounds + name), "\r\nmap " + QByteArray::number(i / 2 + 1) + "\r\n\r\n");
+        }
+        run.options.dryRun = false;
+        run.install(threeEntryPackage());
+        QCOMPARE(run.result.written, 6);
+        for (int i = 1; i <= 3; ++i) {
+            const QByteArray bytes = "\r\nmap " + QByteArray::number(i) + "\r\n\r\n";
+            QCOMPARE(run.tree.read(kPlaygrounds + QStringLiteral("map%1.txt").arg(i)), bytes);
+            QCOMPARE(run.tree.read(kBackups + QStringLiteral("map%1.txt").arg(i)), bytes);
         }
         QCOMPARE(run.bar.size(), 6);
         QVERIFY(qFuzzyCompare(run.bar.first(), 10.0f + 100.0f / 6));
