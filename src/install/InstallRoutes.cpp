@@ -11,11 +11,7 @@ bool beginOrAsk(Transaction &transaction, const WithoutUndoQuestion &ask, bool *
 {
     // A target in the install history is refused by its write, before anything is kept or
     // recorded; nothing planned at all has nothing to keep.
-    for (int i = 0; i < transaction.count(); ++i) {
-        if (transaction.target(i).history)
-            return true;
-    }
-    if (transaction.count() == 0)
+    if (transaction.plansHistory() || transaction.count() == 0)
         return true;
     QString why;
     if (transaction.begin(&why))

@@ -172,6 +172,7 @@ int Transaction::addRecorded(const QString &windowsPath, const QString &realHost
 
 const Target &Transaction::target(int index) const { return d->slot(index).t; }
 int Transaction::count() const { return d->count; }
+bool Transaction::plansHistory() const { return d->plansHistory; }
 
 QString Transaction::shown(int index) const { return shown(target(index)); }
 

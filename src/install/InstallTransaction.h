@@ -60,6 +60,7 @@ public:
     int addRecorded(const QString &windowsPath, const QString &realHost);
     const Target &target(int index) const;
     int count() const;
+    bool plansHistory() const; // some target planned lies in the install history
 
     // One target as the player is asked about it when it lies outside both folders: the
     // Windows path, and where it really lands when that differs.

@@ -62,7 +62,8 @@ struct Transaction::Private
     // from the journal when it is needed again.
     std::unordered_map<int, Slot> live; // by index; a slot stays where it is while others come and go
     int count = 0;
-    int recorded = 0;                   // slots [0, recorded) have their rows in the journal
+    int recorded = 0;
+    bool plansHistory = false;                   // slots [0, recorded) have their rows in the journal
     bool letGo = false;                 // some slot was let go since it was recorded
     QBitArray linkedAway;               // let go while still sharing bytes with the store
     Slot lost;                          // what a slot the journal could not give back reads as

@@ -39,6 +39,7 @@ int Transaction::Private::known(const QString &real)
 int Transaction::Private::append(Slot &&s)
 {
     s.index = count++;
+    plansHistory = plansHistory || s.t.history;
     const size_t hash = qHash(s.t.real);
     if (byHash.contains(hash))
         byPlace.insert(s.t.real, s.index);
