@@ -16,6 +16,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QHashFunctions>
 #include <cstring>
 
 namespace brx {
@@ -27,11 +28,20 @@ constexpr qint64 kChunk = qint64(1) << 20;
 
 QString describe(Marker m) { return QString::fromLatin1(kMarkerText[m]); }
 
-// One pass over a package's bytes, fed in pieces.
+// What tells one list of entries from another read from a changed file: everything but the
+// content, in order.
+quint64 hashOf(const Entry &e)
+{
+    return qHashMulti(0, e.installPath, e.title, e.binary, e.offset, e.length, e.looseBreaks, e.size);
+}
+
+quint64 mix(quint64 digest, quint64 hash) { return (digest ^ hash) * 0x100000001b3ULL; }
+
+// One pass over a package's bytes, fed in pieces. The entries it reads go to keep when given.
 class Scanner
 {
 public:
-    Scanner(bool normalize, ReadResult &result) : m_normalize(normalize), m_result(result) {}
+    Scanner(bool normalize, QList<Entry> *keep) : m_normalize(normalize), m_keep(keep) {}
 
     // In-memory packages keep their content in the entries.
     const QByteArray *contentOf = nullptr;
@@ -58,18 +68,24 @@ public:
             flush(limit);
     }
 
-    void finish()
+    void finish(ReadResult &result)
     {
         if (!m_stopped)
             decide(true);
-        m_result.count = m_begins;
-        if (m_result.entries.size() >= m_begins) {
-            m_result.entries.resize(m_begins);
-            m_result.error.reset();
+        result.count = m_begins;
+        if (m_read >= m_begins) {
+            if (m_keep)
+                m_keep->resize(m_begins);
+            result.error.reset();
         } else {
-            m_result.error = m_error;
+            result.error = m_error;
         }
     }
+
+    // No entry follows once one could not be read.
+    bool stopped() const { return m_stopped; }
+    // The mix of the first entries read, as many as there are begin markers or fewer.
+    quint64 digest() const { return m_digest; }
 
 private:
     struct Capture
@@ -166,6 +182,9 @@ private:
         const qint64 x = r + m_lone + 1; // 1-based position in the text with CR LF breaks
         if (m == Begin) {
             ++m_begins;
+            // An entry read ahead of its begin marker now counts.
+            if (!m_ahead.isEmpty() && m_read - m_ahead.size() < m_begins)
+                m_digest = mix(m_digest, m_ahead.takeFirst());
             return;
         }
         if (m_stopped)
@@ -220,7 +239,7 @@ private:
 
     void fail(const QString &reason)
     {
-        m_error = ReadError{int(m_result.entries.size()) + 1, reason};
+        m_error = ReadError{m_read + 1, reason};
         m_stopped = true;
         m_entry = Reading();
     }
@@ -267,7 +286,14 @@ private:
         if (contentOf)
             entry.content = sharing ? QByteArray::fromRawData(contentOf->constData() + entry.offset, entry.length)
                                     : contentOf->mid(entry.offset, entry.length);
-        m_result.entries.append(std::move(entry));
+        // Entries past the begin markers counted so far are dropped unless more markers come,
+        // so their share of the digest waits for them.
+        if (++m_read <= m_begins)
+            m_digest = mix(m_digest, hashOf(entry));
+        else
+            m_ahead.append(hashOf(entry));
+        if (m_keep)
+            m_keep->append(std::move(entry));
 
         // The next entry's searches start after this end marker.
         const qint64 next = n.e + kMarkerLength[End];
@@ -285,7 +311,10 @@ private:
     }
 
     bool m_normalize;
-    ReadResult &m_result;
+    QList<Entry> *m_keep;
+    int m_read = 0;
+    quint64 m_digest = 0;
+    QList<quint64> m_ahead;
     const char *m_data = nullptr;
     qint64 m_base = 0;
     qint64 m_counted = 0; // raw offset up to which lone breaks are counted
@@ -301,11 +330,11 @@ private:
 ReadResult readEntries(const QByteArray &text, bool sharing)
 {
     ReadResult result;
-    Scanner scanner(false, result);
+    Scanner scanner(false, &result.entries);
     scanner.contentOf = &text;
     scanner.sharing = sharing;
     scanner.take(text.constData(), 0, text.size(), 0, text.size());
-    scanner.finish();
+    scanner.finish(result);
     return result;
 }
 
@@ -313,14 +342,101 @@ ReadResult readEntries(const QByteArray &text) { return readEntries(text, false)
 
 ReadResult readEntries(const QString &package) { return readEntries(fileio::encode1252(package)); }
 
+namespace {
+
+// Hands a package's bytes to a scanner one piece at a time: bytes in memory as they lie, a file
+// through a buffer of one piece plus the last few bytes of the one before, so that a marker
+// split between two reads is seen whole. The file is sought before every read: entry bytes
+// are fetched from it between the pieces.
+class Pieces
+{
+public:
+    Pieces(const QByteArray &bytes, QFile *file) : m_bytes(bytes), m_file(file) {}
+
+    bool atEnd() const { return m_end; }
+    // The bytes read through so far.
+    qint64 size() const { return m_file ? m_base + m_have : m_from; }
+
+    // False, with the reason, when the file cannot be read.
+    bool feed(Scanner &scanner, QString *error)
+    {
+        if (!m_file) {
+            const qint64 limit = qMin(qint64(m_bytes.size()), m_from + kChunk);
+            m_end = limit == m_bytes.size();
+            scanner.take(m_bytes.constData(), 0, m_bytes.size(), m_from, limit);
+            m_from = limit;
+            return true;
+        }
+        if (m_buffer.isEmpty())
+            m_buffer.resize(kChunk + kLongestMarker);
+        if (!m_file->seek(m_base + m_have))
+            return failed(error);
+        while (m_have < m_buffer.size()) {
+            const qint64 n = m_file->read(m_buffer.data() + m_have, m_buffer.size() - m_have);
+            if (n < 0)
+                return failed(error);
+            if (n == 0) {
+                m_end = true;
+                break;
+            }
+            m_have += n;
+        }
+        const qint64 limit = m_end ? m_base + m_have : qMax(m_from, m_base + m_have - (kLongestMarker - 1));
+        scanner.take(m_buffer.constData(), m_base, m_have, m_from, limit);
+        m_from = limit;
+        if (!m_end) {
+            const qint64 keep = m_base + m_have - (limit - 1);
+            std::memmove(m_buffer.data(), m_buffer.constData() + (m_have - keep), size_t(keep));
+            m_base = limit - 1;
+            m_have = keep;
+        }
+        return true;
+    }
+
+private:
+    bool failed(QString *error)
+    {
+        if (error)
+            *error = m_file->errorString();
+        return false;
+    }
+
+    const QByteArray &m_bytes;
+    QFile *m_file;
+    QByteArray m_buffer;
+    qint64 m_base = 0, m_have = 0, m_from = 0;
+    bool m_end = false;
+};
+
+// The second reading behind next(): the entries of the piece read last wait in queue.
+struct Walk
+{
+    Walk(bool normalize, const QByteArray &bytes, QFile *file) : scanner(normalize, &queue), pieces(bytes, file) {}
+
+    QList<Entry> queue;
+    qsizetype head = 0;
+    Scanner scanner;
+    Pieces pieces;
+};
+
+} // namespace
+
 struct PackageReader::Private
 {
     QByteArray bytes;  // a package given in memory
     QFile file;        // or one read from its file
     bool fromFile = false;
+    bool keepEntries = true;
     QByteArray chunk;  // the second pass's piece of a binary entry or of loose line breaks
     std::optional<ReadResult> scanned;
     QString scanError;
+    // What the scan saw, to tell a file changed since.
+    quint64 digest = 0;
+    qint64 scannedSize = 0;
+    // Where next() is.
+    std::unique_ptr<Walk> walk;
+    int given = 0;
+    quint64 givenDigest = 0;
 
     // Reads exactly size bytes at offset, or says why not.
     bool readAt(qint64 offset, char *to, qint64 size, QString *error)
@@ -345,6 +461,13 @@ struct PackageReader::Private
                 : file.errorString();
         return false;
     }
+
+    static bool changed(QString *error)
+    {
+        if (error)
+            *error = QStringLiteral("the package file changed while it was read");
+        return false;
+    }
 };
 
 PackageReader::PackageReader() : d(std::make_unique<Private>()) {}
@@ -356,6 +479,7 @@ PackageReader::~PackageReader() = default;
 bool PackageReader::open(const QString &hostPath, QString *error)
 {
     d->scanned.reset();
+    rewind();
     d->file.close();
     d->file.setFileName(hostPath);
     d->fromFile = true;
@@ -373,6 +497,8 @@ bool PackageReader::open(const QString &hostPath, QString *error)
     return true;
 }
 
+void PackageReader::setKeepEntries(bool keep) { d->keepEntries = keep; }
+
 ReadResult PackageReader::scan(QString *error)
 {
     if (!d->scanned) {
@@ -386,49 +512,70 @@ ReadResult PackageReader::scan(QString *error)
 ReadResult PackageReader::scanOnce(QString *error)
 {
     ReadResult result;
-    Scanner scanner(d->fromFile, result);
+    Scanner scanner(d->fromFile, d->keepEntries ? &result.entries : nullptr);
     if (!d->fromFile) {
         scanner.contentOf = &d->bytes;
         scanner.sharing = true;
-        scanner.take(d->bytes.constData(), 0, d->bytes.size(), 0, d->bytes.size());
-        scanner.finish();
-        return result;
-    }
-    if (!d->file.isOpen() || !d->file.seek(0)) {
+    } else if (!d->file.isOpen()) {
         if (error)
-            *error = d->file.isOpen() ? d->file.errorString() : QStringLiteral("not open");
+            *error = QStringLiteral("not open");
         return {};
     }
-    // The piece read plus the last few bytes of the one before, so that a marker split between
-    // two reads is seen whole.
-    QByteArray buffer(kChunk + kLongestMarker, Qt::Uninitialized);
-    qint64 base = 0, have = 0, from = 0;
-    for (bool end = false; !end;) {
-        while (have < buffer.size()) {
-            const qint64 n = d->file.read(buffer.data() + have, buffer.size() - have);
-            if (n < 0) {
-                if (error)
-                    *error = d->file.errorString();
-                return {};
-            }
-            if (n == 0) {
-                end = true;
-                break;
-            }
-            have += n;
-        }
-        const qint64 limit = end ? base + have : qMax(from, base + have - (kLongestMarker - 1));
-        scanner.take(buffer.constData(), base, have, from, limit);
-        from = limit;
-        if (!end) {
-            const qint64 keep = base + have - (limit - 1);
-            std::memmove(buffer.data(), buffer.constData() + (have - keep), size_t(keep));
-            base = limit - 1;
-            have = keep;
+    Pieces pieces(d->bytes, d->fromFile ? &d->file : nullptr);
+    while (!pieces.atEnd()) {
+        if (!pieces.feed(scanner, error))
+            return {};
+    }
+    scanner.finish(result);
+    d->digest = scanner.digest();
+    d->scannedSize = pieces.size();
+    return result;
+}
+
+void PackageReader::rewind()
+{
+    d->walk.reset();
+    d->given = 0;
+    d->givenDigest = 0;
+}
+
+bool PackageReader::next(Entry &entry, QString *error)
+{
+    if (!d->scanned)
+        scan();
+    const ReadResult &read = *d->scanned;
+    if (!read.valid() || read.error || d->given >= read.count)
+        return false;
+    if (!read.entries.isEmpty()) {
+        entry = read.entries.at(d->given++);
+        return true;
+    }
+    if (!d->walk) {
+        d->walk = std::make_unique<Walk>(d->fromFile, d->bytes, d->fromFile ? &d->file : nullptr);
+        if (!d->fromFile) {
+            d->walk->scanner.contentOf = &d->bytes;
+            d->walk->scanner.sharing = true;
         }
     }
-    scanner.finish();
-    return result;
+    Walk &w = *d->walk;
+    while (w.head == w.queue.size()) {
+        w.queue.clear();
+        w.head = 0;
+        // Fewer entries than the scan found, or a file of another length: not what was checked.
+        if (w.pieces.atEnd() || w.scanner.stopped() || (d->fromFile && d->file.size() != d->scannedSize))
+            return Private::changed(error);
+        if (!w.pieces.feed(w.scanner, error))
+            return false;
+    }
+    entry = std::move(w.queue[w.head++]);
+    d->givenDigest = mix(d->givenDigest, hashOf(entry));
+    if (++d->given == read.count) {
+        // The rest of the file holds nothing more to give: its buffer can go.
+        d->walk.reset();
+        if (d->givenDigest != d->digest)
+            return Private::changed(error);
+    }
+    return true;
 }
 
 QByteArray PackageReader::entryStart(const Entry &entry, qsizetype n)
