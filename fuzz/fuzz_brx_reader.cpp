@@ -1,10 +1,56 @@
 // Any bytes as a package file: counting and reading must never crash, must agree between the
-// byte and text doors, and must never name a backup outside the backup folder.
+// byte and text doors, must give the same entries walked one at a time as scanned whole, and
+// must never name a backup outside the backup folder.
 #include "brx/Brx.h"
 #include "platform/FileIO.h"
 
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
 #include <cstdint>
 #include <cstdlib>
+
+namespace {
+
+bool same(const brx::Entry &a, const brx::Entry &b)
+{
+    return a.installPath == b.installPath && a.title == b.title && a.binary == b.binary && a.offset == b.offset
+        && a.length == b.length && a.looseBreaks == b.looseBreaks && a.size == b.size && a.content == b.content;
+}
+
+// The reader that keeps no entries must count and fail alike, and its cursor must give the kept
+// entries exactly, from the file (open is set) and from memory.
+void walkAlike(const QByteArray &raw, const QString &file)
+{
+    brx::PackageReader kept(raw), walked(raw);
+    if (!file.isEmpty() && (!kept.open(file) || !walked.open(file)))
+        std::abort();
+    walked.setKeepEntries(false);
+    const brx::ReadResult want = kept.scan();
+    const brx::ReadResult read = walked.scan();
+    if (read.count != want.count || !read.entries.isEmpty() || read.error.has_value() != want.error.has_value()
+        || (read.error && (read.error->entry != want.error->entry || read.error->reason != want.error->reason)))
+        std::abort();
+    brx::Entry entry;
+    QString why;
+    qsizetype given = 0;
+    while (walked.next(entry, &why)) {
+        if (given >= want.entries.size() || !same(entry, want.entries.at(given++)))
+            std::abort();
+    }
+    if (!why.isEmpty() || given != (want.valid() && !want.error ? want.count : 0))
+        std::abort();
+}
+
+// One file, rewritten for every input and removed at exit.
+struct TempPackage
+{
+    QString path = QDir::temp().filePath(
+        QStringLiteral("fuzz_brx_reader_%1.brx").arg(QCoreApplication::applicationPid()));
+    ~TempPackage() { QFile::remove(path); }
+};
+
+} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
@@ -39,5 +85,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const brx::ReadResult viaText = brx::readEntries(fileio::decode1252(package));
     if (viaText.entries.size() != read.entries.size() || viaText.error.has_value() != read.error.has_value())
         std::abort();
+
+    static const TempPackage temp;
+    QFile file(temp.path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(raw) != raw.size())
+        std::abort();
+    file.close();
+    walkAlike(raw, temp.path);
+    walkAlike(raw, QString());
     return 0;
 }

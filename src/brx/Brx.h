@@ -144,9 +144,20 @@ public:
 
     // A package file, by host path.
     bool open(const QString &hostPath, QString *error = nullptr);
+    // Off before the scan: the scan gives the count and any error as before but holds no
+    // entries, so a package of any number of them is checked in the same memory; next() then
+    // gives them by reading the package again.
+    void setKeepEntries(bool keep);
     // The first pass, made once: later calls give the same result. A file that cannot be read
     // through gives no entries, and error says why.
     ReadResult scan(QString *error = nullptr);
+    // The scanned entries one at a time, in order: the same ones the scan gives with entries
+    // kept, taken from the scanned list when it was kept, else read again a piece at a time.
+    // False after the last one, for a package the scan found damaged or not valid, and, with
+    // error set, when the file cannot be read or changed since the scan. rewind() starts again
+    // at the first entry.
+    void rewind();
+    bool next(Entry &entry, QString *error = nullptr);
     // What installing a scanned entry writes: its content + CR LF, or a binary entry's bytes.
     // The buffer is reused from entry to entry. False when the file changed since the scan.
     bool entryBytes(const Entry &entry, QByteArray &bytes, QString *error = nullptr);

@@ -1,6 +1,7 @@
 // Reading a package file in two passes must give exactly what reading its whole text gives:
 // the same entries, sizes, bytes and errors, with loose line breaks, with markers split between
-// two reads, and with a file that changes under the reader.
+// two reads, and with a file that changes under the reader. Walking the entries one at a time
+// without the scan keeping them must give the very entries the scan keeps.
 #include "brx/Brx.h"
 #include "brx/BrxSyntax.h"
 
@@ -54,6 +55,37 @@ QByteArray randomPackage(QRandomGenerator &random)
     return package;
 }
 
+void compareEntries(const brx::Entry &got, const brx::Entry &want)
+{
+    QCOMPARE(got.installPath, want.installPath);
+    QCOMPARE(got.title, want.title);
+    QCOMPARE(got.binary, want.binary);
+    QCOMPARE(got.offset, want.offset);
+    QCOMPARE(got.length, want.length);
+    QCOMPARE(got.looseBreaks, want.looseBreaks);
+    QCOMPARE(got.size, want.size);
+    QCOMPARE(got.content, want.content);
+}
+
+void compareResults(const brx::ReadResult &got, const brx::ReadResult &want)
+{
+    QCOMPARE(got.count, want.count);
+    QCOMPARE(got.error.has_value(), want.error.has_value());
+    if (got.error) {
+        QCOMPARE(got.error->entry, want.error->entry);
+        QCOMPARE(got.error->reason, want.error->reason);
+    }
+}
+
+QByteArray entries(int count, int contentSize)
+{
+    QByteArray package;
+    for (int i = 0; i < count; ++i)
+        brx::appendEntry(package, QStringLiteral("C:\\G\\%1.txt").arg(i), QStringLiteral("%1.txt").arg(i),
+                         QByteArray(contentSize, char('a' + i % 26)));
+    return package;
+}
+
 } // namespace
 
 class test_BrxReader : public QObject
@@ -99,7 +131,153 @@ class test_BrxReader : public QObject
         }
     }
 
+    // Scans the package with and without keeping its entries (from a file and from memory), and
+    // walks the one that keeps none with next(): it must give the kept entries, no more, with the
+    // same bytes, and again after rewind().
+    void cursorSameAsScan(const QByteArray &raw)
+    {
+        write(raw);
+        brx::PackageReader kept;
+        QVERIFY(kept.open(path()));
+        const brx::ReadResult want = kept.scan();
+        for (const bool fromFile : {true, false}) {
+            brx::PackageReader memoryKept(raw);
+            const brx::ReadResult wantHere = fromFile ? want : memoryKept.scan();
+            brx::PackageReader reader(raw);
+            if (fromFile)
+                QVERIFY(reader.open(path()));
+            reader.setKeepEntries(false);
+            const brx::ReadResult read = reader.scan();
+            compareResults(read, wantHere);
+            if (QTest::currentTestFailed())
+                return;
+            QVERIFY(read.entries.isEmpty());
+            const bool readable = wantHere.valid() && !wantHere.error;
+            QCOMPARE(wantHere.entries.size(), readable ? wantHere.count : wantHere.entries.size());
+            for (int pass = 0; pass < 2; ++pass) {
+                brx::Entry entry;
+                QString why;
+                int given = 0;
+                QByteArray got, expected;
+                while (reader.next(entry, &why)) {
+                    QVERIFY(given < wantHere.entries.size());
+                    compareEntries(entry, wantHere.entries.at(given));
+                    if (QTest::currentTestFailed())
+                        return;
+                    // The reader's file is read between the cursor's pieces: both must hold.
+                    QVERIFY(reader.entryBytes(entry, got, &why));
+                    QVERIFY((fromFile ? kept : memoryKept).entryBytes(wantHere.entries.at(given), expected));
+                    QCOMPARE(got, expected);
+                    QCOMPARE(reader.entryStart(entry, 5),
+                             (fromFile ? kept : memoryKept).entryStart(wantHere.entries.at(given), 5));
+                    ++given;
+                }
+                QVERIFY2(why.isEmpty(), qPrintable(why));
+                QCOMPARE(given, readable ? wantHere.count : 0);
+                QVERIFY(!reader.next(entry));
+                reader.rewind();
+            }
+            // Kept entries are walked too.
+            brx::Entry entry;
+            int given = 0;
+            while ((fromFile ? kept : memoryKept).next(entry))
+                compareEntries(entry, wantHere.entries.at(given++));
+            QCOMPARE(given, readable ? wantHere.count : 0);
+        }
+    }
+
 private slots:
+    void cursorGivesTheScannedEntries_data()
+    {
+        QTest::addColumn<QByteArray>("package");
+        constexpr int kPiece = 1 << 20;
+        QByteArray binary;
+        brx::appendBinaryEntry(binary, QStringLiteral("C:\\b.lnd"), QStringLiteral("b.lnd"), QByteArray(3000, '\xfe'));
+        brx::appendBinaryEntry(binary, QStringLiteral("C:\\e.lnd"), QStringLiteral("e.lnd"), QByteArray());
+        QTest::newRow("text and binary") << entries(3, 40) + binary + entries(2, 0);
+
+        QByteArray loose = entries(4, 10) + "\r\n";
+        loose.replace("###/Title###\r\n", "###/Title###\n").replace("aaaaa", "a\ra\n").replace("bbb", "\n\rb");
+        loose.replace("###/Install###\r\n", "###/Install###\r");
+        QTest::newRow("loose breaks") << "\n\r" + loose;
+
+        // Entries whose markers, content and base64 lie across the edges of the pieces read.
+        QByteArray straddling;
+        brx::appendEntry(straddling, QStringLiteral("C:\\a.txt"), QStringLiteral("a.txt"),
+                         QByteArray(kPiece - 60, 'a'));
+        straddling += entries(3, 5);
+        brx::appendBinaryEntry(straddling, QStringLiteral("C:\\c.lnd"), QStringLiteral("c.lnd"),
+                               QByteArray(2 * kPiece, '\x11'));
+        straddling += entries(2, 1);
+        QTest::newRow("across pieces") << straddling;
+        QByteArray looseStraddling = straddling;
+        looseStraddling.replace("\r\n", "\n");
+        QTest::newRow("across pieces, LF breaks") << looseStraddling;
+
+        // Entries past the begin markers counted are dropped; those read ahead of a begin marker
+        // that comes later are not.
+        QByteArray fewerBegins = entries(3, 4);
+        fewerBegins.remove(fewerBegins.indexOf(brx::kBegin), qsizetype(sizeof brx::kBegin - 1));
+        QTest::newRow("more entries than begins") << fewerBegins;
+        QByteArray beginsLater = entries(3, 4).replace(brx::kBegin, "");
+        QTest::newRow("begin markers after the entries") << beginsLater + brx::kBegin + brx::kBegin;
+
+        QByteArray damaged = entries(4, 4);
+        damaged.remove(damaged.lastIndexOf(brx::kEnd), 3);
+        QTest::newRow("damaged") << damaged;
+        QByteArray badBase64 = entries(1, 3);
+        brx::appendBinaryEntry(badBase64, QStringLiteral("C:\\b.lnd"), QStringLiteral("b.lnd"), "xyz");
+        QTest::newRow("damaged base64") << badBase64.replace("eHl6", "eH*6");
+        QTest::newRow("empty") << QByteArray();
+        QTest::newRow("not a package") << QByteArray("hello\r\n");
+        // Thousands of tiny entries, some ten thousand of them waiting from each piece.
+        QTest::newRow("many tiny entries") << entries(20000, 1);
+    }
+
+    void cursorGivesTheScannedEntries()
+    {
+        QFETCH(QByteArray, package);
+        cursorSameAsScan(package);
+    }
+
+    void randomPackagesWalkAlike()
+    {
+        for (quint32 seed = 1; seed <= 200; ++seed) {
+            QRandomGenerator random(seed);
+            const QByteArray package = randomPackage(random);
+            cursorSameAsScan(package);
+            if (QTest::currentTestFailed())
+                qWarning("seed %u: %s", seed, package.toPercentEncoding().constData());
+            QVERIFY(!QTest::currentTestFailed());
+        }
+    }
+
+    void cursorRefusesAFileChangedSinceTheScan()
+    {
+        const QByteArray package = entries(3, 2000);
+        const auto walk = [&](const QByteArray &changed) {
+            write(package);
+            brx::PackageReader reader;
+            QVERIFY(reader.open(path()));
+            reader.setKeepEntries(false);
+            QCOMPARE(reader.scan().count, 3);
+            write(changed);
+            brx::Entry entry;
+            QString why;
+            int given = 0;
+            while (reader.next(entry, &why))
+                ++given;
+            QVERIFY(given < 3);
+            QCOMPARE(why, QStringLiteral("the package file changed while it was read"));
+        };
+        walk(package.left(package.size() - 1));
+        walk(package + "\r\n");
+        // Same length, same markers: only the names and places tell.
+        walk(QByteArray(package).replace("1.txt", "9.txt"));
+        walk(QByteArray(package).replace("a\r\n###End_BRX###", "###End_BRX###a\r\n"));
+        walk(QByteArray(package).replace(brx::kEnd, "###End_BRX##x"));
+    }
+
     // Writer and reader share one base64 decoder, so it is held to Qt's own strict reading of
     // the text with its line breaks taken out, whole and fed in two pieces.
     void base64ReadAsQtReadsIt()
