@@ -164,8 +164,6 @@ public:
     // The first n bytes installing the entry writes (fewer when it writes fewer), read without
     // the rest: enough to tell a program by its start.
     QByteArray entryStart(const Entry &entry, qsizetype n);
-    void rewind();
-    bool next(Entry &entry, QString *error = nullptr);
 
 private:
     ReadResult scanOnce(QString *error);

@@ -49,7 +49,6 @@ struct PackageReader::Private
     bool keepEntries = true;
     QByteArray chunk;  // the second pass's piece of a binary entry or of loose line breaks
     std::optional<ReadResult> scanned;
-    int cursor = 0;
     QString scanError;
     // What the scan saw, to tell a file changed since.
     quint64 digest = 0;
@@ -236,8 +235,9 @@ bool PackageReader::entryBytes(const Entry &entry, QByteArray &bytes, QString *e
     }
     // Binary content is decoded, and loose line breaks made CR LF, piece by piece: the raw
     // text can be far longer than what it turns into. Room for one piece more than counted,
-    // so that a file changed since the scan is caught before it can write past the end.
-    bytes.resize(entry.binary ? entry.size + kChunk : 0);
+    // so that a file changed since the scan is caught before it can write past the end; no
+    // more, as the install keeps the bytes of every file waiting to be written.
+    bytes.resize(entry.binary ? entry.size + qMin(kChunk, entry.length) : 0);
     Base64Stream base64;
     for (qint64 at = 0; at < entry.length;) {
         const qint64 n = qMin(kChunk, entry.length - at);
@@ -265,17 +265,6 @@ bool PackageReader::entryBytes(const Entry &entry, QByteArray &bytes, QString *e
             *error = QStringLiteral("the package file changed while it was read");
         return false;
     }
-    return true;
-}
-
-void PackageReader::rewind() { d->cursor = 0; }
-
-bool PackageReader::next(Entry &entry, QString *error)
-{
-    Q_UNUSED(error);
-    if (!d->scanned || d->cursor >= d->scanned->entries.size())
-        return false;
-    entry = d->scanned->entries.at(d->cursor++);
     return true;
 }
 

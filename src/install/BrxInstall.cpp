@@ -193,8 +193,8 @@ InstallResult installPackage(PackageReader &package, const InstallOptions &optio
         return result;
     }
 
-    // Planned a few thousand entries at a time, each lot's originals kept and recorded before
-    // the next is planned; the install holds only each entry's two slot numbers.
+    // Planned a lot of entries at a time, each lot's originals kept and recorded before the
+    // next is planned; the install holds only each entry's two slot numbers.
     transaction.setBatched(true);
     transaction.setWithoutUndo(options.withoutUndo);
     QString notKept;
@@ -208,7 +208,7 @@ InstallResult installPackage(PackageReader &package, const InstallOptions &optio
         result.message = notKeptMessage(notKept);
         return false;
     };
-    constexpr int kPlannedAtOnce = 1024;
+    const int lot = qMax(1, install::Transaction::plannedAtOnce() / 2); // two targets an entry
     std::vector<std::pair<int, int>> planned; // the entry's own slot and its backup copy's, -1 for none
     planned.reserve(size_t(read.count));
     // Read again, the package must say what it said when it was judged and asked about.
@@ -225,7 +225,7 @@ InstallResult installPackage(PackageReader &package, const InstallOptions &optio
         }
         const QString backupPath = backupPathFor(options.programFolder, entry.title);
         planned.emplace_back(file, backupPath.isEmpty() ? -1 : transaction.add(backupPath));
-        return k % kPlannedAtOnce != 0 || keepOriginals();
+        return k % lot != 0 || keepOriginals();
     });
     if (result.outcome == InstallResult::NotKept || (kept && !keepOriginals()))
         return result;

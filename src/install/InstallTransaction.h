@@ -61,6 +61,9 @@ public:
     const Target &target(int index) const;
     int count() const;
     bool plansHistory() const; // some target planned lies in the install history
+    // How many targets a large install plans before it begins (keeps their originals and
+    // records them), lot after lot, so that it never holds more than a few thousand.
+    static int plannedAtOnce();
 
     // One target as the player is asked about it when it lies outside both folders: the
     // Windows path, and where it really lands when that differs.

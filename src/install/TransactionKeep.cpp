@@ -105,8 +105,14 @@ bool Transaction::Private::keepHandEdits(int from, QString *why)
 {
     if (!journal || !history::isAddOnRoute(route) || route == QLatin1String("by hand"))
         return true;
-    if (journal->isEmpty())
-        return true; // a first install: nothing of the history's to have been changed
+    // Asked once, before this install's own record: a first install has nothing of the
+    // history's that could have been changed.
+    if (!earlierAsked) {
+        earlierAsked = true;
+        nothingEarlier = journal->isEmpty();
+    }
+    if (nothingEarlier)
+        return true;
     QList<history::FileRow> now;
     for (int i = from; i < count; ++i) {
         // A file that still holds what the history last wrote there was not changed by hand.
@@ -116,22 +122,33 @@ bool Transaction::Private::keepHandEdits(int from, QString *why)
     }
     if (now.isEmpty())
         return true;
-    QList<history::FileRow> edited = history::changedByHand(journal->operations(true), now);
+    // The history as it was before this install, read once however many lots it plans: its
+    // own records (the install, and the edits kept under it) are no layers beneath it.
+    if (!earlierRead) {
+        earlierRead = true;
+        for (history::OperationRow &o : journal->operations(true)) {
+            if (o.id != op && o.id != handOp && o.id != orderOp)
+                earlier << std::move(o);
+        }
+    }
+    QList<history::FileRow> edited = history::changedByHand(earlier, now);
     if (edited.isEmpty())
         return true;
-    for (history::FileRow &r : edited)
+    for (history::FileRow &r : edited) {
         r.kept = r.existed && QFileInfo::exists(journal->objectPath(r.previous));
-    qint64 hand = 0;
-    if (!journal->record(&hand, QStringLiteral("by hand"), QStringLiteral("changed by hand"), {}, edited, why)
-        || !journal->finish(hand, QStringLiteral("done"), edited, why))
+        r.seq += handRows;
+    }
+    // One record of edits for the whole install, however many lots found some.
+    if (!journal->record(&handOp, QStringLiteral("by hand"), QStringLiteral("changed by hand"), {}, edited, why)
+        || !journal->finish(handOp, QStringLiteral("done"), edited, why))
         return false;
+    handRows += int(edited.size());
     checkpoint(); // a kill here leaves the edit kept as a layer, and no install
-    if (op == 0)
-        return true; // this install's own record follows, above it
+    if (op == 0 || handOp < op || orderOp != 0)
+        return true; // this install's own record follows or lies above it, or was moved above it already
     // Files added to an install already recorded: the install is moved above the edit.
-    qint64 moved = 0;
-    return journal->record(&moved, QStringLiteral("order"), QString::number(op), {op, hand}, {}, why)
-        && journal->finish(moved, QStringLiteral("done"), {}, why);
+    return journal->record(&orderOp, QStringLiteral("order"), QString::number(op), {op, handOp}, {}, why)
+        && journal->finish(orderOp, QStringLiteral("done"), {}, why);
 }
 
 // Without the store, the bytes a file held are kept in memory, or beyond a limit in a

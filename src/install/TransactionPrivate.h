@@ -139,6 +139,10 @@ struct Transaction::Private
     // A file an enabled add-on wrote that was changed since outside Veldrin keeps that change as
     // a layer of its own, under this install.
     bool keepHandEdits(int from, QString *why); // the slots from there on
+    bool earlierAsked = false, nothingEarlier = false, earlierRead = false;
+    QList<history::OperationRow> earlier; // the history before this install, once it is needed
+    qint64 handOp = 0, orderOp = 0;       // the edits kept under this install, and its move above them
+    int handRows = 0;
     // Without the store, the bytes a file held are kept in memory, or beyond a limit in a
     // private temporary folder, until the operation ends.
     Slot *toChange(Transaction &transaction, int index, QString *error);

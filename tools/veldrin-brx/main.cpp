@@ -313,6 +313,8 @@ int installCommand(const QString &package, const QCommandLineParser &args)
     if (archives::isArchiveName(package))
         return installArchive(package, *program, gameFolderOf(args, *program), args);
     brx::PackageReader reader;
+    // Each pass of the install reads the entries again: a package of any size costs the same memory.
+    reader.setKeepEntries(false);
     if (!openPackage(reader, package))
         return Refused;
 
