@@ -124,14 +124,14 @@ bool Transaction::Private::keepHandEdits(int from, QString *why)
         return true;
     // The history as it was before this install, read once however many lots it plans: its
     // own records (the install, and the edits kept under it) are no layers beneath it.
-    if (!earlierRead) {
-        earlierRead = true;
+    if (!earlierLayers) {
         for (history::OperationRow &o : journal->operations(true)) {
             if (o.id != op && o.id != handOp && o.id != orderOp)
                 earlier << std::move(o);
         }
+        earlierLayers = std::make_unique<history::Model>(earlier);
     }
-    QList<history::FileRow> edited = history::changedByHand(earlier, now);
+    QList<history::FileRow> edited = history::changedByHand(*earlierLayers, now);
     if (edited.isEmpty())
         return true;
     for (history::FileRow &r : edited) {

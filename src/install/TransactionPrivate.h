@@ -1,6 +1,7 @@
 #pragma once
 // The inside of one install transaction, shared by the files that plan it, keep the originals
 // aside, and write and commit it. Not part of the interface: only those files include it.
+#include "install/AddOnLayers.h"
 #include "install/HistoryJournal.h"
 #include "install/InstallTransaction.h"
 #include "install/WriterLock.h"
@@ -139,8 +140,9 @@ struct Transaction::Private
     // A file an enabled add-on wrote that was changed since outside Veldrin keeps that change as
     // a layer of its own, under this install.
     bool keepHandEdits(int from, QString *why); // the slots from there on
-    bool earlierAsked = false, nothingEarlier = false, earlierRead = false;
+    bool earlierAsked = false, nothingEarlier = false;
     QList<history::OperationRow> earlier; // the history before this install, once it is needed
+    std::unique_ptr<history::Model> earlierLayers; // and its layers, which point into it
     qint64 handOp = 0, orderOp = 0;       // the edits kept under this install, and its move above them
     int handRows = 0;
     // Without the store, the bytes a file held are kept in memory, or beyond a limit in a
