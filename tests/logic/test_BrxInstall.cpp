@@ -2,6 +2,7 @@
 // what the bar shows, what the player is asked or told, and that a failure leaves nothing behind.
 #include "brx/Brx.h"
 #include "install/BrxInstall.h"
+#include "install/HistoryFolder.h"
 #include "install/InstallTransaction.h"
 #include "platform/FileIO.h"
 #include "support/ScriptedPrompts.h"
@@ -128,6 +129,73 @@ private slots:
         run.install(nine);
         QVERIFY(run.tree.read(kPlaygrounds + QStringLiteral("map9.txt")).contains("map9.txt")
                 && run.tree.read(kPlaygrounds + QStringLiteral("MAP9.txt")).contains("MAP9.txt"));
+    }
+
+    // Each pass over a package file reads it again, and each must find what was judged: a
+    // package changed while the player is asked, or half-way through its writes, installs
+    // nothing, even when the change keeps its length and aims an entry at Veldrin's settings.
+    void aPackageChangedBetweenItsReadingsInstallsNothing_data()
+    {
+        QTest::addColumn<bool>("whileWriting");
+        QTest::addColumn<bool>("sameLength");
+        QTest::newRow("while asked, longer") << false << false;
+        QTest::newRow("while asked, same length") << false << true;
+        QTest::newRow("while writing, same length") << true << true;
+    }
+
+    void aPackageChangedBetweenItsReadingsInstallsNothing()
+    {
+        QFETCH(bool, whileWriting);
+        QFETCH(bool, sameLength);
+        Run run;
+        QVERIFY(history::createFolder(TestTree::programFolder()));
+        run.tree.mkdir(QStringLiteral("Windows"));
+        run.tree.write(QStringLiteral("Veldrin/options.txt"), "the player's options");
+        run.tree.write(kPlaygrounds + QStringLiteral("map1.txt"), "the player's map");
+        const QString judged = winGame(QStringLiteral("Scripts\\Playgrounds\\map2.txt"));
+        QString swapped = whileWriting ? winGame(QStringLiteral("Scripts\\Playgrounds\\map9.txt"))
+                                       : TestTree::programFolder() + QStringLiteral("options.txt");
+        // Empty parts of a path name nothing: they make it as long as the one judged.
+        while (sameLength && swapped.size() < judged.size())
+            swapped.insert(swapped.lastIndexOf(QLatin1Char('\\')), QLatin1Char('\\'));
+        if (!sameLength)
+            swapped += QStringLiteral(".txt");
+        QCOMPARE(swapped.size() == judged.size(), sameLength);
+        const auto package = [](const QString &second) {
+            QByteArray p;
+            brx::appendEntry(p, QStringLiteral("C:\\Windows\\asked.txt"), QStringLiteral("asked.txt"), "asked");
+            // Longer than the piece a package is read in: the entry after it is read again
+            // only once this one is written.
+            brx::appendEntry(p, winGame(QStringLiteral("Scripts\\Playgrounds\\map1.txt")), QStringLiteral("map1.txt"),
+                             QByteArray(3 << 20, 'x'));
+            brx::appendEntry(p, second, QStringLiteral("map2.txt"), "two");
+            return p;
+        };
+        run.tree.write(QStringLiteral("in/p.brx"), package(judged));
+        const auto change = [&] { run.tree.write(QStringLiteral("in/p.brx"), package(swapped)); };
+        bool changed = false;
+        run.options.confirmOutside = [&](const QStringList &) {
+            if (!whileWriting)
+                change();
+            return true;
+        };
+        run.options.onProgress = [&](float) {
+            if (whileWriting && !changed)
+                change();
+            changed = true;
+        };
+        const auto game = run.tree.snapshot(kGame);
+        brx::PackageReader reader;
+        reader.setKeepEntries(false);
+        QVERIFY(reader.open(run.tree.host(QStringLiteral("in/p.brx"))));
+        run.result = brx::installPackage(reader, run.options);
+        QCOMPARE(run.result.outcome, whileWriting ? brx::InstallResult::WriteFailed : brx::InstallResult::Unreadable);
+        QVERIFY2((run.result.failure + run.result.message).contains(QLatin1String("changed while it was read")),
+                 qPrintable(run.result.failure + run.result.message));
+        QVERIFY(run.result.rollbackFailures.isEmpty());
+        QVERIFY(run.tree.snapshot(kGame) == game);
+        QVERIFY(!run.tree.exists(QStringLiteral("Windows/asked.txt")));
+        QCOMPARE(run.tree.read(QStringLiteral("Veldrin/options.txt")), QByteArray("the player's options"));
     }
 
     void refusedPackagesWriteNothing_data()
