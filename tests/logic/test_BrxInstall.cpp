@@ -3,6 +3,8 @@
 #include "brx/Brx.h"
 #include "install/BrxInstall.h"
 #include "install/HistoryFolder.h"
+#include "install/HistoryJournal.h"
+#include "install/InstallHistory.h"
 #include "install/InstallTransaction.h"
 #include "platform/FileIO.h"
 #include "support/ScriptedPrompts.h"
@@ -129,6 +131,34 @@ private slots:
         run.install(nine);
         QVERIFY(run.tree.read(kPlaygrounds + QStringLiteral("map9.txt")).contains("map9.txt")
                 && run.tree.read(kPlaygrounds + QStringLiteral("MAP9.txt")).contains("MAP9.txt"));
+    }
+
+    // What a package wrote is in its record, file by file, however many slots the install held
+    // at once; undone, the game and the backups are byte for byte as before.
+    void anInstalledPackageIsRecordedWholeAndUndone()
+    {
+        Run run;
+        QVERIFY(history::createFolder(TestTree::programFolder()));
+        run.tree.write(kPlaygrounds + QStringLiteral("map2.txt"), "the player's map 2");
+        run.tree.write(kBackups + QStringLiteral("map3.txt"), "an older backup");
+        const auto skipHistory = QStringList{QStringLiteral("Veldrin/Backup/history")};
+        const auto before = run.tree.snapshot({}, skipHistory);
+        // Every file's time trusted at once: slots let go as soon as they are written.
+        install::Transaction::settleMarginForTesting(0);
+        run.install(threeEntryPackage());
+        install::Transaction::settleMarginForTesting(100);
+        QCOMPARE(run.result.outcome, brx::InstallResult::Installed);
+        history::History history(TestTree::programFolder(), TestTree::gameFolder());
+        const QList<history::FileChange> files = history.files(run.result.operation);
+        QCOMPARE(files.size(), 6);
+        for (const history::FileChange &f : files) {
+            QFile file(f.hostPath);
+            QVERIFY(file.open(QIODevice::ReadOnly));
+            QCOMPARE(f.writtenHash, history::sha256(file.readAll()));
+            QVERIFY(!f.changedSince);
+        }
+        QCOMPARE(history.undo(run.result.operation, false).result, history::UndoOutcome::Done);
+        QVERIFY(run.tree.snapshot({}, skipHistory) == before);
     }
 
     // Each pass over a package file reads it again, and each must find what was judged: a

@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QFile>
 #include <QProcess>
+#include <QScopeGuard>
 #include <QTest>
 #include <algorithm>
 
@@ -229,6 +230,49 @@ private slots:
                                                : next.out.isEmpty() || next.out.contains(QStringLiteral("\trolled back"));
             QVERIFY2(recorded, qPrintable(next.out));
         }
+    }
+
+    // The same for an install that keeps its originals a lot at a time and lets go of its
+    // slots, as one of many thousand files does: killed at any of its moments, the next start
+    // leaves the trees exactly as before or exactly as after, and the history says which.
+    void aKilledInstallInLotsIsWholeOrNotAtAll()
+    {
+        qputenv("VELDRIN_TEST_LIVE_SLOTS", "3");
+        const auto restore = qScopeGuard([] { qunsetenv("VELDRIN_TEST_LIVE_SLOTS"); });
+        QMap<QString, QByteArray> after;
+        {
+            TestTree tree;
+            prepare(tree);
+            QCOMPARE(brxTool(installArgs(tree)).code, 0);
+            after = snapshot(tree);
+        }
+        int point = 1;
+        for (;; ++point) {
+            TestTree tree;
+            prepare(tree);
+            const auto before = snapshot(tree);
+            QProcess process;
+            startTool(process, installArgs(tree), point);
+            QByteArray said;
+            if (!waitToSay(process, "veldrin-test-paused " + QByteArray::number(point) + '\n', &said)) {
+                // Past its last moment: the install ran to its end.
+                QVERIFY(process.state() == QProcess::NotRunning || process.waitForFinished(20000));
+                QVERIFY2(process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0, said.constData());
+                QCOMPARE(snapshot(tree), after);
+                break;
+            }
+            ::kill(pid_t(process.processId()), SIGKILL);
+            QVERIFY(process.waitForFinished(20000));
+            const Outcome next = brxTool(QStringList{QStringLiteral("history")} + programArgs(tree));
+            QCOMPARE(next.code, 0);
+            const auto now = snapshot(tree);
+            QVERIFY2(now == before || now == after, qPrintable(QStringLiteral("killed at point %1: %2").arg(point).arg(next.err)));
+            const bool recorded = now == after ? next.out.contains(QStringLiteral("\tdone"))
+                                               : next.out.isEmpty() || next.out.contains(QStringLiteral("\trolled back"));
+            QVERIFY2(recorded, qPrintable(next.out));
+        }
+        // Five lots, each kept and recorded at two moments, before the first file is written.
+        QVERIFY2(point > 10 + 20, qPrintable(QString::number(point)));
     }
 
     // An install over a file changed by hand keeps the change as an add-on under it, asking

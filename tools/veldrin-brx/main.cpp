@@ -438,6 +438,8 @@ int main(int argc, char *argv[])
     QCoreApplication app(argc, argv);
 #ifdef VELDRIN_PAUSE_HOOK
     install::Transaction::onCheckpointForTesting(pauseAt);
+    // VELDRIN_TEST_LIVE_SLOTS=N: an install lets go of its slots beyond N, as a huge one does.
+    install::Transaction::liveSlotsForTesting(qEnvironmentVariableIntValue("VELDRIN_TEST_LIVE_SLOTS"));
 #endif
     // One line, once, for an install held up by another.
     history::WriterLock::setWaitNotice([](bool waiting) {
