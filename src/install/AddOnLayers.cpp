@@ -128,11 +128,7 @@ QSet<qint64> takenOut(const QList<OperationRow> &rows) { return Model(rows).out;
 
 QList<FileRow> changedByHand(const QList<OperationRow> &rows, const QList<FileRow> &now)
 {
-    return changedByHand(Model(rows), now);
-}
-
-QList<FileRow> changedByHand(const Model &model, const QList<FileRow> &now)
-{
+    const Model model(rows);
     QList<FileRow> edited;
     for (const FileRow &f : now) {
         if (!model.paths.contains(f.host))

@@ -23,8 +23,6 @@ QSet<qint64> takenOut(const QList<OperationRow> &rows);
 // `previous`), those that hold something else than their top layer, as the rows of a "by hand"
 // operation that keeps the change as a layer of its own under the install.
 QList<FileRow> changedByHand(const QList<OperationRow> &rows, const QList<FileRow> &now);
-struct Model;
-QList<FileRow> changedByHand(const Model &layers, const QList<FileRow> &now);
 // An operation in words a player reads: "Map a.txt from the map window", "Took out Map a.txt".
 QString describe(const OperationRow &row, const QList<OperationRow> &rows);
 

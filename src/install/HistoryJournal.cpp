@@ -9,7 +9,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QRegularExpression>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
@@ -47,48 +46,12 @@ bool commitOrFail(QSqlDatabase &db, bool ok, QString why, QString *error)
 // A null QString would be stored as NULL; every text column holds text, empty or not.
 QString text(const QString &value) { return value.isNull() ? QStringLiteral("") : value; }
 
-bool isHash(const QString &text)
-{
-    static const QRegularExpression hex(QStringLiteral("^[0-9a-f]{64}$"));
-    return hex.match(text).hasMatch();
-}
-
 QString joinIds(const QList<qint64> &ids)
 {
     QStringList parts;
     for (const qint64 id : ids)
         parts << QString::number(id);
     return parts.join(QLatin1Char(' '));
-}
-
-// Whatever a hand or a bad disk did to a record, reading it must not go wrong later: every
-// field is checked here once and a record that fails is only ever shown, never acted on.
-QString damageOf(const OperationRow &op, const QString &began, bool filesRead)
-{
-    if (!op.began.isValid())
-        return QStringLiteral("its time \"%1\" cannot be read").arg(began);
-    if (op.route.isEmpty())
-        return QStringLiteral("it names no route");
-    static const QStringList states{QStringLiteral("open"), QStringLiteral("done"), QStringLiteral("rolled back"),
-                                    QStringLiteral("no undo")};
-    if (!states.contains(op.state))
-        return QStringLiteral("its state \"%1\" is unknown").arg(op.state);
-    if (!filesRead)
-        return {};
-    int seq = 0;
-    for (const FileRow &f : op.files) {
-        if (f.seq != seq++)
-            return QStringLiteral("its list of files has a gap");
-        if (f.path.isEmpty() || !QDir::isAbsolutePath(f.host))
-            return QStringLiteral("file %1 has no usable path").arg(f.seq + 1);
-        if (!f.previous.isEmpty() && !isHash(f.previous))
-            return QStringLiteral("the kept bytes of %1 are named wrongly").arg(f.path);
-        if (!f.written.isEmpty() && !isHash(f.written))
-            return QStringLiteral("the written bytes of %1 are named wrongly").arg(f.path);
-        if (f.existed && f.kept && f.previous.isEmpty())
-            return QStringLiteral("the kept bytes of %1 are not named").arg(f.path);
-    }
-    return {};
 }
 
 // Moves a damaged journal out of the way under a name no earlier one holds: the time to the
@@ -509,51 +472,6 @@ bool Journal::updateRows(QSqlQuery &q, qint64 id, qsizetype count, const RowAt &
     return true;
 }
 
-std::optional<QList<FileRow>> Journal::rows(qint64 id, int from, int to, QString *error)
-{
-    QSqlQuery q(QSqlDatabase::database(m_connection));
-    q.setForwardOnly(true);
-    q.prepare(QStringLiteral("SELECT seq, path, host, existed, previous, kept, written, touched, size, mtime FROM files "
-                             "WHERE operation = ? AND seq >= ? AND seq < ? ORDER BY seq"));
-    q.addBindValue(id);
-    q.addBindValue(from);
-    q.addBindValue(to);
-    if (!q.exec()) {
-        fail(error, q.lastError().text());
-        return std::nullopt;
-    }
-    QList<FileRow> out;
-    while (q.next()) {
-        FileRow row;
-        row.seq = q.value(0).toInt();
-        row.path = q.value(1).toString();
-        row.host = q.value(2).toString();
-        row.existed = q.value(3).toInt() != 0;
-        row.previous = q.value(4).toString();
-        row.kept = q.value(5).toInt() != 0;
-        row.written = q.value(6).toString();
-        row.touched = q.value(7).toInt() != 0;
-        row.size = q.value(8).toLongLong();
-        row.mtime = q.value(9).toLongLong();
-        out << row;
-    }
-    return out;
-}
-
-QSet<QString> Journal::keptBy(qint64 id)
-{
-    QSet<QString> kept;
-    QSqlQuery q(QSqlDatabase::database(m_connection));
-    q.setForwardOnly(true);
-    q.prepare(QStringLiteral("SELECT DISTINCT previous FROM files WHERE operation = ? AND kept = 1"));
-    q.addBindValue(id);
-    if (q.exec()) {
-        while (q.next())
-            kept.insert(q.value(0).toString());
-    }
-    return kept;
-}
-
 void Journal::stored(const QString &hash)
 {
     // Only a shortcut past a look at the store: a package of many thousand files would hold
@@ -573,71 +491,6 @@ bool Journal::isEmpty()
 {
     QSqlQuery q(QSqlDatabase::database(m_connection));
     return !(q.exec(QStringLiteral("SELECT 1 FROM operations LIMIT 1")) && q.next());
-}
-
-QList<OperationRow> Journal::operations(bool withFiles)
-{
-    QList<OperationRow> ops;
-    QSqlDatabase db = QSqlDatabase::database(m_connection);
-    QSqlQuery q(db);
-    q.setForwardOnly(true);
-    if (!q.exec(QStringLiteral("SELECT id, began, route, source, state, undoes FROM operations ORDER BY id")))
-        return ops;
-    QHash<qint64, int> index;
-    QStringList begans;
-    while (q.next()) {
-        OperationRow op;
-        op.id = q.value(0).toLongLong();
-        begans << q.value(1).toString();
-        op.began = QDateTime::fromString(begans.last(), Qt::ISODateWithMs);
-        op.route = q.value(2).toString();
-        op.source = q.value(3).toString();
-        op.state = q.value(4).toString();
-        bool idsOk = true;
-        for (const QString &part : q.value(5).toString().split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
-            const qint64 undone = part.toLongLong(&idsOk);
-            if (!idsOk)
-                break;
-            op.undoes << undone;
-        }
-        if (!idsOk)
-            op.damage = QStringLiteral("the operations it undid cannot be read");
-        index.insert(op.id, int(ops.size()));
-        ops.append(op);
-    }
-    if (withFiles && q.exec(QStringLiteral("SELECT operation, seq, path, host, existed, previous, kept, written, touched "
-                                           "FROM files ORDER BY operation, seq"))) {
-        while (q.next()) {
-            const auto at = index.constFind(q.value(0).toLongLong());
-            if (at == index.constEnd())
-                continue;
-            FileRow row;
-            row.seq = q.value(1).toInt();
-            row.path = q.value(2).toString();
-            row.host = q.value(3).toString();
-            row.existed = q.value(4).toInt() != 0;
-            row.previous = q.value(5).toString();
-            row.kept = q.value(6).toInt() != 0;
-            row.written = q.value(7).toString();
-            row.touched = q.value(8).toInt() != 0;
-            ops[*at].files.append(row);
-        }
-    }
-    for (int i = 0; i < ops.size(); ++i) {
-        if (ops[i].damage.isEmpty())
-            ops[i].damage = damageOf(ops[i], begans.at(i), withFiles);
-    }
-    return ops;
-}
-
-std::optional<OperationRow> Journal::operation(qint64 id)
-{
-    // Small enough to read whole: the journal holds one row per install.
-    for (OperationRow &op : operations(true)) {
-        if (op.id == id)
-            return op;
-    }
-    return std::nullopt;
 }
 
 bool Journal::firstNotice(qint64 id)

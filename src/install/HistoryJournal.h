@@ -4,6 +4,7 @@
 // transaction and the history itself use this; see docs/install-journal.md for the format.
 #include <QByteArray>
 #include <QDateTime>
+#include <QHash>
 #include <QList>
 #include <QSet>
 #include <QString>
@@ -17,6 +18,8 @@ class QSqlQuery;
 namespace history {
 
 QString sha256(const QByteArray &bytes);
+// A name in the store: 64 lower-case hexadecimal digits.
+bool isHash(const QString &text);
 // The hash of a file's bytes, read in pieces; empty (with the reason) when it cannot be read.
 QString sha256File(const QString &hostPath, QString *error = nullptr);
 
@@ -105,6 +108,12 @@ public:
     QString writtenHash(const QString &realHost, qint64 size, qint64 mtime);
 
     QList<OperationRow> operations(bool withFiles); // oldest first
+    // Every operation with only its files at the given places; a record whose other files are
+    // damaged (see damagedFiles) is damaged here too. A history of many large installs is
+    // then read a few places at a time.
+    QList<OperationRow> operationsTouching(const QStringList &hosts, const QHash<qint64, QString> &damagedFiles);
+    // The operations whose files make their record damaged, with why: read a file at a time.
+    QHash<qint64, QString> damagedFiles();
     // True when some operation is still marked open: cheaper than reading them all.
     bool hasOpen();
     // True when nothing was ever recorded.
@@ -119,6 +128,7 @@ private:
     bool migrate(QString *error);
     bool addStamps(QString *error);
     bool updateRows(QSqlQuery &q, qint64 id, qsizetype count, const RowAt &rowAt, QString *why);
+    QList<OperationRow> readOperations(bool withFiles, const QStringList *hosts);
     QString m_folder;        // host path of Backup/history, no trailing slash
     QString m_connection;
     std::unique_ptr<QSqlQuery> m_writtenQuery; // asked once per file a reinstall replaces

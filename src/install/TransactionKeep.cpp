@@ -122,16 +122,20 @@ bool Transaction::Private::keepHandEdits(int from, QString *why)
     }
     if (now.isEmpty())
         return true;
-    // The history as it was before this install, read once however many lots it plans: its
-    // own records (the install, and the edits kept under it) are no layers beneath it.
-    if (!earlierLayers) {
-        for (history::OperationRow &o : journal->operations(true)) {
-            if (o.id != op && o.id != handOp && o.id != orderOp)
-                earlier << std::move(o);
-        }
-        earlierLayers = std::make_unique<history::Model>(earlier);
+    // The history as it was before this install, as far as this lot's places go: a history
+    // of many large installs is never held whole. The install's own records (itself, and the
+    // edits kept under it) are no layers beneath it.
+    if (!earlierDamage)
+        earlierDamage = journal->damagedFiles();
+    QStringList places;
+    for (const history::FileRow &r : std::as_const(now))
+        places << r.host;
+    QList<history::OperationRow> earlier;
+    for (history::OperationRow &o : journal->operationsTouching(places, *earlierDamage)) {
+        if (o.id != op && o.id != handOp && o.id != orderOp)
+            earlier << std::move(o);
     }
-    QList<history::FileRow> edited = history::changedByHand(*earlierLayers, now);
+    QList<history::FileRow> edited = history::changedByHand(earlier, now);
     if (edited.isEmpty())
         return true;
     for (history::FileRow &r : edited) {

@@ -1,7 +1,6 @@
 #pragma once
 // The inside of one install transaction, shared by the files that plan it, keep the originals
 // aside, and write and commit it. Not part of the interface: only those files include it.
-#include "install/AddOnLayers.h"
 #include "install/HistoryJournal.h"
 #include "install/InstallTransaction.h"
 #include "install/WriterLock.h"
@@ -141,8 +140,7 @@ struct Transaction::Private
     // a layer of its own, under this install.
     bool keepHandEdits(int from, QString *why); // the slots from there on
     bool earlierAsked = false, nothingEarlier = false;
-    QList<history::OperationRow> earlier; // the history before this install, once it is needed
-    std::unique_ptr<history::Model> earlierLayers; // and its layers, which point into it
+    std::optional<QHash<qint64, QString>> earlierDamage; // records of the history found damaged
     qint64 handOp = 0, orderOp = 0;       // the edits kept under this install, and its move above them
     int handRows = 0;
     // Without the store, the bytes a file held are kept in memory, or beyond a limit in a

@@ -232,6 +232,48 @@ private slots:
         QCOMPARE(version, 2);
     }
 
+    // Read a few places at a time (as an install of many thousand files reads it), the history
+    // says of those places what it says read whole, damaged records included.
+    void theHistoryReadByPlaceAgreesWithTheWhole()
+    {
+        TestTree tree;
+        tree.makeGameWithHistory();
+        const QString a = game(QStringLiteral("Scripts\\Playgrounds\\a.txt"));
+        const QString b = game(QStringLiteral("Scripts\\Playgrounds\\b.txt"));
+        for (const auto &[target, bytes] : {std::pair{a, "one"}, std::pair{b, "two"}, std::pair{a, "three"}, std::pair{b, "four"}})
+            QVERIFY(install::installFile(QStringLiteral("map"), QStringLiteral("frmMap"), TestTree::gameFolder(),
+                                         TestTree::programFolder(), target, bytes));
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("edit"));
+            db.setDatabaseName(tree.host(QStringLiteral("Veldrin/Backup/history/journal.sqlite")));
+            QVERIFY(db.open());
+            QVERIFY(QSqlQuery(db).exec(QStringLiteral("UPDATE files SET seq = 5 WHERE operation = 2")));
+            QVERIFY(QSqlQuery(db).exec(QStringLiteral("UPDATE files SET written = 'not a name' WHERE operation = 3")));
+            db.close();
+        }
+        QSqlDatabase::removeDatabase(QStringLiteral("edit"));
+        const auto journal = history::Journal::open(TestTree::programFolder());
+        QVERIFY(journal);
+        const QList<history::OperationRow> whole = journal->operations(true);
+        const QString aHost = tree.host(kGame + QStringLiteral("Scripts/Playgrounds/a.txt"));
+        const QList<history::OperationRow> byPlace = journal->operationsTouching({aHost}, journal->damagedFiles());
+        QCOMPARE(byPlace.size(), whole.size());
+        for (int i = 0; i < whole.size(); ++i) {
+            QCOMPARE(byPlace.at(i).id, whole.at(i).id);
+            QCOMPARE(byPlace.at(i).damage, whole.at(i).damage);
+            QList<history::FileRow> atA;
+            for (const history::FileRow &f : whole.at(i).files) {
+                if (f.host == aHost)
+                    atA << f;
+            }
+            QCOMPARE(byPlace.at(i).files.size(), atA.size());
+            for (int k = 0; k < atA.size(); ++k)
+                QCOMPARE(byPlace.at(i).files.at(k).written, atA.at(k).written);
+        }
+        QVERIFY(whole.at(1).damage.contains(QLatin1String("gap")) && whole.at(2).damage.contains(QLatin1String("named wrongly")));
+        QVERIFY(whole.at(0).damage.isEmpty() && whole.at(3).damage.isEmpty());
+    }
+
     // A hand-edited record is named once and skipped; a journal that is not a database at all
     // is set aside and a new one started; neither stops an install.
     void aDamagedHistoryNeverBlocksAnInstall()
