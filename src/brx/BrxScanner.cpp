@@ -270,8 +270,10 @@ bool Pieces::feed(Scanner &scanner, QString *error)
         m_from = limit;
         return true;
     }
+    // A piece, or the whole file when it is smaller: a short package costs no more to read
+    // than its own size.
     if (m_buffer.isEmpty())
-        m_buffer.resize(kChunk + kLongestMarker);
+        m_buffer.resize(qMin(kChunk, qMax(m_file->size(), qint64(0)) + 1) + kLongestMarker);
     if (!m_file->seek(m_base + m_have))
         return failed(error);
     while (m_have < m_buffer.size()) {

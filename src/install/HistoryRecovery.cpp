@@ -10,6 +10,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <limits>
 #include <optional>
 
 namespace history {
@@ -41,7 +42,12 @@ QString recoverUnfinished(const QString &programFolder, const QString &gameFolde
         lines << notice;
     if (!journal)
         return lines.join(QLatin1Char('\n'));
-    for (const OperationRow &op : journal->operations(true)) {
+    // Only an unfinished operation's files are read whole: the history of many large installs
+    // is checked a file at a time.
+    const QHash<qint64, QString> damagedFiles = journal->damagedFiles();
+    for (OperationRow &op : journal->operations(false)) {
+        if (op.damage.isEmpty())
+            op.damage = damagedFiles.value(op.id);
         if (!op.damage.isEmpty()) {
             if (journal->firstNotice(op.id))
                 lines << QStringLiteral("Install %1 in the history is damaged (%2); it was left as it is and is "
@@ -52,8 +58,18 @@ QString recoverUnfinished(const QString &programFolder, const QString &gameFolde
         }
         if (op.state != QLatin1String("open"))
             continue;
+        QString unread;
+        const std::optional<QList<FileRow>> files = journal->rows(op.id, 0, std::numeric_limits<int>::max(), &unread);
+        if (!files) {
+            lines << QStringLiteral("Install %1 in the history could not be read (%2); it is checked again at the next start.")
+                         .arg(op.id)
+                         .arg(unread);
+            continue;
+        }
         QStringList putBack, left;
-        QList<FileRow> rows = op.files;
+        QList<FileRow> rows = *files;
+        for (FileRow &row : rows)
+            row.size = -1; // what a killed install left is read again, never trusted by its time
         install::Transaction judge(op.route, op.source, gameFolder, programFolder);
         for (FileRow &row : rows) {
             // Only where an install may write is anything put back: a record that names another
