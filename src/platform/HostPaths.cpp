@@ -48,10 +48,16 @@ QString HostPaths::toHost(const QString &windowsPath)
         return winpath::toHost(windowsPath);
     Folder &folder = folderOf(windowsPath.left(cut + 1));
     const QString joined = folder.host.endsWith(QLatin1Char('/')) ? folder.host + name : folder.host + QLatin1Char('/') + name;
-    // One listing answers for every file of the folder: asking the disk about each name in
-    // turn cost several system calls per entry of a package.
-    if (!folder.listed)
+    // One listing answers for every name not there as spelled: asking the disk about each
+    // spelling in turn cost several system calls per entry of a package. A name that is there
+    // as spelled (every file a reinstall replaces) needs no listing, which for a folder of many
+    // thousand files would cost more than the install.
+    if (!folder.listed) {
+        const QFileInfo spelled(joined);
+        if (spelled.exists() || spelled.isSymLink())
+            return joined;
         list(folder);
+    }
     if (folder.names.contains(name))
         return joined;
     const auto match = folder.byFolded.constFind(name.toCaseFolded());
