@@ -58,6 +58,8 @@ public:
     // The recorded place is judged again where it really lands now, as a hand-edited or
     // damaged record must not lead anywhere a package could not.
     int addRecorded(const QString &windowsPath, const QString &realHost);
+    // Good until the transaction is next asked to plan, begin, write or look up another
+    // target: a large install lets go of what the journal holds and reads it back later.
     const Target &target(int index) const;
     int count() const;
     bool plansHistory() const; // some target planned lies in the install history

@@ -79,9 +79,12 @@ void Transaction::Private::prepare()
     }
     if (!journal->record(&op, route, source, undoes, count - from,
                          [this, from](qsizetype i) { return row(slot(from + int(i))); }, &why)) {
-        journal.reset();
-        op = 0;
         undoAvailable = false;
+        // Slots let go are in the journal only: it stays, with what it holds of this install.
+        if (!letGo) {
+            journal.reset();
+            op = 0;
+        }
         if (!withoutUndo) {
             stopped = QStringLiteral("the install history could not record this install (%1)").arg(why);
             return;
