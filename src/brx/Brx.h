@@ -148,6 +148,9 @@ public:
     // entries, so a package of any number of them is checked in the same memory; next() then
     // gives them by reading the package again.
     void setKeepEntries(bool keep);
+    // Kept entries are kept only up to this many: a package of more keeps none, as if keeping
+    // were off (a few thousand entries are read faster from memory than from the file again).
+    void setKeepAtMost(qsizetype entries);
     // The first pass, made once: later calls give the same result. A file that cannot be read
     // through gives no entries, and error says why.
     ReadResult scan(QString *error = nullptr);

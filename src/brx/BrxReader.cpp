@@ -47,6 +47,7 @@ struct PackageReader::Private
     QFile file;        // or one read from its file
     bool fromFile = false;
     bool keepEntries = true;
+    qsizetype keepAtMost = -1;
     QByteArray chunk;  // the second pass's piece of a binary entry or of loose line breaks
     std::optional<ReadResult> scanned;
     QString scanError;
@@ -118,6 +119,7 @@ bool PackageReader::open(const QString &hostPath, QString *error)
 }
 
 void PackageReader::setKeepEntries(bool keep) { d->keepEntries = keep; }
+void PackageReader::setKeepAtMost(qsizetype entries) { d->keepAtMost = entries; }
 
 ReadResult PackageReader::scan(QString *error)
 {
@@ -133,6 +135,7 @@ ReadResult PackageReader::scanOnce(QString *error)
 {
     ReadResult result;
     Scanner scanner(d->fromFile, d->keepEntries ? &result.entries : nullptr);
+    scanner.keepAtMost = d->keepAtMost;
     if (!d->fromFile) {
         scanner.contentOf = &d->bytes;
         scanner.sharing = true;

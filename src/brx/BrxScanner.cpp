@@ -243,6 +243,12 @@ void Scanner::decide(bool atEnd)
         m_digest = mix(m_digest, hashOf(entry));
     else
         m_ahead.append(hashOf(entry));
+    if (m_keep && keepAtMost >= 0 && m_keep->size() >= keepAtMost) {
+        // Too many to hold: they are read again when they are wanted.
+        m_keep->clear();
+        m_keep->squeeze();
+        m_keep = nullptr;
+    }
     if (m_keep)
         m_keep->append(std::move(entry));
 

@@ -25,6 +25,8 @@ public:
     // In-memory packages keep their content in the entries.
     const QByteArray *contentOf = nullptr;
     bool sharing = false;
+    // Past this many entries none are kept (-1: no limit).
+    qsizetype keepAtMost = -1;
 
     // Looks at the marker starts in [from, limit) of the bytes [base, base + size); at the end of
     // the package limit is base + size. Bytes before limit - 1 are not needed again.

@@ -23,7 +23,7 @@ using failure::fail;
 } // namespace
 
 void Transaction::liveSlotsForTesting(int n) { g_liveSlots = n > 0 ? n : kLiveSlots; }
-int Transaction::plannedAtOnce() { return qMax(1, g_liveSlots / 4); }
+int Transaction::plannedAtOnce() { return qMax(1, g_liveSlots / 2); }
 
 int Transaction::Private::known(const QString &real)
 {

@@ -313,8 +313,9 @@ int installCommand(const QString &package, const QCommandLineParser &args)
     if (archives::isArchiveName(package))
         return installArchive(package, *program, gameFolderOf(args, *program), args);
     brx::PackageReader reader;
-    // Each pass of the install reads the entries again: a package of any size costs the same memory.
-    reader.setKeepEntries(false);
+    // Each pass of the install reads the entries again when there are more than a few
+    // thousand: a package of any size costs about the same memory.
+    reader.setKeepAtMost(4096);
     if (!openPackage(reader, package))
         return Refused;
 
