@@ -252,6 +252,33 @@ private slots:
         }
     }
 
+    // Kept up to a number of entries: a package of as many keeps them all, one of more keeps
+    // none and gives the same entries by reading the file again.
+    void keepingStopsPastItsLimit()
+    {
+        QByteArray raw;
+        for (int i = 0; i < 5; ++i)
+            brx::appendEntry(raw, QStringLiteral("C:\\G\\%1.txt").arg(i), QStringLiteral("%1.txt").arg(i), "text");
+        write(raw);
+        brx::PackageReader all;
+        QVERIFY(all.open(path()));
+        const brx::ReadResult want = all.scan();
+        QCOMPARE(want.entries.size(), 5);
+        for (const qsizetype most : {5, 4}) {
+            brx::PackageReader reader;
+            QVERIFY(reader.open(path()));
+            reader.setKeepAtMost(most);
+            const brx::ReadResult read = reader.scan();
+            QCOMPARE(read.count, 5);
+            QCOMPARE(read.entries.size(), most == 5 ? 5 : 0);
+            brx::Entry entry;
+            int given = 0;
+            while (reader.next(entry))
+                compareEntries(entry, want.entries.at(given++));
+            QCOMPARE(given, 5);
+        }
+    }
+
     void cursorRefusesAFileChangedSinceTheScan()
     {
         const QByteArray package = entries(3, 2000);
