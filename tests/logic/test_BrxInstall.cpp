@@ -8,6 +8,7 @@
 #include "install/InstallTransaction.h"
 #include "platform/FileIO.h"
 #include "support/ScriptedPrompts.h"
+#include "support/SlotModes.h"
 #include "support/TestTree.h"
 
 #include <QDir>
@@ -63,19 +64,8 @@ class test_BrxInstall : public QObject
 {
     Q_OBJECT
 private slots:
-    // Every case twice: with the install holding all its slots, and letting go of all but a
-    // few once the journal holds them, as a package of many thousand files does.
-    void initTestCase_data()
-    {
-        QTest::addColumn<int>("slotsHeld");
-        QTest::newRow("all held") << 0;
-        QTest::newRow("let go") << 3;
-    }
-    void init()
-    {
-        QFETCH_GLOBAL(int, slotsHeld);
-        install::Transaction::liveSlotsForTesting(slotsHeld);
-    }
+    void initTestCase_data() { slotmodes::addRows(); }
+    void init() { slotmodes::use(); }
     void workedExampleBuildSaveInstall()
     {
         Run run;

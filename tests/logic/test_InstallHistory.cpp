@@ -7,6 +7,7 @@
 #include "install/InstallTransaction.h"
 #include "install/WriterLock.h"
 #include "platform/HostFiles.h"
+#include "support/SlotModes.h"
 #include "support/TestTree.h"
 
 #include <QCryptographicHash>
@@ -36,19 +37,8 @@ class test_InstallHistory : public QObject
     Q_OBJECT
 
 private slots:
-    // Every case twice: with the install holding all its slots, and letting go of all but a
-    // few once the journal holds them, as a package of many thousand files does.
-    void initTestCase_data()
-    {
-        QTest::addColumn<int>("slotsHeld");
-        QTest::newRow("all held") << 0;
-        QTest::newRow("let go") << 3;
-    }
-    void init()
-    {
-        QFETCH_GLOBAL(int, slotsHeld);
-        install::Transaction::liveSlotsForTesting(slotsHeld);
-    }
+    void initTestCase_data() { slotmodes::addRows(); }
+    void init() { slotmodes::use(); }
     // Kept bytes are found by the name an earlier Veldrin gave them: the hash must be the
     // standard SHA-256 whichever library computes it, and a file read in pieces must get the
     // same name as its bytes in hand.
