@@ -22,7 +22,7 @@ int main(int argc, char **argv)
         std::fprintf(stderr, "%s\n", qPrintable(why));
         return 1;
     }
-    reader.setKeepEntries(keep);
+    reader.setKeepAtMost(keep ? -1 : 0);
     const brx::ReadResult read = reader.scan(&why);
     if (!why.isEmpty() || !read.valid() || read.error) {
         std::fprintf(stderr, "not read whole: %s\n", qPrintable(why));

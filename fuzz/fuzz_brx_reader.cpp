@@ -26,7 +26,7 @@ void walkAlike(const QByteArray &raw, const QString &file)
     brx::PackageReader kept(raw), walked(raw);
     if (!file.isEmpty() && (!kept.open(file) || !walked.open(file)))
         std::abort();
-    walked.setKeepEntries(false);
+    walked.setKeepAtMost(0);
     const brx::ReadResult want = kept.scan();
     const brx::ReadResult read = walked.scan();
     if (read.count != want.count || !read.entries.isEmpty() || read.error.has_value() != want.error.has_value()

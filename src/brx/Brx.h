@@ -23,6 +23,8 @@ inline constexpr char kBinaryMark[] = "|base64";
 
 inline const QString kNotValidMessage = QStringLiteral("This is not a valid Brx file.");
 inline const QString kDamagedMessage = QStringLiteral("This package is damaged and was not installed.");
+// Why a package file read again (or in parts) is refused when it no longer says what it said.
+inline const QString kChangedWhileRead = QStringLiteral("the package file changed while it was read");
 
 // ---- Writing ------------------------------------------------------------------------------
 
@@ -144,12 +146,10 @@ public:
 
     // A package file, by host path.
     bool open(const QString &hostPath, QString *error = nullptr);
-    // Off before the scan: the scan gives the count and any error as before but holds no
-    // entries, so a package of any number of them is checked in the same memory; next() then
-    // gives them by reading the package again.
-    void setKeepEntries(bool keep);
-    // Kept entries are kept only up to this many: a package of more keeps none, as if keeping
-    // were off (a few thousand entries are read faster from memory than from the file again).
+    // Before the scan: a package of more entries than this keeps none (-1, as opened: no
+    // limit; 0: none at all). The scan then gives the count and any error as before, so a
+    // package of any number of entries is checked in the same memory, and next() gives them
+    // by reading the package again. A few thousand are read faster from memory than again.
     void setKeepAtMost(qsizetype entries);
     // The first pass, made once: later calls give the same result. A file that cannot be read
     // through gives no entries, and error says why.

@@ -73,7 +73,7 @@ QList<Doubt> doubtsAbout(PackageReader &reader, const ReadResult &read, const QS
         const std::optional<qint64> stray = strayAfter(file, entry.offset + entry.length, to);
         if (!stray) {
             if (error)
-                *error = QStringLiteral("the package file changed while it was read");
+                *error = kChangedWhileRead;
             return {};
         }
         if (*stray > 0)

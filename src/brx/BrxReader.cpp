@@ -46,7 +46,6 @@ struct PackageReader::Private
     QByteArray bytes;  // a package given in memory
     QFile file;        // or one read from its file
     bool fromFile = false;
-    bool keepEntries = true;
     qsizetype keepAtMost = -1;
     QByteArray chunk;  // the second pass's piece of a binary entry or of loose line breaks
     std::optional<ReadResult> scanned;
@@ -86,7 +85,7 @@ struct PackageReader::Private
     static bool changed(QString *error)
     {
         if (error)
-            *error = QStringLiteral("the package file changed while it was read");
+            *error = kChangedWhileRead;
         return false;
     }
 };
@@ -118,7 +117,6 @@ bool PackageReader::open(const QString &hostPath, QString *error)
     return true;
 }
 
-void PackageReader::setKeepEntries(bool keep) { d->keepEntries = keep; }
 void PackageReader::setKeepAtMost(qsizetype entries) { d->keepAtMost = entries; }
 
 ReadResult PackageReader::scan(QString *error)
@@ -134,7 +132,7 @@ ReadResult PackageReader::scan(QString *error)
 ReadResult PackageReader::scanOnce(QString *error)
 {
     ReadResult result;
-    Scanner scanner(d->fromFile, d->keepEntries ? &result.entries : nullptr);
+    Scanner scanner(d->fromFile, &result.entries);
     scanner.keepAtMost = d->keepAtMost;
     if (!d->fromFile) {
         scanner.contentOf = &d->bytes;
@@ -265,7 +263,7 @@ bool PackageReader::entryBytes(const Entry &entry, QByteArray &bytes, QString *e
         bytes.append("\r\n", 2);
     if (bytes.size() != entry.size || (entry.binary && !base64.valid())) {
         if (error)
-            *error = QStringLiteral("the package file changed while it was read");
+            *error = kChangedWhileRead;
         return false;
     }
     return true;

@@ -212,7 +212,7 @@ InstallResult installPackage(PackageReader &package, const InstallOptions &optio
     std::vector<std::pair<int, int>> planned; // the entry's own slot and its backup copy's, -1 for none
     planned.reserve(size_t(read.count));
     // Read again, the package must say what it said when it was judged and asked about.
-    const QString changed = QStringLiteral("the package file changed while it was read");
+    const QString &changed = kChangedWhileRead;
     bool same = true;
     const bool kept = eachEntry([&](int k) {
         const int file = transaction.add(entry.installPath);
@@ -264,8 +264,9 @@ InstallResult installPackage(PackageReader &package, const InstallOptions &optio
         if (size_t(k) > planned.size())
             return failed(k, changed);
         const auto [file, backup] = planned.at(size_t(k - 1));
+        const QString backupPath = backup >= 0 ? backupPathFor(options.programFolder, entry.title) : QString();
         if ((file >= 0 && transaction.target(file).path != entry.installPath)
-            || (backup >= 0 && transaction.target(backup).path != backupPathFor(options.programFolder, entry.title)))
+            || (backup >= 0 && transaction.target(backup).path != backupPath))
             return failed(k, changed);
         if (options.state) {
             options.state->EntryInstallPath = entry.installPath;
@@ -289,7 +290,7 @@ InstallResult installPackage(PackageReader &package, const InstallOptions &optio
             if (transaction.write(backup, bytes, tail, &why))
                 ++result.written;
             else
-                result.backupFailures << QStringLiteral("%1: %2").arg(backupPathFor(options.programFolder, entry.title), why);
+                result.backupFailures << QStringLiteral("%1: %2").arg(backupPath, why);
         }
         moveBar();
         QString path;

@@ -77,6 +77,12 @@ bool Transaction::Private::inStore(const QString &real) const
         || (!historyReal.isEmpty() && (real == historyReal || hostfs::inside(real, historyReal)));
 }
 
+void Transaction::Private::judgePlace(Target &t) const
+{
+    t.outside = !hostfs::inside(t.real, gameReal) && !hostfs::inside(t.real, programReal);
+    t.history = inStore(t.real);
+}
+
 // A package puts many files into few folders: each folder's links are resolved once, and
 // only a file that is itself a link is resolved on its own.
 QString Transaction::Private::realOf(const QString &host)
@@ -140,8 +146,7 @@ Target Transaction::judge(const QString &windowsPath, QString *error)
     t.path = windowsPath;
     t.host = d->paths.toHost(clean);
     t.real = d->realOf(t.host);
-    t.outside = !hostfs::inside(t.real, d->gameReal) && !hostfs::inside(t.real, d->programReal);
-    t.history = d->inStore(t.real);
+    d->judgePlace(t);
     return t;
 }
 
@@ -165,8 +170,7 @@ int Transaction::addRecorded(const QString &windowsPath, const QString &realHost
     slot.t.path = windowsPath;
     slot.t.host = real;
     slot.t.real = real;
-    slot.t.outside = !hostfs::inside(real, d->gameReal) && !hostfs::inside(real, d->programReal);
-    slot.t.history = d->inStore(real);
+    d->judgePlace(slot.t);
     return d->append(std::move(slot));
 }
 

@@ -64,10 +64,8 @@ bool Transaction::Private::flushPending(QString *error, QString *failedPath)
     for (Pending &p : batch) {
         if (p.index < 0) {
             // The store's copy: without it the install still stands, and finish() tries again.
-            if (p.done->ok && p.file->commit(nullptr)) {
-                storeCreated += QByteArray::fromHex(p.written.toLatin1());
-                journal->stored(p.written);
-            }
+            if (p.done->ok && p.file->commit(nullptr))
+                storedHere(p.written);
             continue;
         }
         Slot &s = slot(p.index);
@@ -129,10 +127,14 @@ void Transaction::Private::copyToStore(const QString &hash, const QByteArray &by
     if (!copy->open(journal->objectPath(hash), nullptr) || !copy->append(bytes, nullptr)
         || (!tail.isEmpty() && !copy->append(tail, nullptr)))
         return;
-    if (copy->commit(nullptr)) {
-        storeCreated += QByteArray::fromHex(hash.toLatin1());
-        journal->stored(hash);
-    }
+    if (copy->commit(nullptr))
+        storedHere(hash);
+}
+
+void Transaction::Private::storedHere(const QString &hash)
+{
+    storeCreated += QByteArray::fromHex(hash.toLatin1());
+    journal->stored(hash);
 }
 
 QString Transaction::Private::hashOf(const QByteArray &bytes, const QByteArray &tail)

@@ -34,7 +34,6 @@ void Transaction::Private::prepare()
     stopped.clear();
     for (int i = from; i < count; ++i) {
         Slot &s = slot(i);
-        s.prepared = true;
         s.t.existed = isRegularFile(s.t.real);
         if (journal && s.t.existed) {
             QString why;
@@ -110,11 +109,9 @@ bool Transaction::Private::keepHandEdits(int from, QString *why)
         return true;
     // Asked once, before this install's own record: a first install has nothing of the
     // history's that could have been changed.
-    if (!earlierAsked) {
-        earlierAsked = true;
+    if (!nothingEarlier)
         nothingEarlier = journal->isEmpty();
-    }
-    if (nothingEarlier)
+    if (*nothingEarlier)
         return true;
     QList<history::FileRow> now;
     for (int i = from; i < count; ++i) {

@@ -34,7 +34,6 @@ struct Transaction::Private
     {
         Target t;
         int index = 0;
-        bool prepared = false;
         QString previous;           // hash of the bytes before, with history
         bool kept = false;          // those bytes are in the store
         bool linked = false;        // kept by a link that still shares them with the file
@@ -62,8 +61,8 @@ struct Transaction::Private
     // from the journal when it is needed again.
     std::unordered_map<int, Slot> live; // by index; a slot stays where it is while others come and go
     int count = 0;
-    int recorded = 0;
-    bool plansHistory = false;                   // slots [0, recorded) have their rows in the journal
+    int recorded = 0;                   // slots [0, recorded) have their rows in the journal
+    bool plansHistory = false;          // some slot's target lies in the install history
     bool letGo = false;                 // some slot was let go since it was recorded
     QBitArray linkedAway;               // let go while still sharing bytes with the store
     Slot lost;                          // what a slot the journal could not give back reads as
@@ -128,6 +127,8 @@ struct Transaction::Private
     static constexpr qint64 kMemoryLimit = qint64(256) * 1024 * 1024;
 
     bool inStore(const QString &real) const;
+    // Whether a target's real place lies outside both folders, or in the history's store.
+    void judgePlace(Target &t) const;
     // A package puts many files into few folders: each folder's links are resolved once, and
     // only a file that is itself a link is resolved on its own.
     QString realOf(const QString &host);
@@ -139,7 +140,7 @@ struct Transaction::Private
     // A file an enabled add-on wrote that was changed since outside Veldrin keeps that change as
     // a layer of its own, under this install.
     bool keepHandEdits(int from, QString *why); // the slots from there on
-    bool earlierAsked = false, nothingEarlier = false;
+    std::optional<bool> nothingEarlier; // asked once: the history held nothing before this install
     std::optional<QHash<qint64, QString>> earlierDamage; // records of the history found damaged
     qint64 handOp = 0, orderOp = 0;       // the edits kept under this install, and its move above them
     int handRows = 0;
@@ -153,6 +154,7 @@ struct Transaction::Private
     // What an operation wrote is kept by a copy of its own so an add-on can come back without
     // its source: made from the bytes in hand, flushed with the batch, rather than read back.
     void copyToStore(const QString &hash, const QByteArray &bytes, const QByteArray &tail);
+    void storedHere(const QString &hash); // a copy this operation put in the store
     QString hashOf(const QByteArray &bytes, const QByteArray &tail);
     QByteArray hashed, hashedTail; // the last bytes hashed, and their name
     QString hashedHex;

@@ -81,10 +81,8 @@ Transaction::Private::Slot *Transaction::Private::find(int index, QString *error
         s.t.path = r.path;
         s.t.host = r.host;
         s.t.real = r.host;
-        s.t.outside = !hostfs::inside(r.host, gameReal) && !hostfs::inside(r.host, programReal);
-        s.t.history = inStore(r.host);
+        judgePlace(s.t);
         s.t.existed = r.existed;
-        s.prepared = true;
         s.previous = r.previous;
         s.kept = r.kept;
         s.linked = r.seq < linkedAway.size() && linkedAway.testBit(r.seq);
@@ -137,7 +135,7 @@ void Transaction::Private::trim()
     for (const auto &[index, s] : live) {
         // A time still inside the clock's last tick is not saved as trusted: the slot waits
         // for the next save, or for the end.
-        if (!s.saved && s.prepared && index < recorded && !s.waiting
+        if (!s.saved && index < recorded && !s.waiting
             && !(s.writtenSize >= 0 && s.writtenMtime >= settledBefore))
             save << index;
     }
@@ -153,7 +151,7 @@ void Transaction::Private::trim()
         linkedAway.resize(recorded);
     for (auto it = live.begin(); it != live.end();) {
         const Slot &s = it->second;
-        if (s.saved && s.prepared && it->first < recorded && !s.waiting && !s.memoryTaken) {
+        if (s.saved && it->first < recorded && !s.waiting && !s.memoryTaken) {
             if (s.linked)
                 linkedAway.setBit(it->first);
             it = live.erase(it);

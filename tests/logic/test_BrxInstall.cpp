@@ -206,7 +206,7 @@ private slots:
         };
         const auto game = run.tree.snapshot(kGame);
         brx::PackageReader reader;
-        reader.setKeepEntries(false);
+        reader.setKeepAtMost(0);
         QVERIFY(reader.open(run.tree.host(QStringLiteral("in/p.brx"))));
         run.result = brx::installPackage(reader, run.options);
         QCOMPARE(run.result.outcome, whileWriting ? brx::InstallResult::WriteFailed : brx::InstallResult::Unreadable);

@@ -146,7 +146,7 @@ class test_BrxReader : public QObject
             brx::PackageReader reader(raw);
             if (fromFile)
                 QVERIFY(reader.open(path()));
-            reader.setKeepEntries(false);
+            reader.setKeepAtMost(0);
             const brx::ReadResult read = reader.scan();
             compareResults(read, wantHere);
             if (QTest::currentTestFailed())
@@ -286,7 +286,7 @@ private slots:
             write(package);
             brx::PackageReader reader;
             QVERIFY(reader.open(path()));
-            reader.setKeepEntries(false);
+            reader.setKeepAtMost(0);
             QCOMPARE(reader.scan().count, 3);
             write(changed);
             brx::Entry entry;

@@ -51,6 +51,14 @@ QStringList programArgs(const TestTree &tree)
 
 // Two packages that both replace one of the game's files and one of each other's: "big" with
 // enough entries to be paused after some of them are in place, "small" with three.
+// Starts an install of the tree's package that holds at its point-th moment; true once it
+// says it is held there.
+bool startHeldAt(QProcess &process, const TestTree &tree, int point, QByteArray *said)
+{
+    startTool(process, installArgs(tree), point);
+    return waitToSay(process, "veldrin-test-paused " + QByteArray::number(point) + '\n', said);
+}
+
 void prepareTwo(TestTree &tree)
 {
     prepare(tree);
@@ -201,9 +209,8 @@ private slots:
             prepare(tree);
             const auto before = snapshot(tree);
             QProcess process;
-            startTool(process, installArgs(tree), point);
             QByteArray said;
-            const bool paused = waitToSay(process, "veldrin-test-paused " + QByteArray::number(point) + '\n', &said);
+            const bool paused = startHeldAt(process, tree, point, &said);
             QVERIFY2(paused && process.state() == QProcess::Running, said.constData());
             // Held right there: the new files, the replaced ones renamed so far, the rest of the
             // batch beside their targets.
@@ -252,9 +259,8 @@ private slots:
             prepare(tree);
             const auto before = snapshot(tree);
             QProcess process;
-            startTool(process, installArgs(tree), point);
             QByteArray said;
-            if (!waitToSay(process, "veldrin-test-paused " + QByteArray::number(point) + '\n', &said)) {
+            if (!startHeldAt(process, tree, point, &said)) {
                 // Past its last moment: the install ran to its end.
                 QVERIFY(process.state() == QProcess::NotRunning || process.waitForFinished(20000));
                 QVERIFY2(process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0, said.constData());
