@@ -138,8 +138,8 @@ void appendBinaryEntry(QString &package, const QString &installPath, const QStri
     package += fileio::decode1252(entry);
 }
 
-bool appendFileContent(QByteArray &package, const QString &installPath, const QString &title, const QByteArray &bytes,
-                       QString *error)
+bool fileEntryParts(const QString &installPath, const QString &title, const QByteArray &bytes, EntryParts *parts,
+                    QString *error)
 {
     // A '|' in the title would make a text entry read back as a binary one.
     if (title.contains(QLatin1Char('|'))) {
@@ -147,10 +147,23 @@ bool appendFileContent(QByteArray &package, const QString &installPath, const QS
             *error = QStringLiteral("its name holds '|', which a package title cannot carry");
         return false;
     }
-    if (fileio::isText(bytes) && !markerIn(bytes))
-        appendEntry(package, installPath, title, normalizeBreaks(bytes));
-    else
-        appendBinaryEntry(package, installPath, title, bytes);
+    if (fileio::isText(bytes) && !markerIn(bytes)) {
+        appendHead(parts->head, installPath, title);
+        parts->content = normalizeBreaks(bytes);
+        appendTail(parts->tail);
+    } else {
+        appendBinaryEntry(parts->head, installPath, title, bytes);
+    }
+    return true;
+}
+
+bool appendFileContent(QByteArray &package, const QString &installPath, const QString &title, const QByteArray &bytes,
+                       QString *error)
+{
+    EntryParts parts;
+    if (!fileEntryParts(installPath, title, bytes, &parts, error))
+        return false;
+    package.append(parts.head).append(parts.content).append(parts.tail);
     return true;
 }
 

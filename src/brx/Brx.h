@@ -57,6 +57,18 @@ bool appendFile(QString &package, const QString &installPath, const QString &tit
 bool appendFileContent(QByteArray &package, const QString &installPath, const QString &title, const QByteArray &bytes,
                        QString *error = nullptr);
 
+// The entry appendFileContent appends, in parts that follow one another: the lines before a
+// text content, the content, and the lines after it. A text file whose breaks are already
+// CR LF is its own content, shared rather than copied. A binary entry is all in head.
+struct EntryParts
+{
+    QByteArray head;
+    QByteArray content;
+    QByteArray tail;
+};
+bool fileEntryParts(const QString &installPath, const QString &title, const QByteArray &bytes, EntryParts *parts,
+                    QString *error = nullptr);
+
 // Writes the package followed by one CR LF (what saving from the wizard writes).
 bool savePackage(const QByteArray &package, const QString &destination, QString *error = nullptr);
 bool savePackage(const QString &package, const QString &destination, QString *error = nullptr);

@@ -19,6 +19,8 @@ namespace {
 
 // Entries are gathered and written in pieces of about this size: few system calls, little memory.
 constexpr qsizetype kPiece = 1 << 20;
+// Written bytes are handed to the disk in runs of about this size.
+constexpr qsizetype kStartAfter = 8 * kPiece;
 
 // The package goes straight into its file, so that a package of any size needs only a few files
 // in memory, on a thread of its own a piece behind the files being packed. Writes exactly what
@@ -34,16 +36,22 @@ public:
             m_opened = m_file.open(winpath::toHost(windowsPath), &m_openError);
     }
 
-    // An entry made by appendFileContent.
-    bool add(const QByteArray &entry, QString *error)
+    // An entry made by fileEntryParts. Its parts are handed over as they are, not copied
+    // into one buffer: the writer gathers them into one write.
+    bool add(EntryParts &&entry, QString *error)
     {
         if (!m_opened) {
             if (error)
                 *error = QStringLiteral("%1 cannot be written (%2)").arg(m_destination, m_openError);
             return false;
         }
-        m_pending.append(entry);
-        return m_pending.size() < kPiece || hand(error);
+        for (QByteArray *part : {&entry.head, &entry.content, &entry.tail}) {
+            if (!part->isEmpty()) {
+                m_pendingSize += part->size();
+                m_pending.push_back(std::move(*part));
+            }
+        }
+        return m_pendingSize < kPiece || hand(error);
     }
 
     bool save(QString *error)
@@ -54,7 +62,7 @@ public:
             return false;
         }
         m_opened = false;
-        m_pending.append("\r\n");
+        m_pending.push_back(QByteArrayLiteral("\r\n"));
         // The writer's pieces first: the file is whole in order, then flushed and renamed.
         m_writer.wait();
         return !failed(error) && m_file.append(m_pending, error) && m_file.commit(error);
@@ -66,15 +74,23 @@ private:
     {
         if (failed(error))
             return false;
-        m_writer.post(m_pending.size(), [this, piece = std::move(m_pending)] {
+        m_writer.post(m_pendingSize, [this, piece = std::move(m_pending), size = m_pendingSize] {
             QString why;
             if (!m_failed.load(std::memory_order_relaxed) && !m_file.append(piece, &why)) {
                 m_failure = why;
                 m_failed.store(true, std::memory_order_release);
+                return;
+            }
+            // The disk starts on what is written while the rest is packed, so that the flush
+            // at the end waits for the last pieces only.
+            m_unstarted += size;
+            if (m_unstarted >= kStartAfter) {
+                m_file.startFlush();
+                m_unstarted = 0;
             }
         });
-        m_pending = QByteArray();
-        m_pending.reserve(2 * kPiece);
+        m_pending = std::vector<QByteArray>();
+        m_pendingSize = 0;
         return true;
     }
 
@@ -93,21 +109,24 @@ private:
     HostFileStream m_file;
     bool m_opened = false;
     QString m_openError;
-    QByteArray m_pending;
+    std::vector<QByteArray> m_pending;
+    qsizetype m_pendingSize = 0;
     std::atomic<bool> m_failed{false};
     QString m_failure; // set by the writer before m_failed
+    qsizetype m_unstarted = 0; // the writer's bytes not yet handed to the disk
     // Last, so that it stops before what its pieces go into: one piece waits at the most.
     hostfs::FileWorker m_writer{kPiece};
 };
 
 struct Packed
 {
-    QByteArray entry;
+    EntryParts entry;
     PackResult::Failure failure = PackResult::None;
     QString why;
 };
 
-// Reads one file into buffer (reused from file to file) and makes its entry.
+// Reads one file into buffer and makes its entry. The buffer is used again for the next file
+// unless the entry kept it as its content.
 void pack(const PackSource &source, QByteArray &buffer, Packed &out)
 {
     QFile file(source.path);
@@ -117,6 +136,8 @@ void pack(const PackSource &source, QByteArray &buffer, Packed &out)
         out.why = QFileInfo(source.path).isDir() ? QStringLiteral("it is a folder") : file.errorString();
         return;
     }
+    if (!buffer.isDetached())
+        buffer = QByteArray();
     if (file.isSequential()) {
         buffer = file.readAll();
     } else {
@@ -127,7 +148,7 @@ void pack(const PackSource &source, QByteArray &buffer, Packed &out)
             return;
         }
     }
-    if (!appendFileContent(out.entry, source.installPath, QFileInfo(source.path).fileName(), buffer, &out.why))
+    if (!fileEntryParts(source.installPath, QFileInfo(source.path).fileName(), buffer, &out.entry, &out.why))
         out.failure = PackResult::NotAdded;
 }
 
@@ -191,7 +212,7 @@ PackResult packFiles(const QString &windowsDestination, const QList<PackSource> 
         }
         changed.notify_all();
         // A package that cannot be written is told at the file that could not go in.
-        if (done.failure == PackResult::None && !built.add(done.entry, &done.why))
+        if (done.failure == PackResult::None && !built.add(std::move(done.entry), &done.why))
             done.failure = PackResult::NotAdded;
         if (done.failure != PackResult::None) {
             finishHelper();

@@ -20,6 +20,7 @@
 #include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/uio.h>
 #include <sys/utsname.h>
 #include <unistd.h>
 #endif
@@ -310,6 +311,51 @@ bool AtomicFile::append(const QByteArray &bytes, QString *error)
     return fail(error, m_file ? m_file->errorString() : QStringLiteral("not open"));
 #else
     if (m_fd >= 0 && writeAll(m_fd, bytes.constData(), bytes.size()))
+        return true;
+    const int why = m_fd >= 0 ? errno : EBADF;
+    abort();
+    return fail(error, errnoText(why));
+#endif
+}
+
+bool AtomicFile::append(const std::vector<QByteArray> &pieces, QString *error)
+{
+#ifdef Q_OS_WIN
+    for (const QByteArray &piece : pieces) {
+        if (!append(piece, error))
+            return false;
+    }
+    return true;
+#else
+    size_t next = 0;  // the first piece not yet written whole
+    qsizetype done = 0; // bytes of that piece already written
+    while (m_fd >= 0 && next < pieces.size()) {
+        constexpr size_t kMostAtOnce = 512; // well under every system's IOV_MAX
+        iovec parts[kMostAtOnce];
+        size_t count = 0;
+        for (size_t i = next; i < pieces.size() && count < kMostAtOnce; ++i) {
+            const qsizetype skip = i == next ? done : 0;
+            if (pieces[i].size() == skip)
+                continue;
+            parts[count].iov_base = const_cast<char *>(pieces[i].constData() + skip);
+            parts[count].iov_len = size_t(pieces[i].size() - skip);
+            ++count;
+        }
+        if (count == 0)
+            return true;
+        ssize_t n = ::writev(m_fd, parts, int(count));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            break;
+        while (next < pieces.size() && n >= pieces[next].size() - done) {
+            n -= pieces[next].size() - done;
+            done = 0;
+            ++next;
+        }
+        done += n;
+    }
+    if (m_fd >= 0 && next == pieces.size())
         return true;
     const int why = m_fd >= 0 ? errno : EBADF;
     abort();

@@ -61,6 +61,9 @@ public:
     // No folder is created; a folder in the way or a missing folder is refused.
     bool open(const QString &hostPath, QString *error);
     bool append(const QByteArray &bytes, QString *error);
+    // The pieces one after another, as one write where the system allows: a caller that
+    // gathers many small buffers need not copy them into one first.
+    bool append(const std::vector<QByteArray> &pieces, QString *error);
     // Flushes the bytes, then renames them into place. Nothing is left behind on failure.
     bool commit(QString *error);
     // Lets the system start writing the bytes to disk now; commit still waits for them.

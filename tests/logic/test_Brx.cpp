@@ -166,9 +166,14 @@ private slots:
         const QByteArray alphabet("\r\n\r\na\x00\x08\x09\x0b\x0c\x0d\x0e\x19\x1a\x1b\x1f\x20\x80\x8d\xff", 20);
         QRandomGenerator random(7);
         for (int round = 0; round < 20000; ++round) {
-            QByteArray bytes(int(random.bounded(40)), Qt::Uninitialized);
+            // Half the rounds are plain text long enough for the wider blocks, with one byte
+            // from the alphabet somewhere in it.
+            const bool plain = round % 2;
+            QByteArray bytes(int(random.bounded(plain ? 200 : 40)), Qt::Uninitialized);
             for (char &c : bytes)
-                c = alphabet.at(int(random.bounded(alphabet.size())));
+                c = plain ? "a\r\n"[random.bounded(3)] : alphabet.at(int(random.bounded(alphabet.size())));
+            if (plain && !bytes.isEmpty())
+                bytes[int(random.bounded(bytes.size()))] = alphabet.at(int(random.bounded(alphabet.size())));
             bool text = true;
             QByteArray normal;
             for (int i = 0; i < bytes.size(); ++i) {

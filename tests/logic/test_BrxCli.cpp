@@ -62,6 +62,14 @@ private slots:
             args << host("src/mountain.lnd") + QLatin1Char('=') + peak;
             QVERIFY(brx::appendFile(buffer, peak, QStringLiteral("mountain.lnd"), TestTree::win(QStringLiteral("src/mountain.lnd"))));
         }
+        // Many small entries already in CR LF, each its own content: more parts than one
+        // gathered write takes.
+        tree->write(QStringLiteral("src/note.txt"), "a note\r\nin two lines");
+        const QString note = QStringLiteral("D:\\Games\\Black & White\\Scripts\\note.txt");
+        for (int i = 0; i < 600; ++i) {
+            args << host("src/note.txt") + QLatin1Char('=') + note;
+            QVERIFY(brx::appendFile(buffer, note, QStringLiteral("note.txt"), TestTree::win(QStringLiteral("src/note.txt"))));
+        }
         QCOMPARE(brxTool(args << host("src/hill.lnd") + QLatin1Char('=') + hill).code, 0);
         QVERIFY(brx::appendFile(buffer, hill, QStringLiteral("hill.lnd"), TestTree::win(QStringLiteral("src/hill.lnd"))));
         QVERIFY(brx::savePackage(buffer, TestTree::win(QStringLiteral("wizard.brx"))));
@@ -69,8 +77,9 @@ private slots:
 
         const Outcome listed = brxTool({QStringLiteral("list"), host("out.brx")});
         const QString peakLine = peak + QStringLiteral("\tmountain.lnd|base64\t%1\tbinary\n").arg(mountain.size());
-        QCOMPARE(listed.out, island + QStringLiteral("\tisland.txt\t29\ttext\n") + peakLine + peakLine + peakLine + hill
-                                 + QStringLiteral("\thill.lnd|base64\t8\tbinary\n"));
+        const QString noteLine = note + QStringLiteral("\tnote.txt\t26\ttext\n");
+        QCOMPARE(listed.out, island + QStringLiteral("\tisland.txt\t29\ttext\n") + peakLine + peakLine + peakLine
+                                 + noteLine.repeated(600) + hill + QStringLiteral("\thill.lnd|base64\t8\tbinary\n"));
         // A source that cannot be read writes no package at all.
         QCOMPARE(brxTool({QStringLiteral("create"), host("none.brx"), host("src/gone.txt") + QStringLiteral("=C:\\x.txt")}).code, 1);
         QVERIFY(!tree->exists(QStringLiteral("none.brx")));
