@@ -204,6 +204,16 @@ bool Journal::prepare(QString *error)
                               "kept INTEGER NOT NULL, written TEXT NOT NULL DEFAULT '', touched INTEGER NOT NULL DEFAULT 0, "
                               "PRIMARY KEY (operation, seq))"))
         && run(QStringLiteral("CREATE TABLE IF NOT EXISTS noticed (operation INTEGER PRIMARY KEY)"))
+        // Records whose files were read and found whole. Any change to a record's files, by
+        // Veldrin or by any other program that edits the journal, takes its mark away, so
+        // that every start need not read the whole history again (see damagedFiles).
+        && run(QStringLiteral("CREATE TABLE IF NOT EXISTS whole (operation INTEGER PRIMARY KEY)"))
+        && run(QStringLiteral("CREATE TRIGGER IF NOT EXISTS whole_insert AFTER INSERT ON files "
+                              "BEGIN DELETE FROM whole WHERE operation = new.operation; END"))
+        && run(QStringLiteral("CREATE TRIGGER IF NOT EXISTS whole_update AFTER UPDATE ON files "
+                              "BEGIN DELETE FROM whole WHERE operation IN (old.operation, new.operation); END"))
+        && run(QStringLiteral("CREATE TRIGGER IF NOT EXISTS whole_delete AFTER DELETE ON files "
+                              "BEGIN DELETE FROM whole WHERE operation = old.operation; END"))
         && addStamps(error)
         && run(QStringLiteral("INSERT INTO format (version) SELECT %1 WHERE NOT EXISTS (SELECT 1 FROM format)").arg(kFormat))
         && migrate(error);

@@ -76,7 +76,8 @@ QString damageOf(const OperationRow &op, const QString &began, bool filesRead)
 
 bool isHash(const QString &text)
 {
-    static const QRegularExpression hex(QStringLiteral("^[0-9a-f]{64}$"));
+    // Anchored at both ends: "$" alone would let a name end in a line break.
+    static const QRegularExpression hex(QRegularExpression::anchoredPattern(QStringLiteral("[0-9a-f]{64}")));
     return hex.match(text).hasMatch();
 }
 
@@ -131,25 +132,51 @@ QList<OperationRow> Journal::operationsTouching(const QStringList &hosts, const 
 
 QHash<qint64, QString> Journal::damagedFiles()
 {
-    // One file at a time: the history of many large installs is never held whole.
+    // Every start and every install asks this of the whole history. Records already read and
+    // found whole, and not changed since, are not read again; the others are read a file at
+    // a time, and those found whole are marked.
     QHash<qint64, QString> damaged;
-    QSqlQuery q(QSqlDatabase::database(m_connection));
-    q.setForwardOnly(true);
-    if (!q.exec(QStringLiteral("SELECT operation, %1 FROM files ORDER BY operation, seq").arg(kFileColumns)))
+    QSqlDatabase db = QSqlDatabase::database(m_connection);
+    QList<qint64> unread;
+    {
+        QSqlQuery q(db);
+        q.setForwardOnly(true);
+        if (!q.exec(QStringLiteral("SELECT id FROM operations WHERE id NOT IN (SELECT operation FROM whole) ORDER BY id")))
+            return damaged;
+        while (q.next())
+            unread << q.value(0).toLongLong();
+    }
+    if (unread.isEmpty())
         return damaged;
-    qint64 op = -1;
-    int seq = 0;
-    while (q.next()) {
-        const qint64 id = q.value(0).toLongLong();
-        if (id != op) {
-            op = id;
-            seq = 0;
-        }
-        if (damaged.contains(id))
+    QList<qint64> whole;
+    QSqlQuery q(db);
+    q.setForwardOnly(true);
+    if (!q.prepare(QStringLiteral("SELECT %1 FROM files WHERE operation = ? ORDER BY seq").arg(kFileColumns)))
+        return damaged;
+    for (const qint64 id : std::as_const(unread)) {
+        q.addBindValue(id);
+        if (!q.exec())
             continue;
-        const QString damage = fileDamage(fileRow(q, 1), seq++);
-        if (!damage.isEmpty())
+        int seq = 0;
+        QString damage;
+        while (damage.isEmpty() && q.next())
+            damage = fileDamage(fileRow(q, 0), seq++);
+        q.finish();
+        if (damage.isEmpty())
+            whole << id;
+        else
             damaged.insert(id, damage);
+    }
+    // Only a shortcut for the next reading: a mark that cannot be written costs nothing but time.
+    if (!whole.isEmpty() && db.transaction()) {
+        QSqlQuery mark(db);
+        mark.prepare(QStringLiteral("INSERT OR IGNORE INTO whole (operation) VALUES (?)"));
+        for (const qint64 id : std::as_const(whole)) {
+            mark.addBindValue(id);
+            mark.exec();
+        }
+        if (!db.commit())
+            db.rollback();
     }
     return damaged;
 }

@@ -95,6 +95,8 @@ void Transaction::Private::Written::take(hostfs::AtomicFile &file, const QByteAr
     ok = file.append(bytes, &why) && (tail.isEmpty() || file.append(tail, &why));
     if (ok && !file.stamp(&size, &mtime))
         size = -1;
+    if (ok)
+        file.startFlush();
 }
 
 hostfs::FileWorker &Transaction::Private::worker()

@@ -264,6 +264,76 @@ private slots:
         QVERIFY(whole.at(0).damage.isEmpty() && whole.at(3).damage.isEmpty());
     }
 
+    // A record found whole and then edited by hand is read again: the damage found is the
+    // damage the whole history, read a file at a time, shows.
+    void theDamageFoundIsTheDamageOfTheWholeHistory_data()
+    {
+        QTest::addColumn<QString>("edit");
+        QTest::addColumn<bool>("damaged");
+        // The second install's one file, changed (or, for the gap, a second file added after one missing).
+        const auto row = [](const char *name, const char *set, bool damaged) {
+            QTest::newRow(name) << QStringLiteral("UPDATE files SET %1 WHERE operation = 2").arg(QLatin1String(set)) << damaged;
+        };
+        row("files from one on", "seq = seq + 1", true);
+        QTest::newRow("a gap in the files") << QStringLiteral("INSERT INTO files SELECT operation, seq + 2, path, host, existed, "
+                                                              "previous, kept, written, touched, size, mtime FROM files "
+                                                              "WHERE operation = 2")
+                                            << true;
+        row("a number that is no number", "seq = 'x'", false); // read as 0, where it stands
+        QTest::newRow("a number between two others") // 0, 0.4 (read as 0) and 2: three files, the last numbered 2
+            << QStringLiteral("INSERT INTO files SELECT operation, 0.4, path, host, existed, previous, kept, written, touched, "
+                              "size, mtime FROM files WHERE operation = 2 UNION ALL SELECT operation, 2, path, host, existed, "
+                              "previous, kept, written, touched, size, mtime FROM files WHERE operation = 2")
+            << true;
+        row("a name that is no hash", "written = 'not a name'", true);
+        row("a hash in capitals", "written = upper(written)", true);
+        row("a hash cut by a NUL", "written = substr(written, 1, 10) || char(0) || substr(written, 12)", true);
+        row("a hash and more behind a NUL", "written = written || char(0) || 'x'", true);
+        row("a hash and a line break", "written = written || char(10)", true);
+        row("a hash kept as bytes", "written = CAST(written AS BLOB)", false);
+        row("a relative host path", "host = 'Games/a.txt'", true);
+#ifdef Q_OS_WIN
+        row("a host path from another system", "host = 'C:/Games/a.txt'", false);
+#else
+        row("a host path from another system", "host = 'C:/Games/a.txt'", true);
+#endif
+        row("no path", "path = ''", true);
+        row("kept bytes without a name", "existed = 1, kept = 1, previous = ''", true);
+        row("a flag in words", "kept = 'yes'", false);
+    }
+
+    void theDamageFoundIsTheDamageOfTheWholeHistory()
+    {
+        QFETCH(QString, edit);
+        QFETCH(bool, damaged);
+        TestTree tree;
+        tree.makeGameWithHistory();
+        const QString a = game(QStringLiteral("Scripts\\Playgrounds\\a.txt"));
+        for (const char *bytes : {"one", "two", "three"})
+            QVERIFY(install::installFile(QStringLiteral("map"), QStringLiteral("frmMap"), TestTree::gameFolder(),
+                                         TestTree::programFolder(), a, bytes));
+        // Read once and found whole, as every start reads it: the edit comes after.
+        QVERIFY(history::Journal::open(TestTree::programFolder())->damagedFiles().isEmpty());
+        {
+            QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("edit"));
+            db.setDatabaseName(tree.host(QStringLiteral("Veldrin/Backup/history/journal.sqlite")));
+            QVERIFY(db.open());
+            QVERIFY(QSqlQuery(db).exec(edit));
+            db.close();
+        }
+        QSqlDatabase::removeDatabase(QStringLiteral("edit"));
+        const auto journal = history::Journal::open(TestTree::programFolder());
+        QVERIFY(journal);
+        const QList<history::OperationRow> whole = journal->operations(true);
+        QCOMPARE(whole.size(), 3);
+        const QHash<qint64, QString> found = journal->damagedFiles();
+        QCOMPARE(found.value(2), whole.at(1).damage);
+        QCOMPARE(!found.value(2).isEmpty(), damaged);
+        QCOMPARE(found.size(), damaged ? 1 : 0);
+        QVERIFY(whole.at(0).damage.isEmpty() && whole.at(2).damage.isEmpty());
+        QCOMPARE(journal->damagedFiles(), found); // and again, the whole ones now marked
+    }
+
     // A hand-edited record is named once and skipped; a journal that is not a database at all
     // is set aside and a new one started; neither stops an install.
     void aDamagedHistoryNeverBlocksAnInstall()
