@@ -258,7 +258,13 @@ bool Journal::addStamps(QString *error)
         && (!q.exec(QStringLiteral("ALTER TABLE files ADD COLUMN size INTEGER NOT NULL DEFAULT -1"))
             || !q.exec(QStringLiteral("ALTER TABLE files ADD COLUMN mtime INTEGER NOT NULL DEFAULT 0"))))
         return fail(error, q.lastError().text());
-    if (!q.exec(QStringLiteral("CREATE INDEX IF NOT EXISTS files_host ON files (host)")))
+    // By place, newest last: what was last written at a place is found without sorting every
+    // record of it. It replaces an index on the place alone, which it serves as well.
+    if (!q.exec(QStringLiteral("CREATE INDEX IF NOT EXISTS files_place ON files (host, operation, seq)")))
+        return fail(error, q.lastError().text());
+    if (!q.exec(QStringLiteral("SELECT 1 FROM sqlite_master WHERE type = 'index' AND name = 'files_host'")))
+        return fail(error, q.lastError().text());
+    if (q.next() && !q.exec(QStringLiteral("DROP INDEX files_host")))
         return fail(error, q.lastError().text());
     return true;
 }
@@ -286,8 +292,12 @@ bool Journal::keepCopy(const QString &realHost, const QString &hash, QString *er
     if (!isHash(hash))
         return fail(error, QStringLiteral("no hash"));
     const QString target = objectPath(hash);
-    if (m_stored.contains(hash) || QFileInfo::exists(target))
+    if (m_stored.contains(hash))
         return true;
+    if (QFileInfo::exists(target)) {
+        stored(hash);
+        return true;
+    }
     QFile file(realHost);
     if (!file.open(QIODevice::ReadOnly))
         return fail(error, file.errorString());
@@ -304,8 +314,12 @@ bool Journal::keepFile(const QString &realHost, const QString &hash, bool *linke
 {
     *linked = false;
     const QString target = objectPath(hash);
-    if (QFileInfo::exists(target))
+    if (m_stored.contains(hash))
+        return true;
+    if (QFileInfo::exists(target)) {
+        stored(hash); // a reinstall's bytes are these again: found here, not looked for twice more
         return true; // equal bytes are kept once; an object is never replaced
+    }
 #ifndef Q_OS_WIN
     if (::link(QFile::encodeName(realHost).constData(), QFile::encodeName(target).constData()) == 0) {
         *linked = true;

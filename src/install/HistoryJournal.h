@@ -133,7 +133,7 @@ private:
     QString m_connection;
     std::unique_ptr<QSqlQuery> m_writtenQuery; // asked once per file a reinstall replaces
     QStringList m_unflushed; // originals kept by a link, flushed by syncObjects()
-    QSet<QString> m_stored;  // objects this process put in the store: known without a look
+    QSet<QString> m_stored;  // objects this process put in the store or found there: known without a look
 };
 
 } // namespace history
