@@ -17,9 +17,6 @@ namespace {
 
 std::atomic<bool> g_failKeep{false};
 
-// Below this size, reading a file is as quick as asking the journal about it.
-constexpr qint64 kTrustFrom = 16 * 1024;
-
 using failure::fail;
 
 } // namespace
@@ -38,10 +35,11 @@ void Transaction::Private::prepare()
         if (journal && s.t.existed) {
             QString why;
             // Bytes this history wrote itself and nobody changed since need not be read again:
-            // the file still shows the size and time it was left with. Small files are read.
+            // the file still shows the size and time it was left with. Asking the journal is
+            // quicker than reading even a small file.
             qint64 size = -1, mtime = 0;
             s.previous.clear();
-            if (hostfs::fileStamp(s.t.real, &size, &mtime) && size >= kTrustFrom)
+            if (hostfs::fileStamp(s.t.real, &size, &mtime))
                 s.previous = journal->writtenHash(s.t.real, size, mtime);
             s.trusted = !s.previous.isEmpty();
             if (!s.trusted)
