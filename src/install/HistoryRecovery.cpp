@@ -8,6 +8,7 @@
 #include "platform/HostFiles.h"
 
 #include <QDir>
+#include <QHash>
 #include <QFile>
 #include <QFileInfo>
 #include <limits>
@@ -20,6 +21,84 @@ namespace {
 std::optional<QString> before(const FileRow &row)
 {
     return row.existed ? std::optional<QString>(row.previous) : std::nullopt;
+}
+
+// The copies a killed process left beside their targets, by folder and target name. Each
+// folder is listed once: listing it for every file put back made the recovery of an install
+// of many thousand files take minutes.
+class Debris
+{
+public:
+    void removeBeside(const QString &host)
+    {
+        const QFileInfo info(host);
+        const QString folder = info.absolutePath();
+        auto listed = m_folders.find(folder);
+        if (listed == m_folders.end()) {
+            listed = m_folders.insert(folder, {});
+            const QString marker = QStringLiteral(".veldrin-");
+            for (const QString &name : QDir(folder).entryList({QStringLiteral(".*") + marker + QLatin1Char('*')},
+                                                              QDir::Files | QDir::Hidden)) {
+                const qsizetype at = name.lastIndexOf(marker);
+                if (at > 1)
+                    (*listed)[name.mid(1, at - 1)] << name;
+            }
+        }
+        for (const QString &name : listed->take(info.fileName()))
+            QFile::remove(folder + QLatin1Char('/') + name);
+    }
+
+private:
+    QHash<QString, QHash<QString, QStringList>> m_folders;
+};
+
+// One file of a killed install as it was before it, where an install may write; row says
+// afterwards whether the file is still changed (touched) and what it holds. True when it is
+// still changed there: its bytes are then kept as an install's are.
+bool putBackRow(Journal &journal, install::Transaction &judge, Debris &debris, FileRow &row, ShortNames &putBack,
+                ShortNames &left)
+{
+    // Only where an install may write is anything put back: a record that names another
+    // place was not written by Veldrin, and that place is neither read nor changed.
+    const int slot = judge.addRecorded(row.path, row.host);
+    if (judge.target(slot).outside || judge.target(slot).history) {
+        row.touched = true;
+        left.add(QStringLiteral("%1 (it lies outside the game and program folders or in the history; nothing "
+                                "was written there)")
+                     .arg(judge.shown(slot)));
+        return false;
+    }
+    // A copy the killed process did not get to rename is only debris.
+    debris.removeBeside(row.host);
+    if (row.existed && row.kept)
+        journal.unshare(row.previous, row.host);
+    const std::optional<QString> now = present(row.host);
+    if (now == before(row)) {
+        row.touched = false;
+        return false;
+    }
+    QString why;
+    bool ok;
+    if (!row.existed) {
+        ok = QFile::remove(row.host);
+        why = QStringLiteral("it could not be removed");
+    } else {
+        const auto bytes = row.kept ? journal.object(row.previous, &why) : std::nullopt;
+        if (!row.kept)
+            why = QStringLiteral("its earlier content was not kept");
+        ok = bytes && hostfs::writeFile(row.host, *bytes, QByteArray(), &why);
+    }
+    if (ok) {
+        putBack.add(row.path);
+        row.touched = false;
+        row.written.clear();
+        return false;
+    }
+    // Still changed: an undo must see it so.
+    row.touched = true;
+    row.written = now.value_or(QString());
+    left.add(QStringLiteral("%1 (%2)").arg(row.path, why));
+    return true;
 }
 
 // Every program that installs also recovers when it starts, so it links this file, and the
@@ -58,79 +137,56 @@ QString recoverUnfinished(const QString &programFolder, const QString &gameFolde
         }
         if (op.state != QLatin1String("open"))
             continue;
-        QString unread;
-        const std::optional<QList<FileRow>> files = journal->rows(op.id, 0, std::numeric_limits<int>::max(), &unread);
-        if (!files) {
-            lines << QStringLiteral("Install %1 in the history could not be read (%2); it is checked again at the next start.")
-                         .arg(op.id)
-                         .arg(unread);
-            continue;
-        }
-        QStringList putBack, left;
-        QList<FileRow> rows = *files;
-        for (FileRow &row : rows)
-            row.size = -1; // what a killed install left is read again, never trusted by its time
-        install::Transaction judge(op.route, op.source, gameFolder, programFolder);
-        for (FileRow &row : rows) {
-            // Only where an install may write is anything put back: a record that names another
-            // place was not written by Veldrin, and that place is neither read nor changed.
-            const int slot = judge.addRecorded(row.path, row.host);
-            if (judge.target(slot).outside || judge.target(slot).history) {
-                row.touched = true;
-                left << QStringLiteral("%1 (it lies outside the game and program folders or in the history; nothing "
-                                       "was written there)")
-                            .arg(judge.shown(slot));
-                continue;
+        // A run of files at a time: a killed install of many thousand files is put back
+        // without holding all of its files at once.
+        const int run = qMax(1, install::Transaction::plannedAtOnce());
+        ShortNames putBack, left;
+        // Files still changed where an install writes: finish() keeps their bytes, as an
+        // install's. Nothing is read at a place outside.
+        QList<FileRow> leftRows;
+        QString stopped;
+        Debris debris;
+        for (int from = 0; stopped.isEmpty(); from += run) {
+            QString unread;
+            std::optional<QList<FileRow>> files = journal->rows(op.id, from, from + run, &unread);
+            if (!files) {
+                stopped = QStringLiteral("Install %1 in the history could not be read (%2); it is checked again at the next start.")
+                              .arg(op.id)
+                              .arg(unread);
+                break;
             }
-            // A copy the killed process did not get to rename is only debris.
-            const QFileInfo info(row.host);
-            const QDir folder(info.absolutePath());
-            const QStringList temps = folder.entryList({QLatin1Char('.') + info.fileName() + QLatin1String(".veldrin-*")},
-                                                       QDir::Files | QDir::Hidden);
-            for (const QString &temp : temps)
-                QFile::remove(folder.filePath(temp));
-            if (row.existed && row.kept)
-                journal->unshare(row.previous, row.host);
-            const std::optional<QString> now = present(row.host);
-            if (now == before(row)) {
-                row.touched = false;
-                continue;
+            if (files->isEmpty())
+                break;
+            QList<FileRow> &rows = *files;
+            install::Transaction judge(op.route, op.source, gameFolder, programFolder);
+            for (FileRow &row : rows) {
+                row.size = -1; // what a killed install left is read again, never trusted by its time
+                if (putBackRow(*journal, judge, debris, row, putBack, left))
+                    leftRows << row;
             }
             QString why;
-            bool ok;
-            if (!row.existed) {
-                ok = QFile::remove(row.host);
-                why = QStringLiteral("it could not be removed");
-            } else {
-                const auto bytes = row.kept ? journal->object(row.previous, &why) : std::nullopt;
-                if (!row.kept)
-                    why = QStringLiteral("its earlier content was not kept");
-                ok = bytes && hostfs::writeFile(row.host, *bytes, QByteArray(), &why);
-            }
-            if (ok) {
-                putBack << row.path;
-                row.touched = false;
-                row.written.clear();
-            } else {
-                // Still changed: an undo must see it so.
-                row.touched = true;
-                row.written = now.value_or(QString());
-                left << QStringLiteral("%1 (%2)").arg(row.path, why);
-            }
+            if (!journal->save(op.id, rows.size(), [&rows](qsizetype i) { return rows.at(i); }, &why))
+                stopped = QStringLiteral("Install %1 could not be marked as put back (%2); it is checked again at the next "
+                                         "start.")
+                              .arg(op.id)
+                              .arg(why);
         }
         QString why;
-        if (!journal->finish(op.id, left.isEmpty() ? QStringLiteral("rolled back") : QStringLiteral("done"), rows, &why))
-            lines << QStringLiteral("Install %1 could not be marked as put back (%2); it is checked again at the next "
-                                    "start.")
-                         .arg(op.id)
-                         .arg(why);
-        if (putBack.isEmpty() && left.isEmpty())
+        if (stopped.isEmpty()
+            && !journal->finish(op.id, left.count == 0 ? QStringLiteral("rolled back") : QStringLiteral("done"), leftRows, &why))
+            stopped = QStringLiteral("Install %1 could not be marked as put back (%2); it is checked again at the next "
+                                     "start.")
+                          .arg(op.id)
+                          .arg(why);
+        if (!stopped.isEmpty())
+            lines << stopped;
+        if (putBack.count == 0 && left.count == 0)
             continue;
         QString line = QStringLiteral("Veldrin was stopped in the middle of an install (%1, %2).").arg(op.route, op.source);
-        if (!putBack.isEmpty())
-            line += QStringLiteral(" %1 put back as they were: %2.").arg(fileCount(putBack.size()), shortList(putBack));
-        if (!left.isEmpty())
-            line += QStringLiteral(" %1 could not be put back: %2.").arg(fileCount(left.size()), shortList(left, QStringLiteral("; ")));
+        if (putBack.count > 0)
+            line += QStringLiteral(" %1 put back as they were: %2.").arg(fileCount(putBack.count), putBack.joined());
+        if (left.count > 0)
+            line += QStringLiteral(" %1 could not be put back: %2.").arg(fileCount(left.count), left.joined(QStringLiteral("; ")));
         lines << line;
     }
     return lines.join(QLatin1Char('\n'));
