@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds Veldrin twice (plain, and with AddressSanitizer + UBSan),
-# warnings as errors, and runs every test headless in both builds; then installs Debian's 32-bit
-# Wine and runs the real-Wine test once more, so it is proven with and without wine32.
+# warnings as errors, and runs every test headless in both builds, and the threaded ones in a
+# third build with ThreadSanitizer; then installs Debian's 32-bit Wine and runs the real-Wine
+# test once more, so it is proven with and without wine32.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/deps.sh
@@ -20,6 +21,13 @@ cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DVELDRIN_WERROR=ON -DVELDRIN_
 cmake --build build-asan -j"$jobs"
 ASAN_OPTIONS=detect_leaks=0:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
   ctest --test-dir build-asan --output-on-failure -j"$jobs"
+
+# The tests of what runs on more than one thread, once more under ThreadSanitizer: only they
+# and the programs they start are built.
+cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=Debug -DVELDRIN_WERROR=ON -DVELDRIN_SANITIZE_THREAD=ON -DVELDRIN_BENCH=OFF
+cmake --build build-tsan -j"$jobs" --target veldrin-brx \
+  $(ctest --test-dir build -L threads -N | sed -n 's/^ *Test *#[0-9]*: //p')
+ctest --test-dir build-tsan --output-on-failure -j"$jobs" -L threads
 
 # Fuzz the package reader and writer, the settings-file line reader, the path mapping, the
 # whole-picture check and the archive reader and plan for about a minute each (a fixed number
