@@ -20,7 +20,7 @@ namespace {
 // Entries are gathered and written in pieces of about this size: few system calls, little memory.
 constexpr qsizetype kPiece = 1 << 20;
 // Written bytes are handed to the disk in runs of about this size.
-constexpr qsizetype kStartAfter = 8 * kPiece;
+constexpr qsizetype kStartAfter = 2 * kPiece;
 
 // The package goes straight into its file, so that a package of any size needs only a few files
 // in memory, on a thread of its own a piece behind the files being packed. Writes exactly what
