@@ -8,10 +8,9 @@
 #include "platform/HostFiles.h"
 
 #include <QDir>
-#include <QHash>
 #include <QFile>
 #include <QFileInfo>
-#include <limits>
+#include <QHash>
 #include <optional>
 
 namespace history {
@@ -145,6 +144,11 @@ QString recoverUnfinished(const QString &programFolder, const QString &gameFolde
         // install's. Nothing is read at a place outside.
         QList<FileRow> leftRows;
         QString stopped;
+        const auto notMarked = [&](const QString &why) {
+            stopped = QStringLiteral("Install %1 could not be marked as put back (%2); it is checked again at the next start.")
+                          .arg(op.id)
+                          .arg(why);
+        };
         Debris debris;
         for (int from = 0; stopped.isEmpty(); from += run) {
             QString unread;
@@ -166,18 +170,12 @@ QString recoverUnfinished(const QString &programFolder, const QString &gameFolde
             }
             QString why;
             if (!journal->save(op.id, rows.size(), [&rows](qsizetype i) { return rows.at(i); }, &why))
-                stopped = QStringLiteral("Install %1 could not be marked as put back (%2); it is checked again at the next "
-                                         "start.")
-                              .arg(op.id)
-                              .arg(why);
+                notMarked(why);
         }
         QString why;
         if (stopped.isEmpty()
             && !journal->finish(op.id, left.count == 0 ? QStringLiteral("rolled back") : QStringLiteral("done"), leftRows, &why))
-            stopped = QStringLiteral("Install %1 could not be marked as put back (%2); it is checked again at the next "
-                                     "start.")
-                          .arg(op.id)
-                          .arg(why);
+            notMarked(why);
         if (!stopped.isEmpty())
             lines << stopped;
         if (putBack.count == 0 && left.count == 0)
