@@ -243,6 +243,24 @@ bool Transaction::write(int index, const QByteArray &bytes, const QByteArray &ta
     const int n = ++g_writes;
     if (g_failWrite > 0 && n == g_failWrite)
         return fail(error, QStringLiteral("a failure made on purpose"));
+    const QString written = d->journal ? d->hashOf(bytes, tail) : QString();
+    if (d->journal && written.isEmpty())
+        return fail(error, QStringLiteral("its bytes could not be named for the install history"));
+    // The same bytes again, as when a package is installed once more: the file is read to be
+    // sure and left as it is, recorded as written. A new copy would cost a file, a rename and
+    // a flush, and the old one freed, for the same bytes. A file whose bytes the store shares
+    // by a link gets its own copy as usual.
+    if (!written.isEmpty() && written == s.previous && s.t.existed && !s.linked) {
+        qint64 size = -1, mtime = 0;
+        if (hostfs::holdsExactly(s.t.real, bytes, tail, &size, &mtime)) {
+            s.written = written;
+            s.writtenSize = size;
+            s.writtenMtime = mtime;
+            d->changed(index);
+            d->sameFolders.insert(QFileInfo(s.t.real).absolutePath());
+            return true;
+        }
+    }
     auto file = std::make_unique<hostfs::AtomicFile>();
     file->setResolved(true);
     // The history recorded the file as absent before this write: a kill leaves nothing behind
@@ -250,9 +268,6 @@ bool Transaction::write(int index, const QByteArray &bytes, const QByteArray &ta
     file->setNewInPlace(d->journal && d->op && !s.t.existed);
     if (!file->open(s.t.real, error))
         return false;
-    const QString written = d->journal ? d->hashOf(bytes, tail) : QString();
-    if (d->journal && written.isEmpty())
-        return fail(error, QStringLiteral("its bytes could not be named for the install history"));
     if (d->batched) {
         // The bytes go into the file on the second thread while the next entry is read and
         // hashed here; a failure there is found when the batch is flushed.
@@ -315,6 +330,9 @@ bool Transaction::commit(QString *error, QStringList *notPutBack)
     QString why, path;
     if (!d->flushPending(&why, &path))
         return putBack(error, QStringLiteral("%1 could not be written (%2)").arg(path, why), notPutBack);
+    // Files left as they were, holding the bytes already: on disk past its cache too.
+    if (!d->sameFolders.isEmpty() && !hostfs::syncFileSystemsOf(d->sameFolders.values()))
+        return putBack(error, QStringLiteral("the files it found already in place could not be flushed to disk"), notPutBack);
     // One flush per folder for all the renames in it, rather than one per file. Until they are
     // on disk the install is not done: the record must not say so.
     for (const QString &folder : std::as_const(d->changedFolders)) {

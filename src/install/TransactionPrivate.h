@@ -108,6 +108,7 @@ struct Transaction::Private
         std::shared_ptr<Written> done;
     };
     bool batched = false;
+    QSet<QString> sameFolders; // of files found already holding what was to be written
     std::vector<Pending> pending;
     // Declared after the copies it writes into, so that it stops before they go.
     std::unique_ptr<hostfs::FileWorker> fileWorker;

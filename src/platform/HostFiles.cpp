@@ -80,6 +80,7 @@ bool inside(const QString &realPath, const QString &realFolder)
     return realPath.size() > folder.size() && realPath.startsWith(folder, Qt::CaseInsensitive);
 }
 bool syncFolder(const QString &) { return true; }
+bool syncFileSystemsOf(const QStringList &) { return true; }
 #else
 QString realPlace(const QString &hostPath)
 {
@@ -159,6 +160,37 @@ bool syncFolder(const QString &hostFolder)
     const bool ok = ::fsync(fd) == 0;
     ::close(fd);
     return ok;
+}
+
+bool syncFileSystemsOf(const QStringList &hostFolders)
+{
+    if (g_failFlush & FailFileFlushes)
+        return false;
+    if (!g_flushing)
+        return true;
+    std::vector<dev_t> done;
+    for (const QString &folder : hostFolders) {
+        const int fd = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        struct stat st {};
+        if (fd < 0 || ::fstat(fd, &st) != 0) {
+            if (fd >= 0)
+                ::close(fd);
+            return false;
+        }
+        bool ok = true;
+        if (std::find(done.begin(), done.end(), st.st_dev) == done.end()) {
+            done.push_back(st.st_dev);
+#if defined(Q_OS_LINUX)
+            ok = ::syncfs(fd) == 0;
+#else
+            ::sync();
+#endif
+        }
+        ::close(fd);
+        if (!ok)
+            return false;
+    }
+    return true;
 }
 #endif
 
@@ -499,6 +531,53 @@ void AtomicFile::abort()
     ::unlink(m_temp.constData());
     m_temp.clear();
     m_target.clear();
+#endif
+}
+
+bool holdsExactly(const QString &hostPath, const QByteArray &bytes, const QByteArray &tail, qint64 *size, qint64 *mtime)
+{
+#ifndef Q_OS_WIN
+    const int fd = ::open(QFile::encodeName(hostPath).constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    struct stat before {};
+    bool same = ::fstat(fd, &before) == 0 && S_ISREG(before.st_mode)
+        && qint64(before.st_size) == qint64(bytes.size()) + qint64(tail.size());
+    char buffer[64 * 1024];
+    for (const QByteArray *part : {&bytes, &tail}) {
+        for (qsizetype at = 0; same && at < part->size();) {
+            const ssize_t n = ::read(fd, buffer, size_t(qMin(qsizetype(sizeof buffer), part->size() - at)));
+            if (n < 0 && errno == EINTR)
+                continue;
+            same = n > 0 && std::memcmp(buffer, part->constData() + at, size_t(n)) == 0;
+            at += n > 0 ? n : 0;
+        }
+    }
+    struct stat after {};
+    same = same && ::fstat(fd, &after) == 0 && after.st_size == before.st_size
+        && after.st_mtim.tv_sec == before.st_mtim.tv_sec && after.st_mtim.tv_nsec == before.st_mtim.tv_nsec;
+#if defined(Q_OS_LINUX)
+    // Bytes another program wrote a moment ago may not be written out yet: they are now, and a
+    // failure to is told here, before a record says the file holds them.
+    same = same && !(g_failFlush & FailFileFlushes)
+        && (!g_flushing
+            || ::sync_file_range(fd, 0, 0, SYNC_FILE_RANGE_WAIT_BEFORE | SYNC_FILE_RANGE_WRITE | SYNC_FILE_RANGE_WAIT_AFTER) == 0);
+#else
+    same = same && !(g_failFlush & FailFileFlushes) && (!g_flushing || ::fsync(fd) == 0);
+#endif
+    ::close(fd);
+    if (same) {
+        *size = qint64(before.st_size);
+        *mtime = qint64(before.st_mtim.tv_sec) * 1000000000 + before.st_mtim.tv_nsec;
+    }
+    return same;
+#else
+    Q_UNUSED(hostPath);
+    Q_UNUSED(bytes);
+    Q_UNUSED(tail);
+    Q_UNUSED(size);
+    Q_UNUSED(mtime);
+    return false;
 #endif
 }
 

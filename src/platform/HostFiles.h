@@ -37,6 +37,9 @@ void setFilesAtOnceForTesting(int count); // 0: what the system allows again
 
 // Flushes a folder's entries (files created or renamed in it) to disk.
 [[nodiscard]] bool syncFolder(const QString &hostFolder);
+// Flushes, once each, the file systems the folders are on (the disk's own cache included):
+// what holdsExactly() found written there is then on disk. False when a flush failed.
+[[nodiscard]] bool syncFileSystemsOf(const QStringList &hostFolders);
 
 // Whether writes are flushed to disk (always, except in tests that check logic, not
 // durability, and would otherwise spend minutes waiting for the disk).
@@ -49,6 +52,12 @@ void failFlushesForTesting(int which);
 // A file's size and modification time (nanoseconds since the epoch): what a later look
 // compares to tell that it was not written since. False when there is no such file.
 bool fileStamp(const QString &hostPath, qint64 *size, qint64 *mtime);
+
+// True when the file holds exactly bytes followed by tail, as read from it now; its stamp as
+// fileStamp() gives it. Any of its bytes not yet written out are written and waited for;
+// syncFileSystemsOf() then puts them past the disk's cache. False when in doubt: no such
+// file, another size, other bytes, a change while it was read, or a failed write.
+bool holdsExactly(const QString &hostPath, const QByteArray &bytes, const QByteArray &tail, qint64 *size, qint64 *mtime);
 
 class AtomicFile
 {

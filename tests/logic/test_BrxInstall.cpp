@@ -14,6 +14,12 @@
 #include <QDir>
 #include <QFile>
 #include <QTest>
+#include <memory>
+
+#ifndef Q_OS_WIN
+#include <fcntl.h>
+#include <sys/stat.h>
+#endif
 
 namespace {
 
@@ -150,6 +156,57 @@ private slots:
         QCOMPARE(history.undo(run.result.operation, false).result, history::UndoOutcome::Done);
         QVERIFY(run.tree.snapshot({}, skipHistory) == before);
     }
+
+#ifndef Q_OS_WIN
+    // A package installed again finds its bytes in place: those files are left as they are (the
+    // same files, not copies renamed over them), yet recorded as written and undone like any.
+    // A file changed behind the history's back, to the same size and the same time, is read,
+    // found different and written again.
+    void aPackageInstalledAgainLeavesItsBytesInPlace()
+    {
+        Run run;
+        QVERIFY(history::createFolder(TestTree::programFolder()));
+        const auto skipHistory = QStringList{QStringLiteral("Veldrin/Backup/history")};
+        const auto before = run.tree.snapshot({}, skipHistory);
+        // Every time written is trusted at once, so that the changed file is trusted too.
+        install::Transaction::settleMarginForTesting(-1000);
+        const std::shared_ptr<void> margin(nullptr, [](void *) { install::Transaction::settleMarginForTesting(100); });
+        run.install(threeEntryPackage());
+        QCOMPARE(run.result.outcome, brx::InstallResult::Installed);
+        const qint64 first = run.result.operation;
+        const auto stat = [&](const QString &path) {
+            struct stat st {};
+            (void)::stat(QFile::encodeName(run.tree.host(path)).constData(), &st);
+            return st;
+        };
+        const QString map1 = kPlaygrounds + QStringLiteral("map1.txt"), map2 = kPlaygrounds + QStringLiteral("map2.txt");
+        const QByteArray packaged2 = run.tree.read(map2);
+        const struct stat was2 = stat(map2);
+        run.tree.write(map2, QByteArray(packaged2).replace("map 2", "map X"));
+        const struct timespec times[2] = {was2.st_atim, was2.st_mtim};
+        QVERIFY(::utimensat(AT_FDCWD, QFile::encodeName(run.tree.host(map2)).constData(), times, 0) == 0);
+        const ino_t inode1 = stat(map1).st_ino, backup1 = stat(kBackups + QStringLiteral("map1.txt")).st_ino;
+
+        run.install(threeEntryPackage());
+        QCOMPARE(run.result.outcome, brx::InstallResult::Installed);
+        QCOMPARE(run.result.written, 6);
+        QCOMPARE(stat(map1).st_ino, inode1);
+        QCOMPARE(stat(kBackups + QStringLiteral("map1.txt")).st_ino, backup1);
+        QCOMPARE(run.tree.read(map2), packaged2);
+        history::History history(TestTree::programFolder(), TestTree::gameFolder());
+        const QList<history::FileChange> files = history.files(run.result.operation);
+        QCOMPARE(files.size(), 6);
+        for (const history::FileChange &f : files) {
+            QFile file(f.hostPath);
+            QVERIFY(file.open(QIODevice::ReadOnly));
+            QCOMPARE(f.writtenHash, history::sha256(file.readAll()));
+            QVERIFY(!f.changedSince);
+        }
+        QCOMPARE(history.undo(run.result.operation, false).result, history::UndoOutcome::Done);
+        QCOMPARE(history.undo(first, false).result, history::UndoOutcome::Done);
+        QVERIFY(run.tree.snapshot({}, skipHistory) == before);
+    }
+#endif
 
     // Each pass over a package file reads it again, and each must find what was judged: a
     // package changed while the player is asked, or half-way through its writes, installs
