@@ -64,6 +64,18 @@ QByteArray threeEntryPackage()
     return package;
 }
 
+// Every file in the install's record, count of them, names the bytes the file holds now.
+bool recordNamesWhatItsFilesHold(history::History &history, qint64 operation, int count)
+{
+    const QList<history::FileChange> files = history.files(operation);
+    bool all = files.size() == count;
+    for (const history::FileChange &f : files) {
+        QFile file(f.hostPath);
+        all = all && file.open(QIODevice::ReadOnly) && f.writtenHash == history::sha256(file.readAll()) && !f.changedSince;
+    }
+    return all;
+}
+
 } // namespace
 
 class test_BrxInstall : public QObject
@@ -145,14 +157,7 @@ private slots:
         install::Transaction::settleMarginForTesting(100);
         QCOMPARE(run.result.outcome, brx::InstallResult::Installed);
         history::History history(TestTree::programFolder(), TestTree::gameFolder());
-        const QList<history::FileChange> files = history.files(run.result.operation);
-        QCOMPARE(files.size(), 6);
-        for (const history::FileChange &f : files) {
-            QFile file(f.hostPath);
-            QVERIFY(file.open(QIODevice::ReadOnly));
-            QCOMPARE(f.writtenHash, history::sha256(file.readAll()));
-            QVERIFY(!f.changedSince);
-        }
+        QVERIFY(recordNamesWhatItsFilesHold(history, run.result.operation, 6));
         QCOMPARE(history.undo(run.result.operation, false).result, history::UndoOutcome::Done);
         QVERIFY(run.tree.snapshot({}, skipHistory) == before);
     }
@@ -194,14 +199,7 @@ private slots:
         QCOMPARE(stat(kBackups + QStringLiteral("map1.txt")).st_ino, backup1);
         QCOMPARE(run.tree.read(map2), packaged2);
         history::History history(TestTree::programFolder(), TestTree::gameFolder());
-        const QList<history::FileChange> files = history.files(run.result.operation);
-        QCOMPARE(files.size(), 6);
-        for (const history::FileChange &f : files) {
-            QFile file(f.hostPath);
-            QVERIFY(file.open(QIODevice::ReadOnly));
-            QCOMPARE(f.writtenHash, history::sha256(file.readAll()));
-            QVERIFY(!f.changedSince);
-        }
+        QVERIFY(recordNamesWhatItsFilesHold(history, run.result.operation, 6));
         QCOMPARE(history.undo(run.result.operation, false).result, history::UndoOutcome::Done);
         QCOMPARE(history.undo(first, false).result, history::UndoOutcome::Done);
         QVERIFY(run.tree.snapshot({}, skipHistory) == before);
