@@ -95,7 +95,7 @@ void Transaction::Private::Written::take(hostfs::AtomicFile &file, const QByteAr
     ok = file.append(bytes, &why) && (tail.isEmpty() || file.append(tail, &why));
     if (ok && !file.stamp(&size, &mtime))
         size = -1;
-    if (ok)
+    if (ok && startEarly)
         file.startFlush();
 }
 
@@ -272,6 +272,7 @@ bool Transaction::write(int index, const QByteArray &bytes, const QByteArray &ta
         // The bytes go into the file on the second thread while the next entry is read and
         // hashed here; a failure there is found when the batch is flushed.
         auto done = std::make_shared<Private::Written>();
+        done->startEarly = s.t.existed;
         hostfs::AtomicFile *into = file.get();
         d->worker().post(bytes.size() + tail.size(), [into, bytes, tail, done] { done->take(*into, bytes, tail); });
         d->copyToStore(written, bytes, tail);
