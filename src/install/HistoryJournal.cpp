@@ -291,13 +291,9 @@ bool Journal::keepCopy(const QString &realHost, const QString &hash, QString *er
 {
     if (!isHash(hash))
         return fail(error, QStringLiteral("no hash"));
+    if (hasObject(hash))
+        return true;
     const QString target = objectPath(hash);
-    if (m_stored.contains(hash))
-        return true;
-    if (QFileInfo::exists(target)) {
-        stored(hash);
-        return true;
-    }
     QFile file(realHost);
     if (!file.open(QIODevice::ReadOnly))
         return fail(error, file.errorString());
@@ -313,13 +309,9 @@ QString Journal::objectPath(const QString &hash) const { return m_folder + QLati
 bool Journal::keepFile(const QString &realHost, const QString &hash, bool *linked, QString *error)
 {
     *linked = false;
-    const QString target = objectPath(hash);
-    if (m_stored.contains(hash))
-        return true;
-    if (QFileInfo::exists(target)) {
-        stored(hash); // a reinstall's bytes are these again: found here, not looked for twice more
+    if (hasObject(hash))
         return true; // equal bytes are kept once; an object is never replaced
-    }
+    const QString target = objectPath(hash);
 #ifndef Q_OS_WIN
     if (::link(QFile::encodeName(realHost).constData(), QFile::encodeName(target).constData()) == 0) {
         *linked = true;
@@ -493,6 +485,18 @@ bool Journal::updateRows(QSqlQuery &q, qint64 id, qsizetype count, const RowAt &
         if (!q.exec())
             return fail(why, q.lastError().text());
     }
+    return true;
+}
+
+bool Journal::hasObject(const QString &hash)
+{
+    // A reinstall's bytes are the ones already kept: found once, not looked for again when
+    // they are kept, copied and recorded.
+    if (m_stored.contains(hash))
+        return true;
+    if (!QFileInfo::exists(objectPath(hash)))
+        return false;
+    stored(hash);
     return true;
 }
 

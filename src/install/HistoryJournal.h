@@ -74,7 +74,9 @@ public:
     [[nodiscard]] bool syncObjects();
     // Tells the journal that an object is in the store, written and flushed by the caller.
     void stored(const QString &hash);
-    bool isStored(const QString &hash) const { return m_stored.contains(hash); }
+    // Whether the store holds these bytes: known to this process, or found there by a look
+    // that is then remembered.
+    bool hasObject(const QString &hash);
     void unstored(const QString &hash) { m_stored.remove(hash); } // taken out again by the caller
     // Keeps the file's bytes by a copy of their own, only when they still match hash.
     [[nodiscard]] bool keepCopy(const QString &realHost, const QString &hash, QString *error);

@@ -109,8 +109,7 @@ hostfs::FileWorker &Transaction::Private::worker()
 
 void Transaction::Private::copyToStore(const QString &hash, const QByteArray &bytes, const QByteArray &tail)
 {
-    if (!journal || hash.isEmpty() || storeCopies.contains(hash) || journal->isStored(hash)
-        || QFileInfo::exists(journal->objectPath(hash)))
+    if (!journal || hash.isEmpty() || storeCopies.contains(hash) || journal->hasObject(hash))
         return;
     storeCopies.insert(hash);
     auto copy = std::make_unique<hostfs::AtomicFile>();

@@ -137,7 +137,7 @@ bool Transaction::Private::keepHandEdits(int from, QString *why)
     if (edited.isEmpty())
         return true;
     for (history::FileRow &r : edited) {
-        r.kept = r.existed && QFileInfo::exists(journal->objectPath(r.previous));
+        r.kept = r.existed && journal->hasObject(r.previous);
         r.seq += handRows;
     }
     // One record of edits for the whole install, however many lots found some.

@@ -9,6 +9,7 @@
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTest>
+#include <functional>
 
 namespace {
 
@@ -84,6 +85,18 @@ QByteArray entries(int count, int contentSize)
         brx::appendEntry(package, QStringLiteral("C:\\G\\%1.txt").arg(i), QStringLiteral("%1.txt").arg(i),
                          QByteArray(contentSize, char('a' + i % 26)));
     return package;
+}
+
+// Checks `seeds` random packages, naming the first that fails (its seed and bytes) and stopping there.
+void eachRandomPackage(quint32 seeds, const std::function<void(const QByteArray &)> &check)
+{
+    for (quint32 seed = 1; seed <= seeds && !QTest::currentTestFailed(); ++seed) {
+        QRandomGenerator random(seed);
+        const QByteArray package = randomPackage(random);
+        check(package);
+        if (QTest::currentTestFailed())
+            qWarning("seed %u: %s", seed, package.toPercentEncoding().constData());
+    }
 }
 
 } // namespace
@@ -242,14 +255,7 @@ private slots:
 
     void randomPackagesWalkAlike()
     {
-        for (quint32 seed = 1; seed <= 200; ++seed) {
-            QRandomGenerator random(seed);
-            const QByteArray package = randomPackage(random);
-            cursorSameAsScan(package);
-            if (QTest::currentTestFailed())
-                qWarning("seed %u: %s", seed, package.toPercentEncoding().constData());
-            QVERIFY(!QTest::currentTestFailed());
-        }
+        eachRandomPackage(200, [this](const QByteArray &package) { cursorSameAsScan(package); });
     }
 
     // Kept up to a number of entries: a package of as many keeps them all, one of more keeps
@@ -340,14 +346,7 @@ private slots:
 
     void randomPackagesReadAlike()
     {
-        for (quint32 seed = 1; seed <= 300; ++seed) {
-            QRandomGenerator random(seed);
-            const QByteArray package = randomPackage(random);
-            sameAsWhole(package);
-            if (QTest::currentTestFailed())
-                qWarning("seed %u: %s", seed, package.toPercentEncoding().constData());
-            QVERIFY(!QTest::currentTestFailed());
-        }
+        eachRandomPackage(300, [this](const QByteArray &package) { sameAsWhole(package); });
     }
 
     void markersAndBreaksSplitBetweenReads()
